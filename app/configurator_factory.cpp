@@ -1,0 +1,42 @@
+#include "app/configurator_factory.h"
+
+namespace quillbank {
+namespace {
+
+// Each client's configurator is added here as it lands; a client without one
+// yields no configurator, which the run reports as status 1.
+class ClientConfiguratorFactory final : public ConfiguratorFactory {
+ public:
+  explicit ClientConfiguratorFactory(Platform& platform) : platform_(platform) {}
+
+  std::unique_ptr<Configurator> Create(int client_index, int outlook_version,
+                                       const AccountRequest& request) override {
+    (void)outlook_version;
+    (void)request;
+    switch (client_index) {
+      default:
+        return nullptr;
+    }
+  }
+
+  std::unique_ptr<AutoModeConfigurator> CreateAutoMode(int default_client_code, int outlook_version,
+                                                       const AccountRequest& request) override {
+    (void)outlook_version;
+    (void)request;
+    switch (default_client_code) {
+      default:
+        return nullptr;
+    }
+  }
+
+ private:
+  Platform& platform_;
+};
+
+}  // namespace
+
+std::unique_ptr<ConfiguratorFactory> MakeClientConfiguratorFactory(Platform& platform) {
+  return std::make_unique<ClientConfiguratorFactory>(platform);
+}
+
+}  // namespace quillbank

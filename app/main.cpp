@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+  std::puts("quillbank: not yet wired");
+  return 64;
+}

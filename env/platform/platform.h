@@ -1,0 +1,205 @@
+// The platform seam: the only services the program takes from the operating
+// system. Each interface is shaped after the Windows call it stands for, so the
+// Win32 backend stays a thin wrapper and the machine-folder backend (a folder
+// laid out like a Wine prefix) behaves the same way: same error codes, same
+// buffer capacities, same enumeration order.
+//
+// Nothing above env/platform/ includes a system header; code that needs a
+// service receives a Platform and uses these interfaces only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillbank {
+
+// ---------------------------------------------------------------- registry
+
+// Win32 error codes as the registry functions return them. The program's own
+// logic and several log lines use these numbers, so both backends keep them.
+namespace win32_error {
+inline constexpr long kSuccess = 0;
+inline constexpr long kFileNotFound = 2;
+inline constexpr long kAccessDenied = 5;
+inline constexpr long kInvalidParameter = 87;
+inline constexpr long kMoreData = 234;
+inline constexpr long kNoMoreItems = 259;
+}  // namespace win32_error
+
+enum class RegRoot { CurrentUser, LocalMachine, ClassesRoot };
+
+// KEY_ALL_ACCESS or KEY_READ. The machine folder grants both everywhere; on
+// Windows full access to HKEY_LOCAL_MACHINE may be refused (error 5).
+enum class RegAccess { All, Read };
+
+// Registry value types, numbered as Windows numbers them.
+namespace reg_type {
+inline constexpr std::uint32_t kNone = 0;
+inline constexpr std::uint32_t kSz = 1;
+inline constexpr std::uint32_t kExpandSz = 2;
+inline constexpr std::uint32_t kBinary = 3;
+inline constexpr std::uint32_t kDword = 4;
+inline constexpr std::uint32_t kMultiSz = 7;
+}  // namespace reg_type
+
+struct RegValue {
+  std::uint32_t type = reg_type::kNone;
+  std::vector<std::uint8_t> data;
+};
+
+// An open registry key. Closing happens when the object is destroyed; a key
+// whose path was deleted meanwhile behaves like an empty key.
+class RegistryKey {
+ public:
+  virtual ~RegistryKey() = default;
+
+  // RegQueryValueExA. The empty name is the key's default value. Fails with 2
+  // when the value is missing and with 234 when the data is longer than
+  // `capacity` bytes; on failure `out` is left untouched.
+  [[nodiscard]] virtual long QueryValue(std::string_view name, std::size_t capacity,
+                                        RegValue& out) = 0;
+  // RegSetValueExA: replaces the value (creating it when missing).
+  virtual long SetValue(std::string_view name, std::uint32_t type,
+                        const std::vector<std::uint8_t>& data) = 0;
+  // RegDeleteValueA: 2 when the value was missing.
+  virtual long DeleteValue(std::string_view name) = 0;
+  // RegEnumKeyExA: the name of the subkey at `index` in Windows' enumeration
+  // order (sorted by upper-cased name). 259 past the end; 234 when the name
+  // needs `capacity` characters or more (the terminator counts); `name` is left
+  // untouched on failure.
+  [[nodiscard]] virtual long EnumKey(std::uint32_t index, std::size_t capacity,
+                                     std::string& name) = 0;
+  // RegQueryInfoKeyA, subkey count only.
+  [[nodiscard]] virtual long QuerySubkeyCount(std::uint32_t& count) = 0;
+};
+
+class Registry {
+ public:
+  virtual ~Registry() = default;
+
+  // RegOpenKeyExA: fails with 2 when the key is missing; never creates it. A
+  // trailing backslash names the same key as the path without it.
+  [[nodiscard]] virtual long Open(RegRoot root, std::string_view path, RegAccess access,
+                                  std::unique_ptr<RegistryKey>& key) = 0;
+  // RegCreateKeyExA with full access: opens the key, creating it and every
+  // missing key above it.
+  [[nodiscard]] virtual long Create(RegRoot root, std::string_view path,
+                                    std::unique_ptr<RegistryKey>& key) = 0;
+};
+
+// ------------------------------------------------------------------- files
+
+// A file opened for appending, written line by line and flushed on each call
+// (the run log). Closed when destroyed.
+class AppendFile {
+ public:
+  virtual ~AppendFile() = default;
+  // Appends the bytes and flushes them to the file. False when that failed.
+  virtual bool Append(std::string_view bytes) = 0;
+  // Closes the file; false when closing failed. Later appends fail.
+  virtual bool Close() = 0;
+};
+
+// Windows paths in ("C:\Users\jane\file.txt"); "\" and "/" are both accepted.
+// Every file is handled in binary mode: the bytes read are the bytes on disk.
+class Files {
+ public:
+  virtual ~Files() = default;
+
+  // The whole content of a file; nullopt when it is missing or unreadable.
+  [[nodiscard]] virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+  // Creates or truncates the file and writes `bytes`, then flushes and closes
+  // it. True only when every step succeeded.
+  [[nodiscard]] virtual bool WriteFile(const std::string& path, std::string_view bytes) = 0;
+  // Opens for appending, creating a missing file; shared with other writers.
+  [[nodiscard]] virtual std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) = 0;
+  // Puts `from` in the place of `to` in one step (the old `to`, if any, is
+  // replaced, never deleted first). False when that failed; both files then
+  // stay as they were.
+  [[nodiscard]] virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
+  virtual bool DeleteFile(const std::string& path) = 0;
+  // Creates one folder level; true when it exists afterwards.
+  virtual bool CreateFolder(const std::string& path) = 0;
+  [[nodiscard]] virtual bool FileExists(const std::string& path) = 0;
+  [[nodiscard]] virtual bool FolderExists(const std::string& path) = 0;
+  // FindFirstFileA/FindNextFileA: the names (not paths) of the entries that
+  // match the wildcard pattern of the last component ("*" and "?", without
+  // regard to case), in the order Windows lists them.
+  [[nodiscard]] virtual std::vector<std::string> ListFolder(const std::string& pattern) = 0;
+};
+
+// ------------------------------------------------------------- environment
+
+class Environment {
+ public:
+  virtual ~Environment() = default;
+  // The value of a Windows environment variable (name without regard to
+  // case); nullopt when it is not set.
+  [[nodiscard]] virtual std::optional<std::string> Get(std::string_view name) = 0;
+};
+
+// --------------------------------------------------------------- processes
+
+struct ProcessEntry {
+  std::uint32_t id = 0;
+  std::string executable;  // file name only, as the system reports it
+};
+
+class Processes {
+ public:
+  virtual ~Processes() = default;
+  // The running processes, in the order the system lists them.
+  [[nodiscard]] virtual std::vector<ProcessEntry> List() = 0;
+  // Asks the process to end with exit code 0; does not wait.
+  virtual bool Terminate(std::uint32_t id) = 0;
+  // Waits until the process has ended or `timeout_ms` have passed; true when
+  // it has ended (or did not exist).
+  virtual bool WaitForExit(std::uint32_t id, std::uint32_t timeout_ms) = 0;
+  // Starts `command_line` as a separate process without waiting for it.
+  virtual bool Start(const std::string& command_line) = 0;
+};
+
+// ------------------------------------------------------------ clock, UUID
+
+struct LocalTime {
+  int year = 2000;  // four digits
+  int month = 1;    // 1..12
+  int day = 1;      // 1..31
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  [[nodiscard]] virtual LocalTime Now() = 0;
+};
+
+class UuidSource {
+ public:
+  virtual ~UuidSource() = default;
+  // A new random UUID: 36 lower-case hex digits and hyphens.
+  [[nodiscard]] virtual std::string NewUuid() = 0;
+};
+
+class MapiAdmin;  // MAPI profile administration for Outlook 2000 (mapi.h)
+
+// The services handed to the code that needs them. Every member is borrowed;
+// whoever builds the Platform owns the services.
+struct Platform {
+  Registry& registry;
+  Files& files;
+  Environment& environment;
+  Processes& processes;
+  Clock& clock;
+  UuidSource& uuids;
+  // Loaded on demand by the backend; null where no MAPI stand-in exists.
+  MapiAdmin* mapi = nullptr;
+};
+
+}  // namespace quillbank

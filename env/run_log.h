@@ -1,0 +1,66 @@
+// The run log: one append-only text file per user ("Quillbank.log"), written a
+// line at a time and flushed at every line end, so the record is complete up
+// to the last finished line even when the program is ended abruptly.
+//
+// Writes to a log that is not open (never opened, failed to open, or closed)
+// are discarded silently: the log never changes the outcome of a run.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+#include "env/platform/platform.h"
+
+namespace quillbank {
+
+struct EndLine {};
+// Ends the current log line: writes the line end and flushes.
+inline constexpr EndLine kEndLine{};
+
+class RunLog {
+ public:
+  // Line end written on every platform, so both builds produce the same bytes.
+  static constexpr std::string_view kLineEnd = "\r\n";
+
+  RunLog() = default;
+  RunLog(const RunLog&) = delete;
+  RunLog& operator=(const RunLog&) = delete;
+
+  // Starts writing to `file`; a null file leaves the log discarding writes.
+  void Open(std::unique_ptr<AppendFile> file);
+  // Closes the file; later writes are discarded. A failed close is ignored.
+  void Close();
+  [[nodiscard]] bool IsOpen() const { return file_ != nullptr; }
+
+  RunLog& operator<<(std::string_view text);
+  RunLog& operator<<(const char* text) { return *this << std::string_view(text); }
+  RunLog& operator<<(const std::string& text) { return *this << std::string_view(text); }
+  RunLog& operator<<(char c) { return *this << std::string_view(&c, 1); }
+  template <typename Number,
+            typename = std::enable_if_t<std::is_integral_v<Number> && !std::is_same_v<Number, bool> &&
+                                        !std::is_same_v<Number, char>>>
+  RunLog& operator<<(Number number) {
+    return *this << std::string_view(std::to_string(number));
+  }
+  RunLog& operator<<(bool) = delete;  // write "Yes"/"No" or 1/0 explicitly
+  RunLog& operator<<(EndLine);
+
+  // Text followed by a line end.
+  void Line(std::string_view text) { *this << text << kEndLine; }
+  // A line end with nothing before it.
+  void EmptyLine() { *this << kEndLine; }
+
+ private:
+  std::unique_ptr<AppendFile> file_;
+};
+
+// Local time as the log shows it: "14:03:22 on 12/08/09" (24-hour clock,
+// month/day/two-digit year).
+[[nodiscard]] std::string TimeStamp(Clock& clock);
+
+// "Yes" or "No", as the log writes the request's flags.
+[[nodiscard]] inline const char* YesNo(bool value) { return value ? "Yes" : "No"; }
+
+}  // namespace quillbank

@@ -1,0 +1,34 @@
+#include <gtest/gtest.h>
+
+#include "env/run_log.h"
+#include "tests/support/fake_platform.h"
+
+namespace quillbank {
+namespace {
+
+using testing::CapturedLog;
+using testing::FixedClock;
+
+TEST(RunLogTest, WritesTextNumbersAndCrLfLineEnds) {
+  CapturedLog captured;
+  captured.log() << "Error code: " << -1 << kEndLine;
+  captured.log().EmptyLine();
+  EXPECT_EQ(captured.text(), "Error code: -1\r\n\r\n");
+}
+
+TEST(RunLogTest, DiscardsWritesAfterClose) {
+  CapturedLog captured;
+  captured.log().Line("before");
+  captured.log().Close();
+  captured.log().Line("after");
+  EXPECT_EQ(captured.text(), "before\r\n");
+}
+
+TEST(RunLogTest, TimeStampUsesTwoDigitFieldsAndYear) {
+  FixedClock clock;
+  clock.now = {2009, 2, 3, 4, 5, 6};
+  EXPECT_EQ(TimeStamp(clock), "04:05:06 on 02/03/09");
+}
+
+}  // namespace
+}  // namespace quillbank

@@ -1,0 +1,153 @@
+#include "tests/support/fake_platform.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <regex>
+
+#include "env/registry_access.h"
+
+namespace quillbank::testing {
+namespace {
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+class StringAppendFile final : public AppendFile {
+ public:
+  explicit StringAppendFile(std::shared_ptr<std::string> text) : text_(std::move(text)) {}
+  bool Append(std::string_view bytes) override {
+    text_->append(bytes);
+    return true;
+  }
+  bool Close() override { return true; }
+
+ private:
+  std::shared_ptr<std::string> text_;
+};
+
+}  // namespace
+
+std::optional<std::string> FakeEnvironment::Get(std::string_view name) {
+  const auto it = values_.find(Upper(name));
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
+}
+
+void FakeEnvironment::Set(const std::string& name, const std::string& value) {
+  values_[Upper(name)] = value;
+}
+
+void FakeEnvironment::Unset(const std::string& name) { values_.erase(Upper(name)); }
+
+bool FakeProcesses::Terminate(std::uint32_t id) {
+  terminated.push_back(id);
+  running.erase(std::remove_if(running.begin(), running.end(),
+                               [id](const ProcessEntry& p) { return p.id == id; }),
+                running.end());
+  return true;
+}
+
+bool FakeProcesses::WaitForExit(std::uint32_t id, std::uint32_t) {
+  waited_for.push_back(id);
+  return std::none_of(running.begin(), running.end(),
+                      [id](const ProcessEntry& p) { return p.id == id; });
+}
+
+bool FakeProcesses::Start(const std::string& command_line) {
+  started.push_back(command_line);
+  return start_succeeds;
+}
+
+std::string SequenceUuids::NewUuid() {
+  char text[40];
+  std::snprintf(text, sizeof text, "00000000-0000-4000-8000-%012d", next_++);
+  return text;
+}
+
+void FakePlatform::CreateKey(RegRoot root, const std::string& path) {
+  std::unique_ptr<RegistryKey> key;
+  (void)registry.Create(root, path, key);
+}
+
+void FakePlatform::SetText(RegRoot root, const std::string& path, const std::string& name,
+                           const std::string& text) {
+  std::unique_ptr<RegistryKey> key;
+  (void)registry.Create(root, path, key);
+  quillbank::SetText(*key, name, text);
+}
+
+void FakePlatform::SetDword(RegRoot root, const std::string& path, const std::string& name,
+                            std::uint32_t n) {
+  std::unique_ptr<RegistryKey> key;
+  (void)registry.Create(root, path, key);
+  quillbank::SetDword(*key, name, n);
+}
+
+void FakePlatform::SetBinary(RegRoot root, const std::string& path, const std::string& name,
+                             const std::vector<std::uint8_t>& data) {
+  std::unique_ptr<RegistryKey> key;
+  (void)registry.Create(root, path, key);
+  quillbank::SetBinary(*key, name, data);
+}
+
+std::optional<RegValue> FakePlatform::Value(RegRoot root, const std::string& path,
+                                            const std::string& name) {
+  RegistryNode* node = registry.Find(root, path);
+  if (!node) return std::nullopt;
+  const RegValue* value = node->FindValue(name);
+  if (!value) return std::nullopt;
+  return *value;
+}
+
+std::optional<std::string> FakePlatform::Text(RegRoot root, const std::string& path,
+                                              const std::string& name) {
+  auto value = Value(root, path, name);
+  if (!value) return std::nullopt;
+  return TextOf(*value);
+}
+
+std::optional<std::uint32_t> FakePlatform::Dword(RegRoot root, const std::string& path,
+                                                 const std::string& name) {
+  auto value = Value(root, path, name);
+  if (!value) return std::nullopt;
+  return DwordOf(*value);
+}
+
+std::vector<std::string> FakePlatform::Subkeys(RegRoot root, const std::string& path) {
+  std::vector<std::string> names;
+  if (RegistryNode* node = registry.Find(root, path)) {
+    for (const auto& [key, child] : node->subkeys) names.push_back(child->name);
+  }
+  return names;
+}
+
+CapturedLog::CapturedLog() : text_(std::make_shared<std::string>()) {
+  log_.Open(std::make_unique<StringAppendFile>(text_));
+}
+
+std::vector<std::string> CapturedLog::Lines() const { return LinesOf(*text_); }
+
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::size_t stop = end;
+    if (stop > start && text[stop - 1] == '\r') --stop;
+    lines.push_back(text.substr(start, stop - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::string MaskTimeStamps(const std::string& text) {
+  static const std::regex stamp(R"(\d\d:\d\d:\d\d on \d\d/\d\d/\d\d)");
+  return std::regex_replace(text, stamp, "<time>");
+}
+
+}  // namespace quillbank::testing

@@ -1,0 +1,106 @@
+// A whole machine in memory for unit tests: registry, files, environment,
+// process list, a clock that stands still and predictable UUIDs. Any member
+// can be set up directly before the code under test runs.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "env/platform/platform.h"
+#include "env/platform/registry_tree.h"
+#include "env/run_log.h"
+#include "tests/support/memory_files.h"
+
+namespace quillbank::testing {
+
+class FakeEnvironment final : public Environment {
+ public:
+  std::optional<std::string> Get(std::string_view name) override;
+  void Set(const std::string& name, const std::string& value);
+  void Unset(const std::string& name);
+
+ private:
+  std::map<std::string, std::string> values_;  // keyed by upper-cased name
+};
+
+class FakeProcesses final : public Processes {
+ public:
+  std::vector<ProcessEntry> List() override { return running; }
+  bool Terminate(std::uint32_t id) override;
+  bool WaitForExit(std::uint32_t id, std::uint32_t timeout_ms) override;
+  bool Start(const std::string& command_line) override;
+
+  std::vector<ProcessEntry> running;
+  std::vector<std::uint32_t> terminated;
+  std::vector<std::uint32_t> waited_for;
+  std::vector<std::string> started;
+  bool start_succeeds = true;
+};
+
+class FixedClock final : public Clock {
+ public:
+  LocalTime Now() override { return now; }
+  LocalTime now{2009, 12, 8, 14, 3, 22};  // "14:03:22 on 12/08/09"
+};
+
+// UUIDs 00000000-0000-4000-8000-000000000001, ...-000000000002, ...
+class SequenceUuids final : public UuidSource {
+ public:
+  std::string NewUuid() override;
+
+ private:
+  int next_ = 1;
+};
+
+struct FakePlatform {
+  MemoryRegistry registry;
+  MemoryFiles files;
+  FakeEnvironment environment;
+  FakeProcesses processes;
+  FixedClock clock;
+  SequenceUuids uuids;
+  Platform platform{registry, files, environment, processes, clock, uuids};
+
+  // Test set-up shorthands: create the key (and every key above it) and set
+  // one value.
+  void SetText(RegRoot root, const std::string& path, const std::string& name,
+               const std::string& text);
+  void SetDword(RegRoot root, const std::string& path, const std::string& name, std::uint32_t n);
+  void SetBinary(RegRoot root, const std::string& path, const std::string& name,
+                 const std::vector<std::uint8_t>& data);
+  void CreateKey(RegRoot root, const std::string& path);
+  // Reads back; nullopt when the key or value is missing.
+  [[nodiscard]] std::optional<RegValue> Value(RegRoot root, const std::string& path,
+                                              const std::string& name);
+  [[nodiscard]] std::optional<std::string> Text(RegRoot root, const std::string& path,
+                                                const std::string& name);
+  [[nodiscard]] std::optional<std::uint32_t> Dword(RegRoot root, const std::string& path,
+                                                   const std::string& name);
+  // Names of the subkeys of a key, in enumeration order.
+  [[nodiscard]] std::vector<std::string> Subkeys(RegRoot root, const std::string& path);
+};
+
+// A RunLog that writes into memory, for tests that read what was logged.
+class CapturedLog {
+ public:
+  CapturedLog();
+  RunLog& log() { return log_; }
+  // Everything written so far, line ends included.
+  [[nodiscard]] const std::string& text() const { return *text_; }
+  // The lines written so far, split at "\r\n".
+  [[nodiscard]] std::vector<std::string> Lines() const;
+
+ private:
+  std::shared_ptr<std::string> text_;
+  RunLog log_;
+};
+
+// Splits text at "\r\n" (or "\n") into lines; a last line end adds no empty line.
+[[nodiscard]] std::vector<std::string> LinesOf(const std::string& text);
+
+// Replaces every "HH:MM:SS on MM/DD/YY" time stamp with "<time>", so that logs
+// written by a real clock can be compared with expected text.
+[[nodiscard]] std::string MaskTimeStamps(const std::string& text);
+
+}  // namespace quillbank::testing

@@ -1,0 +1,179 @@
+#include "tests/support/memory_files.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace quillbank::testing {
+
+std::string NormalisePath(const std::string& path) {
+  std::string out;
+  for (char c : path) {
+    c = c == '/' ? '\\' : c;
+    if (c == '\\' && !out.empty() && out.back() == '\\') continue;
+    out.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+  }
+  while (out.size() > 3 && out.back() == '\\') out.pop_back();
+  return out;
+}
+
+namespace {
+
+std::string ParentOf(const std::string& normalised) {
+  const auto slash = normalised.rfind('\\');
+  if (slash == std::string::npos) return "";
+  std::string parent = normalised.substr(0, slash);
+  if (parent.size() == 2 && parent[1] == ':') parent += '\\';
+  return parent;
+}
+
+bool IsDriveRoot(const std::string& normalised) {
+  return normalised.size() <= 3 && normalised.size() >= 2 && normalised[1] == ':';
+}
+
+}  // namespace
+
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
+  if (pattern.empty()) return name.empty();
+  if (pattern[0] == '*') {
+    for (std::size_t skip = 0; skip <= name.size(); ++skip) {
+      if (WildcardMatch(pattern.substr(1), name.substr(skip))) return true;
+    }
+    return false;
+  }
+  if (name.empty()) return false;
+  const bool same = pattern[0] == '?' ||
+                    std::toupper(static_cast<unsigned char>(pattern[0])) ==
+                        std::toupper(static_cast<unsigned char>(name[0]));
+  return same && WildcardMatch(pattern.substr(1), name.substr(1));
+}
+
+class MemoryAppendFile final : public AppendFile {
+ public:
+  MemoryAppendFile(MemoryFiles& files, std::string key) : files_(files), key_(std::move(key)) {}
+  bool Append(std::string_view bytes) override {
+    if (closed_) return false;
+    files_.AppendTo(key_, bytes);
+    return true;
+  }
+  bool Close() override {
+    closed_ = true;
+    return true;
+  }
+
+ private:
+  MemoryFiles& files_;
+  std::string key_;
+  bool closed_ = false;
+};
+
+MemoryFiles::MemoryFiles() = default;
+
+std::optional<std::string> MemoryFiles::ReadFile(const std::string& path) {
+  const auto it = files_.find(NormalisePath(path));
+  if (it == files_.end()) return std::nullopt;
+  return it->second.bytes;
+}
+
+bool MemoryFiles::WriteFile(const std::string& path, std::string_view bytes) {
+  const std::string key = NormalisePath(path);
+  if (!FolderExists(ParentOf(key)) || folders_.count(key)) return false;
+  Entry& entry = files_[key];
+  if (entry.path.empty()) entry.path = path;
+  if (!fail_suffix_.empty() && path.size() >= fail_suffix_.size() &&
+      path.compare(path.size() - fail_suffix_.size(), fail_suffix_.size(), fail_suffix_) == 0) {
+    entry.bytes = std::string(bytes.substr(0, bytes.size() / 2));
+    return false;
+  }
+  entry.bytes = std::string(bytes);
+  return true;
+}
+
+std::unique_ptr<AppendFile> MemoryFiles::OpenForAppend(const std::string& path) {
+  const std::string key = NormalisePath(path);
+  if (!FolderExists(ParentOf(key))) return nullptr;
+  Entry& entry = files_[key];
+  if (entry.path.empty()) entry.path = path;
+  return std::make_unique<MemoryAppendFile>(*this, key);
+}
+
+void MemoryFiles::AppendTo(const std::string& key, std::string_view bytes) {
+  files_[key].bytes.append(bytes);
+}
+
+bool MemoryFiles::ReplaceFile(const std::string& from, const std::string& to) {
+  if (fail_replace_) return false;
+  const auto source = files_.find(NormalisePath(from));
+  const std::string target_key = NormalisePath(to);
+  if (source == files_.end() || !FolderExists(ParentOf(target_key))) return false;
+  Entry moved = source->second;
+  files_.erase(source);
+  const auto target = files_.find(target_key);
+  moved.path = target == files_.end() ? to : target->second.path;
+  files_[target_key] = std::move(moved);
+  return true;
+}
+
+bool MemoryFiles::DeleteFile(const std::string& path) { return files_.erase(NormalisePath(path)) > 0; }
+
+bool MemoryFiles::CreateFolder(const std::string& path) {
+  const std::string key = NormalisePath(path);
+  if (FolderExists(key)) return true;
+  if (files_.count(key) || !FolderExists(ParentOf(key))) return false;
+  folders_[key] = path;
+  return true;
+}
+
+bool MemoryFiles::FileExists(const std::string& path) { return files_.count(NormalisePath(path)) > 0; }
+
+bool MemoryFiles::FolderExists(const std::string& path) {
+  const std::string key = NormalisePath(path);
+  return IsDriveRoot(key) || folders_.count(key) > 0;
+}
+
+std::vector<std::string> MemoryFiles::ListFolder(const std::string& pattern) {
+  const std::string key = NormalisePath(pattern);
+  const std::string folder = ParentOf(key);
+  const auto slash = pattern.find_last_of("\\/");
+  const std::string name_pattern = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  std::vector<std::string> names;
+  auto consider = [&](const std::string& entry_key, const std::string& original) {
+    if (ParentOf(entry_key) != folder) return;
+    const auto cut = original.find_last_of("\\/");
+    const std::string name = cut == std::string::npos ? original : original.substr(cut + 1);
+    if (WildcardMatch(name_pattern, name)) names.push_back(name);
+  };
+  for (const auto& [entry_key, entry] : files_) consider(entry_key, entry.path);
+  for (const auto& [entry_key, original] : folders_) consider(entry_key, original);
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    return NormalisePath(a) < NormalisePath(b);
+  });
+  return names;
+}
+
+void MemoryFiles::MakeFolders(const std::string& path) {
+  const std::string key = NormalisePath(path);
+  if (FolderExists(key)) return;
+  const std::string parent = ParentOf(key);
+  if (!parent.empty() && parent != key) {
+    // Rebuild the parent's original spelling from `path`.
+    const auto cut = path.find_last_of("\\/");
+    MakeFolders(cut == std::string::npos ? parent : path.substr(0, cut));
+  }
+  folders_[key] = path;
+}
+
+void MemoryFiles::Put(const std::string& path, std::string_view bytes) {
+  const auto cut = path.find_last_of("\\/");
+  if (cut != std::string::npos) MakeFolders(path.substr(0, cut));
+  Entry& entry = files_[NormalisePath(path)];
+  if (entry.path.empty()) entry.path = path;
+  entry.bytes = std::string(bytes);
+}
+
+std::vector<std::string> MemoryFiles::AllFiles() const {
+  std::vector<std::string> paths;
+  for (const auto& [key, entry] : files_) paths.push_back(entry.path);
+  return paths;
+}
+
+}  // namespace quillbank::testing
