@@ -1,0 +1,36 @@
+// The fields of one run: what start-up, the dialog and the configuration run
+// share. In the command-line and automatic modes they are all there is; the
+// dialog binds its controls to them.
+#pragma once
+
+#include <string>
+
+#include "app/mail_client.h"
+
+namespace quillbank {
+
+struct RunState {
+  bool command_line = false;    // no window exists; skip every control operation
+  bool automatic = false;       // copy the default client's default account
+  bool close_running = false;   // terminate running clients instead of refusing
+  std::string search_text;      // automatic mode: "-s" value, or "NULL"
+  int default_client_code = -1; // detection result, 0..5
+  std::string account_prefix;   // automatic mode: "-p" value
+  std::string address;
+  bool make_default = false;
+  std::string display_name;
+  int client_index = kNoClient;
+  bool launch_after = false;
+  bool overwrite_existing = false;
+  bool use_ssl = true;
+
+  // Results.
+  bool refused = false;         // a running mail client ended the run at start
+  bool run_succeeded = false;   // the configurator returned 0
+  int status = -1;              // the final ConfigStatus of the run
+  std::string outcome_message;  // what the dialog shows (success or failure)
+  // The exit code of the command-line and automatic modes (see ExitCode).
+  int exit_code = 0;
+};
+
+}  // namespace quillbank
