@@ -14,6 +14,25 @@
 
 namespace quillbank {
 
+// Exit codes of the command-line and automatic modes, for login scripts. A
+// configurator's positive status is passed on as it is.
+namespace exit_code {
+inline constexpr int kSuccess = 0;
+inline constexpr int kNoConfigurator = 10;  // the "-c" value is not 0..4
+inline constexpr int kNoDefault = 11;
+inline constexpr int kDefaultDoesNotExist = 12;
+inline constexpr int kUnsupportedDefault = 13;
+inline constexpr int kClientRunning = 20;
+inline constexpr int kUnsafeInput = 30;
+inline constexpr int kUsage = 64;          // a required option is missing
+inline constexpr int kMachineUnusable = 69;
+}  // namespace exit_code
+
+// The exit code for a configuration run that ended with `status`.
+[[nodiscard]] int ExitCodeForStatus(ConfigStatus status);
+
+struct AutomaticFailure;
+
 class ConfigSession {
  public:
   // `view` is null in the command-line and automatic modes.
@@ -33,6 +52,18 @@ class ConfigSession {
   Platform& platform() { return platform_; }
 
  private:
+  std::string FindLogFolder();
+  void OpenLog();
+  void WriteBanner();
+  void DetectInstalledClients();
+  void Refuse();
+  void DetectDefaultClient();
+  AccountRequest MakeRequest();
+  std::unique_ptr<AutoModeConfigurator> PrepareAutomaticRun();
+  void FailAutomaticRun(const AutomaticFailure& failure);
+  ConfigStatus RunConfigurator(Configurator* configurator);
+  void ReportOutcome(ConfigStatus status);
+
   Platform& platform_;
   ConfiguratorFactory& factory_;
   RunState& state_;

@@ -1,6 +1,20 @@
-#include <cstdio>
+// Quillbank: sets up the provider's POP3 account in the user's mail client.
+#include <iostream>
 
-int main() {
-  std::puts("quillbank: not yet wired");
-  return 64;
+#include "app/config_app.h"
+#include "app/configurator_factory.h"
+#include "env/platform/system.h"
+
+int main(int argc, char** argv) {
+  using namespace quillbank;
+  AttachToParentConsole();
+  ConfigAppServices services;
+  services.open_system = [](std::string& error) {
+    SystemOpenResult opened = OpenSystem();
+    error = opened.error;
+    return std::move(opened.services);
+  };
+  services.make_factory = [](Platform& platform) { return MakeClientConfiguratorFactory(platform); };
+  ConfigApp app(std::move(services), std::cout, std::cerr);
+  return app.InitInstance(CommandText(argc, argv));
 }

@@ -1,0 +1,40 @@
+// The command text and its options, read the way the program has always read
+// them: plain substring tests, so that login scripts written for it keep
+// working, quirks included.
+#pragma once
+
+#include <string>
+
+#include "app/run_state.h"
+
+namespace quillbank {
+
+// What a value lookup gives for an option that is absent.
+inline constexpr const char* kNullValue = "*NULL*";
+// The search text of an automatic run without "-s".
+inline constexpr const char* kNoSearchText = "NULL";
+
+// True when " " + text contains " " + option anywhere (so "-d" also matches
+// any word that starts with those two characters).
+[[nodiscard]] bool HasOption(const std::string& text, const std::string& option);
+
+// The text after " " + option + " " up to the next " -" (or the end). For
+// "-n", "-p" and "-s" the first and last character are dropped unseen: those
+// values are expected in double quotes. kNullValue when the option is absent.
+[[nodiscard]] std::string OptionValue(const std::string& text, const std::string& option);
+
+enum class StartMode {
+  Dialog,         // empty command text
+  CommandLine,    // -n, -a and -c given
+  Automatic,      // -auto with -p
+  MissingOption,  // a required option is absent: nothing is done
+};
+
+// Reads the command text into the run's fields as start-up does and tells
+// which mode the program runs in.
+[[nodiscard]] StartMode ReadCommandText(std::string text, RunState& state);
+
+// The one-line usage printed for a missing option and for "--help".
+[[nodiscard]] const char* UsageText();
+
+}  // namespace quillbank

@@ -1,0 +1,74 @@
+#include "app/config_app.h"
+
+#include "app/command_line.h"
+#include "app/config_session.h"
+#include "app/run_state.h"
+
+#ifndef QUILLBANK_VERSION
+#define QUILLBANK_VERSION "1.0.0"
+#endif
+
+namespace quillbank {
+namespace {
+
+constexpr const char* kClientRangeMessage =
+    "ERROR: The \"-c\" value must be a client number from 0 to 4 (0 Outlook Express, "
+    "1 Outlook, 2 Windows Mail, 3 Eudora, 4 Thunderbird). Nothing was configured.";
+
+}  // namespace
+
+ConfigApp::ConfigApp(ConfigAppServices services, std::ostream& out, std::ostream& err)
+    : services_(std::move(services)), out_(out), err_(err) {}
+
+int ConfigApp::InitInstance(const std::string& command_text) {
+  if (command_text == "--help" || command_text == "/?") {
+    out_ << UsageText() << "\n";
+    return exit_code::kSuccess;
+  }
+  if (command_text == "--version") {
+    out_ << "quillbank " << QUILLBANK_VERSION << "\n";
+    return exit_code::kSuccess;
+  }
+
+  RunState state;
+  const StartMode mode = ReadCommandText(command_text, state);
+  if (mode == StartMode::MissingOption) {
+    err_ << UsageText() << "\n";
+    return exit_code::kUsage;
+  }
+  if (mode == StartMode::Dialog && !services_.run_dialog) {
+    err_ << "This build has no dialog; run it from the command line instead.\n"
+         << UsageText() << "\n";
+    return exit_code::kUsage;
+  }
+
+  std::string error;
+  std::unique_ptr<SystemServices> system = services_.open_system(error);
+  if (!system) {
+    err_ << "quillbank: " << error << "\n";
+    return exit_code::kMachineUnusable;
+  }
+  Platform& platform = system->platform();
+  std::unique_ptr<ConfiguratorFactory> factory = services_.make_factory(platform);
+  if (mode == StartMode::Dialog) {
+    services_.run_dialog(platform, *factory);
+    return exit_code::kSuccess;
+  }
+
+  ConfigSession session(platform, *factory, state, nullptr);
+  if (session.OnInitDialog()) session.OnConfigure();
+
+  std::string message = state.outcome_message;
+  if (!state.refused && state.status == status::kNotRun && state.exit_code == exit_code::kNoConfigurator) {
+    message = kClientRangeMessage;
+  } else if (message.empty()) {
+    message = "ERROR: The configuration failed with error code " + std::to_string(state.status) + ".";
+  }
+  out_ << message << "\n";
+  out_ << "Log file: " << (session.log_path().empty() ? "(none: no application data folder)"
+                                                       : session.log_path())
+       << "\n";
+  return state.exit_code;
+}
+
+}  // namespace quillbank

@@ -1,0 +1,294 @@
+#include "app/config_session.h"
+
+#include "app/command_line.h"
+#include "app/input_safety.h"
+#include "app/registry_tree_dump.h"
+#include "app/status_message.h"
+#include "env/client_detection.h"
+#include "env/registry_access.h"
+
+namespace quillbank {
+namespace {
+
+constexpr std::size_t kAppDataCapacity = 300;
+constexpr const char* kRefusalText = "Please exit all running email clients, and then restart Quillbank.";
+constexpr const char* kMessagingSubsystemKey =
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem";
+
+struct DetectionRow {
+  MailClient client;
+  const char* line_start;
+};
+// Tested and logged in this order; Outlook comes last with its version.
+constexpr DetectionRow kDetectionRows[] = {
+    {MailClient::Thunderbird, "Searching for Mozilla Thunderbird ... "},
+    {MailClient::Eudora, "Searching for Qualcomm Eudora ... "},
+    {MailClient::OutlookExpress, "Searching for Microsoft Outlook Express ... "},
+    {MailClient::WindowsMail, "Searching for Microsoft Windows Mail ... "},
+};
+
+}  // namespace
+
+struct AutomaticFailure {
+  const char* name;
+  const char* description;
+  int exit_code;
+};
+static constexpr AutomaticFailure kNoDefault{
+    "noDefault",
+    "The system's default email client's default account could not be identified using your "
+    "search criteria.",
+    exit_code::kNoDefault};
+static constexpr AutomaticFailure kDefaultDoesNotExist{
+    "defaultDNE", "The system's default email client's default account no longer exists.",
+    exit_code::kDefaultDoesNotExist};
+static constexpr AutomaticFailure kUnsupportedDefault{
+    "unsupportedDef", "The system's default email client is not supported by Quillbank.",
+    exit_code::kUnsupportedDefault};
+
+ConfigSession::ConfigSession(Platform& platform, ConfiguratorFactory& factory, RunState& state,
+                             RunView* view)
+    : platform_(platform), factory_(factory), state_(state), view_(view) {}
+
+// ------------------------------------------------------------ initialisation
+
+bool ConfigSession::OnInitDialog() {
+  if (view_) view_->PrepareControls();
+  state_.default_client_code = -1;
+  OpenLog();
+  WriteBanner();
+  DetectInstalledClients();
+  if (CloseRunningClients(platform_.processes, state_.close_running, log_)) {
+    Refuse();
+    return false;
+  }
+  DetectDefaultClient();
+  return true;
+}
+
+std::string ConfigSession::FindLogFolder() {
+  // The user's own application data folder; the process environment is the
+  // fallback for users whose session has no "Volatile Environment" value.
+  if (auto folder = ReadText(platform_.registry, RegRoot::CurrentUser, "Volatile Environment\\",
+                             RegAccess::All, "APPDATA", kAppDataCapacity)) {
+    if (!folder->empty()) return *folder;
+  }
+  return platform_.environment.Get("APPDATA").value_or("");
+}
+
+void ConfigSession::OpenLog() {
+  const std::string folder = FindLogFolder();
+  if (folder.empty()) return;  // no defined place: the run goes on without a log
+  log_path_ = folder + "\\Quillbank.log";
+  log_.Open(platform_.files.OpenForAppend(log_path_));
+}
+
+void ConfigSession::WriteBanner() {
+  log_.Line("Quillbank - Tessaline Log");
+  log_.Line("-------------------------------------------");
+  log_.EmptyLine();
+  const std::string time = TimeStamp(platform_.clock);
+  log_ << (state_.command_line ? "* Beginning Configuration (command line) at "
+                               : "* Beginning Configuration at ")
+       << time << " *" << kEndLine;
+  log_.EmptyLine();
+}
+
+void ConfigSession::DetectInstalledClients() {
+  for (const DetectionRow& row : kDetectionRows) {
+    log_ << row.line_start;
+    if (IsClientInstalled(platform_.registry, row.client)) {
+      log_ << "found.";
+    } else {
+      if (view_) view_->DisableClientButton(static_cast<int>(row.client));
+      log_ << "not detected.";
+    }
+    log_ << kEndLine;
+  }
+  log_ << "Searching for Microsoft Outlook ... ";
+  if (IsClientInstalled(platform_.registry, MailClient::Outlook)) {
+    outlook_version_ = ReadOutlookVersion(platform_.registry);
+    log_ << "found. (Version " << outlook_version_ << ")";
+  } else {
+    if (view_) view_->DisableClientButton(static_cast<int>(MailClient::Outlook));
+    log_ << "not detected.";
+  }
+  log_ << kEndLine;
+  log_.EmptyLine();
+}
+
+void ConfigSession::Refuse() {
+  if (view_) {
+    view_->ShowResultView(false);
+    view_->SetIntroText(kRefusalText);
+  }
+  const std::string time = TimeStamp(platform_.clock);
+  log_.Line("Running Email Client Detected. Closing.");
+  log_.EmptyLine();
+  log_ << "* Configuration Incomplete. Terminated automatically at " << time << " *" << kEndLine;
+  log_.EmptyLine();
+  log_.Close();
+  state_.refused = true;
+  state_.outcome_message = kRefusalText;
+  state_.exit_code = exit_code::kClientRunning;
+}
+
+void ConfigSession::DetectDefaultClient() {
+  state_.default_client_code = DefaultClient(platform_.registry);
+  log_ << "Detecting default email client ... ";
+  if (!view_) {
+    log_ << "done.";
+  } else {
+    const int client_index = state_.default_client_code - 1;
+    if (IsClientIndex(client_index) && view_->IsClientButtonEnabled(client_index)) {
+      view_->TickClientButton(client_index);
+      log_ << "found. (" << ClientName(client_index) << ")";
+    } else {
+      log_ << "unrecognized.";
+    }
+  }
+  log_ << kEndLine;
+  log_.EmptyLine();
+}
+
+// ------------------------------------------------------------ configuration
+
+void ConfigSession::OnConfigure() {
+  ConfigStatus status = status::kNotRun;
+  std::unique_ptr<Configurator> configurator;
+  if (state_.automatic) {
+    std::unique_ptr<AutoModeConfigurator> automatic = PrepareAutomaticRun();
+    if (!automatic) return;  // ended with one of the automatic failures
+    configurator = std::move(automatic);
+  } else {
+    if (view_) view_->ReadControls();
+    configurator = factory_.Create(state_.client_index, outlook_version_, MakeRequest());
+    log_ << "User Entered Email Address: " << state_.address << kEndLine;
+    log_ << "User Entered Display Name: " << state_.display_name << kEndLine;
+  }
+
+  log_ << "Make Account Default: " << YesNo(state_.make_default) << kEndLine;
+  log_ << "Overwrite Existing Account: " << YesNo(state_.overwrite_existing) << kEndLine;
+
+  if (IsClientIndex(state_.client_index)) {
+    log_ << "Client Selected to Configure: " << ClientName(state_.client_index) << kEndLine;
+    log_.EmptyLine();
+    status = RunConfigurator(configurator.get());
+  }
+  configurator.reset();
+  ReportOutcome(status);
+}
+
+AccountRequest ConfigSession::MakeRequest() {
+  return AccountRequest{state_.address, state_.display_name, state_.make_default,
+                        state_.overwrite_existing, state_.use_ssl, log_};
+}
+
+ConfigStatus ConfigSession::RunConfigurator(Configurator* configurator) {
+  // Addresses become registry key names and file content: refuse what could
+  // nest keys or break a client's file before anything is written.
+  if (IsUnsafeAddress(state_.address) || IsUnsafeDisplayName(state_.display_name)) {
+    return status::kUnsafeInput;
+  }
+  if (!configurator) return status::kCannotConfigure;
+  return configurator->Configure();
+}
+
+std::unique_ptr<AutoModeConfigurator> ConfigSession::PrepareAutomaticRun() {
+  log_.Line("Automatically Configuring from default email client's default account.");
+  const int code = state_.default_client_code;
+  AccountRequest empty_request{"", "", state_.make_default, state_.overwrite_existing,
+                               state_.use_ssl, log_};
+  std::unique_ptr<AutoModeConfigurator> configurator;
+  // Only the registry stores can tell their default account; a default client
+  // without readers is reported as unsupported rather than configured from
+  // empty texts.
+  if (code == 1 || code == 2) {
+    configurator = factory_.CreateAutoMode(code, outlook_version_, empty_request);
+  }
+  if (!configurator) {
+    FailAutomaticRun(kUnsupportedDefault);
+    return nullptr;
+  }
+
+  const std::string key = state_.search_text == kNoSearchText
+                              ? configurator->GetDefAcct()
+                              : configurator->FindAcctByAddr(state_.search_text);
+  const std::string address = configurator->GetAcctAddr(key);
+  const std::string name = configurator->GetAcctName(key);
+  configurator->SetAutoMode();
+  configurator->SetAccountPrefix(state_.account_prefix);
+  configurator->SetRequest(AccountRequest{address, name, state_.make_default,
+                                          state_.overwrite_existing, state_.use_ssl, log_});
+
+  if (key == kReaderError && state_.search_text != kNoSearchText) {
+    FailAutomaticRun(kNoDefault);
+    return nullptr;
+  }
+  if (address == kReaderError) {
+    FailAutomaticRun(kDefaultDoesNotExist);
+    return nullptr;
+  }
+  state_.client_index = code - 1;
+  state_.address = address;
+  state_.display_name = name;
+  log_ << "Default Email Address: " << address << kEndLine;
+  log_ << "Default Display Name: " << name << kEndLine;
+  return configurator;
+}
+
+void ConfigSession::FailAutomaticRun(const AutomaticFailure& failure) {
+  const std::string time = TimeStamp(platform_.clock);
+  log_ << "Email Client Configuration failed with error : " << failure.name << kEndLine;
+  log_ << "Description: " << failure.description << kEndLine;
+  log_ << "* Configuration Failed at " << time << " *" << kEndLine;
+  log_.EmptyLine();
+  log_.Close();
+  state_.outcome_message = failure.description;
+  state_.exit_code = failure.exit_code;
+}
+
+void ConfigSession::ReportOutcome(ConfigStatus status) {
+  state_.status = status;
+  state_.run_succeeded = status == status::kSuccess;
+  if (view_) view_->ShowResultView(state_.run_succeeded);
+
+  if (state_.run_succeeded) {
+    log_.Line("Email Client Configuration Successful!");
+    log_.EmptyLine();
+    state_.outcome_message = SuccessMessage(state_.client_index);
+    if (view_) view_->SetIntroText(state_.outcome_message);
+    log_ << "* Configuration Complete at " << TimeStamp(platform_.clock) << " *" << kEndLine;
+    log_.EmptyLine();
+  } else {
+    state_.outcome_message = StatusMessage(state_.client_index, status);
+    if (view_) view_->SetIntroText(state_.outcome_message);
+    const std::string time = TimeStamp(platform_.clock);
+    log_ << "Email Client Configuration failed with error code: " << status << kEndLine;
+    log_ << "Description: " << state_.outcome_message << kEndLine;
+    if (state_.client_index == static_cast<int>(MailClient::Outlook) &&
+        (status == 2 || status == 3)) {
+      log_.Line("Relevant Registry Structure:");
+      DumpRegistryTree(platform_.registry, kMessagingSubsystemKey, 0, log_);
+    }
+    log_ << "* Configuration Failed at " << time << " *" << kEndLine;
+    log_.EmptyLine();
+  }
+  log_.Close();
+  state_.exit_code = ExitCodeForStatus(status);
+}
+
+void ConfigSession::LogTerminatedByUser() {
+  log_ << "* Configuration Incomplete. Terminated by user at " << TimeStamp(platform_.clock)
+       << " *" << kEndLine;
+  log_.EmptyLine();
+  log_.Close();
+}
+
+int ExitCodeForStatus(ConfigStatus status) {
+  if (status == status::kSuccess) return exit_code::kSuccess;
+  if (status == status::kNotRun) return exit_code::kNoConfigurator;
+  return status;
+}
+
+}  // namespace quillbank

@@ -1,0 +1,65 @@
+#include "app/status_message.h"
+
+#include "app/mail_client.h"
+
+namespace quillbank {
+namespace {
+
+constexpr const char* kUnableToConfigure = "ERROR: Unable to automatically configure";
+constexpr const char* kAlreadyFound = "ERROR: Account was already found, no changes have been made.";
+constexpr const char* kAutoAlreadyFound =
+    "ERROR: Identical Automatically Created Account was already found, no changes have been made.";
+
+}  // namespace
+
+std::string StatusMessage(int client_index, ConfigStatus status) {
+  if (!IsClientIndex(client_index)) return "";
+  // Causes every configurator may report.
+  if (status == status::kWriteFailed) {
+    return "ERROR: The email client's settings could not be written. No changes have been made.";
+  }
+  if (status == status::kUnsafeInput) {
+    return "ERROR: The email address or display name contains characters that cannot be used. "
+           "No changes have been made.";
+  }
+  if (status == status::kAlreadyExists) return kAlreadyFound;
+
+  switch (static_cast<MailClient>(client_index)) {
+    case MailClient::OutlookExpress:
+      if (status == 1) return kUnableToConfigure;
+      if (status == 6) return kAutoAlreadyFound;
+      break;
+    case MailClient::Outlook:
+      if (status == 1 || status == 2) return kUnableToConfigure;
+      if (status == 3) {
+        return "ERROR: Outlook has not been run for the first time. Please run and close Outlook "
+               "and try again.";
+      }
+      if (status == 4) {
+        return "ERROR: No default email profile found. Please run Outlook and select a Default "
+               "Profile when prompted during startup.";
+      }
+      if (status == 6) return kAutoAlreadyFound;
+      break;
+    case MailClient::WindowsMail:
+      if (status == 1) return kUnableToConfigure;
+      break;
+    case MailClient::Eudora:
+      if (status == 1) {
+        return "ERROR: Eudora has not been run for the first time or Eudora is not set to store "
+               "data in the default location.";
+      }
+      break;
+    case MailClient::Thunderbird:
+      break;
+  }
+  return "";
+}
+
+std::string SuccessMessage(int client_index) {
+  if (!IsClientIndex(client_index)) return "";
+  return "Congratulations! " + ClientName(client_index) +
+         " has been successfully configured for your mail settings.";
+}
+
+}  // namespace quillbank

@@ -1,0 +1,40 @@
+// What the program finds out about the machine before a run: which clients
+// are installed, Outlook's major version, which clients are running, and
+// which client is the system's default mail program. Only reads, except that
+// running clients may be terminated when the caller asks for it.
+#pragma once
+
+#include <string>
+
+#include "app/mail_client.h"
+#include "env/platform/platform.h"
+#include "env/run_log.h"
+
+namespace quillbank {
+
+// The key under HKLM "SOFTWARE\Clients\Mail\" whose presence means installed.
+[[nodiscard]] std::string ClientMailKey(MailClient client);
+
+// True when the client's key can be opened for reading.
+[[nodiscard]] bool IsClientInstalled(Registry& registry, MailClient client);
+
+// Outlook's major version from "MSIApplicationLCID" (the number between
+// "Office\" and ".0\"). A value that is missing, unreadable or holds neither
+// marker gives kUnknownOutlookVersion, so such an Outlook is treated as
+// Outlook 2000.
+inline constexpr int kUnknownOutlookVersion = 9;
+[[nodiscard]] int ReadOutlookVersion(Registry& registry);
+
+// Walks the process list for the five client executables (whole file name,
+// case-sensitive). With `close_running`, terminates each one found, waits up
+// to `wait_ms` for it to end so it cannot write its settings over ours, and
+// logs it as closed. Returns whether a client was found.
+inline constexpr std::uint32_t kClientExitWaitMs = 10000;
+bool CloseRunningClients(Processes& processes, bool close_running, RunLog& log,
+                         std::uint32_t wait_ms = kClientExitWaitMs);
+
+// The default client code 1..5 from the mail command of "mailto", 0 when no
+// client's marker is found.
+[[nodiscard]] int DefaultClient(Registry& registry);
+
+}  // namespace quillbank
