@@ -58,7 +58,8 @@ bool ConfigSession::OnInitDialog() {
   OpenLog();
   WriteBanner();
   DetectInstalledClients();
-  if (CloseRunningClients(platform_.processes, state_.close_running, log_)) {
+  const bool client_running = CloseRunningClients(platform_.processes, state_.close_running, log_);
+  if (client_running && !state_.close_running) {
     Refuse();
     return false;
   }

@@ -1,0 +1,416 @@
+#include <gtest/gtest.h>
+
+#include "app/config_session.h"
+#include "app/registry_tree_dump.h"
+#include "env/client_detection.h"
+#include "tests/support/fake_configurators.h"
+#include "tests/support/fake_platform.h"
+
+namespace quillbank {
+namespace {
+
+using testing::FakeFactory;
+using testing::FakePlatform;
+using testing::LinesOf;
+
+constexpr const char* kAppData = "C:\\users\\jane\\AppData\\Roaming";
+constexpr const char* kLogFile = "C:\\users\\jane\\AppData\\Roaming\\Quillbank.log";
+constexpr const char* kMailKeys = "SOFTWARE\\Clients\\Mail\\";
+
+class ConfigSessionTest : public ::testing::Test {
+ protected:
+  ConfigSessionTest() {
+    machine.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
+    machine.files.MakeFolders(kAppData);
+    state.command_line = true;
+  }
+
+  void Install(const std::string& client) {
+    machine.CreateKey(RegRoot::LocalMachine, std::string(kMailKeys) + client);
+  }
+  void SetMailCommand(const std::string& command) {
+    machine.SetText(RegRoot::ClassesRoot, "mailto\\shell\\open\\command", "", command);
+  }
+
+  // Runs start-up and the run as the command-line modes do.
+  void Run() {
+    ConfigSession session(machine.platform, factory, state, nullptr);
+    if (session.OnInitDialog()) session.OnConfigure();
+  }
+
+  std::vector<std::string> LogLines() {
+    return LinesOf(machine.files.ReadFile(kLogFile).value_or(""));
+  }
+
+  static std::vector<std::string> Banner() {
+    return {"Quillbank - Tessaline Log",
+            "-------------------------------------------",
+            "",
+            "* Beginning Configuration (command line) at 14:03:22 on 12/08/09 *",
+            ""};
+  }
+  static std::vector<std::string> NothingDetected() {
+    return {"Searching for Mozilla Thunderbird ... not detected.",
+            "Searching for Qualcomm Eudora ... not detected.",
+            "Searching for Microsoft Outlook Express ... not detected.",
+            "Searching for Microsoft Windows Mail ... not detected.",
+            "Searching for Microsoft Outlook ... not detected.",
+            ""};
+  }
+  static std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+  }
+
+  FakePlatform machine;
+  FakeFactory factory;
+  RunState state;
+};
+
+TEST_F(ConfigSessionTest, ClientOutOfRangeLogsTheWholeFailureBlock) {
+  state.client_index = 9;
+  state.address = "jane@example.com";
+  state.display_name = "Jane Doe";
+  Run();
+  EXPECT_EQ(LogLines(), Join({Banner(), NothingDetected(),
+                              {"Detecting default email client ... done.",
+                               "",
+                               "User Entered Email Address: jane@example.com",
+                               "User Entered Display Name: Jane Doe",
+                               "Make Account Default: No",
+                               "Overwrite Existing Account: No",
+                               "Email Client Configuration failed with error code: -1",
+                               "Description: ",
+                               "* Configuration Failed at 14:03:22 on 12/08/09 *",
+                               ""}}));
+  EXPECT_EQ(state.exit_code, exit_code::kNoConfigurator);
+  EXPECT_EQ(factory.record.configure_calls, 0);
+}
+
+TEST_F(ConfigSessionTest, SuccessfulRunLogsRequestConfiguratorAndCompletion) {
+  Install("Mozilla Thunderbird");
+  Install("Microsoft Outlook");
+  machine.SetText(RegRoot::LocalMachine, std::string(kMailKeys) + "Microsoft Outlook",
+                  "MSIApplicationLCID", "C:\\Program Files\\Microsoft\\Office\\11.0\\Outlook");
+  state.client_index = 4;
+  state.address = "jane@example.com";
+  state.display_name = "Jane Doe";
+  state.make_default = true;
+  Run();
+  EXPECT_EQ(LogLines(), Join({Banner(),
+                              {"Searching for Mozilla Thunderbird ... found.",
+                               "Searching for Qualcomm Eudora ... not detected.",
+                               "Searching for Microsoft Outlook Express ... not detected.",
+                               "Searching for Microsoft Windows Mail ... not detected.",
+                               "Searching for Microsoft Outlook ... found. (Version 11)",
+                               "",
+                               "Detecting default email client ... done.",
+                               "",
+                               "User Entered Email Address: jane@example.com",
+                               "User Entered Display Name: Jane Doe",
+                               "Make Account Default: Yes",
+                               "Overwrite Existing Account: No",
+                               "Client Selected to Configure: Mozilla Thunderbird",
+                               "",
+                               "Fake configurator ran.",
+                               "Email Client Configuration Successful!",
+                               "",
+                               "* Configuration Complete at 14:03:22 on 12/08/09 *",
+                               ""}}));
+  EXPECT_TRUE(state.run_succeeded);
+  EXPECT_EQ(state.exit_code, 0);
+  EXPECT_EQ(factory.created_outlook_version, 11);
+  EXPECT_EQ(factory.record.requests.at(0), "jane@example.com|Jane Doe|1|0|1");
+  EXPECT_EQ(state.outcome_message,
+            "Congratulations! Mozilla Thunderbird has been successfully configured for your mail "
+            "settings.");
+}
+
+TEST_F(ConfigSessionTest, TwoRunsAppendTwoRecords) {
+  state.client_index = 9;
+  Run();
+  RunState second;
+  second.command_line = true;
+  second.client_index = 9;
+  ConfigSession session(machine.platform, factory, second, nullptr);
+  if (session.OnInitDialog()) session.OnConfigure();
+  int banners = 0;
+  for (const auto& line : LogLines()) banners += line == "Quillbank - Tessaline Log";
+  EXPECT_EQ(banners, 2);
+}
+
+TEST_F(ConfigSessionTest, ConfiguratorFailureGivesItsMessageAndExitCode) {
+  factory.status = 5;
+  state.client_index = 0;
+  state.address = "a@b.c";
+  state.display_name = "A";
+  Run();
+  const auto lines = LogLines();
+  EXPECT_EQ(lines[lines.size() - 4], "Email Client Configuration failed with error code: 5");
+  EXPECT_EQ(lines[lines.size() - 3],
+            "Description: ERROR: Account was already found, no changes have been made.");
+  EXPECT_EQ(state.exit_code, 5);
+}
+
+TEST_F(ConfigSessionTest, ClientWithoutConfiguratorFailsWithStatusOne) {
+  factory.has_configurator = false;
+  state.client_index = 2;
+  state.address = "a@b.c";
+  state.display_name = "A";
+  Run();
+  EXPECT_EQ(state.status, 1);
+  EXPECT_EQ(state.outcome_message, "ERROR: Unable to automatically configure");
+}
+
+TEST_F(ConfigSessionTest, UnsafeAddressOrNameIsRefusedBeforeTheConfiguratorRuns) {
+  for (const auto& [address, name] : std::vector<std::pair<std::string, std::string>>{
+           {"a\\b@c.d", "A"}, {"a b@c.d", "A"}, {"a\"b@c.d", "A"}, {"a[b]@c.d", "A"},
+           {"<a>@c.d", "A"}, {"a@c.d", "A\tB"}, {"a@c.d\n", "A"}}) {
+    FakePlatform fresh;
+    fresh.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
+    fresh.files.MakeFolders(kAppData);
+    FakeFactory fakes;
+    RunState run;
+    run.command_line = true;
+    run.client_index = 4;
+    run.address = address;
+    run.display_name = name;
+    ConfigSession session(fresh.platform, fakes, run, nullptr);
+    ASSERT_TRUE(session.OnInitDialog());
+    session.OnConfigure();
+    EXPECT_EQ(run.status, 30) << address;
+    EXPECT_EQ(run.exit_code, 30);
+    EXPECT_EQ(fakes.record.configure_calls, 0);
+    const std::string log = fresh.files.ReadFile(kLogFile).value_or("");
+    EXPECT_NE(log.find("Description: ERROR: The email address or display name contains "
+                       "characters that cannot be used. No changes have been made."),
+              std::string::npos);
+  }
+}
+
+TEST_F(ConfigSessionTest, OutlookProfileFailureDumpsTheMessagingSubsystemTree) {
+  const std::string base = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem";
+  machine.CreateKey(RegRoot::CurrentUser, base + "\\Profiles\\Outlook\\9375CFF0413111d3B88A00104B2A6676");
+  machine.CreateKey(RegRoot::CurrentUser, base + "\\Profiles\\Outlook\\0a0d020000000000c000000000000046");
+  machine.CreateKey(RegRoot::CurrentUser, base + "\\Applications");
+  factory.status = 3;
+  state.client_index = 1;
+  state.address = "a@b.c";
+  state.display_name = "A";
+  Run();
+  const auto lines = LogLines();
+  const std::vector<std::string> tail(lines.end() - 10, lines.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{
+                      "Email Client Configuration failed with error code: 3",
+                      "Description: ERROR: Outlook has not been run for the first time. Please "
+                      "run and close Outlook and try again.",
+                      "Relevant Registry Structure:",
+                      "Applications",
+                      "Profiles",
+                      "   Outlook",
+                      "      0a0d020000000000c000000000000046",
+                      "      9375CFF0413111d3B88A00104B2A6676",
+                      "* Configuration Failed at 14:03:22 on 12/08/09 *",
+                      "",
+                  }));
+}
+
+TEST_F(ConfigSessionTest, MissingMessagingKeyDumpsAnErrorLine) {
+  factory.status = 2;
+  state.client_index = 1;
+  state.address = "a@b.c";
+  state.display_name = "A";
+  Run();
+  const auto lines = LogLines();
+  EXPECT_EQ(lines[lines.size() - 4], "Relevant Registry Structure:");
+  EXPECT_EQ(lines[lines.size() - 3], "error: 2");
+}
+
+TEST_F(ConfigSessionTest, RunningClientRefusesTheRun) {
+  machine.processes.running = {{42, "thunderbird.exe"}, {43, "bash"}};
+  state.client_index = 4;
+  Run();
+  EXPECT_EQ(LogLines(), Join({Banner(), NothingDetected(),
+                              {"Running Email Client Detected. Closing.",
+                               "",
+                               "* Configuration Incomplete. Terminated automatically at 14:03:22 on "
+                               "12/08/09 *",
+                               ""}}));
+  EXPECT_TRUE(state.refused);
+  EXPECT_EQ(state.exit_code, exit_code::kClientRunning);
+  EXPECT_TRUE(machine.processes.terminated.empty());
+  EXPECT_EQ(factory.record.configure_calls, 0);
+}
+
+TEST_F(ConfigSessionTest, ClientNamesAreMatchedExactly) {
+  machine.processes.running = {{7, "outlook.exe"}, {8, "THUNDERBIRD.EXE"}};
+  state.client_index = 9;
+  Run();
+  EXPECT_FALSE(state.refused);
+}
+
+TEST_F(ConfigSessionTest, AutomaticModeWithCloseEndsClientsWaitsAndCopiesTheDefaultAccount) {
+  Install("Outlook Express");
+  SetMailCommand("\"C:\\Program Files\\Outlook Express\\MSIMN.EXE\" /mailurl:%1");
+  machine.processes.running = {{42, "thunderbird.exe"}, {44, "thunderbird.exe"}};
+  state.automatic = true;
+  state.close_running = true;
+  state.account_prefix = "Tess-";
+  state.search_text = "NULL";
+  Run();
+  EXPECT_EQ(machine.processes.terminated, (std::vector<std::uint32_t>{42, 44}));
+  EXPECT_EQ(machine.processes.waited_for, (std::vector<std::uint32_t>{42, 44}));
+  EXPECT_EQ(LogLines(), Join({Banner(),
+                              {"Searching for Mozilla Thunderbird ... not detected.",
+                               "Searching for Qualcomm Eudora ... not detected.",
+                               "Searching for Microsoft Outlook Express ... found.",
+                               "Searching for Microsoft Windows Mail ... not detected.",
+                               "Searching for Microsoft Outlook ... not detected.",
+                               "",
+                               "Running Email Client Detected: thunderbird.exe. Closed.",
+                               "Running Email Client Detected: thunderbird.exe. Closed.",
+                               "Detecting default email client ... done.",
+                               "",
+                               "Automatically Configuring from default email client's default "
+                               "account.",
+                               "Default Email Address: copied@example.com",
+                               "Default Display Name: Copied Name",
+                               "Make Account Default: No",
+                               "Overwrite Existing Account: No",
+                               "Client Selected to Configure: Microsoft Outlook Express",
+                               "",
+                               "Fake configurator ran.",
+                               "Email Client Configuration Successful!",
+                               "",
+                               "* Configuration Complete at 14:03:22 on 12/08/09 *",
+                               ""}}));
+  EXPECT_TRUE(factory.record.auto_mode);
+  EXPECT_EQ(factory.record.prefix, "Tess-");
+  EXPECT_EQ(factory.record.requests.back(), "copied@example.com|Copied Name|0|0|1");
+  EXPECT_EQ(factory.record.configure_calls, 1);
+}
+
+TEST_F(ConfigSessionTest, AutomaticFailuresEndTheRunWithTheirOwnLines) {
+  struct Case {
+    std::string mail_command;
+    std::string search;
+    std::string default_account;
+    std::string address;
+    std::string failure;
+    int exit;
+  };
+  const Case cases[] = {
+      {"msimn.exe", "corp", "00000001", "a@corp.com", "noDefault", 11},
+      {"msimn.exe", "NULL", kReaderError, "x", "defaultDNE", 12},
+      {"msimn.exe", "NULL", "00000001", kReaderError, "defaultDNE", 12},
+      {"notepad.exe", "NULL", "00000001", "a@b.c", "unsupportedDef", 13},
+      {"thunderbird.exe -compose %1", "NULL", "00000001", "a@b.c", "unsupportedDef", 13},
+      {"winmail.exe", "NULL", "00000001", "a@b.c", "unsupportedDef", 13},
+  };
+  for (const Case& c : cases) {
+    FakePlatform fresh;
+    fresh.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
+    fresh.files.MakeFolders(kAppData);
+    fresh.SetText(RegRoot::ClassesRoot, "mailto\\shell\\open\\command", "", c.mail_command);
+    FakeFactory fakes;
+    fakes.default_account = c.default_account;
+    fakes.address = c.address;
+    RunState run;
+    run.command_line = run.automatic = true;
+    run.account_prefix = "T-";
+    run.search_text = c.search;
+    ConfigSession session(fresh.platform, fakes, run, nullptr);
+    ASSERT_TRUE(session.OnInitDialog());
+    session.OnConfigure();
+    const auto lines = LinesOf(fresh.files.ReadFile(kLogFile).value_or(""));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[lines.size() - 4], "Email Client Configuration failed with error : " + c.failure)
+        << c.mail_command << " " << c.search;
+    EXPECT_EQ(lines[lines.size() - 2], "* Configuration Failed at 14:03:22 on 12/08/09 *");
+    EXPECT_EQ(run.exit_code, c.exit);
+    EXPECT_EQ(fakes.record.configure_calls, 0);
+  }
+}
+
+TEST_F(ConfigSessionTest, LogFolderFallsBackToTheEnvironmentOrIsSkipped) {
+  FakePlatform no_volatile;
+  no_volatile.environment.Set("APPDATA", "C:\\data");
+  no_volatile.files.MakeFolders("C:\\data");
+  RunState run;
+  run.command_line = true;
+  run.client_index = 9;
+  ConfigSession session(no_volatile.platform, factory, run, nullptr);
+  ASSERT_TRUE(session.OnInitDialog());
+  session.OnConfigure();
+  EXPECT_EQ(session.log_path(), "C:\\data\\Quillbank.log");
+  EXPECT_TRUE(no_volatile.files.FileExists("C:\\data\\Quillbank.log"));
+
+  FakePlatform nothing;
+  RunState quiet;
+  quiet.command_line = true;
+  quiet.client_index = 4;
+  quiet.address = "a@b.c";
+  quiet.display_name = "A";
+  ConfigSession without_log(nothing.platform, factory, quiet, nullptr);
+  ASSERT_TRUE(without_log.OnInitDialog());
+  without_log.OnConfigure();
+  EXPECT_EQ(without_log.log_path(), "");
+  EXPECT_TRUE(nothing.files.AllFiles().empty());
+  EXPECT_EQ(quiet.status, 0);  // the configuration still runs
+}
+
+TEST(DetectionTest, DefaultClientMarkersLastMatchWins) {
+  struct Case {
+    const char* command;
+    int code;
+  };
+  const Case cases[] = {{"\"C:\\PROGRA~1\\OUTLOO~1\\MSIMN.EXE\" /mailurl:%1", 1},
+                        {"C:\\office\\OUTLOOK.EXE -c IPM.Note", 2},
+                        {"outlook.exe msimn", 1},
+                        {"C:\\Program Files\\Windows Mail\\WinMail.exe /mailurl:%1", 3},
+                        {"C:\\Eudora\\Eudora.exe %1", 4},
+                        {"\"C:\\Mozilla Thunderbird\\thunderbird.exe\" -compose \"%1\"", 5},
+                        {"notepad.exe", 0},
+                        {"", 0}};
+  for (const Case& c : cases) {
+    FakePlatform machine;
+    if (*c.command) {
+      machine.SetText(RegRoot::ClassesRoot, "mailto\\shell\\open\\command", "", c.command);
+    }
+    EXPECT_EQ(DefaultClient(machine.registry), c.code) << c.command;
+  }
+}
+
+TEST(DetectionTest, OutlookVersionIsReadOrDefined) {
+  const std::string key = "SOFTWARE\\Clients\\Mail\\Microsoft Outlook";
+  struct Case {
+    const char* value;  // nullptr: no value at all
+    int version;
+  };
+  const Case cases[] = {{"C:\\Program Files\\Microsoft\\Office\\12.0\\Outlook", 12},
+                        // The first Office\ marker counts, even when no number follows it.
+                        {"C:\\Microsoft Office\\Office\\12.0\\", 0},
+                        {"Office\\9.0\\", 9},
+                        {"C:\\Office\\", kUnknownOutlookVersion},
+                        {"no markers", kUnknownOutlookVersion},
+                        {nullptr, kUnknownOutlookVersion}};
+  for (const Case& c : cases) {
+    FakePlatform machine;
+    machine.CreateKey(RegRoot::LocalMachine, key);
+    if (c.value) machine.SetText(RegRoot::LocalMachine, key, "MSIApplicationLCID", c.value);
+    EXPECT_EQ(ReadOutlookVersion(machine.registry), c.version) << (c.value ? c.value : "(none)");
+  }
+}
+
+TEST(RegistryTreeDumpTest, OverlongSubkeyNamesGiveAnErrorLine) {
+  FakePlatform machine;
+  machine.CreateKey(RegRoot::CurrentUser, "Root\\" + std::string(100, 'k'));
+  machine.CreateKey(RegRoot::CurrentUser, "Root\\short\\leaf");
+  testing::CapturedLog captured;
+  DumpRegistryTree(machine.registry, "Root", 0, captured.log());
+  EXPECT_EQ(captured.Lines(), (std::vector<std::string>{"error: 234", "short", "   leaf"}));
+}
+
+}  // namespace
+}  // namespace quillbank

@@ -1,0 +1,98 @@
+// Configurators that return what a test tells them, and a factory that hands
+// them to the run, so the run can be tested without any client's store.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/configurator_factory.h"
+#include "env/run_log.h"
+
+namespace quillbank::testing {
+
+// What the fakes saw, shared with the test after the run destroyed them.
+struct FakeConfiguratorRecord {
+  int configure_calls = 0;
+  std::vector<std::string> requests;  // "address|name|d|u|s" per request seen
+  std::string prefix;
+  bool auto_mode = false;
+};
+
+class FakeConfigurator : public AutoModeConfigurator {
+ public:
+  FakeConfigurator(const AccountRequest& request, FakeConfiguratorRecord& record, int status)
+      : log_(&request.log), record_(record), status_(status) {
+    Remember(request);
+  }
+
+  ConfigStatus Configure() override {
+    ++record_.configure_calls;
+    *log_ << "Fake configurator ran." << kEndLine;
+    return status_;
+  }
+  void SetAutoMode() override { record_.auto_mode = true; }
+  void SetAccountPrefix(const std::string& prefix) override { record_.prefix = prefix; }
+  void SetRequest(const AccountRequest& request) override {
+    log_ = &request.log;
+    Remember(request);
+  }
+  std::string GetDefAcct() override { return default_account; }
+  std::string FindAcctByAddr(const std::string& text) override {
+    return text == search_match ? found_account : kReaderError;
+  }
+  std::string GetAcctAddr(const std::string& key) override {
+    return key == kReaderError ? kReaderError : address;
+  }
+  std::string GetAcctName(const std::string& key) override {
+    return key == kReaderError ? kReaderError : name;
+  }
+
+  std::string default_account = "00000001";
+  std::string search_match;
+  std::string found_account = "00000002";
+  std::string address = "copied@example.com";
+  std::string name = "Copied Name";
+
+ private:
+  void Remember(const AccountRequest& r) {
+    record_.requests.push_back(r.address + "|" + r.display_name + "|" + (r.make_default ? "1" : "0") +
+                               "|" + (r.overwrite_existing ? "1" : "0") + "|" + (r.use_ssl ? "1" : "0"));
+  }
+  RunLog* log_;
+  FakeConfiguratorRecord& record_;
+  int status_;
+};
+
+class FakeFactory : public ConfiguratorFactory {
+ public:
+  std::unique_ptr<Configurator> Create(int client_index, int outlook_version,
+                                       const AccountRequest& request) override {
+    created_client = client_index;
+    created_outlook_version = outlook_version;
+    if (client_index < 0 || client_index > 4 || !has_configurator) return nullptr;
+    return std::make_unique<FakeConfigurator>(request, record, status);
+  }
+  std::unique_ptr<AutoModeConfigurator> CreateAutoMode(int code, int outlook_version,
+                                                       const AccountRequest& request) override {
+    created_client = code - 1;
+    created_outlook_version = outlook_version;
+    auto fake = std::make_unique<FakeConfigurator>(request, record, status);
+    fake->default_account = default_account;
+    fake->search_match = search_match;
+    fake->address = address;
+    return fake;
+  }
+
+  FakeConfiguratorRecord record;
+  int status = 0;
+  bool has_configurator = true;
+  int created_client = -99;
+  int created_outlook_version = -99;
+  // Scripted readers for the automatic mode.
+  std::string default_account = "00000001";
+  std::string search_match;
+  std::string address = "copied@example.com";
+};
+
+}  // namespace quillbank::testing
