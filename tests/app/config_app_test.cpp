@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/config_app.h"
+#include "app/config_session.h"
+#include "tests/support/fake_configurators.h"
+#include "tests/support/fake_platform.h"
+
+namespace quillbank {
+namespace {
+
+using testing::FakeFactory;
+using testing::FakePlatform;
+
+class BorrowedSystem final : public SystemServices {
+ public:
+  explicit BorrowedSystem(Platform& platform) : platform_(platform) {}
+  Platform& platform() override { return platform_; }
+
+ private:
+  Platform& platform_;
+};
+
+class ConfigAppTest : public ::testing::Test {
+ protected:
+  ConfigAppTest() {
+    machine.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", "C:\\appdata");
+    machine.files.MakeFolders("C:\\appdata");
+  }
+
+  int Run(const std::string& text) {
+    ConfigAppServices services;
+    services.open_system = [this](std::string& error) -> std::unique_ptr<SystemServices> {
+      ++opens;
+      if (!machine_usable) {
+        error = "the machine folder /x is in use by a running wineserver";
+        return nullptr;
+      }
+      return std::make_unique<BorrowedSystem>(machine.platform);
+    };
+    services.make_factory = [this](Platform&) {
+      auto fakes = std::make_unique<FakeFactory>();
+      fakes->status = status;
+      return fakes;
+    };
+    if (with_dialog) {
+      services.run_dialog = [this](Platform&, ConfiguratorFactory&) {
+        ++dialogs;
+        return 0;
+      };
+    }
+    ConfigApp app(std::move(services), out, err);
+    return app.InitInstance(text);
+  }
+
+  FakePlatform machine;
+  std::ostringstream out;
+  std::ostringstream err;
+  int status = 0;
+  bool machine_usable = true;
+  bool with_dialog = false;
+  int opens = 0;
+  int dialogs = 0;
+};
+
+TEST_F(ConfigAppTest, SuccessPrintsTheCongratulationAndTheLogPath) {
+  EXPECT_EQ(Run("-n \"Jane Doe\" -a jane@example.com -c 4"), 0);
+  EXPECT_EQ(out.str(),
+            "Congratulations! Mozilla Thunderbird has been successfully configured for your mail "
+            "settings.\nLog file: C:\\appdata\\Quillbank.log\n");
+}
+
+TEST_F(ConfigAppTest, ExitCodesTellLoginScriptsWhatHappened) {
+  EXPECT_EQ(Run("-n \"J\" -a j@x.y -c 9"), exit_code::kNoConfigurator);
+  EXPECT_NE(out.str().find("\"-c\" value must be a client number from 0 to 4"), std::string::npos);
+  status = 5;
+  EXPECT_EQ(Run("-n \"J\" -a j@x.y -c 0"), 5);
+  EXPECT_NE(out.str().find("ERROR: Account was already found"), std::string::npos);
+  EXPECT_EQ(Run("-n \"J\" -a \"j@x.y\" -c 0"), exit_code::kUnsafeInput);
+  EXPECT_EQ(Run("-auto -p \"T-\""), exit_code::kUnsupportedDefault);
+  EXPECT_NE(out.str().find("The system's default email client is not supported by Quillbank."),
+            std::string::npos);
+  machine.processes.running = {{9, "Eudora.exe"}};
+  EXPECT_EQ(Run("-n \"J\" -a j@x.y -c 3"), exit_code::kClientRunning);
+  EXPECT_NE(out.str().find("Please exit all running email clients"), std::string::npos);
+}
+
+TEST_F(ConfigAppTest, MissingOptionPrintsUsageAndTouchesNothing) {
+  EXPECT_EQ(Run("-n \"Jane\" -a jane@example.com"), exit_code::kUsage);
+  EXPECT_EQ(Run("-auto -x"), exit_code::kUsage);
+  EXPECT_EQ(opens, 0);
+  EXPECT_TRUE(machine.files.AllFiles().empty());
+  EXPECT_NE(err.str().find("usage: quillbank"), std::string::npos);
+  EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(ConfigAppTest, HelpVersionAndDialogWithoutHost) {
+  EXPECT_EQ(Run("--help"), 0);
+  EXPECT_EQ(Run("/?"), 0);
+  EXPECT_EQ(Run("--version"), 0);
+  EXPECT_NE(out.str().find("quillbank "), std::string::npos);
+  EXPECT_EQ(Run(""), exit_code::kUsage);
+  EXPECT_EQ(opens, 0);
+  with_dialog = true;
+  EXPECT_EQ(Run(""), 0);
+  EXPECT_EQ(dialogs, 1);
+}
+
+TEST_F(ConfigAppTest, UnusableMachineIsRefusedWithItsReason) {
+  machine_usable = false;
+  EXPECT_EQ(Run("-n \"J\" -a j@x.y -c 4"), exit_code::kMachineUnusable);
+  EXPECT_NE(err.str().find("running wineserver"), std::string::npos);
+  EXPECT_TRUE(machine.files.AllFiles().empty());
+}
+
+}  // namespace
+}  // namespace quillbank
