@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, if any is missing.
+# Needs root (or sudo). Safe to run again.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ make
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686
+  wine64 xvfb xauth x11-apps imagemagick
+  thunderbird
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the native, win64 and win32 presets, runs
+# every native test, then the win64 tests under wine64, and prints one closing
+# line with the totals.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+tools/build.sh native win64 win32 || { echo "0 passed, 1 failed"; exit 1; }
+
+logs=$(mktemp -d)
+status=0
+
+echo "== native tests"
+for program in build/native/tests/*_tests; do
+  [ -x "$program" ] || continue
+  name=$(basename "$program")
+  if ! timeout 1800 "$program" >"$logs/native-$name.log" 2>&1; then status=1; fi
+  grep -E '^\[  (PASSED|FAILED|SKIPPED) +\]|^\[  FAILED  \] [A-Za-z]' "$logs/native-$name.log" | sed "s|^|$name: |"
+done
+
+echo "== win64 tests under wine64"
+if ! tools/run-wine-tests.sh build/win64 "$logs"; then status=1; fi
+
+# Totals over every test program's own summary.
+totals=$(cat "$logs"/*.log | awk '
+  /^\[  PASSED  \] [0-9]+ test/ { passed += $4 }
+  /^\[  FAILED  \] [0-9]+ test/ { failed += $4 }
+  /^\[  SKIPPED \] [0-9]+ test/ { skipped += $4 }
+  END { printf "%d passed, %d failed, %d skipped", passed, failed, skipped }')
+if [ $status -ne 0 ] && echo "$totals" | grep -q ' 0 failed'; then
+  # A program that crashed or timed out before its summary still fails the run.
+  totals=$(echo "$totals" | sed 's/ 0 failed/ 1 failed/')
+fi
+echo "$totals"
+exit $status
