@@ -1,5 +1,7 @@
 #include "app/configurator_factory.h"
 
+#include "clients/winmail/windows_mail_configurator.h"
+
 namespace quillbank {
 namespace {
 
@@ -14,6 +16,8 @@ class ClientConfiguratorFactory final : public ConfiguratorFactory {
     (void)outlook_version;
     (void)request;
     switch (client_index) {
+      case 2:
+        return std::make_unique<WindowsMailConfigurator>(platform_, request);
       default:
         return nullptr;
     }

@@ -1,0 +1,310 @@
+#include "clients/winmail/windows_mail_configurator.h"
+
+#include <array>
+#include <cstdio>
+#include <optional>
+
+#include "app/provider_servers.h"
+#include "clients/winmail/utf16_text.h"
+#include "env/registry_access.h"
+#include "env/run_log.h"
+#include "env/text_file.h"
+
+namespace quillbank {
+namespace winmail {
+
+std::string DwordText(std::uint32_t number) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(number));
+  return text;
+}
+
+std::string XmlEscape(const std::string& text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      default: escaped.push_back(c);
+    }
+  }
+  return escaped;
+}
+
+namespace {
+
+// The elements of an account file this configurator writes, in the order it
+// writes them, with the label each one gets in the log.
+struct Element {
+  const char* name;
+  const char* type;  // "SZ" or "DWORD"
+  const char* label;
+};
+
+constexpr std::size_t kElementCount = 16;
+constexpr std::array<Element, kElementCount> kElements{{
+    {"Account_Name", "SZ", "Account Name: "},
+    {"Connection_Type", "DWORD", "Connection Type: "},
+    {"POP3_Server", "SZ", "POP3 Server: "},
+    {"POP3_User_Name", "SZ", "POP3 User Name: "},
+    {"POP3_Use_Sicily", "DWORD", "POP3 Use Sicily: "},
+    {"POP3_Port", "DWORD", "POP3 Port: "},
+    {"POP3_Secure_Connection", "DWORD", "POP3 Secure Connection: "},
+    {"POP3_Timeout", "DWORD", "POP3 Timeout: "},
+    {"Leave_Mail_On_Server", "DWORD", "Leave Mail On Server: "},
+    {"SMTP_Server", "SZ", "SMTP Server: "},
+    {"SMTP_Use_Sicily", "DWORD", "SMTP Use Sicily: "},
+    {"SMTP_Port", "DWORD", "SMTP Port: "},
+    {"SMTP_Secure_Connection", "DWORD", "SMTP Secure Connection: "},
+    {"SMTP_Timeout", "DWORD", "SMTP Timeout: "},
+    {"SMTP_Display_Name", "SZ", "SMTP Display Name: "},
+    {"SMTP_Email_Address", "SZ", "SMTP Email Address: "},
+}};
+
+using ElementValues = std::array<std::string, kElementCount>;
+
+// The value of every element for one request, as plain (unescaped) text.
+ElementValues ValuesFor(const std::string& address, const std::string& display_name, bool use_ssl) {
+  const ServerSettings servers = ServersFor(use_ssl);
+  const std::string secure_flag = use_ssl ? "00000001" : "00000000";
+  const std::string timeout = DwordText(60);
+  return {address,
+          "00000003",
+          servers.incoming_host,
+          address,
+          "00000000",
+          DwordText(static_cast<std::uint32_t>(servers.incoming_port)),
+          secure_flag,
+          timeout,
+          "00000000",
+          servers.outgoing_host,
+          "00000002",
+          DwordText(static_cast<std::uint32_t>(servers.outgoing_port)),
+          secure_flag,
+          timeout,
+          display_name,
+          address};
+}
+
+// `<Name type="SZ">` and the like.
+std::string OpeningTag(const Element& element) {
+  return std::string("<") + element.name + " type=\"" + element.type + "\">";
+}
+
+std::string ClosingTag(const Element& element) { return std::string("</") + element.name + ">"; }
+
+// One element line of an account file, indented, with its line end.
+WideText ElementLine(std::size_t index, const std::string& value) {
+  const Element& element = kElements[index];
+  return WidenText("    " + OpeningTag(element) + XmlEscape(value) + ClosingTag(element) + "\r\n");
+}
+
+bool Contains(WideView line, WideView part) { return line.find(part) != WideView::npos; }
+
+// The text between a line's first "<" and the first space after it; none when
+// the line has no "<" or no space after it.
+std::optional<WideView> TagOf(WideView line) {
+  const std::size_t open = line.find(u'<');
+  if (open == WideView::npos) return std::nullopt;
+  const std::size_t space = line.find(u' ', open + 1);
+  if (space == WideView::npos) return std::nullopt;
+  return line.substr(open + 1, space - open - 1);
+}
+
+std::optional<std::size_t> ElementIndexOf(WideView tag) {
+  for (std::size_t i = 0; i < kElementCount; ++i) {
+    if (tag == WidenText(kElements[i].name)) return i;
+  }
+  return std::nullopt;
+}
+
+// The bytes of a new account file.
+std::string NewAccountFile(const ElementValues& values) {
+  WideFileWriter out;
+  WriteWideText(out, WideView(&kByteOrderMark, 1));
+  WriteWideText(out, u"<?xml version=\"1.0\" encoding=\"utf-16\" ?>\r\n");
+  WriteWideText(out, u"<MessageAccount>\r\n");
+  for (std::size_t i = 0; i < kElementCount; ++i) WriteWideText(out, ElementLine(i, values[i]));
+  WriteWideText(out, u"</MessageAccount>\r\n");
+  return out.bytes();
+}
+
+// The bytes of an existing account file with every known element set to its
+// new value in place, every other line kept (indented under the account
+// element), and the elements it lacked appended before the closing tag.
+std::string RewrittenAccountFile(std::string old_bytes, const ElementValues& values) {
+  WideFileReader in(std::move(old_bytes));
+  WideFileWriter out;
+  std::array<bool, kElementCount> written{};
+  while (std::optional<WideText> line = ReadWideLine(in)) {
+    TrimSpaces(*line);
+    const std::optional<WideView> tag = TagOf(*line);
+    const std::optional<std::size_t> element = tag ? ElementIndexOf(*tag) : std::nullopt;
+    if (element) {
+      WriteWideText(out, ElementLine(*element, values[*element]));
+      written[*element] = true;
+      continue;
+    }
+    if (Contains(*line, u"</MessageAccount>")) continue;  // written again at the end
+    if (Contains(*line, u"<?xml version") || (!tag && Contains(*line, u"<MessageAccount>"))) {
+      WriteWideText(out, *line);
+    } else {
+      WriteWideText(out, u"    ");
+      WriteWideText(out, *line);
+    }
+    WriteWideText(out, u"\r\n");
+  }
+  for (std::size_t i = 0; i < kElementCount; ++i) {
+    if (!written[i]) WriteWideText(out, ElementLine(i, values[i]));
+  }
+  WriteWideText(out, u"</MessageAccount>\r\n");
+  return out.bytes();
+}
+
+// The path with its first "%USERPROFILE%" replaced by the variable's value;
+// none when the path needs the variable and it is unset or empty.
+std::optional<std::string> ExpandUserProfile(const std::string& path, Environment& environment) {
+  const std::string placeholder = kUserProfilePlaceholder;
+  const std::size_t at = path.find(placeholder);
+  if (at == std::string::npos) return path;
+  const std::optional<std::string> profile = environment.Get("USERPROFILE");
+  if (!profile || profile->empty()) return std::nullopt;
+  std::string expanded = path;
+  expanded.replace(at, placeholder.size(), *profile);
+  return expanded;
+}
+
+std::string FileNameOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+}  // namespace winmail
+
+using namespace winmail;
+
+WindowsMailConfigurator::WindowsMailConfigurator(Platform& platform, const AccountRequest& request)
+    : platform_(platform),
+      use_ssl_(request.use_ssl),
+      address_(request.address),
+      display_name_(request.display_name),
+      make_default_(request.make_default),
+      overwrite_existing_(request.overwrite_existing),
+      log_(request.log) {}
+
+ConfigStatus WindowsMailConfigurator::Configure() {
+  const ElementValues values = ValuesFor(address_, display_name_, use_ssl_);
+  const std::string guid = platform_.uuids.NewUuid();
+
+  // Without a store root there is no folder to search or write in.
+  const std::optional<std::string> store_root =
+      ReadText(platform_.registry, RegRoot::CurrentUser, kStoreKey, RegAccess::All, kStoreRootValue,
+               kStoreRootCapacity);
+  if (!store_root || store_root->empty()) {
+    log_ << "Windows Mail store root not found (\"" << kStoreRootValue << "\" of HKEY_CURRENT_USER\\"
+         << kStoreKey << "). No changes will be made." << kEndLine;
+    return status::kCannotConfigure;
+  }
+  // The root is kept with its closing backslash; one missing is supplied.
+  std::string folder = *store_root;
+  if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
+  folder += "Local Folders";
+  const std::optional<std::string> expanded = ExpandUserProfile(folder, platform_.environment);
+  if (!expanded) {
+    log_ << "USERPROFILE is not set, so the Windows Mail folder " << folder
+         << " cannot be found. No changes will be made." << kEndLine;
+    return status::kCannotConfigure;
+  }
+  if (expanded->size() + std::string_view("\\account*").size() > kMaxPatternLength) {
+    log_ << "The Windows Mail folder path is too long: " << *expanded
+         << ". No changes will be made." << kEndLine;
+    return status::kCannotConfigure;
+  }
+
+  log_ << "Searching for existant " << address_ << " account ... ";
+  const std::string found = FindAccountFile(*expanded, address_);
+  const bool rewrite = found != kNoAccountFile;
+  if (rewrite && !overwrite_existing_) {
+    log_.Line(" found. No changes will be made.");
+    return status::kAlreadyExists;
+  }
+  if (rewrite) {
+    log_.Line(" found. Reseting settings to defaults.");
+  } else {
+    log_.Line("not found. Creating new account.");
+  }
+  log_.EmptyLine();
+
+  const std::string new_name = "account{" + guid + "}.oeaccount";
+  const std::string new_path = *expanded + "\\" + new_name;
+  log_.Line("Starting Windows Mail configuration...");
+  log_.EmptyLine();
+
+  std::string target = new_path;
+  std::string content;
+  std::string default_name = new_name;
+  if (rewrite) {
+    log_ << " found existant at: " << found << kEndLine;
+    target = found;
+    std::optional<std::string> old_bytes = platform_.files.ReadFile(found);
+    if (!old_bytes) {
+      log_ << "Could not read " << found << ". No changes were made." << kEndLine;
+      return status::kWriteFailed;
+    }
+    content = RewrittenAccountFile(std::move(*old_bytes), values);
+    // The file's own name, whatever it looks like and wherever its folder lies.
+    default_name = FileNameOf(found);
+  } else {
+    content = NewAccountFile(values);
+  }
+  // The old file is replaced only by a complete new one.
+  if (!ReplaceFileContents(platform_.files, target, target + ".tmp", content)) {
+    log_ << "Could not write " << target << ". No changes were made." << kEndLine;
+    return status::kWriteFailed;
+  }
+
+  log_.Line("The following settings were written/overwritten in Windows Mail's configuration:");
+  log_.EmptyLine();
+  for (std::size_t i = 0; i < kElementCount; ++i) {
+    log_ << kElements[i].label << values[i] << kEndLine;
+  }
+
+  if (make_default_) {
+    std::unique_ptr<RegistryKey> key;
+    if (platform_.registry.Create(RegRoot::CurrentUser, kDefaultAccountKey, key) ==
+        win32_error::kSuccess) {
+      SetText(*key, kDefaultAccountValue, default_name);
+    }
+  }
+  return status::kSuccess;
+}
+
+std::string WindowsMailConfigurator::FindAccountFile(const std::string& folder,
+                                                     const std::string& address) {
+  const std::string pattern = folder + "\\account*";
+  log_.Line(pattern);
+  if (pattern.size() > kMaxPatternLength) return kNoAccountFile;  // no listing takes it
+  for (const std::string& name : platform_.files.ListFolder(pattern)) {
+    const std::string path = folder + "\\" + name;
+    if (FileHoldsAddress(path, address)) return path;
+  }
+  return kNoAccountFile;
+}
+
+bool WindowsMailConfigurator::FileHoldsAddress(const std::string& path, const std::string& address) {
+  const Element& element = kElements[kElementCount - 1];  // SMTP_Email_Address
+  const WideText escaped =
+      WidenText(OpeningTag(element) + XmlEscape(address) + ClosingTag(element));
+  const WideText plain = WidenText(OpeningTag(element) + address + ClosingTag(element));
+  WideFileReader in = WideFileReader::Open(platform_.files, path);
+  while (std::optional<WideText> line = ReadWideLine(in)) {
+    TrimSpaces(*line);
+    if (Contains(*line, escaped) || Contains(*line, plain)) return true;
+  }
+  return false;
+}
+
+}  // namespace quillbank

@@ -1,0 +1,425 @@
+// Windows Mail accounts on an in-memory machine: the account files found,
+// skipped, created and rewritten, the default account, and the log.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "clients/winmail/windows_mail_configurator.h"
+#include "tests/support/fake_platform.h"
+
+namespace quillbank {
+namespace {
+
+using testing::CapturedLog;
+using testing::FakePlatform;
+
+constexpr const char* kProfile = "C:\\Users\\jane";
+constexpr const char* kFolder = "C:\\Users\\jane\\AppData\\Local\\Microsoft\\Windows Mail\\Local Folders";
+constexpr const char* kAddress = "jane@tessaline.net";
+// The file names of the first and second UUID a run takes.
+constexpr const char* kFirstFile = "account{00000000-0000-4000-8000-000000000001}.oeaccount";
+constexpr const char* kSecondFile = "account{00000000-0000-4000-8000-000000000002}.oeaccount";
+
+std::string InFolder(const std::string& name) { return std::string(kFolder) + "\\" + name; }
+
+// UTF-16 little-endian bytes of lines of code units below 0x100, each ended
+// by CR LF; "[BOM]" at the start stands for U+FEFF.
+std::string Utf16File(const std::vector<std::string>& lines) {
+  std::string bytes;
+  for (std::string line : lines) {
+    if (line.rfind("[BOM]", 0) == 0) {
+      bytes += "\xFF\xFE";
+      line.erase(0, 5);
+    }
+    for (const char c : line + "\r\n") {
+      bytes.push_back(c);
+      bytes.push_back('\0');
+    }
+  }
+  return bytes;
+}
+
+// The lines of an account file as Utf16File takes them. Fails the test when a
+// line does not end with CR LF or a code unit is above 0xFF (other than a mark).
+std::vector<std::string> FileLines(const std::string& bytes) {
+  EXPECT_EQ(bytes.size() % 2, 0u);
+  std::string text;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const unsigned unit = static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
+    if (unit == 0xFEFF) {
+      text += "[BOM]";
+    } else {
+      EXPECT_LT(unit, 0x100u);
+      text.push_back(static_cast<char>(unit));
+    }
+  }
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find("\r\n", start);
+    EXPECT_NE(end, std::string::npos) << "line without CR LF: " << text.substr(start);
+    if (end == std::string::npos) break;
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+std::vector<std::string> ElementLines(bool ssl, const std::string& address, const std::string& name) {
+  const std::string host_in = ssl ? "secure.tessaline.net" : "pop.tessaline.net";
+  const std::string host_out = ssl ? "secure.tessaline.net" : "smtp.tessaline.net";
+  const std::string flag = ssl ? "00000001" : "00000000";
+  return {
+      "    <Account_Name type=\"SZ\">" + address + "</Account_Name>",
+      "    <Connection_Type type=\"DWORD\">00000003</Connection_Type>",
+      "    <POP3_Server type=\"SZ\">" + host_in + "</POP3_Server>",
+      "    <POP3_User_Name type=\"SZ\">" + address + "</POP3_User_Name>",
+      "    <POP3_Use_Sicily type=\"DWORD\">00000000</POP3_Use_Sicily>",
+      std::string("    <POP3_Port type=\"DWORD\">") + (ssl ? "000003e3" : "0000006e") + "</POP3_Port>",
+      "    <POP3_Secure_Connection type=\"DWORD\">" + flag + "</POP3_Secure_Connection>",
+      "    <POP3_Timeout type=\"DWORD\">0000003c</POP3_Timeout>",
+      "    <Leave_Mail_On_Server type=\"DWORD\">00000000</Leave_Mail_On_Server>",
+      "    <SMTP_Server type=\"SZ\">" + host_out + "</SMTP_Server>",
+      "    <SMTP_Use_Sicily type=\"DWORD\">00000002</SMTP_Use_Sicily>",
+      std::string("    <SMTP_Port type=\"DWORD\">") + (ssl ? "000001d1" : "0000024b") + "</SMTP_Port>",
+      "    <SMTP_Secure_Connection type=\"DWORD\">" + flag + "</SMTP_Secure_Connection>",
+      "    <SMTP_Timeout type=\"DWORD\">0000003c</SMTP_Timeout>",
+      "    <SMTP_Display_Name type=\"SZ\">" + name + "</SMTP_Display_Name>",
+      "    <SMTP_Email_Address type=\"SZ\">" + address + "</SMTP_Email_Address>",
+  };
+}
+
+// The 19 lines of a new account file.
+std::vector<std::string> NewFileLines(bool ssl, const std::string& address = kAddress,
+                                      const std::string& name = "Jane Doe") {
+  std::vector<std::string> lines{"[BOM]<?xml version=\"1.0\" encoding=\"utf-16\" ?>", "<MessageAccount>"};
+  for (const std::string& line : ElementLines(ssl, address, name)) lines.push_back(line);
+  lines.push_back("</MessageAccount>");
+  return lines;
+}
+
+std::vector<std::string> SettingsBlock(bool ssl, const std::string& address = kAddress,
+                                       const std::string& name = "Jane Doe") {
+  const std::string host_in = ssl ? "secure.tessaline.net" : "pop.tessaline.net";
+  const std::string host_out = ssl ? "secure.tessaline.net" : "smtp.tessaline.net";
+  const std::string flag = ssl ? "00000001" : "00000000";
+  return {"The following settings were written/overwritten in Windows Mail's configuration:",
+          "",
+          "Account Name: " + address,
+          "Connection Type: 00000003",
+          "POP3 Server: " + host_in,
+          "POP3 User Name: " + address,
+          "POP3 Use Sicily: 00000000",
+          std::string("POP3 Port: ") + (ssl ? "000003e3" : "0000006e"),
+          "POP3 Secure Connection: " + flag,
+          "POP3 Timeout: 0000003c",
+          "Leave Mail On Server: 00000000",
+          "SMTP Server: " + host_out,
+          "SMTP Use Sicily: 00000002",
+          std::string("SMTP Port: ") + (ssl ? "000001d1" : "0000024b"),
+          "SMTP Secure Connection: " + flag,
+          "SMTP Timeout: 0000003c",
+          "SMTP Display Name: " + name,
+          "SMTP Email Address: " + address};
+}
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+class WindowsMailTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine.SetText(RegRoot::CurrentUser, winmail::kStoreKey, winmail::kStoreRootValue,
+                    "%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows Mail\\");
+    machine.environment.Set("USERPROFILE", kProfile);
+    machine.files.MakeFolders(kFolder);
+  }
+
+  ConfigStatus Run(const std::string& address = kAddress, const std::string& name = "Jane Doe") {
+    AccountRequest request{address, name, make_default, overwrite, use_ssl, log.log()};
+    WindowsMailConfigurator configurator(machine.platform, request);
+    return configurator.Configure();
+  }
+
+  // The names of the files in the account folder, in listing order.
+  std::vector<std::string> AccountFolder() { return machine.files.ListFolder(InFolder("*")); }
+  std::string Bytes(const std::string& name) { return machine.files.ReadFile(InFolder(name)).value_or(""); }
+  std::optional<std::string> DefaultAccount() {
+    return machine.Text(RegRoot::CurrentUser, winmail::kDefaultAccountKey, winmail::kDefaultAccountValue);
+  }
+
+  FakePlatform machine;
+  CapturedLog log;
+  bool make_default = false;
+  bool overwrite = false;
+  bool use_ssl = true;
+};
+
+TEST_F(WindowsMailTest, CreatesTheAccountFileAndLogsEverySetting) {
+  ASSERT_EQ(Run(), status::kSuccess);
+
+  EXPECT_EQ(AccountFolder(), std::vector<std::string>{kFirstFile});
+  EXPECT_EQ(Bytes(kFirstFile), Utf16File(NewFileLines(true)));
+  EXPECT_EQ(DefaultAccount(), std::nullopt);
+  EXPECT_EQ(log.Lines(),
+            Concat({"Searching for existant jane@tessaline.net account ... " + InFolder("account*"),
+                    "not found. Creating new account.", "", "Starting Windows Mail configuration...", ""},
+                   SettingsBlock(true)));
+}
+
+TEST_F(WindowsMailTest, WithoutSslTheFileAndLogHoldThePlainServersAndPorts) {
+  use_ssl = false;
+  make_default = true;
+  ASSERT_EQ(Run(), status::kSuccess);
+
+  EXPECT_EQ(FileLines(Bytes(kFirstFile)), NewFileLines(false));
+  const std::vector<std::string> lines = log.Lines();
+  const std::vector<std::string> settings(lines.end() - 18, lines.end());
+  EXPECT_EQ(settings, SettingsBlock(false));
+  EXPECT_EQ(DefaultAccount(), kFirstFile);
+}
+
+TEST_F(WindowsMailTest, FindsOnlyTheExactElementAsThisProgramWritesIt) {
+  // Another letter case, and the address in other attribute spacing: neither
+  // is this account, so a new file is created beside them.
+  machine.files.Put(InFolder("account{a}.oeaccount"),
+                    Utf16File(NewFileLines(true, "Jane@Tessaline.net")));
+  machine.files.Put(InFolder("account{b}.oeaccount"),
+                    Utf16File({"<MessageAccount>",
+                               "\t<SMTP_Email_Address type = \"SZ\">jane@tessaline.net</SMTP_Email_Address>",
+                               "\t<SMTP_Email_Address type='SZ'>jane@tessaline.net</SMTP_Email_Address>",
+                               "</MessageAccount>"}));
+  // A folder whose name matches is tried, and holds nothing.
+  machine.files.MakeFolders(InFolder("account{c}"));
+  ASSERT_EQ(Run(), status::kSuccess);
+  EXPECT_EQ(AccountFolder(), (std::vector<std::string>{"account{00000000-0000-4000-8000-000000000001}.oeaccount",
+                                                       "account{a}.oeaccount", "account{b}.oeaccount",
+                                                       "account{c}"}));
+  EXPECT_EQ(log.Lines()[1], "not found. Creating new account.");
+
+  // Tab-indented, as Windows Mail itself writes it, the element is found.
+  machine.files.Put(InFolder("account{b}.oeaccount"),
+                    Utf16File({"\t<SMTP_Email_Address type=\"SZ\">jane@tessaline.net</SMTP_Email_Address>"}));
+  WindowsMailConfigurator configurator(machine.platform, {kAddress, "", false, false, true, log.log()});
+  EXPECT_TRUE(configurator.FileHoldsAddress(InFolder("account{b}.oeaccount"), kAddress));
+  EXPECT_FALSE(configurator.FileHoldsAddress(InFolder("account{b}.oeaccount"), "ane@tessaline.net"));
+}
+
+TEST_F(WindowsMailTest, AnExistingAccountWithoutOverwriteChangesNothing) {
+  const std::string existing = Utf16File(NewFileLines(false, kAddress, "Old Name"));
+  machine.files.Put(InFolder("account{old}.oeaccount"), existing);
+  machine.SetText(RegRoot::CurrentUser, winmail::kDefaultAccountKey, winmail::kDefaultAccountValue,
+                  "account{other}.oeaccount");
+  make_default = true;
+
+  EXPECT_EQ(Run(), status::kAlreadyExists);
+  EXPECT_EQ(AccountFolder(), std::vector<std::string>{"account{old}.oeaccount"});
+  EXPECT_EQ(Bytes("account{old}.oeaccount"), existing);
+  EXPECT_EQ(DefaultAccount(), "account{other}.oeaccount");
+  EXPECT_EQ(log.Lines(),
+            (std::vector<std::string>{"Searching for existant jane@tessaline.net account ... " + InFolder("account*"),
+                                      " found. No changes will be made."}));
+}
+
+TEST_F(WindowsMailTest, RewritingItsOwnFileGivesTheSameFileWithTheNewValues) {
+  ASSERT_EQ(Run(), status::kSuccess);
+  use_ssl = false;
+  overwrite = true;
+  make_default = true;
+  CapturedLog second;
+  AccountRequest request{kAddress, "Jane Q. Doe", make_default, overwrite, use_ssl, second.log()};
+  ASSERT_EQ(WindowsMailConfigurator(machine.platform, request).Configure(), status::kSuccess);
+
+  // Same name, same lines in the same order, mark and line ends included; the
+  // second run's UUID is not used, and no temporary file is left.
+  EXPECT_EQ(AccountFolder(), std::vector<std::string>{kFirstFile});
+  EXPECT_EQ(Bytes(kFirstFile), Utf16File(NewFileLines(false, kAddress, "Jane Q. Doe")));
+  EXPECT_EQ(DefaultAccount(), kFirstFile);
+  EXPECT_EQ(second.Lines(),
+            Concat({"Searching for existant jane@tessaline.net account ... " + InFolder("account*"),
+                    " found. Reseting settings to defaults.", "", "Starting Windows Mail configuration...", "",
+                    " found existant at: " + InFolder(kFirstFile)},
+                   SettingsBlock(false, kAddress, "Jane Q. Doe")));
+}
+
+TEST_F(WindowsMailTest, RewriteKeepsUnknownLinesAndAppendsMissingElementsInTableOrder) {
+  overwrite = true;
+  make_default = true;
+  machine.files.Put(InFolder("Account-Backup.oeaccount"),
+                    Utf16File({"[BOM]<?xml version=\"1.0\" encoding=\"utf-16\" ?>",
+                               "<MessageAccount>",
+                               "\t<IMAP_Server type=\"SZ\">imap.example.org</IMAP_Server>",
+                               "  <SMTP_Email_Address type=\"SZ\">jane@tessaline.net</SMTP_Email_Address>",
+                               "<POP3_Port>00000099</POP3_Port>",
+                               "",
+                               "<SMTP_Server type=\"SZ\">old.example.org</SMTP_Server>",
+                               "<SMTP_Server type=\"SZ\">older.example.org</SMTP_Server>",
+                               "    </MessageAccount>"}));
+  ASSERT_EQ(Run(), status::kSuccess);
+
+  const std::vector<std::string> element = ElementLines(true, kAddress, "Jane Doe");
+  EXPECT_EQ(FileLines(Bytes("Account-Backup.oeaccount")),
+            (std::vector<std::string>{"[BOM]<?xml version=\"1.0\" encoding=\"utf-16\" ?>",
+                                      "<MessageAccount>",
+                                      "    \t<IMAP_Server type=\"SZ\">imap.example.org</IMAP_Server>",
+                                      element[15],
+                                      // No attribute: not recognised, kept, and the element appended.
+                                      "    <POP3_Port>00000099</POP3_Port>",
+                                      "    ",
+                                      element[9],
+                                      element[9],
+                                      element[0], element[1], element[2], element[3], element[4], element[5],
+                                      element[6], element[7], element[8], element[10], element[11],
+                                      element[12], element[13], element[14],
+                                      "</MessageAccount>"}));
+  // A name outside the naming rule is still the name Windows Mail knows.
+  EXPECT_EQ(DefaultAccount(), "Account-Backup.oeaccount");
+  EXPECT_EQ(AccountFolder(), std::vector<std::string>{"Account-Backup.oeaccount"});
+}
+
+TEST_F(WindowsMailTest, TheFirstMatchingEntryInListingOrderIsRewrittenEvenALeftOverTemporaryFile) {
+  overwrite = true;
+  make_default = true;
+  const std::string other = Utf16File(NewFileLines(true, "someone@tessaline.net"));
+  machine.files.Put(InFolder("account{b}.oeaccount"), other);
+  machine.files.Put(InFolder("account{b}.oeaccount.tmp"), Utf16File(NewFileLines(false)));
+  machine.files.Put(InFolder("ACCOUNT{c}.oeaccount.tmp"), Utf16File(NewFileLines(false)));
+
+  ASSERT_EQ(Run(), status::kSuccess);
+  EXPECT_EQ(Bytes("account{b}.oeaccount"), other);
+  EXPECT_EQ(Bytes("account{b}.oeaccount.tmp"), Utf16File(NewFileLines(true)));
+  EXPECT_EQ(Bytes("ACCOUNT{c}.oeaccount.tmp"), Utf16File(NewFileLines(false)));
+  EXPECT_EQ(DefaultAccount(), "account{b}.oeaccount.tmp");
+  EXPECT_EQ(AccountFolder().size(), 3u);
+}
+
+TEST_F(WindowsMailTest, TheDefaultNameIsTheFileNameEvenWhenTheFolderLooksLikeAnAccount) {
+  machine.environment.Set("USERPROFILE", "C:\\Users\\account{x}");
+  const std::string folder = "C:\\Users\\account{x}\\AppData\\Local\\Microsoft\\Windows Mail\\Local Folders";
+  machine.files.Put(folder + "\\account{found}.oeaccount", Utf16File(NewFileLines(true)));
+  overwrite = true;
+  make_default = true;
+  ASSERT_EQ(Run(), status::kSuccess);
+  EXPECT_EQ(DefaultAccount(), "account{found}.oeaccount");
+}
+
+TEST_F(WindowsMailTest, MarkupInNamesIsWrittenEscapedAndFoundAgain) {
+  const std::string address = "tom&jerry@tessaline.net";
+  ASSERT_EQ(Run(address, "Tom & Jerry <TJ>"), status::kSuccess);
+  EXPECT_EQ(Bytes(kFirstFile),
+            Utf16File(NewFileLines(true, "tom&amp;jerry@tessaline.net", "Tom &amp; Jerry &lt;TJ&gt;")));
+  // The log shows the names as entered.
+  EXPECT_EQ(log.Lines().back(), "SMTP Email Address: tom&jerry@tessaline.net");
+  EXPECT_EQ(log.Lines()[log.Lines().size() - 2], "SMTP Display Name: Tom & Jerry <TJ>");
+
+  EXPECT_EQ(Run(address), status::kAlreadyExists);
+  // A file that holds the address unescaped is this account too.
+  machine.files.Put(InFolder(kFirstFile), Utf16File(NewFileLines(true, address)));
+  EXPECT_EQ(Run(address), status::kAlreadyExists);
+  EXPECT_EQ(AccountFolder(), std::vector<std::string>{kFirstFile});
+}
+
+TEST_F(WindowsMailTest, WithoutAStoreRootNothingIsWritten) {
+  make_default = true;
+  const std::vector<std::string> expected_log{
+      "Windows Mail store root not found (\"Store Root\" of "
+      "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows Mail). No changes will be made."};
+  // Value missing.
+  {
+    std::unique_ptr<RegistryKey> key;
+    ASSERT_EQ(machine.registry.Open(RegRoot::CurrentUser, winmail::kStoreKey, RegAccess::All, key), 0);
+    key->DeleteValue(winmail::kStoreRootValue);
+  }
+  EXPECT_EQ(Run(), status::kCannotConfigure);
+  EXPECT_EQ(log.Lines(), expected_log);
+  // Empty, or longer than its 300-byte buffer.
+  machine.SetText(RegRoot::CurrentUser, winmail::kStoreKey, winmail::kStoreRootValue, "");
+  EXPECT_EQ(Run(), status::kCannotConfigure);
+  machine.SetText(RegRoot::CurrentUser, winmail::kStoreKey, winmail::kStoreRootValue,
+                  "C:\\" + std::string(297, 'x') + "\\");
+  EXPECT_EQ(Run(), status::kCannotConfigure);
+  // Key missing: the keys above are missing too.
+  FakePlatform bare;
+  CapturedLog bare_log;
+  AccountRequest request{kAddress, "Jane Doe", true, true, true, bare_log.log()};
+  EXPECT_EQ(WindowsMailConfigurator(bare.platform, request).Configure(), status::kCannotConfigure);
+  EXPECT_EQ(bare_log.Lines(), expected_log);
+  EXPECT_TRUE(bare.files.AllFiles().empty());
+
+  EXPECT_TRUE(AccountFolder().empty());
+  EXPECT_EQ(DefaultAccount(), std::nullopt);
+  EXPECT_TRUE(machine.Subkeys(RegRoot::CurrentUser, "Software\\Microsoft").size() == 1);
+}
+
+TEST_F(WindowsMailTest, TheStoreRootIsExpandedOnlyWhereItNeedsTheProfile) {
+  machine.environment.Unset("USERPROFILE");
+  EXPECT_EQ(Run(), status::kCannotConfigure);
+  EXPECT_EQ(log.Lines(),
+            std::vector<std::string>{"USERPROFILE is not set, so the Windows Mail folder "
+                                     "%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows Mail\\Local Folders "
+                                     "cannot be found. No changes will be made."});
+  EXPECT_TRUE(AccountFolder().empty());
+
+  // A root without the placeholder needs no profile; a missing closing
+  // backslash is supplied.
+  machine.SetText(RegRoot::CurrentUser, winmail::kStoreKey, winmail::kStoreRootValue,
+                  "D:\\Mail\\Windows Mail");
+  machine.files.MakeFolders("D:\\Mail\\Windows Mail\\Local Folders");
+  EXPECT_EQ(Run(), status::kSuccess);
+  EXPECT_TRUE(machine.files.FileExists("D:\\Mail\\Windows Mail\\Local Folders\\" + std::string(kSecondFile)));
+}
+
+TEST_F(WindowsMailTest, ASearchPatternLongerThanAListingTakesStopsTheRun) {
+  // 250 characters of folder make a 259-character pattern, the longest allowed.
+  const std::string root_250 = "C:\\" + std::string(250 - 3 - 1 - 13, 'm') + "\\";
+  ASSERT_EQ((root_250 + "Local Folders").size(), 250u);
+  machine.SetText(RegRoot::CurrentUser, winmail::kStoreKey, winmail::kStoreRootValue, root_250);
+  machine.files.MakeFolders(root_250 + "Local Folders");
+  EXPECT_EQ(Run(), status::kSuccess);
+
+  const std::string root_251 = "C:\\" + std::string(251 - 3 - 1 - 13, 'm') + "\\";
+  machine.SetText(RegRoot::CurrentUser, winmail::kStoreKey, winmail::kStoreRootValue, root_251);
+  machine.files.MakeFolders(root_251 + "Local Folders");
+  CapturedLog second;
+  AccountRequest request{kAddress, "Jane Doe", true, true, true, second.log()};
+  EXPECT_EQ(WindowsMailConfigurator(machine.platform, request).Configure(), status::kCannotConfigure);
+  EXPECT_EQ(second.Lines(), std::vector<std::string>{"The Windows Mail folder path is too long: " + root_251 +
+                                                     "Local Folders. No changes will be made."});
+  EXPECT_TRUE(machine.files.ListFolder(root_251 + "Local Folders\\*").empty());
+}
+
+TEST_F(WindowsMailTest, AFileThatCannotBeWrittenCompletelyLeavesEverythingAsItWas) {
+  make_default = true;
+  // A full disk while creating: no half account file is left.
+  machine.files.FailWritesEndingWith(".tmp");
+  EXPECT_EQ(Run(), status::kWriteFailed);
+  EXPECT_TRUE(AccountFolder().empty());
+  EXPECT_EQ(log.Lines().back(), "Could not write " + InFolder(kFirstFile) + ". No changes were made.");
+  EXPECT_EQ(DefaultAccount(), std::nullopt);
+
+  // A rewrite whose replacement fails keeps the old file.
+  machine.files.FailWritesEndingWith("");
+  const std::string existing = Utf16File(NewFileLines(false));
+  machine.files.Put(InFolder("account{old}.oeaccount"), existing);
+  machine.files.FailReplaces(true);
+  overwrite = true;
+  EXPECT_EQ(Run(), status::kWriteFailed);
+  EXPECT_EQ(Bytes("account{old}.oeaccount"), existing);
+  EXPECT_EQ(AccountFolder(), std::vector<std::string>{"account{old}.oeaccount"});
+  EXPECT_EQ(DefaultAccount(), std::nullopt);
+
+  // No account folder yet (Windows Mail never started): nothing to write into.
+  FakePlatform fresh;
+  fresh.SetText(RegRoot::CurrentUser, winmail::kStoreKey, winmail::kStoreRootValue, "C:\\Mail\\");
+  CapturedLog fresh_log;
+  AccountRequest request{kAddress, "Jane Doe", true, false, true, fresh_log.log()};
+  EXPECT_EQ(WindowsMailConfigurator(fresh.platform, request).Configure(), status::kWriteFailed);
+  EXPECT_TRUE(fresh.files.AllFiles().empty());
+}
+
+}  // namespace
+}  // namespace quillbank
