@@ -1,5 +1,6 @@
 #include "app/configurator_factory.h"
 
+#include "clients/outlook/outlook_express_configurator.h"
 #include "clients/winmail/windows_mail_configurator.h"
 
 namespace quillbank {
@@ -16,6 +17,8 @@ class ClientConfiguratorFactory final : public ConfiguratorFactory {
     (void)outlook_version;
     (void)request;
     switch (client_index) {
+      case 0:
+        return std::make_unique<OutlookExpressConfigurator>(platform_, request);
       case 2:
         return std::make_unique<WindowsMailConfigurator>(platform_, request);
       default:
@@ -28,6 +31,8 @@ class ClientConfiguratorFactory final : public ConfiguratorFactory {
     (void)outlook_version;
     (void)request;
     switch (default_client_code) {
+      case 1:
+        return std::make_unique<OutlookExpressConfigurator>(platform_, request);
       default:
         return nullptr;
     }

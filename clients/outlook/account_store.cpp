@@ -1,0 +1,312 @@
+#include "clients/outlook/account_store.h"
+
+#include "app/provider_servers.h"
+#include "clients/outlook/store_conventions.h"
+#include "env/platform/registry_tree.h"
+#include "env/registry_access.h"
+#include "env/run_log.h"
+
+namespace quillbank::outlook {
+namespace {
+
+constexpr const char* kDefaultAccountValue = "Default Mail Account";
+constexpr const char* kAddressValue = "SMTP Email Address";
+constexpr const char* kDisplayNameValue = "SMTP Display Name";
+
+bool IsText(ValueSource source) {
+  switch (source) {
+    case ValueSource::kAccountName:
+    case ValueSource::kAddress:
+    case ValueSource::kDisplayName:
+    case ValueSource::kIncomingServer:
+    case ValueSource::kOutgoingServer:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A text for the log with control characters shown as "?", so that a refused
+// name cannot break the log into lines of its own.
+std::string Printable(std::string text) {
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '?';
+  }
+  return text;
+}
+
+}  // namespace
+
+AccountStoreConfigurator::AccountStoreConfigurator(Platform& platform, const AccountRequest& request,
+                                                   const AccountStoreLayout& layout)
+    : platform_(platform),
+      log_(&request.log),
+      address_(request.address),
+      display_name_(request.display_name),
+      make_default_(request.make_default),
+      overwrite_existing_(request.overwrite_existing),
+      use_ssl_(request.use_ssl),
+      layout_(layout) {}
+
+void AccountStoreConfigurator::SetRequest(const AccountRequest& request) {
+  address_ = request.address;
+  display_name_ = request.display_name;
+  make_default_ = request.make_default;
+  overwrite_existing_ = request.overwrite_existing;
+  use_ssl_ = request.use_ssl;
+  log_ = &request.log;
+}
+
+std::string AccountStoreConfigurator::AccountName() const {
+  return automatic_ ? prefix_ + address_ : address_;
+}
+
+bool AccountStoreConfigurator::RefuseUnsafeAccount() {
+  const std::string problem =
+      AccountNameProblem(automatic_ ? prefix_ : std::string(), address_, display_name_);
+  if (problem.empty()) return false;
+  *log_ << "Refusing account name '" << Printable(AccountName()) << "': " << problem
+        << ". Nothing was written." << kEndLine;
+  return true;
+}
+
+// ------------------------------------------------------------------ Configure
+
+AccountStoreConfigurator::SearchResult AccountStoreConfigurator::Search() {
+  SearchResult result;
+  Registry& registry = platform_.registry;
+  std::unique_ptr<RegistryKey> accounts;
+  const long opened =
+      layout_.accounts_key == AccountsKey::kMustExist
+          ? registry.Open(kStoreRoot, layout_.accounts_path, RegAccess::All, accounts)
+          : registry.Create(kStoreRoot, layout_.accounts_path, accounts);
+  if (opened != win32_error::kSuccess) return result;
+  if (accounts->QuerySubkeyCount(result.count) != win32_error::kSuccess) {
+    if (layout_.accounts_key == AccountsKey::kMustExist) return result;
+    result.count = 0;  // a store that is created on demand counts as empty
+  }
+  result.opened = true;
+
+  *log_ << layout_.search_start << address_ << layout_.search_end;
+  if (layout_.search_line_ends) *log_ << kEndLine;
+
+  const std::string account_name = AccountName();
+  if (automatic_) {
+    // The key name is the account name. The registry holds one key per name
+    // whatever its letter case, so a key differing only in case is the same
+    // account and must not be written over unasked.
+    for (std::uint32_t index = 0; index < result.count; ++index) {
+      std::string name;
+      if (accounts->EnumKey(index, kNameCapacity, name) != win32_error::kSuccess) continue;
+      if (SameName(name, account_name)) found_ = true;
+    }
+    result.matched = found_;
+    result.target = KeyPathOf(layout_.accounts_path, account_name);
+    return result;
+  }
+
+  for (std::uint32_t index = 0; index < result.count && !result.matched; ++index) {
+    std::string name;
+    // A name that does not fit the buffer cannot be opened by name: skip it.
+    if (accounts->EnumKey(index, kNameCapacity, name) != win32_error::kSuccess) continue;
+    const std::string path = KeyPathOf(layout_.accounts_path, name);
+    std::optional<std::string> value;
+    std::unique_ptr<RegistryKey> account;
+    if (registry.Open(kStoreRoot, path, RegAccess::All, account) == win32_error::kSuccess) {
+      value = ReadStoreText(*account, kAddressValue);
+    }
+    account.reset();
+    if (layout_.log_each_account) {
+      *log_ << "\tFound address: '" << value.value_or("") << "' at: " << path << kEndLine;
+    }
+    if (value && *value == address_) {
+      result.matched = true;
+      result.target = path;
+    }
+  }
+  if (!result.matched) {
+    result.target = KeyPathOf(layout_.accounts_path, account_name);
+    // No account holds the address with this letter case, but a key of that
+    // name may exist already (its account holds the address in another case):
+    // it is that account which would be written, so it counts as found.
+    std::unique_ptr<RegistryKey> existing;
+    if (registry.Open(kStoreRoot, result.target, RegAccess::All, existing) == win32_error::kSuccess) {
+      result.matched = true;
+    }
+  }
+  return result;
+}
+
+ConfigStatus AccountStoreConfigurator::WriteAccount() {
+  *log_ << layout_.start_line << kEndLine;
+  log_->EmptyLine();
+
+  const SearchResult search = Search();
+  if (!search.opened) return status::kCannotConfigure;
+
+  if (search.matched && !overwrite_existing_) {
+    if (automatic_) {
+      log_->Line(layout_.found_quitting);
+      return status::kAutoAccountExists;
+    }
+    log_->Line(layout_.found_unchanged);
+    return status::kAlreadyExists;
+  }
+  log_->Line(search.matched ? layout_.found_resetting : layout_.not_found);
+  log_->EmptyLine();
+
+  log_->Line("The following settings were written/overwritten in the system registry:");
+  log_->EmptyLine();
+  for (const AccountValue& value : layout_.values) {
+    if (value.logged) *log_ << value.name << ": " << LogData(value) << kEndLine;
+  }
+  log_->EmptyLine();
+  if (layout_.log_target_key) *log_ << "Writing at RegKey: " << search.target << kEndLine;
+
+  const bool make_default =
+      make_default_ ||
+      (layout_.default_rule == DefaultRule::kWhenAskedOrStoreWasEmpty && search.count == 0);
+  std::string failure;
+  if (!WriteValues(search.target, make_default, failure)) {
+    *log_ << failure << kEndLine;
+    return status::kWriteFailed;
+  }
+  return status::kSuccess;
+}
+
+std::string AccountStoreConfigurator::LogData(const AccountValue& value) const {
+  const ServerSettings servers = ServersFor(use_ssl_);
+  switch (value.source) {
+    case ValueSource::kAccountName: return AccountName();
+    case ValueSource::kAddress: return address_;
+    case ValueSource::kDisplayName: return display_name_;
+    case ValueSource::kIncomingServer: return servers.incoming_host;
+    case ValueSource::kOutgoingServer: return servers.outgoing_host;
+    case ValueSource::kIncomingPort: return std::to_string(servers.incoming_port);
+    case ValueSource::kOutgoingPort: return std::to_string(servers.outgoing_port);
+    case ValueSource::kSecureConnection: return use_ssl_ ? "1" : "0";
+    case ValueSource::kFixed: return std::to_string(value.fixed);
+  }
+  return "";
+}
+
+bool AccountStoreConfigurator::WriteValues(const std::string& target, bool make_default,
+                                           std::string& failure) {
+  Registry& registry = platform_.registry;
+  ValueJournal journal(registry);
+  std::unique_ptr<RegistryKey> key;
+  long result = registry.Create(kStoreRoot, target, key);
+  if (result != win32_error::kSuccess) {
+    failure = "Could not create the key " + target + " (error " + std::to_string(result) +
+              "). Nothing was written.";
+    return false;
+  }
+  for (const AccountValue& value : layout_.values) {
+    const std::string data = LogData(value);
+    result = IsText(value.source)
+                 ? journal.SetText(*key, target, value.name, data)
+                 : journal.SetDword(*key, target, value.name,
+                                    static_cast<std::uint32_t>(std::stoul(data)));
+    if (result != win32_error::kSuccess) {
+      journal.Undo();
+      failure = std::string("Could not write ") + value.name + " (error " +
+                std::to_string(result) + "). Every value was put back as it was.";
+      return false;
+    }
+  }
+  key.reset();
+
+  if (!make_default) return true;
+  std::unique_ptr<RegistryKey> store;
+  result = registry.Create(kStoreRoot, layout_.store_path, store);
+  if (result == win32_error::kSuccess) {
+    // Replaced in one write: the old default stays until the new one is in.
+    result = journal.SetText(*store, layout_.store_path, kDefaultAccountValue, KeyNameOf(target));
+  }
+  if (result != win32_error::kSuccess) {
+    journal.Undo();
+    failure = std::string("Could not write ") + kDefaultAccountValue + " (error " +
+              std::to_string(result) + "). Every value was put back as it was.";
+    return false;
+  }
+  return true;
+}
+
+// -------------------------------------------------------------------- readers
+
+std::string AccountStoreConfigurator::ReadAccountValue(const std::string& key_name,
+                                                       const char* value_name,
+                                                       bool missing_is_error, long& open_result) {
+  // A name that is empty or holds a backslash would open the accounts key
+  // itself or a key below an account; neither is an account.
+  if (!IsSingleKeyName(key_name)) {
+    open_result = win32_error::kFileNotFound;
+    return kReaderError;
+  }
+  std::unique_ptr<RegistryKey> key;
+  open_result = platform_.registry.Open(kStoreRoot, KeyPathOf(layout_.accounts_path, key_name),
+                                        RegAccess::Read, key);
+  if (open_result != win32_error::kSuccess) return kReaderError;
+  const std::optional<std::string> value = ReadStoreText(*key, value_name);
+  if (value && !(missing_is_error && value->empty())) return *value;
+  return missing_is_error ? kReaderError : "";
+}
+
+std::string AccountStoreConfigurator::GetDefAcct() {
+  std::unique_ptr<RegistryKey> key;
+  const long opened = platform_.registry.Open(kStoreRoot, layout_.store_path, RegAccess::Read, key);
+  if (layout_.readers_log_open_results) *log_ << "GetDefAcct Test Result: " << opened << kEndLine;
+  if (opened != win32_error::kSuccess) return kReaderError;
+  // Without a readable default the account cannot be named: the same answer
+  // as a store without its key.
+  std::string value = ReadStoreText(*key, kDefaultAccountValue).value_or(kReaderError);
+  if (layout_.readers_log_open_results) *log_ << "Result: " << value << kEndLine;
+  return value;
+}
+
+std::string AccountStoreConfigurator::GetAcctAddr(const std::string& key_name) {
+  long opened = win32_error::kSuccess;
+  // An address that is missing, empty or too long for the buffer is no
+  // address: it must never be copied into a new account.
+  std::string value = ReadAccountValue(key_name, kAddressValue, true, opened);
+  if (layout_.readers_log_open_results) {
+    *log_ << "GetAcctAddr Test Result: " << opened << kEndLine;
+    if (opened == win32_error::kSuccess) *log_ << "Result: " << value << kEndLine;
+  }
+  return value;
+}
+
+std::string AccountStoreConfigurator::GetAcctName(const std::string& key_name) {
+  long opened = win32_error::kSuccess;
+  // An account without a readable display name gets an empty one rather than
+  // the error text as its name.
+  return ReadAccountValue(key_name, kDisplayNameValue, false, opened);
+}
+
+std::string AccountStoreConfigurator::FindAcctByAddr(const std::string& text) {
+  Registry& registry = platform_.registry;
+  // Opened, never created: a reader leaves the store as it found it.
+  std::unique_ptr<RegistryKey> accounts;
+  std::uint32_t count = 0;
+  const bool opened =
+      registry.Open(kStoreRoot, layout_.accounts_path, RegAccess::Read, accounts) ==
+          win32_error::kSuccess &&
+      accounts->QuerySubkeyCount(count) == win32_error::kSuccess;
+  *log_ << "Searching for existant " << text << " account ... ";
+  if (!opened) return kReaderError;
+  for (std::uint32_t index = 0; index < count; ++index) {
+    std::string name;
+    if (accounts->EnumKey(index, kNameCapacity, name) != win32_error::kSuccess) continue;
+    std::unique_ptr<RegistryKey> account;
+    if (registry.Open(kStoreRoot, KeyPathOf(layout_.accounts_path, name), RegAccess::Read,
+                      account) != win32_error::kSuccess) {
+      continue;
+    }
+    const std::optional<std::string> value = ReadStoreText(*account, kAddressValue);
+    if (value && value->find(text) != std::string::npos) return name;
+  }
+  return kReaderError;
+}
+
+}  // namespace quillbank::outlook

@@ -1,0 +1,136 @@
+// The registry account stores of Outlook Express and Outlook 2000 have the
+// same shape: numbered or named account keys holding POP3/SMTP values below an
+// "Accounts" key, and a "Default Mail Account" value naming the default key.
+// AccountStoreConfigurator holds the one search-decide-write algorithm and the
+// four readers; an AccountStoreLayout says, as data, where a store lives,
+// which values it takes and what its log lines read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/account_request.h"
+#include "app/configurator.h"
+#include "env/platform/platform.h"
+
+namespace quillbank {
+
+class RunLog;
+
+namespace outlook {
+
+// Where the data of an account value comes from.
+enum class ValueSource {
+  kAccountName,      // text: prefix + address (the bare address outside the automatic mode)
+  kAddress,          // text: the address
+  kDisplayName,      // text: the display name
+  kIncomingServer,   // text: the POP3 host for the SSL choice
+  kOutgoingServer,   // text: the SMTP host for the SSL choice
+  kIncomingPort,     // number: 995 or 110
+  kOutgoingPort,     // number: 465 or 587
+  kSecureConnection, // number: 1 with SSL, 0 without
+  kFixed,            // number: `fixed`
+};
+
+struct AccountValue {
+  const char* name;
+  ValueSource source;
+  std::uint32_t fixed = 0;
+  bool logged = true;  // listed in the settings block of the log
+};
+
+// Whether the store's "Accounts" key must exist already (a missing store then
+// means the client was never set up: status 1) or is created when missing.
+enum class AccountsKey { kMustExist, kCreateWhenMissing };
+
+// When the written account becomes the default one.
+enum class DefaultRule { kWhenAskedOrStoreWasEmpty, kOnlyWhenAsked };
+
+struct AccountStoreLayout {
+  const char* store_path;     // holds "Default Mail Account"; ends in a backslash
+  const char* accounts_path;  // the account keys' parent; ends in a backslash
+  AccountsKey accounts_key;
+  DefaultRule default_rule;
+  std::vector<AccountValue> values;  // in writing (and logging) order
+
+  // Log texts.
+  const char* start_line;          // followed by an empty line
+  const char* search_start;        // + address + search_end
+  const char* search_end;
+  bool search_line_ends;           // false: the decision text completes the line
+  bool log_each_account;           // "\tFound address: '...' at: <key path>" per account
+  const char* found_quitting;      // automatic mode, found, overwrite off
+  const char* found_resetting;     // found, overwrite on (followed by an empty line)
+  const char* found_unchanged;     // normal mode, found, overwrite off
+  const char* not_found;           // followed by an empty line
+  bool log_target_key;             // "Writing at RegKey: " + target key path
+  bool readers_log_open_results;   // GetDefAcct/GetAcctAddr log their open result and value
+};
+
+// A store configurator: the request's fields, the automatic-mode state and the
+// algorithm over one layout. The concrete configurators supply the layout and
+// their own Configure around WriteAccount.
+class AccountStoreConfigurator : public AutoModeConfigurator {
+ public:
+  void SetAutoMode() override { automatic_ = true; }
+  void SetAccountPrefix(const std::string& prefix) override { prefix_ = prefix; }
+  void SetRequest(const AccountRequest& request) override;
+
+  // Readers. Each answers kReaderError when its key cannot be opened; see the
+  // definitions for a key that opens without the value.
+  [[nodiscard]] std::string GetDefAcct() override;
+  [[nodiscard]] std::string FindAcctByAddr(const std::string& text) override;
+  [[nodiscard]] std::string GetAcctAddr(const std::string& key_name) override;
+  [[nodiscard]] std::string GetAcctName(const std::string& key_name) override;
+
+ protected:
+  AccountStoreConfigurator(Platform& platform, const AccountRequest& request,
+                           const AccountStoreLayout& layout);
+
+  // When the account name or display name cannot be stored safely: logs why
+  // and returns true. Nothing has been written then.
+  bool RefuseUnsafeAccount();
+  // Searches the store, decides and writes the account and the default-account
+  // value, logging every step: 0, 1 (store missing), 5, 6 or 7 (a write failed;
+  // every value is back as it was).
+  [[nodiscard]] ConfigStatus WriteAccount();
+
+  // Prefix + address in the automatic mode, the address otherwise.
+  [[nodiscard]] std::string AccountName() const;
+
+  Platform& platform_;
+  RunLog* log_;
+  std::string address_;
+  std::string display_name_;
+  bool make_default_;
+  bool overwrite_existing_;
+  bool use_ssl_;
+  bool found_ = false;
+  bool automatic_ = false;
+  std::string prefix_;
+
+ private:
+  struct SearchResult {
+    bool opened = false;
+    bool matched = false;
+    std::string target;  // key path the account is written at
+    std::uint32_t count = 0;
+  };
+  SearchResult Search();
+  [[nodiscard]] std::string LogData(const AccountValue& value) const;
+  [[nodiscard]] bool WriteValues(const std::string& target, bool make_default,
+                                 std::string& failure);
+  // Reads one text value of an account key for a reader: kReaderError when the
+  // key name names no single account key or the key cannot be opened (with
+  // the Win32 code in `open_result`), the empty text when the value is missing
+  // or does not fit 100 bytes and `missing_is_error` is false, kReaderError
+  // when it is true.
+  std::string ReadAccountValue(const std::string& key_name, const char* value_name,
+                               bool missing_is_error, long& open_result);
+
+  const AccountStoreLayout& layout_;
+};
+
+}  // namespace outlook
+}  // namespace quillbank
