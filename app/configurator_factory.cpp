@@ -1,5 +1,7 @@
 #include "app/configurator_factory.h"
 
+#include "app/mail_client.h"
+#include "clients/outlook/outlook2000_configurator.h"
 #include "clients/outlook/outlook_express_configurator.h"
 #include "clients/winmail/windows_mail_configurator.h"
 
@@ -19,6 +21,11 @@ class ClientConfiguratorFactory final : public ConfiguratorFactory {
     switch (client_index) {
       case 0:
         return std::make_unique<OutlookExpressConfigurator>(platform_, request);
+      case 1:
+        if (outlook_version < kFirstProfileStoreOutlookVersion) {
+          return std::make_unique<Outlook2000Configurator>(platform_, request);
+        }
+        return nullptr;
       case 2:
         return std::make_unique<WindowsMailConfigurator>(platform_, request);
       default:
@@ -33,6 +40,11 @@ class ClientConfiguratorFactory final : public ConfiguratorFactory {
     switch (default_client_code) {
       case 1:
         return std::make_unique<OutlookExpressConfigurator>(platform_, request);
+      case 2:
+        if (outlook_version < kFirstProfileStoreOutlookVersion) {
+          return std::make_unique<Outlook2000Configurator>(platform_, request);
+        }
+        return nullptr;
       default:
         return nullptr;
     }
