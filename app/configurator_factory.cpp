@@ -3,6 +3,7 @@
 #include "app/mail_client.h"
 #include "clients/outlook/outlook2000_configurator.h"
 #include "clients/outlook/outlook_express_configurator.h"
+#include "clients/outlook/outlook_profile_configurator.h"
 #include "clients/winmail/windows_mail_configurator.h"
 
 namespace quillbank {
@@ -25,7 +26,7 @@ class ClientConfiguratorFactory final : public ConfiguratorFactory {
         if (outlook_version < kFirstProfileStoreOutlookVersion) {
           return std::make_unique<Outlook2000Configurator>(platform_, request);
         }
-        return nullptr;
+        return std::make_unique<OutlookProfileConfigurator>(platform_, request);
       case 2:
         return std::make_unique<WindowsMailConfigurator>(platform_, request);
       default:
@@ -44,7 +45,7 @@ class ClientConfiguratorFactory final : public ConfiguratorFactory {
         if (outlook_version < kFirstProfileStoreOutlookVersion) {
           return std::make_unique<Outlook2000Configurator>(platform_, request);
         }
-        return nullptr;
+        return std::make_unique<OutlookProfileConfigurator>(platform_, request);
       default:
         return nullptr;
     }
