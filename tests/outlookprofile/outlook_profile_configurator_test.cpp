@@ -272,11 +272,12 @@ TEST_F(ConfigureTest, FallbackProfileServesWhenDefaultProfileIsUnusable) {
 // ------------------------------------------------ account numbers and lists
 
 TEST_F(ConfigureTest, NumberWithoutNextAccountIdIsAboveEveryAccountInUse) {
-  // No "NextAccountID" and no list: above every account key.
+  // No "NextAccountID" and no list: above every account key. A key not
+  // named by a number is no account, whatever it holds.
   fake_.CreateKey(kHkcu, Store());
   SeedAccount("00000002", "two@example.org");
   SeedAccount("00000009", "nine@example.org");
-  SeedAccount("Settings", "named@example.org");
+  SeedAccount("Settings", kAddress);
   ASSERT_EQ(Make(Request())->Configure(), 0);
   EXPECT_TRUE(fake_.registry.Find(kHkcu, Account("0000000a")));
   EXPECT_EQ(List(), (Bytes{0x0a, 0, 0, 0}));

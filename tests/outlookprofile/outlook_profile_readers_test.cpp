@@ -49,6 +49,8 @@ TEST_F(ReadersTest, MissingListOrProfileGivesError) {
   EXPECT_EQ(configurator_->GetDefAcct(), kReaderError);
   fake_.SetBinary(kHkcu, Store(), kAccountListValue, {});
   EXPECT_EQ(configurator_->GetDefAcct(), kReaderError);
+  fake_.SetBinary(kHkcu, Store(), kAccountListValue, {0x1a, 0});
+  EXPECT_EQ(configurator_->GetDefAcct(), kReaderError);
 
   // Without "DefaultProfile" no profile is the default: the fallback profile
   // is not read either.
