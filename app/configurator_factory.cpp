@@ -1,6 +1,7 @@
 #include "app/configurator_factory.h"
 
 #include "app/mail_client.h"
+#include "clients/files/eudora_configurator.h"
 #include "clients/outlook/outlook2000_configurator.h"
 #include "clients/outlook/outlook_express_configurator.h"
 #include "clients/outlook/outlook_profile_configurator.h"
@@ -29,6 +30,11 @@ class ClientConfiguratorFactory final : public ConfiguratorFactory {
         return std::make_unique<OutlookProfileConfigurator>(platform_, request);
       case 2:
         return std::make_unique<WindowsMailConfigurator>(platform_, request);
+      case 3:  // Eudora has no default account: make default is not passed
+        return std::make_unique<EudoraConfigurator>(platform_, request.address,
+                                                    request.display_name,
+                                                    request.overwrite_existing, request.use_ssl,
+                                                    request.log);
       default:
         return nullptr;
     }
