@@ -226,6 +226,12 @@ TEST_F(EudoraConfiguratorTest, ResetChangesTheSectionThatHoldsTheAddress) {
   ASSERT_EQ(Run(true), status::kSuccess);
   ExpectIni({"[Persona-x]", "ReturnAddress=bob@example.com", "[Persona-x]",
              "ReturnAddress=jane@tessaline.net", "PopPort=110", "SMTPPort=587"});
+  // An address above every header: the lines up to the first header are its
+  // section.
+  PutIni({"ReturnAddress=jane@tessaline.net", "[Settings]", "RealName=Bob"});
+  ASSERT_EQ(Run(true), status::kSuccess);
+  ExpectIni({"ReturnAddress=jane@tessaline.net", "PopPort=110", "SMTPPort=587", "[Settings]",
+             "RealName=Bob"});
 }
 
 TEST_F(EudoraConfiguratorTest, SecondRunWithoutOverwriteLeavesTheFileByteForByte) {
