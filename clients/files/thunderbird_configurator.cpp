@@ -1,0 +1,109 @@
+#include "clients/files/thunderbird_configurator.h"
+
+#include <optional>
+
+#include "clients/files/thunderbird_prefs.h"
+#include "clients/files/thunderbird_profile.h"
+#include "env/run_log.h"
+#include "env/text_file.h"
+
+namespace quillbank {
+
+using namespace thunderbird;
+
+namespace {
+
+bool HasControlCharacter(std::string_view text) {
+  for (const char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+ThunderbirdConfigurator::ThunderbirdConfigurator(Platform& platform, const AccountRequest& request)
+    : platform_(platform),
+      values_(request.address, request.display_name, request.use_ssl),
+      make_default_(request.make_default),
+      overwrite_existing_(request.overwrite_existing),
+      log_(request.log) {}
+
+ConfigStatus ThunderbirdConfigurator::Configure() {
+  log_.Line("Starting Thunderbird configuration...");
+  log_.EmptyLine();
+  // A line end in a value would start a preference line of its own.
+  if (values_.address.empty() || HasControlCharacter(values_.address) ||
+      HasControlCharacter(values_.display_name)) {
+    log_.Line("The email address or display name cannot be written to prefs.js.");
+    return status::kUnsafeInput;
+  }
+
+  const std::optional<ProfileLocation> profile = ProfileLocator(platform_, log_).PrepareProfile();
+  if (!profile) {
+    log_.Line("The user's application data folder is not known. No changes were made.");
+    return status::kCannotConfigure;
+  }
+
+  // A missing file reads as an empty one: a profile without accounts.
+  const std::string old_content =
+      platform_.files.ReadFile(profile->preferences_path).value_or(std::string());
+  const PrefsLines lines = SplitLines(old_content);
+  const PrefsScanner scan(lines);
+  const bool no_accounts = scan.HasNoAccounts();
+
+  log_ << "Searching for existant " << values_.address << " account ... ";
+  const std::optional<IdentityMatch> found =
+      no_accounts ? std::nullopt : scan.FindIdentity(values_.address);
+
+  std::string content;
+  Designations names;
+  if (found) {
+    if (!overwrite_existing_) {
+      // Nothing was written, not even a temporary file.
+      log_.Line(" found. No changes will be made.");
+      return status::kAlreadyExists;
+    }
+    log_.Line(" found. Reseting settings to defaults.");
+    content = ResetContent(lines, values_, found->designation, make_default_, names);
+    // A reset that found no outgoing server still lists the fixed block.
+    if (names.smtp.empty()) names.smtp = "smtp1";
+  } else {
+    log_.Line("not found. Creating new account.");
+    if (no_accounts) {
+      content = FreshContent(lines, values_);
+      names = {"2", "1", "2", "smtp1"};
+    } else {
+      NewAccount account;
+      account.account = scan.NextAccountNumber();
+      account.server = scan.NextServerNumber();
+      account.identity = scan.NextIdentityNumber();
+      account.smtp = scan.NextSmtpServerNumber();
+      account.local_folders = scan.UsesLocalFolders(account.identity);
+      account.make_default = make_default_;
+      content = NewAccountContent(lines, values_, account);
+      names = {std::to_string(account.account), std::to_string(account.identity),
+               std::to_string(account.server), "smtp" + std::to_string(account.smtp)};
+    }
+  }
+
+  if (!ReplaceFileContents(platform_.files, profile->preferences_path, profile->temporary_path,
+                           content)) {
+    log_ << "Could not write " << profile->preferences_path << ". No changes were made."
+         << kEndLine;
+    return status::kWriteFailed;
+  }
+  LogWrittenLines(names);
+  return status::kSuccess;
+}
+
+void ThunderbirdConfigurator::LogWrittenLines(const Designations& names) {
+  log_.EmptyLine();
+  log_.Line("The following lines were written/overwritten in the Thunderbird configuration file:");
+  log_.EmptyLine();
+  for (const std::string& line : FreshBlock(values_, names)) log_.Line(line);
+  log_.EmptyLine();
+}
+
+}  // namespace quillbank

@@ -1,0 +1,76 @@
+// Reading and writing single lines of Thunderbird's prefs.js, which holds one
+// preference per line: user_pref("key", value);. The file is never parsed as a
+// whole: the scans below look for key texts in each line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillbank::thunderbird {
+
+using PrefsLines = std::vector<std::string_view>;
+
+inline constexpr std::string_view kAccountKey = "mail.account.account";
+inline constexpr std::string_view kIdentityKey = "mail.identity.id";
+inline constexpr std::string_view kServerKey = "mail.server.server";
+inline constexpr std::string_view kSmtpServerKey = "mail.smtpserver.smtp";
+inline constexpr std::string_view kAccountListKey = "mail.accountmanager.accounts";
+inline constexpr std::string_view kSmtpListKey = "mail.smtpservers";
+inline constexpr std::string_view kDefaultSmtpKey = "mail.smtp.defaultserver";
+inline constexpr std::string_view kDefaultAccountPrefix =
+    "user_pref(\"mail.accountmanager.defaultaccount\", \"account";
+
+// The text as the body of a JavaScript string literal: a backslash or double
+// quote is escaped, so it can neither end the value early nor add a
+// preference of its own.
+[[nodiscard]] std::string EscapeJsString(std::string_view text);
+// user_pref("key", "text"); with the text escaped.
+[[nodiscard]] std::string TextPref(std::string_view key, std::string_view text);
+// user_pref("key", value); with the value written as it is (numbers, true).
+[[nodiscard]] std::string BarePref(std::string_view key, std::string_view value);
+[[nodiscard]] std::string BarePref(std::string_view key, int value);
+
+// The number formed by the leading decimal digits after an optional sign; 0
+// when there are none. Numbers too large for an int are capped.
+[[nodiscard]] int IntegerValue(std::string_view text);
+
+// The value of a text preference line: what lies between the `", "` right
+// after the key (given without quotes) and the closing `");`. Empty when the
+// line has no such value.
+[[nodiscard]] std::string_view TextValueOf(std::string_view line, std::string_view key);
+
+// Where an identity with the address was found.
+struct IdentityMatch {
+  std::string designation;  // the text after mail.identity.id, lower-cased ("3")
+};
+
+// The scans the configurator runs over the lines of prefs.js.
+class PrefsScanner {
+ public:
+  explicit PrefsScanner(const PrefsLines& lines) : lines_(lines) {}
+
+  // True when no line names an account with a number that is not negative.
+  [[nodiscard]] bool HasNoAccounts() const;
+  // One above the highest number of each kind of key; 1 when there is none.
+  [[nodiscard]] int NextAccountNumber() const { return NextNumber(kAccountKey); }
+  [[nodiscard]] int NextIdentityNumber() const { return NextNumber(kIdentityKey); }
+  [[nodiscard]] int NextServerNumber() const { return NextNumber(kServerKey); }
+  [[nodiscard]] int NextSmtpServerNumber() const { return NextNumber(kSmtpServerKey); }
+  // True for identity 1, or when an identity files its drafts or sent mail in
+  // Local Folders.
+  [[nodiscard]] bool UsesLocalFolders(int identity_number) const;
+  // The first identity whose address is `address`, regardless of letter case.
+  [[nodiscard]] std::optional<IdentityMatch> FindIdentity(std::string_view address) const;
+  // Index of the first line containing `text`, from `from` on.
+  [[nodiscard]] std::optional<std::size_t> FindLine(std::string_view text,
+                                                    std::size_t from = 0) const;
+
+ private:
+  [[nodiscard]] int NextNumber(std::string_view key) const;
+
+  const PrefsLines& lines_;
+};
+
+}  // namespace quillbank::thunderbird

@@ -1,0 +1,59 @@
+// A Thunderbird user on an in-memory machine: the application data folder in
+// the session's registry, and helpers to lay out profiles.ini and prefs.js.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/account_request.h"
+#include "clients/files/thunderbird_configurator.h"
+#include "tests/support/fake_platform.h"
+
+namespace quillbank::thunderbird_test {
+
+using Lines = std::vector<std::string>;
+
+inline constexpr const char* kAppData = "C:\\Users\\jane\\AppData\\Roaming";
+inline constexpr const char* kProfileList = "C:\\Users\\jane\\AppData\\Roaming\\Thunderbird\\profiles.ini";
+inline constexpr const char* kProfile =
+    "C:\\Users\\jane\\AppData\\Roaming\\Thunderbird\\Profiles\\abcd1234.default";
+inline constexpr const char* kPrefs =
+    "C:\\Users\\jane\\AppData\\Roaming\\Thunderbird\\Profiles\\abcd1234.default\\prefs.js";
+inline constexpr const char* kTemp =
+    "C:\\Users\\jane\\AppData\\Roaming\\Thunderbird\\Profiles\\abcd1234.default\\prefs.tmp";
+
+inline std::string Crlf(const Lines& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+struct ThunderbirdUser {
+  ThunderbirdUser() {
+    fake.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
+    fake.files.MakeFolders(kAppData);
+  }
+
+  // A profile list naming Profiles/abcd1234.default, and its prefs.js.
+  void WithProfile(const Lines& prefs) {
+    fake.files.Put(kProfileList,
+                   Crlf({"[General]", "StartWithLastProfile=1", "", "[Profile0]", "Name=default",
+                         "IsRelative=1", "Path=Profiles/abcd1234.default"}));
+    fake.files.Put(kPrefs, Crlf(prefs));
+  }
+
+  ConfigStatus Run(const std::string& address, const std::string& name, bool make_default,
+                   bool overwrite, bool use_ssl = true) {
+    AccountRequest request{address, name, make_default, overwrite, use_ssl, log.log()};
+    return ThunderbirdConfigurator(fake.platform, request).Configure();
+  }
+
+  Lines PrefsLines(const std::string& path = kPrefs) {
+    return testing::LinesOf(fake.files.ReadFile(path).value_or("<missing>"));
+  }
+
+  testing::FakePlatform fake;
+  testing::CapturedLog log;
+};
+
+}  // namespace quillbank::thunderbird_test
