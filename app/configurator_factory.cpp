@@ -2,6 +2,7 @@
 
 #include "app/mail_client.h"
 #include "clients/files/eudora_configurator.h"
+#include "clients/files/thunderbird_configurator.h"
 #include "clients/outlook/outlook2000_configurator.h"
 #include "clients/outlook/outlook_express_configurator.h"
 #include "clients/outlook/outlook_profile_configurator.h"
@@ -35,6 +36,8 @@ class ClientConfiguratorFactory final : public ConfiguratorFactory {
                                                     request.display_name,
                                                     request.overwrite_existing, request.use_ssl,
                                                     request.log);
+      case 4:
+        return std::make_unique<ThunderbirdConfigurator>(platform_, request);
       default:
         return nullptr;
     }
