@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <functional>
 
 namespace quillbank::thunderbird {
 namespace {
@@ -74,57 +76,115 @@ std::string_view TextValueOf(std::string_view line, std::string_view key) {
   return line.substr(start, end - start);
 }
 
-bool PrefsScanner::HasNoAccounts() const {
-  for (const std::string_view line : lines_) {
-    const std::optional<int> number = NumberAfterKey(line, kAccountKey);
-    if (number && *number >= 0) return false;
+PrefsScanner::PrefsScanner(const PrefsLines& lines) : lines_(lines) {
+  if (!lines.empty()) {
+    begin_ = lines.front().data();
+    end_ = lines.back().data() + lines.back().size();
   }
-  return true;
 }
 
-int PrefsScanner::NextNumber(std::string_view key) const {
-  std::optional<int> highest;
-  for (const std::string_view line : lines_) {
-    const std::optional<int> number = NumberAfterKey(line, key);
-    if (number && (!highest || *number > *highest)) highest = number;
-  }
-  return highest ? *highest + 1 : 1;
+const char* PrefsScanner::Search(std::string_view text, const char* from) const {
+  if (from == nullptr || from >= end_ || text.empty()) return nullptr;
+  const char* at =
+      std::search(from, end_, std::boyer_moore_horspool_searcher(text.begin(), text.end()));
+  return at == end_ ? nullptr : at;
 }
+
+std::size_t PrefsScanner::LineOf(const char* at) const {
+  // The last line that starts at or before `at`.
+  const auto after = std::upper_bound(
+      lines_.begin(), lines_.end(), at,
+      [](const char* p, const std::string_view& line) { return p < line.data(); });
+  return static_cast<std::size_t>(after - lines_.begin()) - 1;
+}
+
+template <typename Found>
+void PrefsScanner::ForEachLineContaining(std::string_view key, Found found) const {
+  for (const char* at = Search(key, begin_); at != nullptr;) {
+    const std::size_t index = LineOf(at);
+    const std::string_view line = lines_[index];
+    found(index, static_cast<std::size_t>(at - line.data()));
+    at = Search(key, line.data() + line.size());
+  }
+}
+
+const PrefsScanner::HighestNumbers& PrefsScanner::Numbers() const {
+  if (numbers_) return *numbers_;
+  HighestNumbers numbers;
+  auto raise = [](std::optional<int>& highest, const std::optional<int>& number) {
+    if (number && (!highest || *number > *highest)) highest = number;
+  };
+  // Every key counted here begins with "mail.".
+  ForEachLineContaining("mail.", [&](std::size_t index, std::size_t at) {
+    const std::string_view line = lines_[index].substr(at);
+    const std::optional<int> account = NumberAfterKey(line, kAccountKey);
+    raise(numbers.account, account);
+    if (account && *account >= 0) numbers.any_account = true;
+    raise(numbers.identity, NumberAfterKey(line, kIdentityKey));
+    raise(numbers.server, NumberAfterKey(line, kServerKey));
+    raise(numbers.smtp, NumberAfterKey(line, kSmtpServerKey));
+  });
+  numbers_ = numbers;
+  return *numbers_;
+}
+
+bool PrefsScanner::HasNoAccounts() const { return !Numbers().any_account; }
 
 bool PrefsScanner::UsesLocalFolders(int identity_number) const {
   if (identity_number == 1) return true;
-  for (const std::string_view line : lines_) {
+  bool local = false;
+  ForEachLineContaining("nobody@Local%20Folders", [&](std::size_t index, std::size_t) {
+    const std::string_view line = lines_[index];
     if (line.find(".fcc_folder\", \"mailbox://nobody@Local%20Folders") != std::string_view::npos ||
         line.find(".draft_folder\", \"mailbox://nobody@Local%20Folders") != std::string_view::npos) {
-      return true;
+      local = true;
     }
-  }
-  return false;
+  });
+  return local;
 }
 
 std::optional<IdentityMatch> PrefsScanner::FindIdentity(std::string_view address) const {
   const std::string wanted = ".useremail\", \"" + Lower(address) + "\"";
-  std::string lower;  // reused for every line
-  for (const std::string_view line : lines_) {
-    lower.assign(line);
-    std::transform(lower.begin(), lower.end(), lower.begin(), LowerAscii);
+  // The whole text is searched without regard to case, anchored on a
+  // character that has no case ("@" where the address has one, else the
+  // closing quote), which memchr finds quickly.
+  std::size_t anchor = wanted.find('@', 14);
+  if (anchor == std::string::npos) anchor = wanted.size() - 1;
+  const char anchor_char = wanted[anchor];
+  auto matches_at = [&](const char* start) {
+    for (std::size_t k = 0; k < wanted.size(); ++k) {
+      if (LowerAscii(start[k]) != wanted[k]) return false;
+    }
+    return true;
+  };
+  const char* from = begin_ == nullptr ? nullptr : begin_ + anchor;
+  while (from != nullptr && from < end_) {
+    const char* hit = static_cast<const char*>(
+        std::memchr(from, anchor_char, static_cast<std::size_t>(end_ - from)));
+    if (hit == nullptr) break;
+    from = hit + 1;
+    const char* start = hit - anchor;
+    if (static_cast<std::size_t>(end_ - start) < wanted.size() || !matches_at(start)) continue;
+    const std::string_view line = lines_[LineOf(start)];
+    from = line.data() + line.size() + anchor;
+    const std::string lower = Lower(line);
     const std::size_t match = lower.find(wanted);
     if (match == std::string::npos) continue;
     // Only an identity's address counts: the designation between the key and
     // the match must not be empty.
     const std::size_t key = lower.find(kIdentityKey);
     if (key == std::string::npos || key + kIdentityKey.size() >= match) continue;
-    const std::size_t start = key + kIdentityKey.size();
-    return IdentityMatch{lower.substr(start, match - start)};
+    const std::size_t designation = key + kIdentityKey.size();
+    return IdentityMatch{lower.substr(designation, match - designation)};
   }
   return std::nullopt;
 }
 
 std::optional<std::size_t> PrefsScanner::FindLine(std::string_view text, std::size_t from) const {
-  for (std::size_t i = from; i < lines_.size(); ++i) {
-    if (lines_[i].find(text) != std::string_view::npos) return i;
-  }
-  return std::nullopt;
+  if (from >= lines_.size()) return std::nullopt;
+  const char* at = Search(text, lines_[from].data());
+  if (at == nullptr) return std::nullopt;
+  return LineOf(at);
 }
 
 }  // namespace quillbank::thunderbird
