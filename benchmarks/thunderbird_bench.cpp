@@ -166,5 +166,26 @@ void BM_CopyLargePrefs(benchmark::State& state) {
 }
 BENCHMARK(BM_CopyLargePrefs)->Unit(benchmark::kMillisecond);
 
+// The floor for any rewrite through the Files service: read the whole file,
+// write it whole to the temporary file and put that in its place.
+void BM_ReadWriteReplaceLargePrefs(benchmark::State& state) {
+  LargeProfile& profile = Profile();
+  const std::string prefs = profile.prefs.string();
+  const std::string temporary = (profile.profile / "prefs.tmp").string();
+  for (auto _ : state) {
+    state.PauseTiming();
+    profile.Restore();
+    state.ResumeTiming();
+    const std::optional<std::string> content = profile.files.ReadFile(prefs);
+    if (!content || !profile.files.WriteFile(temporary, *content) ||
+        !profile.files.ReplaceFile(temporary, prefs)) {
+      state.SkipWithError("the rewrite failed");
+      break;
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(profile.original.size()));
+}
+BENCHMARK(BM_ReadWriteReplaceLargePrefs)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace quillbank

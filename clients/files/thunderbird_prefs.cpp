@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <functional>
 
 namespace quillbank::thunderbird {
 namespace {
@@ -85,9 +84,11 @@ PrefsScanner::PrefsScanner(const PrefsLines& lines) : lines_(lines) {
 
 const char* PrefsScanner::Search(std::string_view text, const char* from) const {
   if (from == nullptr || from >= end_ || text.empty()) return nullptr;
-  const char* at =
-      std::search(from, end_, std::boyer_moore_horspool_searcher(text.begin(), text.end()));
-  return at == end_ ? nullptr : at;
+  // find looks for the first character with memchr, which is fast on the
+  // short keys searched here.
+  const std::string_view rest(from, static_cast<std::size_t>(end_ - from));
+  const std::size_t at = rest.find(text);
+  return at == std::string_view::npos ? nullptr : from + at;
 }
 
 std::size_t PrefsScanner::LineOf(const char* at) const {
@@ -133,7 +134,7 @@ bool PrefsScanner::HasNoAccounts() const { return !Numbers().any_account; }
 bool PrefsScanner::UsesLocalFolders(int identity_number) const {
   if (identity_number == 1) return true;
   bool local = false;
-  ForEachLineContaining("nobody@Local%20Folders", [&](std::size_t index, std::size_t) {
+  ForEachLineContaining("@Local%20Folders", [&](std::size_t index, std::size_t) {
     const std::string_view line = lines_[index];
     if (line.find(".fcc_folder\", \"mailbox://nobody@Local%20Folders") != std::string_view::npos ||
         line.find(".draft_folder\", \"mailbox://nobody@Local%20Folders") != std::string_view::npos) {

@@ -20,6 +20,21 @@ class Content {
     text_.reserve(size);
   }
   void Line(std::string_view line) { text_.append(line).append(RunLog::kLineEnd); }
+  // Lines [from, to) of `lines`, which are cut from one text in order. Where
+  // that text already ends each of them with CR LF it is copied in one piece.
+  void Lines(const PrefsLines& lines, std::size_t from, std::size_t to) {
+    if (from >= to) return;
+    std::size_t total = 0;
+    for (std::size_t n = from; n < to; ++n) total += lines[n].size() + 2;
+    const char* start = lines[from].data();
+    const std::size_t raw = static_cast<std::size_t>(lines[to - 1].data() - start) +
+                            lines[to - 1].size();
+    if (raw + 2 == total) {
+      text_.append(start, raw).append(RunLog::kLineEnd);
+      return;
+    }
+    for (std::size_t n = from; n < to; ++n) Line(lines[n]);
+  }
   std::string Take() { return std::move(text_); }
 
  private:
@@ -103,7 +118,7 @@ std::string FreshContent(const PrefsLines& lines, const AccountValues& values) {
   // Lines of a file without accounts stay, ahead of the fresh set, so that a
   // value of the fresh set wins over an old one of the same key.
   Content out(lines);
-  for (const std::string_view line : lines) out.Line(line);
+  out.Lines(lines, 0, lines.size());
   for (const std::string& line : FreshBlock(values, {"2", "1", "2", "smtp1"})) out.Line(line);
   return out.Take();
 }
@@ -131,14 +146,13 @@ std::string NewAccountContent(const PrefsLines& lines, const AccountValues& v,
   // Every copied line passes here: the outgoing-server list, wherever it
   // stands, gets the new server appended.
   auto copy = [&](std::size_t from, std::size_t to) {
-    for (std::size_t n = from; n < to; ++n) {
-      if (smtp_list && n == *smtp_list) {
-        out.Line(BarePref(kSmtpListKey,
-                          Quoted(Appended(TextValueOf(lines[n], kSmtpListKey), smtp))));
-      } else {
-        out.Line(lines[n]);
-      }
+    if (smtp_list && *smtp_list >= from && *smtp_list < to) {
+      out.Lines(lines, from, *smtp_list);
+      out.Line(BarePref(kSmtpListKey,
+                        Quoted(Appended(TextValueOf(lines[*smtp_list], kSmtpListKey), smtp))));
+      from = *smtp_list + 1;
     }
+    out.Lines(lines, from, to);
   };
 
   copy(0, first_pref);
@@ -230,10 +244,10 @@ std::string ResetContent(const PrefsLines& lines, const AccountValues& v,
   names = {"0", std::string(identity), "", ""};
   const std::optional<std::size_t> identities = FindIdentitiesLine(lines, identity);
   if (!identities) {
-    for (const std::string_view line : lines) out.Line(line);
+    out.Lines(lines, 0, lines.size());
     return out.Take();
   }
-  for (std::size_t n = 0; n <= *identities; ++n) out.Line(lines[n]);
+  out.Lines(lines, 0, *identities + 1);
   std::size_t next = *identities + 1;
 
   // The account's server line is taken to follow its identities line.
