@@ -3,6 +3,11 @@
 // done only when every write, the flush to disk and the close succeeded.
 #include <windows.h>
 
+// <windows.h> maps these names to their narrow or wide variants; here they
+// are the seam's own member functions.
+#undef DeleteFile
+#undef ReplaceFile
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -94,7 +99,7 @@ class Win32Files final : public Files {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
 
-  bool DeleteFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+  bool DeleteFile(const std::string& path) override { return ::DeleteFileA(path.c_str()) != 0; }
 
   bool CreateFolder(const std::string& path) override {
     return CreateDirectoryA(path.c_str(), nullptr) != 0 || FolderExists(path);
