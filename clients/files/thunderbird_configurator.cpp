@@ -1,6 +1,7 @@
 #include "clients/files/thunderbird_configurator.h"
 
 #include <optional>
+#include <utility>
 
 #include "clients/files/thunderbird_prefs.h"
 #include "clients/files/thunderbird_profile.h"
@@ -46,9 +47,15 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
     return status::kCannotConfigure;
   }
 
-  // A missing file reads as an empty one: a profile without accounts.
-  const std::string old_content =
-      platform_.files.ReadFile(profile->preferences_path).value_or(std::string());
+  // A missing file reads as an empty one: a profile without accounts. A file
+  // that is there but cannot be read must not be replaced by a fresh one.
+  std::optional<std::string> read = platform_.files.ReadFile(profile->preferences_path);
+  if (!read && platform_.files.FileExists(profile->preferences_path)) {
+    log_ << "Could not read " << profile->preferences_path << ". No changes were made."
+         << kEndLine;
+    return status::kCannotConfigure;
+  }
+  const std::string old_content = read ? std::move(*read) : std::string();
   const PrefsLines lines = SplitLines(old_content);
   const PrefsScanner scan(lines);
   const bool no_accounts = scan.HasNoAccounts();

@@ -20,8 +20,8 @@ class ThunderbirdConfigurator final : public Configurator {
   ThunderbirdConfigurator(Platform& platform, const AccountRequest& request);
 
   // 0 when the account was written; 5 when an identity has the address and
-  // overwrite is off; 1 when the application data folder is unknown; 7 when
-  // the new prefs.js could not be written completely; 30 when the address or
+  // overwrite is off; 1 when the application data folder is unknown or
+  // prefs.js is there but cannot be read; 7 when the new prefs.js could not be written completely; 30 when the address or
   // name holds a control character. Every failure leaves prefs.js unchanged.
   [[nodiscard]] ConfigStatus Configure() override;
 

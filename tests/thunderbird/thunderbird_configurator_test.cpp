@@ -371,5 +371,46 @@ TEST(ThunderbirdWriteFailure, LeavesPrefsUnchangedAndReports7) {
   }
 }
 
+// MemoryFiles whose prefs.js is there but cannot be read.
+class UnreadablePrefs final : public Files {
+ public:
+  explicit UnreadablePrefs(testing::MemoryFiles& files) : files_(files) {}
+  std::optional<std::string> ReadFile(const std::string& path) override {
+    if (path.size() >= 8 && path.compare(path.size() - 8, 8, "prefs.js") == 0) return std::nullopt;
+    return files_.ReadFile(path);
+  }
+  bool WriteFile(const std::string& path, std::string_view bytes) override {
+    return files_.WriteFile(path, bytes);
+  }
+  std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) override {
+    return files_.OpenForAppend(path);
+  }
+  bool ReplaceFile(const std::string& from, const std::string& to) override {
+    return files_.ReplaceFile(from, to);
+  }
+  bool DeleteFile(const std::string& path) override { return files_.DeleteFile(path); }
+  bool CreateFolder(const std::string& path) override { return files_.CreateFolder(path); }
+  bool FileExists(const std::string& path) override { return files_.FileExists(path); }
+  bool FolderExists(const std::string& path) override { return files_.FolderExists(path); }
+  std::vector<std::string> ListFolder(const std::string& pattern) override {
+    return files_.ListFolder(pattern);
+  }
+
+ private:
+  testing::MemoryFiles& files_;
+};
+
+TEST(ThunderbirdReadFailure, AnUnreadablePrefsFileIsNotReplacedByAFreshOne) {
+  ThunderbirdUser user;
+  user.WithProfile(ExistingPrefs());
+  UnreadablePrefs files(user.fake.files);
+  Platform platform{user.fake.registry, files, user.fake.environment, user.fake.processes,
+                    user.fake.clock, user.fake.uuids};
+  AccountRequest request{"jane@example.com", "Jane Doe", false, false, true, user.log.log()};
+  EXPECT_EQ(ThunderbirdConfigurator(platform, request).Configure(), status::kCannotConfigure);
+  EXPECT_EQ(user.PrefsLines(), ExistingPrefs());
+  EXPECT_FALSE(user.fake.files.FileExists(kTemp));
+}
+
 }  // namespace
 }  // namespace quillbank::thunderbird_test
