@@ -354,6 +354,24 @@ TEST(ThunderbirdReset, AnIdentityWithoutItsOwnServerResetsTheDefaultServerOrNone
   EXPECT_EQ(Count(lines, "smtp.old.example"), 1u);
 }
 
+TEST(ThunderbirdReset, FindsTheAccountOfExactlyThisIdentity) {
+  // id12 comes first and begins with "id1": it must not be taken for id1.
+  ThunderbirdUser user;
+  const Lines prefs{"user_pref(\"mail.account.account1.identities\", \"id12\");",
+                    "user_pref(\"mail.account.account1.server\", \"server1\");",
+                    "user_pref(\"mail.account.account2.identities\", \"id1\");",
+                    "user_pref(\"mail.account.account2.server\", \"server2\");",
+                    "user_pref(\"mail.identity.id1.useremail\", \"jane@example.com\");",
+                    "user_pref(\"mail.identity.id12.useremail\", \"twelve@isp.example\");",
+                    "user_pref(\"mail.server.server1.hostname\", \"pop.isp.example\");",
+                    "user_pref(\"mail.server.server2.hostname\", \"pop.old.example\");"};
+  user.WithProfile(prefs);
+  ASSERT_EQ(user.Run("jane@example.com", "Jane Doe", false, true), status::kSuccess);
+  Lines expected = prefs;
+  expected[7] = "user_pref(\"mail.server.server2.hostname\", \"secure.tessaline.net\");";
+  EXPECT_EQ(user.PrefsLines(), expected);
+}
+
 TEST(ThunderbirdWriteFailure, LeavesPrefsUnchangedAndReports7) {
   for (const bool fail_replace : {false, true}) {
     ThunderbirdUser user;
