@@ -189,7 +189,9 @@ TEST_F(Win32RegistryTest, TheThreeRootsAreTheSystemsOwn) {
   // the current user's; Wine 8 and the machine folder do not.)
   const std::string classes = "Software\\Classes\\QuillbankTest-" + MakeWin32Uuids()->NewUuid();
   std::unique_ptr<RegistryKey> key;
-  ASSERT_EQ(registry_->Create(RegRoot::LocalMachine, classes + "\\shell", key), 0);
+  const long created = registry_->Create(RegRoot::LocalMachine, classes + "\\shell", key);
+  if (created == 5) GTEST_SKIP() << "HKEY_LOCAL_MACHINE needs administrator rights here";
+  ASSERT_EQ(created, 0);
   key.reset();
   EXPECT_EQ(registry_->Open(RegRoot::ClassesRoot, classes.substr(17) + "\\shell\\", RegAccess::Read,
                             key),
