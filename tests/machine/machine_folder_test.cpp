@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "env/platform/machine/machine_folder.h"
+#include "env/platform/machine/registry_hive.h"
+#include "env/registry_access.h"
+
+namespace quillbank {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class MachineFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/quillbank-machine-XXXXXX";
+    folder = mkdtemp(pattern);
+  }
+  void TearDown() override { fs::remove_all(folder); }
+  std::unique_ptr<SystemServices> Open() {
+    std::string error;
+    auto system = OpenMachineFolder(folder.string(), error);
+    EXPECT_TRUE(system) << error;
+    return system;
+  }
+  fs::path folder;
+};
+
+TEST_F(MachineFolderTest, NewFolderGetsAMinimalMachineWithAUserEnvironment) {
+  auto system = Open();
+  ASSERT_TRUE(system);
+  Environment& env = system->platform().environment;
+  const auto appdata = env.Get("appdata");
+  ASSERT_TRUE(appdata);
+  EXPECT_EQ(appdata->rfind("C:\\users\\", 0), 0u);
+  EXPECT_EQ(env.Get("ProgramFiles").value_or(""), "C:\\Program Files");
+  EXPECT_TRUE(system->platform().files.FolderExists(*appdata));
+}
+
+TEST_F(MachineFolderTest, ChangesReachTheHiveAndSurviveAReopen) {
+  {
+    auto system = Open();
+    std::unique_ptr<RegistryKey> key;
+    ASSERT_EQ(system->platform().registry.Create(RegRoot::CurrentUser, "Software\\Test\\Caf\xe9\\", key), 0);
+    SetText(*key, "Name", "Ren\xe9 \"R\" \\ x");
+    SetDword(*key, "Port", 995);
+    SetBinary(*key, "Blob", std::vector<std::uint8_t>(70, 0xab));
+    SetText(*key, "", "");
+  }
+  auto system = Open();
+  std::unique_ptr<RegistryKey> key;
+  ASSERT_EQ(system->platform().registry.Open(RegRoot::CurrentUser, "software\\TEST\\caf\xc9", RegAccess::Read, key), 0);
+  EXPECT_EQ(ReadText(*key, "name", 100).value_or("?"), "Ren\xe9 \"R\" \\ x");
+  RegValue port;
+  ASSERT_EQ(key->QueryValue("Port", 100, port), 0);
+  EXPECT_EQ(DwordOf(port), 995u);
+  RegValue blob;
+  EXPECT_EQ(key->QueryValue("Blob", 69, blob), 234);
+  ASSERT_EQ(key->QueryValue("Blob", 70, blob), 0);
+  EXPECT_EQ(blob.data, std::vector<std::uint8_t>(70, 0xab));
+  EXPECT_EQ(ReadText(*key, "", 10).value_or("?"), "");
+  EXPECT_NE(Slurp(folder / "user.reg").find("\"Name\"=\"Ren\\x00e9 \\\"R\\\" \\\\ x\""), std::string::npos);
+}
+
+TEST(RegistryHiveTest, UntouchedKeysAndUnknownLinesSurviveARewrite) {
+  const std::string text =
+      "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n\n"
+      "[A\\\\Kept] 1700000000\n#time=1d9\n\"Multi\"=hex(7):41,00,00,00,00,00\n\"Long\"=hex:01,02,\\\n  03\n"
+      "\"Exp\"=str(2):\"%HOME%\\\\x\"\n\n"
+      "[B\\\\Changed] 1700000000\n#time=1d9\n\"V\"=\"old\"\n\n";
+  RegistryNode root;
+  RegistryHive hive;
+  std::string error;
+  ASSERT_TRUE(hive.Load(text, root, error)) << error;
+  RegistryNode* kept = root.FindSubkey("a")->FindSubkey("kept");
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->FindValue("Long")->data, (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_EQ(kept->FindValue("Exp")->type, 2u);
+  EXPECT_EQ(hive.Render(root, 1800000000), text);
+
+  root.FindSubkey("B")->FindSubkey("Changed")->SetValue("V", RegValue{1, {'n', 'e', 'w', 0}});
+  const std::string changed = hive.Render(root, 1800000000);
+  EXPECT_EQ(changed.substr(0, text.find("[B")), text.substr(0, text.find("[B")));
+  EXPECT_NE(changed.find("[B\\\\Changed] 1800000000\n\"V\"=\"new\"\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quillbank
