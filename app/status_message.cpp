@@ -51,6 +51,8 @@ std::string StatusMessage(int client_index, ConfigStatus status) {
       }
       break;
     case MailClient::Thunderbird:
+      // The profile folder could not be found or prefs.js could not be read.
+      if (status == 1) return kUnableToConfigure;
       break;
   }
   return "";

@@ -2,6 +2,7 @@
 
 #include "app/config_session.h"
 #include "app/registry_tree_dump.h"
+#include "app/status_message.h"
 #include "env/client_detection.h"
 #include "tests/support/fake_configurators.h"
 #include "tests/support/fake_platform.h"
@@ -151,6 +152,17 @@ TEST_F(ConfigSessionTest, ConfiguratorFailureGivesItsMessageAndExitCode) {
   EXPECT_EQ(lines[lines.size() - 3],
             "Description: ERROR: Account was already found, no changes have been made.");
   EXPECT_EQ(state.exit_code, 5);
+}
+
+TEST(StatusMessageTest, EveryClientExplainsWritesThatFailedAndRefusedInput) {
+  for (int client = 0; client < 5; ++client) {
+    EXPECT_EQ(StatusMessage(client, 7),
+              "ERROR: The email client's settings could not be written. No changes have been made.");
+    EXPECT_NE(StatusMessage(client, 30).find("cannot be used"), std::string::npos);
+    EXPECT_FALSE(StatusMessage(client, 1).empty()) << client;
+  }
+  EXPECT_EQ(StatusMessage(-1, 7), "");
+  EXPECT_EQ(StatusMessage(4, 99), "");
 }
 
 TEST_F(ConfigSessionTest, ClientWithoutConfiguratorFailsWithStatusOne) {
