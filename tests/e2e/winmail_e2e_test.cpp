@@ -1,0 +1,295 @@
+// Windows Mail configured by the program started as a process on a machine
+// folder: the account file it creates, the default account it names, and a
+// second run that finds the account again.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "env/platform/system.h"
+#include "env/registry_access.h"
+
+namespace quillbank {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kStoreFolder = "AppData/Local/Microsoft/Windows Mail/Local Folders";
+
+struct Outcome {
+  int exit_code = -1;
+  std::string out;
+};
+
+Outcome RunProgram(const std::vector<std::string>& args, const fs::path& machine) {
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return {};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(pipe_fds[1], STDOUT_FILENO);
+    close(pipe_fds[0]);
+    close(pipe_fds[1]);
+    setenv("QUILLBANK_MACHINE", machine.c_str(), 1);
+    std::string program = QUILLBANK_PROGRAM;
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv{program.data()};
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(pipe_fds[1]);
+  Outcome outcome;
+  std::array<char, 4096> buffer;
+  ssize_t n;
+  while ((n = read(pipe_fds[0], buffer.data(), buffer.size())) > 0) outcome.out.append(buffer.data(), n);
+  close(pipe_fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return outcome;
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> MaskedLines(const std::string& text) {
+  static const std::regex stamp(R"(\d\d:\d\d:\d\d on \d\d/\d\d/\d\d)");
+  static const std::regex guid(R"(\{[0-9a-fA-F]{8}(-[0-9a-fA-F]{4}){3}-[0-9a-fA-F]{12}\})");
+  std::vector<std::string> lines;
+  std::stringstream in(std::regex_replace(std::regex_replace(text, stamp, "<time>"), guid, "{<guid>}"));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// UTF-16 little-endian bytes of lines of ASCII text, each ended by CR LF,
+// after the byte-order mark.
+std::string Utf16File(const std::vector<std::string>& lines) {
+  std::string bytes = "\xFF\xFE";
+  for (const std::string& line : lines) {
+    for (const char c : line + "\r\n") {
+      bytes.push_back(c);
+      bytes.push_back('\0');
+    }
+  }
+  return bytes;
+}
+
+const std::string& ExpectedAccountFile() {
+  static const std::string file = Utf16File({
+      "<?xml version=\"1.0\" encoding=\"utf-16\" ?>",
+      "<MessageAccount>",
+      "    <Account_Name type=\"SZ\">jane&amp;co@tessaline.net</Account_Name>",
+      "    <Connection_Type type=\"DWORD\">00000003</Connection_Type>",
+      "    <POP3_Server type=\"SZ\">secure.tessaline.net</POP3_Server>",
+      "    <POP3_User_Name type=\"SZ\">jane&amp;co@tessaline.net</POP3_User_Name>",
+      "    <POP3_Use_Sicily type=\"DWORD\">00000000</POP3_Use_Sicily>",
+      "    <POP3_Port type=\"DWORD\">000003e3</POP3_Port>",
+      "    <POP3_Secure_Connection type=\"DWORD\">00000001</POP3_Secure_Connection>",
+      "    <POP3_Timeout type=\"DWORD\">0000003c</POP3_Timeout>",
+      "    <Leave_Mail_On_Server type=\"DWORD\">00000000</Leave_Mail_On_Server>",
+      "    <SMTP_Server type=\"SZ\">secure.tessaline.net</SMTP_Server>",
+      "    <SMTP_Use_Sicily type=\"DWORD\">00000002</SMTP_Use_Sicily>",
+      "    <SMTP_Port type=\"DWORD\">000001d1</SMTP_Port>",
+      "    <SMTP_Secure_Connection type=\"DWORD\">00000001</SMTP_Secure_Connection>",
+      "    <SMTP_Timeout type=\"DWORD\">0000003c</SMTP_Timeout>",
+      "    <SMTP_Display_Name type=\"SZ\">Jane &amp; Co</SMTP_Display_Name>",
+      "    <SMTP_Email_Address type=\"SZ\">jane&amp;co@tessaline.net</SMTP_Email_Address>",
+      "</MessageAccount>",
+  });
+  return file;
+}
+
+// What a run leaves behind: the account files by name and content, and the
+// default account value.
+struct WindowsMailState {
+  std::vector<std::pair<std::string, std::string>> files;
+  std::string default_account;
+};
+
+std::vector<std::pair<std::string, std::string>> AccountFiles(const fs::path& folder) {
+  std::vector<std::pair<std::string, std::string>> files;
+  if (!fs::exists(folder)) return files;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    files.emplace_back(entry.path().filename().string(), ReadAll(entry.path()));
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// The default account value of a machine folder, read through the program's
+// own machine backend.
+std::string DefaultAccountOf(const fs::path& machine) {
+  setenv("QUILLBANK_MACHINE", machine.c_str(), 1);
+  SystemOpenResult opened = OpenSystem();
+  unsetenv("QUILLBANK_MACHINE");
+  if (!opened.services) {
+    ADD_FAILURE() << opened.error;
+    return "";
+  }
+  return ReadText(opened.services->platform().registry, RegRoot::CurrentUser, "Software\\Microsoft\\IAM",
+                  RegAccess::Read, "Default Mail Account", 1000)
+      .value_or("<missing>");
+}
+
+// A machine with Windows Mail installed and its store root in the user's
+// profile, as Windows Vista sets it up.
+void WriteMachine(const fs::path& machine) {
+  fs::create_directories(machine / "drive_c" / "users" / "jane" / "AppData" / "Roaming");
+  fs::create_directories(machine / "drive_c" / "users" / "jane" / kStoreFolder);
+  std::ofstream system(machine / "system.reg", std::ios::binary);
+  system << "WINE REGISTRY Version 2\n"
+            ";; All keys relative to \\\\Machine\n"
+            "\n"
+            "#arch=win64\n"
+            "\n"
+            "[Software\\\\Clients\\\\Mail\\\\Windows Mail] 1700000000\n"
+            "@=\"Windows Mail\"\n"
+            "\n"
+            "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1700000000\n"
+            "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n";
+  std::ofstream user(machine / "user.reg", std::ios::binary);
+  user << "WINE REGISTRY Version 2\n"
+          ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
+          "\n"
+          "#arch=win64\n"
+          "\n"
+          "[Software\\\\Microsoft\\\\Windows Mail] 1700000000\n"
+          "\"Store Root\"=str(2):\"%USERPROFILE%\\\\AppData\\\\Local\\\\Microsoft\\\\Windows Mail\\\\\"\n"
+          "\n"
+          "[Volatile Environment] 1700000000\n"
+          "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n"
+          "\"USERPROFILE\"=\"C:\\\\users\\\\jane\"\n";
+}
+
+class WindowsMailE2eTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/quillbank-winmail-e2e-XXXXXX";
+    root = mkdtemp(pattern);
+    machine = root / "machine";
+    WriteMachine(machine);
+  }
+  void TearDown() override { fs::remove_all(root); }
+
+  fs::path StoreFolder() const { return machine / "drive_c" / "users" / "jane" / kStoreFolder; }
+  fs::path LogFile() const {
+    return machine / "drive_c" / "users" / "jane" / "AppData" / "Roaming" / "Quillbank.log";
+  }
+
+  const std::vector<std::string> kArgs{"-n", "Jane & Co", "-a", "jane&co@tessaline.net", "-c", "2", "-d"};
+  fs::path root;
+  fs::path machine;
+};
+
+TEST_F(WindowsMailE2eTest, CreatesTheAccountFileMakesItDefaultAndFindsItAgain) {
+  const Outcome created = RunProgram(kArgs, machine);
+  ASSERT_EQ(created.exit_code, 0) << created.out;
+  const auto files = AccountFiles(StoreFolder());
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_TRUE(std::regex_match(files[0].first, std::regex(R"(account\{[0-9a-f-]{36}\}\.oeaccount)")))
+      << files[0].first;
+  EXPECT_EQ(files[0].second, ExpectedAccountFile());
+  EXPECT_EQ(DefaultAccountOf(machine), files[0].first);
+
+  std::vector<std::string> lines = MaskedLines(ReadAll(LogFile()));
+  const std::string folder = "C:\\users\\jane\\AppData\\Local\\Microsoft\\Windows Mail\\Local Folders";
+  const std::vector<std::string> expected{
+      "Client Selected to Configure: Microsoft Windows Mail",
+      "",
+      "Searching for existant jane&co@tessaline.net account ... " + folder + "\\account*",
+      "not found. Creating new account.",
+      "",
+      "Starting Windows Mail configuration...",
+      "",
+      "The following settings were written/overwritten in Windows Mail's configuration:",
+      "",
+      "Account Name: jane&co@tessaline.net",
+      "Connection Type: 00000003",
+      "POP3 Server: secure.tessaline.net",
+      "POP3 User Name: jane&co@tessaline.net",
+      "POP3 Use Sicily: 00000000",
+      "POP3 Port: 000003e3",
+      "POP3 Secure Connection: 00000001",
+      "POP3 Timeout: 0000003c",
+      "Leave Mail On Server: 00000000",
+      "SMTP Server: secure.tessaline.net",
+      "SMTP Use Sicily: 00000002",
+      "SMTP Port: 000001d1",
+      "SMTP Secure Connection: 00000001",
+      "SMTP Timeout: 0000003c",
+      "SMTP Display Name: Jane & Co",
+      "SMTP Email Address: jane&co@tessaline.net",
+      "Email Client Configuration Successful!",
+      "",
+      "* Configuration Complete at <time> *",
+      "",
+  };
+  ASSERT_GE(lines.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(lines.end() - expected.size(), lines.end()), expected);
+
+  // Found again: without overwrite nothing changes; with it the same file is
+  // rewritten with the same content.
+  const std::string user_hive = ReadAll(machine / "user.reg");
+  const Outcome again = RunProgram(kArgs, machine);
+  EXPECT_EQ(again.exit_code, 5) << again.out;
+  EXPECT_EQ(AccountFiles(StoreFolder()), files);
+  EXPECT_EQ(ReadAll(machine / "user.reg"), user_hive);
+  std::vector<std::string> with_overwrite = kArgs;
+  with_overwrite.push_back("-u");
+  const Outcome rewritten = RunProgram(with_overwrite, machine);
+  EXPECT_EQ(rewritten.exit_code, 0) << rewritten.out;
+  EXPECT_EQ(AccountFiles(StoreFolder()), files);
+  lines = MaskedLines(ReadAll(LogFile()));
+  EXPECT_NE(std::find(lines.begin(), lines.end(), " found existant at: " + folder + "\\account{<guid>}.oeaccount"),
+            lines.end());
+}
+
+TEST_F(WindowsMailE2eTest, WithoutAStoreRootTheRunFailsAndWritesNothing) {
+  std::ofstream user(machine / "user.reg", std::ios::binary);
+  user << "WINE REGISTRY Version 2\n"
+          ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
+          "\n"
+          "#arch=win64\n"
+          "\n"
+          "[Volatile Environment] 1700000000\n"
+          "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n"
+          "\"USERPROFILE\"=\"C:\\\\users\\\\jane\"\n";
+  user.close();
+  const std::string user_hive = ReadAll(machine / "user.reg");
+  const Outcome outcome = RunProgram(kArgs, machine);
+  EXPECT_EQ(outcome.exit_code, 1) << outcome.out;
+  EXPECT_TRUE(AccountFiles(StoreFolder()).empty());
+  EXPECT_EQ(ReadAll(machine / "user.reg"), user_hive);
+  const std::vector<std::string> lines = MaskedLines(ReadAll(LogFile()));
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(lines.end() - 5, lines.end()),
+            (std::vector<std::string>{
+                "Windows Mail store root not found (\"Store Root\" of "
+                "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows Mail). No changes will be made.",
+                "Email Client Configuration failed with error code: 1",
+                "Description: ERROR: Unable to automatically configure",
+                "* Configuration Failed at <time> *",
+                "",
+            }));
+}
+
+}  // namespace
+}  // namespace quillbank
