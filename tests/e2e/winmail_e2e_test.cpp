@@ -1,6 +1,7 @@
 // Windows Mail configured by the program started as a process on a machine
 // folder: the account file it creates, the default account it names, and a
-// second run that finds the account again.
+// second run that finds the account again; and the Windows build under
+// wine64 leaving the same account file and default account on an equal prefix.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -17,6 +18,7 @@
 
 #include "env/platform/system.h"
 #include "env/registry_access.h"
+#include "tests/e2e/wine_support.h"
 
 namespace quillbank {
 namespace {
@@ -289,6 +291,63 @@ TEST_F(WindowsMailE2eTest, WithoutAStoreRootTheRunFailsAndWritesNothing) {
                 "* Configuration Failed at <time> *",
                 "",
             }));
+}
+
+
+TEST_F(WindowsMailE2eTest, NativeAndWindowsBuildsLeaveTheSameAccountFile) {
+  if (!e2e::WineAvailable()) GTEST_SKIP() << "wine64 is not installed";
+  const fs::path windows_program = e2e::WindowsProgram();
+  if (windows_program.empty()) GTEST_SKIP() << "the win64 build of the program is missing";
+
+  e2e::ScenarioPrefix prefix;
+  ASSERT_TRUE(prefix.ok());
+  fs::path user;
+  for (const auto& entry : fs::directory_iterator(prefix.DriveC() / "users")) {
+    if (entry.path().filename() != "Public") user = entry.path();
+  }
+  ASSERT_FALSE(user.empty());
+  fs::create_directories(user / kStoreFolder);
+  // The store root without its closing backslash, which a Windows command
+  // line cannot pass before a quote; the program supplies it on both sides.
+  const std::string store_root = "%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows Mail";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"add", "HKCU\\Software\\Microsoft\\Windows Mail", "/v", "Store Root", "/t",
+                                 "REG_EXPAND_SZ", "/d", store_root, "/f"},
+        std::vector<std::string>{"add", "HKLM\\SOFTWARE\\Clients\\Mail\\Windows Mail", "/ve", "/d",
+                                 "Windows Mail", "/f"}}) {
+    const e2e::ProgramRun added = e2e::RunWindowsProgram(prefix.path(), "reg", args);
+    ASSERT_EQ(added.exit_code, 0) << added.err;
+  }
+  std::string hive = ReadAll(machine / "user.reg");
+  const std::string with_backslash = "Windows Mail\\\\\"\n";
+  ASSERT_NE(hive.find(with_backslash), std::string::npos);
+  hive.replace(hive.find(with_backslash), with_backslash.size(), "Windows Mail\"\n");
+  std::ofstream(machine / "user.reg", std::ios::binary) << hive;
+
+  const std::regex guid(R"([0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12})");
+  for (const bool overwrite : {false, true}) {
+    SCOPED_TRACE(overwrite ? "rewrite" : "creation");
+    std::vector<std::string> args = kArgs;
+    if (overwrite) args.push_back("-u");
+    const e2e::ProgramRun native = e2e::RunNativeProgram(machine, QUILLBANK_PROGRAM, args);
+    EXPECT_EQ(native.exit_code, 0) << native.out << native.err;
+    const e2e::ProgramRun windows = e2e::RunWindowsProgram(prefix.path(), windows_program.string(), args);
+    EXPECT_EQ(windows.exit_code, 0) << windows.out << windows.err;
+
+    const auto native_files = AccountFiles(StoreFolder());
+    const auto windows_files = AccountFiles(user / kStoreFolder);
+    ASSERT_EQ(native_files.size(), 1u);
+    ASSERT_EQ(windows_files.size(), 1u);
+    EXPECT_EQ(native_files[0].second, ExpectedAccountFile());
+    EXPECT_EQ(windows_files[0].second, native_files[0].second);
+    EXPECT_EQ(std::regex_replace(windows_files[0].first, guid, "<guid>"),
+              std::regex_replace(native_files[0].first, guid, "<guid>"));
+
+    EXPECT_EQ(DefaultAccountOf(machine), native_files[0].first);
+    const e2e::ProgramRun query = e2e::RunWindowsProgram(
+        prefix.path(), "reg", {"query", "HKCU\\Software\\Microsoft\\IAM", "/v", "Default Mail Account"});
+    EXPECT_NE(query.out.find(windows_files[0].first), std::string::npos) << query.out;
+  }
 }
 
 }  // namespace
