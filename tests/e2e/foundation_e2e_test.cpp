@@ -6,77 +6,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/e2e/wine_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Outcome {
-  int exit_code = -1;
-  std::string out;
-};
-
-// Runs the program with `args` and the environment additions, capturing
-// standard output.
-Outcome RunProgram(const std::vector<std::string>& args,
-                   const std::vector<std::pair<std::string, std::string>>& env) {
-  int pipe_fds[2];
-  if (pipe(pipe_fds) != 0) return {};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(pipe_fds[1], STDOUT_FILENO);
-    close(pipe_fds[0]);
-    close(pipe_fds[1]);
-    unsetenv("QUILLBANK_MACHINE");
-    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-    std::vector<char*> argv;
-    std::string program = QUILLBANK_PROGRAM;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = args;
-    for (auto& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  close(pipe_fds[1]);
-  Outcome outcome;
-  std::array<char, 4096> buffer;
-  ssize_t n;
-  while ((n = read(pipe_fds[0], buffer.data(), buffer.size())) > 0) outcome.out.append(buffer.data(), n);
-  close(pipe_fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return outcome;
-}
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::vector<std::string> MaskedLines(const std::string& text) {
-  static const std::regex stamp(R"(\d\d:\d\d:\d\d on \d\d/\d\d/\d\d)");
-  std::vector<std::string> lines;
-  std::stringstream in(std::regex_replace(text, stamp, "<time>"));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
+using quillbank::e2e::MaskedLines;
+using quillbank::e2e::ProgramRun;
+using quillbank::e2e::ReadFileBytes;
 
 // Finds the one Quillbank.log below a machine folder.
 fs::path FindLog(const fs::path& machine) {
@@ -103,8 +45,11 @@ class FoundationE2eTest : public ::testing::Test {
   }
   // The default machine folder of a user whose data directory is `data_home`.
   fs::path DefaultMachine() const { return data_home / "quillbank" / "machine"; }
-  Outcome RunOnDefaultMachine(const std::vector<std::string>& args) {
-    return RunProgram(args, {{"XDG_DATA_HOME", data_home.string()}});
+  ProgramRun RunOnDefaultMachine(const std::vector<std::string>& args) {
+    // No QUILLBANK_MACHINE: the program uses the default folder below the
+    // user's data directory.
+    return quillbank::e2e::RunNativeProgram("", QUILLBANK_PROGRAM, args,
+                                            {{"XDG_DATA_HOME", data_home.string()}});
   }
   // Starts a process whose executable is named thunderbird.exe.
   void StartFakeThunderbird() {
@@ -124,13 +69,13 @@ class FoundationE2eTest : public ::testing::Test {
 };
 
 TEST_F(FoundationE2eTest, OutOfRangeClientOnAFreshMachineFailsWithCodeTen) {
-  const Outcome outcome = RunOnDefaultMachine({"-n", "Jane Doe", "-a", "jane@example.com", "-c", "9"});
+  const ProgramRun outcome = RunOnDefaultMachine({"-n", "Jane Doe", "-a", "jane@example.com", "-c", "9"});
   EXPECT_EQ(outcome.exit_code, 10);
   EXPECT_NE(outcome.out.find("must be a client number from 0 to 4"), std::string::npos) << outcome.out;
   const fs::path log = FindLog(DefaultMachine());
   ASSERT_FALSE(log.empty());
   EXPECT_NE(outcome.out.find("Log file: C:\\"), std::string::npos) << outcome.out;
-  EXPECT_EQ(MaskedLines(ReadAll(log)),
+  EXPECT_EQ(MaskedLines(ReadFileBytes(log)),
             (std::vector<std::string>{
                 "Quillbank - Tessaline Log",
                 "-------------------------------------------",
@@ -157,23 +102,23 @@ TEST_F(FoundationE2eTest, OutOfRangeClientOnAFreshMachineFailsWithCodeTen) {
 }
 
 TEST_F(FoundationE2eTest, MissingOptionWritesNothingAtAll) {
-  const Outcome outcome = RunOnDefaultMachine({"-n", "Jane Doe", "-a", "jane@example.com"});
+  const ProgramRun outcome = RunOnDefaultMachine({"-n", "Jane Doe", "-a", "jane@example.com"});
   EXPECT_EQ(outcome.exit_code, 64);
   EXPECT_FALSE(fs::exists(DefaultMachine()));
 }
 
 TEST_F(FoundationE2eTest, RunningThunderbirdRefusesAndAutomaticCloseEndsIt) {
   StartFakeThunderbird();
-  const Outcome refused = RunOnDefaultMachine({"-n", "Jane Doe", "-a", "jane@example.com", "-c", "4"});
+  const ProgramRun refused = RunOnDefaultMachine({"-n", "Jane Doe", "-a", "jane@example.com", "-c", "4"});
   EXPECT_EQ(refused.exit_code, 20) << refused.out;
-  std::vector<std::string> lines = MaskedLines(ReadAll(FindLog(DefaultMachine())));
+  std::vector<std::string> lines = MaskedLines(ReadFileBytes(FindLog(DefaultMachine())));
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[lines.size() - 2], "* Configuration Incomplete. Terminated automatically at <time> *");
   EXPECT_EQ(kill(sleeper, 0), 0) << "a refused run must not end the client";
 
-  const Outcome automatic = RunOnDefaultMachine({"-auto", "-p", "Tess-", "-x"});
+  const ProgramRun automatic = RunOnDefaultMachine({"-auto", "-p", "Tess-", "-x"});
   EXPECT_EQ(automatic.exit_code, 13) << automatic.out;  // the fresh machine has no default client
-  lines = MaskedLines(ReadAll(FindLog(DefaultMachine())));
+  lines = MaskedLines(ReadFileBytes(FindLog(DefaultMachine())));
   EXPECT_NE(std::find(lines.begin(), lines.end(),
                       "Running Email Client Detected: thunderbird.exe. Closed."),
             lines.end());

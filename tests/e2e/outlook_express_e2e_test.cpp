@@ -26,61 +26,16 @@ namespace quillbank {
 namespace {
 
 namespace fs = std::filesystem;
+using e2e::MaskedLines;
+using e2e::ProgramRun;
+using e2e::ReadFileBytes;
+
+// The native program on the machine folder `machine`.
+ProgramRun RunProgram(const std::vector<std::string>& args, const fs::path& machine) {
+  return e2e::RunNativeProgram(machine, QUILLBANK_PROGRAM, args);
+}
 
 constexpr const char* kAccounts = "Software\\Microsoft\\Internet Account Manager\\Accounts\\";
-
-struct Outcome {
-  int exit_code = -1;
-  std::string out;
-};
-
-Outcome RunProgram(const std::vector<std::string>& args, const fs::path& machine) {
-  int pipe_fds[2];
-  if (pipe(pipe_fds) != 0) return {};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(pipe_fds[1], STDOUT_FILENO);
-    close(pipe_fds[0]);
-    close(pipe_fds[1]);
-    setenv("QUILLBANK_MACHINE", machine.c_str(), 1);
-    std::string program = QUILLBANK_PROGRAM;
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv{program.data()};
-    for (auto& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  close(pipe_fds[1]);
-  Outcome outcome;
-  std::array<char, 4096> buffer;
-  ssize_t n;
-  while ((n = read(pipe_fds[0], buffer.data(), buffer.size())) > 0) outcome.out.append(buffer.data(), n);
-  close(pipe_fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return outcome;
-}
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::vector<std::string> MaskedLines(const std::string& text) {
-  static const std::regex stamp(R"(\d\d:\d\d:\d\d on \d\d/\d\d/\d\d)");
-  std::vector<std::string> lines;
-  std::stringstream in(std::regex_replace(text, stamp, "<time>"));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
 
 // One account as the test seeds it and reads it back: value name to
 // "sz:text" or "dword:n".
@@ -203,7 +158,7 @@ class OutlookExpressE2eTest : public ::testing::Test {
 };
 
 TEST_F(OutlookExpressE2eTest, TheAutomaticModeCopiesTheDefaultAccountUnderThePrefix) {
-  const Outcome outcome = RunProgram({"-auto", "-p", "Tess-"}, machine);
+  const ProgramRun outcome = RunProgram({"-auto", "-p", "Tess-"}, machine);
   ASSERT_EQ(outcome.exit_code, 0) << outcome.out;
 
   EXPECT_EQ(ReadAccount(machine, "Tess-jane@tessaline.net"),
@@ -211,7 +166,7 @@ TEST_F(OutlookExpressE2eTest, TheAutomaticModeCopiesTheDefaultAccountUnderThePre
   // The account copied from is left as it was.
   EXPECT_EQ(ReadAccount(machine, "00000001")["POP3 Server"], "sz:pop.example.com");
 
-  const std::vector<std::string> lines = MaskedLines(ReadAll(LogOf(machine)));
+  const std::vector<std::string> lines = MaskedLines(ReadFileBytes(LogOf(machine)));
   const std::vector<std::string> expected = {
       "Automatically Configuring from default email client's default account.",
       "GetDefAcct Test Result: 0",
@@ -230,7 +185,7 @@ TEST_F(OutlookExpressE2eTest, TheAutomaticModeCopiesTheDefaultAccountUnderThePre
       "...not found. Creating new account.",
   };
   const auto start = std::find(lines.begin(), lines.end(), expected.front());
-  ASSERT_NE(start, lines.end()) << ReadAll(LogOf(machine));
+  ASSERT_NE(start, lines.end()) << ReadFileBytes(LogOf(machine));
   ASSERT_GE(static_cast<std::size_t>(lines.end() - start), expected.size());
   EXPECT_EQ(std::vector<std::string>(start, start + expected.size()), expected);
   EXPECT_NE(std::find(lines.begin(), lines.end(),
@@ -241,13 +196,13 @@ TEST_F(OutlookExpressE2eTest, TheAutomaticModeCopiesTheDefaultAccountUnderThePre
 }
 
 TEST_F(OutlookExpressE2eTest, ASearchTextPicksTheFirstAccountHoldingIt) {
-  const Outcome outcome = RunProgram({"-auto", "-p", "Tess-", "-s", "work", "-d"}, machine);
+  const ProgramRun outcome = RunProgram({"-auto", "-p", "Tess-", "-s", "work", "-d"}, machine);
   ASSERT_EQ(outcome.exit_code, 0) << outcome.out;
   EXPECT_EQ(ReadAccount(machine, "Tess-jane.work@tessaline.net"),
             ExpectedAccount("Tess-jane.work@tessaline.net", "jane.work@tessaline.net",
                             "Jane at Work"));
   EXPECT_TRUE(ReadAccount(machine, "Tess-jane@tessaline.net").empty());
-  const std::vector<std::string> lines = MaskedLines(ReadAll(LogOf(machine)));
+  const std::vector<std::string> lines = MaskedLines(ReadFileBytes(LogOf(machine)));
   // The search line is continued by the next reader's line.
   EXPECT_NE(std::find(lines.begin(), lines.end(),
                       "Searching for existant work account ... GetAcctAddr Test Result: 0"),
@@ -255,11 +210,11 @@ TEST_F(OutlookExpressE2eTest, ASearchTextPicksTheFirstAccountHoldingIt) {
 }
 
 TEST_F(OutlookExpressE2eTest, ASearchThatMatchesNothingEndsWithNoDefaultAndChangesNothing) {
-  const std::string hive = ReadAll(machine / "user.reg");
-  const Outcome outcome = RunProgram({"-auto", "-p", "Tess-", "-s", "nobody", "-u", "-d"}, machine);
+  const std::string hive = ReadFileBytes(machine / "user.reg");
+  const ProgramRun outcome = RunProgram({"-auto", "-p", "Tess-", "-s", "nobody", "-u", "-d"}, machine);
   EXPECT_EQ(outcome.exit_code, 11) << outcome.out;
-  EXPECT_EQ(ReadAll(machine / "user.reg"), hive);
-  const std::vector<std::string> lines = MaskedLines(ReadAll(LogOf(machine)));
+  EXPECT_EQ(ReadFileBytes(machine / "user.reg"), hive);
+  const std::vector<std::string> lines = MaskedLines(ReadFileBytes(LogOf(machine)));
   ASSERT_GE(lines.size(), 5u);
   EXPECT_EQ(std::vector<std::string>(lines.end() - 5, lines.end()),
             (std::vector<std::string>{
@@ -276,16 +231,16 @@ TEST_F(OutlookExpressE2eTest, ASearchThatMatchesNothingEndsWithNoDefaultAndChang
 TEST_F(OutlookExpressE2eTest, ADefaultAccountWithoutAReadableAddressEndsWithDefaultDne) {
   // The default names an account whose address is longer than the store's
   // 100-byte buffer: it cannot be read, so nothing is copied.
-  std::string hive = ReadAll(machine / "user.reg");
+  std::string hive = ReadFileBytes(machine / "user.reg");
   const std::string address_line = "\"SMTP Email Address\"=\"jane@tessaline.net\"";
   hive.replace(hive.find(address_line), address_line.size(),
                "\"SMTP Email Address\"=\"" + std::string(100, 'j') + "@tessaline.net\"");
   std::ofstream(machine / "user.reg", std::ios::binary) << hive;
 
-  const Outcome outcome = RunProgram({"-auto", "-p", "Tess-", "-u"}, machine);
+  const ProgramRun outcome = RunProgram({"-auto", "-p", "Tess-", "-u"}, machine);
   EXPECT_EQ(outcome.exit_code, 12) << outcome.out;
-  EXPECT_EQ(ReadAll(machine / "user.reg"), hive);
-  const std::vector<std::string> lines = MaskedLines(ReadAll(LogOf(machine)));
+  EXPECT_EQ(ReadFileBytes(machine / "user.reg"), hive);
+  const std::vector<std::string> lines = MaskedLines(ReadFileBytes(LogOf(machine)));
   ASSERT_GE(lines.size(), 8u);
   EXPECT_EQ(std::vector<std::string>(lines.end() - 8, lines.end() - 2),
             (std::vector<std::string>{
@@ -338,7 +293,7 @@ int RunWindowsProgramTyped(const fs::path& prefix, const std::string& arguments)
 
 std::vector<std::string> WineLog(const fs::path& prefix) {
   for (const auto& entry : fs::recursive_directory_iterator(prefix / "drive_c" / "users")) {
-    if (entry.path().filename() == "Quillbank.log") return MaskedLines(ReadAll(entry.path()));
+    if (entry.path().filename() == "Quillbank.log") return MaskedLines(ReadFileBytes(entry.path()));
   }
   return {};
 }
@@ -374,7 +329,7 @@ TEST_F(OutlookExpressE2eTest, TheWindowsBuildUnderWineLeavesTheSameAccountsAndLo
        {"Tess-jane@tessaline.net"}},
   };
   for (const Scenario& scenario : scenarios) {
-    const Outcome native = RunProgram(scenario.native_args, machine);
+    const ProgramRun native = RunProgram(scenario.native_args, machine);
     EXPECT_EQ(native.exit_code, scenario.exit_code) << native.out;
     EXPECT_EQ(RunWindowsProgramTyped(prefix, scenario.windows_args), scenario.exit_code)
         << scenario.windows_args;
@@ -387,7 +342,7 @@ TEST_F(OutlookExpressE2eTest, TheWindowsBuildUnderWineLeavesTheSameAccountsAndLo
   }
   EXPECT_EQ(ReadAccount(prefix, "Tess-jane.work@tessaline.net")["Account Name"],
             "sz:Tess-jane.work@tessaline.net");
-  EXPECT_EQ(RunLines(WineLog(prefix)), RunLines(MaskedLines(ReadAll(LogOf(machine)))));
+  EXPECT_EQ(RunLines(WineLog(prefix)), RunLines(MaskedLines(ReadFileBytes(LogOf(machine)))));
 }
 
 }  // namespace

@@ -10,6 +10,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <regex>
+#include <sstream>
 #include <system_error>
 
 namespace quillbank::e2e {
@@ -271,10 +274,35 @@ ProgramRun RunWindowsProgram(const fs::path& prefix, const std::string& program,
 ProgramRun RunNativeProgram(const fs::path& machine, const std::string& program,
                             const std::vector<std::string>& args,
                             const EnvironmentAdditions& environment, std::chrono::seconds timeout) {
-  Launch launch{{program}, {{"QUILLBANK_MACHINE", machine.string()}}, {}, {}, timeout};
+  Launch launch{{program}, {}, {}, {}, timeout};
+  if (machine.empty()) {
+    launch.unset.push_back("QUILLBANK_MACHINE");
+  } else {
+    launch.set.emplace_back("QUILLBANK_MACHINE", machine.string());
+  }
   launch.argv.insert(launch.argv.end(), args.begin(), args.end());
   launch.set.insert(launch.set.end(), environment.begin(), environment.end());
   return RunProcess(launch);
+}
+
+std::string ReadFileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::vector<std::string> MaskedLines(const std::string& text) {
+  static const std::regex stamp(R"(\d\d:\d\d:\d\d on \d\d/\d\d/\d\d)");
+  static const std::regex guid(R"(\{[0-9a-fA-F]{8}(-[0-9a-fA-F]{4}){3}-[0-9a-fA-F]{12}\})");
+  std::istringstream in(std::regex_replace(std::regex_replace(text, stamp, "<time>"), guid, "{<guid>}"));
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
 }
 
 }  // namespace quillbank::e2e

@@ -89,13 +89,22 @@ class ScenarioPrefix {
                                            std::chrono::seconds timeout = std::chrono::seconds(120));
 
 // Runs a native program with QUILLBANK_MACHINE set to `machine` (any
-// QUILLBANK_MACHINE of the test's own environment is replaced), standard input
-// empty, plus the environment additions. Killed after `timeout`.
+// QUILLBANK_MACHINE of the test's own environment is replaced; an empty
+// `machine` leaves it unset, so the program uses its default folder), standard
+// input empty, plus the environment additions. Killed after `timeout`.
 [[nodiscard]] ProgramRun RunNativeProgram(const std::filesystem::path& machine,
                                           const std::string& program,
                                           const std::vector<std::string>& args,
                                           const EnvironmentAdditions& environment = {},
                                           std::chrono::seconds timeout = std::chrono::seconds(60));
+
+// The whole content of a file as bytes; empty when it cannot be read.
+[[nodiscard]] std::string ReadFileBytes(const std::filesystem::path& path);
+
+// The lines of a log or text file with "\r\n" or "\n" line ends, time stamps
+// ("14:03:22 on 12/08/09") replaced by "<time>" and braced GUIDs by "{<guid>}",
+// so that runs at different times and on different builds compare equal.
+[[nodiscard]] std::vector<std::string> MaskedLines(const std::string& text);
 
 // Ends the wineserver of `prefix` and its processes, and waits until it has
 // gone (its hives are then on disk). Harmless when none runs.

@@ -24,62 +24,16 @@ namespace quillbank {
 namespace {
 
 namespace fs = std::filesystem;
+using e2e::MaskedLines;
+using e2e::ProgramRun;
+using e2e::ReadFileBytes;
+
+// The native program on the machine folder `machine`.
+ProgramRun RunProgram(const std::vector<std::string>& args, const fs::path& machine) {
+  return e2e::RunNativeProgram(machine, QUILLBANK_PROGRAM, args);
+}
 
 constexpr const char* kStoreFolder = "AppData/Local/Microsoft/Windows Mail/Local Folders";
-
-struct Outcome {
-  int exit_code = -1;
-  std::string out;
-};
-
-Outcome RunProgram(const std::vector<std::string>& args, const fs::path& machine) {
-  int pipe_fds[2];
-  if (pipe(pipe_fds) != 0) return {};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(pipe_fds[1], STDOUT_FILENO);
-    close(pipe_fds[0]);
-    close(pipe_fds[1]);
-    setenv("QUILLBANK_MACHINE", machine.c_str(), 1);
-    std::string program = QUILLBANK_PROGRAM;
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv{program.data()};
-    for (auto& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  close(pipe_fds[1]);
-  Outcome outcome;
-  std::array<char, 4096> buffer;
-  ssize_t n;
-  while ((n = read(pipe_fds[0], buffer.data(), buffer.size())) > 0) outcome.out.append(buffer.data(), n);
-  close(pipe_fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return outcome;
-}
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::vector<std::string> MaskedLines(const std::string& text) {
-  static const std::regex stamp(R"(\d\d:\d\d:\d\d on \d\d/\d\d/\d\d)");
-  static const std::regex guid(R"(\{[0-9a-fA-F]{8}(-[0-9a-fA-F]{4}){3}-[0-9a-fA-F]{12}\})");
-  std::vector<std::string> lines;
-  std::stringstream in(std::regex_replace(std::regex_replace(text, stamp, "<time>"), guid, "{<guid>}"));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
 
 // UTF-16 little-endian bytes of lines of ASCII text, each ended by CR LF,
 // after the byte-order mark.
@@ -130,7 +84,7 @@ std::vector<std::pair<std::string, std::string>> AccountFiles(const fs::path& fo
   std::vector<std::pair<std::string, std::string>> files;
   if (!fs::exists(folder)) return files;
   for (const auto& entry : fs::directory_iterator(folder)) {
-    files.emplace_back(entry.path().filename().string(), ReadAll(entry.path()));
+    files.emplace_back(entry.path().filename().string(), ReadFileBytes(entry.path()));
   }
   std::sort(files.begin(), files.end());
   return files;
@@ -202,7 +156,7 @@ class WindowsMailE2eTest : public ::testing::Test {
 };
 
 TEST_F(WindowsMailE2eTest, CreatesTheAccountFileMakesItDefaultAndFindsItAgain) {
-  const Outcome created = RunProgram(kArgs, machine);
+  const ProgramRun created = RunProgram(kArgs, machine);
   ASSERT_EQ(created.exit_code, 0) << created.out;
   const auto files = AccountFiles(StoreFolder());
   ASSERT_EQ(files.size(), 1u);
@@ -211,7 +165,7 @@ TEST_F(WindowsMailE2eTest, CreatesTheAccountFileMakesItDefaultAndFindsItAgain) {
   EXPECT_EQ(files[0].second, ExpectedAccountFile());
   EXPECT_EQ(DefaultAccountOf(machine), files[0].first);
 
-  std::vector<std::string> lines = MaskedLines(ReadAll(LogFile()));
+  std::vector<std::string> lines = MaskedLines(ReadFileBytes(LogFile()));
   const std::string folder = "C:\\users\\jane\\AppData\\Local\\Microsoft\\Windows Mail\\Local Folders";
   const std::vector<std::string> expected{
       "Client Selected to Configure: Microsoft Windows Mail",
@@ -249,17 +203,17 @@ TEST_F(WindowsMailE2eTest, CreatesTheAccountFileMakesItDefaultAndFindsItAgain) {
 
   // Found again: without overwrite nothing changes; with it the same file is
   // rewritten with the same content.
-  const std::string user_hive = ReadAll(machine / "user.reg");
-  const Outcome again = RunProgram(kArgs, machine);
+  const std::string user_hive = ReadFileBytes(machine / "user.reg");
+  const ProgramRun again = RunProgram(kArgs, machine);
   EXPECT_EQ(again.exit_code, 5) << again.out;
   EXPECT_EQ(AccountFiles(StoreFolder()), files);
-  EXPECT_EQ(ReadAll(machine / "user.reg"), user_hive);
+  EXPECT_EQ(ReadFileBytes(machine / "user.reg"), user_hive);
   std::vector<std::string> with_overwrite = kArgs;
   with_overwrite.push_back("-u");
-  const Outcome rewritten = RunProgram(with_overwrite, machine);
+  const ProgramRun rewritten = RunProgram(with_overwrite, machine);
   EXPECT_EQ(rewritten.exit_code, 0) << rewritten.out;
   EXPECT_EQ(AccountFiles(StoreFolder()), files);
-  lines = MaskedLines(ReadAll(LogFile()));
+  lines = MaskedLines(ReadFileBytes(LogFile()));
   EXPECT_NE(std::find(lines.begin(), lines.end(), " found existant at: " + folder + "\\account{<guid>}.oeaccount"),
             lines.end());
 }
@@ -275,12 +229,12 @@ TEST_F(WindowsMailE2eTest, WithoutAStoreRootTheRunFailsAndWritesNothing) {
           "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n"
           "\"USERPROFILE\"=\"C:\\\\users\\\\jane\"\n";
   user.close();
-  const std::string user_hive = ReadAll(machine / "user.reg");
-  const Outcome outcome = RunProgram(kArgs, machine);
+  const std::string user_hive = ReadFileBytes(machine / "user.reg");
+  const ProgramRun outcome = RunProgram(kArgs, machine);
   EXPECT_EQ(outcome.exit_code, 1) << outcome.out;
   EXPECT_TRUE(AccountFiles(StoreFolder()).empty());
-  EXPECT_EQ(ReadAll(machine / "user.reg"), user_hive);
-  const std::vector<std::string> lines = MaskedLines(ReadAll(LogFile()));
+  EXPECT_EQ(ReadFileBytes(machine / "user.reg"), user_hive);
+  const std::vector<std::string> lines = MaskedLines(ReadFileBytes(LogFile()));
   ASSERT_GE(lines.size(), 5u);
   EXPECT_EQ(std::vector<std::string>(lines.end() - 5, lines.end()),
             (std::vector<std::string>{
@@ -318,7 +272,7 @@ TEST_F(WindowsMailE2eTest, NativeAndWindowsBuildsLeaveTheSameAccountFile) {
     const e2e::ProgramRun added = e2e::RunWindowsProgram(prefix.path(), "reg", args);
     ASSERT_EQ(added.exit_code, 0) << added.err;
   }
-  std::string hive = ReadAll(machine / "user.reg");
+  std::string hive = ReadFileBytes(machine / "user.reg");
   const std::string with_backslash = "Windows Mail\\\\\"\n";
   ASSERT_NE(hive.find(with_backslash), std::string::npos);
   hive.replace(hive.find(with_backslash), with_backslash.size(), "Windows Mail\"\n");
