@@ -98,3 +98,65 @@ TEST(RegistryHiveTest, UntouchedKeysAndUnknownLinesSurviveARewrite) {
 
 }  // namespace
 }  // namespace quillbank
+
+namespace quillbank {
+namespace {
+
+TEST_F(MachineFolderTest, PathsBelowDriveCResolveWithoutRegardToCaseAndListInNtfsOrder) {
+  auto system = Open();
+  ASSERT_TRUE(system);
+  Files& files = system->platform().files;
+  ASSERT_TRUE(files.CreateFolder("C:\\Data"));
+  ASSERT_TRUE(files.WriteFile("C:\\Data\\b.txt", "b"));
+  ASSERT_TRUE(files.WriteFile("c:/DATA/Account{2}.oeaccount", "2"));
+  ASSERT_TRUE(files.WriteFile("C:\\data\\account{1}.oeaccount", "1"));
+  EXPECT_TRUE(fs::exists(folder / "drive_c" / "Data" / "b.txt"));
+  EXPECT_EQ(files.ReadFile("C:\\DATA\\B.TXT").value_or(""), "b");
+  EXPECT_EQ(files.ListFolder("C:\\Data\\ACCOUNT*"),
+            (std::vector<std::string>{"account{1}.oeaccount", "Account{2}.oeaccount"}));
+  EXPECT_FALSE(files.WriteFile("D:\\elsewhere.txt", "x"));
+  EXPECT_FALSE(files.WriteFile("C:\\Missing\\x.txt", "x"));
+
+  ASSERT_TRUE(files.WriteFile("C:\\Data\\b.tmp", "new"));
+  ASSERT_TRUE(files.ReplaceFile("C:\\Data\\b.tmp", "C:\\Data\\B.txt"));
+  EXPECT_EQ(files.ReadFile("C:\\Data\\b.txt").value_or(""), "new");
+  EXPECT_FALSE(files.FileExists("C:\\Data\\b.tmp"));
+  EXPECT_FALSE(files.ReplaceFile("C:\\Data\\gone.tmp", "C:\\Data\\b.txt"));
+  EXPECT_EQ(files.ReadFile("C:\\Data\\b.txt").value_or(""), "new");
+
+  auto log = files.OpenForAppend("C:\\Data\\run.log");
+  ASSERT_TRUE(log);
+  EXPECT_TRUE(log->Append("one\r\n"));
+  EXPECT_TRUE(log->Append("two\r\n"));
+  EXPECT_TRUE(log->Close());
+  EXPECT_EQ(files.ReadFile("C:\\Data\\run.log").value_or(""), "one\r\ntwo\r\n");
+}
+
+TEST_F(MachineFolderTest, AFolderThatIsNotAMachineIsRefusedAndLeftAlone) {
+  std::ofstream(folder / "notes.txt") << "mine";
+  std::string error;
+  EXPECT_FALSE(OpenMachineFolder(folder.string(), error));
+  EXPECT_NE(error.find("not a machine folder"), std::string::npos);
+  EXPECT_FALSE(fs::exists(folder / "user.reg"));
+
+  const fs::path broken = folder / "broken";
+  fs::create_directories(broken);
+  std::ofstream(broken / "user.reg") << "not a hive\n";
+  std::ofstream(broken / "system.reg") << "WINE REGISTRY Version 2\n";
+  EXPECT_FALSE(OpenMachineFolder(broken.string(), error));
+  EXPECT_NE(error.find("user.reg"), std::string::npos);
+}
+
+TEST(CommandTextTest, RebuildsTheQuotesTheShellRemoved) {
+  const char* args[] = {"quillbank", "-n", "Jane Doe", "-a", "jane@example.com", "-c", "4",
+                        "-d"};
+  EXPECT_EQ(CommandText(8, const_cast<char**>(args)),
+            "-n \"Jane Doe\" -a jane@example.com -c 4 -d");
+  const char* automatic[] = {"quillbank", "-auto", "-p", "\"Tess-\"", "-s", "corp", "-x"};
+  EXPECT_EQ(CommandText(7, const_cast<char**>(automatic)), "-auto -p \"Tess-\" -s \"corp\" -x");
+  const char* none[] = {"quillbank"};
+  EXPECT_EQ(CommandText(1, const_cast<char**>(none)), "");
+}
+
+}  // namespace
+}  // namespace quillbank
