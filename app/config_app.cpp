@@ -51,8 +51,7 @@ int ConfigApp::InitInstance(const std::string& command_text) {
   Platform& platform = system->platform();
   std::unique_ptr<ConfiguratorFactory> factory = services_.make_factory(platform);
   if (mode == StartMode::Dialog) {
-    services_.run_dialog(platform, *factory);
-    return exit_code::kSuccess;
+    return services_.run_dialog(platform, *factory);
   }
 
   ConfigSession session(platform, *factory, state, nullptr);

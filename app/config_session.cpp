@@ -279,6 +279,11 @@ void ConfigSession::ReportOutcome(ConfigStatus status) {
   state_.exit_code = ExitCodeForStatus(status);
 }
 
+void ConfigSession::ReopenLog() {
+  if (log_.IsOpen() || log_path_.empty()) return;
+  log_.Open(platform_.files.OpenForAppend(log_path_));
+}
+
 void ConfigSession::LogTerminatedByUser() {
   log_ << "* Configuration Incomplete. Terminated by user at " << TimeStamp(platform_.clock)
        << " *" << kEndLine;

@@ -26,6 +26,7 @@ inline constexpr int kClientRunning = 20;
 inline constexpr int kUnsafeInput = 30;
 inline constexpr int kUsage = 64;          // a required option is missing
 inline constexpr int kMachineUnusable = 69;
+inline constexpr int kNoDialog = 70;        // the dialog window could not be made
 }  // namespace exit_code
 
 // The exit code for a configuration run that ended with `status`.
@@ -45,6 +46,8 @@ class ConfigSession {
   void OnConfigure();
   // The dialog was closed before any run: log it and close the log.
   void LogTerminatedByUser();
+  // Opens the closed log again to append to it (after the run has ended).
+  void ReopenLog();
 
   RunLog& log() { return log_; }
   [[nodiscard]] const std::string& log_path() const { return log_path_; }

@@ -4,6 +4,7 @@
 #include "app/config_app.h"
 #include "app/configurator_factory.h"
 #include "env/platform/system.h"
+#include "ui/dialog_mode.h"
 
 int main(int argc, char** argv) {
   using namespace quillbank;
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
     return std::move(opened.services);
   };
   services.make_factory = [](Platform& platform) { return MakeClientConfiguratorFactory(platform); };
+  if (HasDialogHost()) services.run_dialog = RunDialogMode;
   ConfigApp app(std::move(services), std::cout, std::cerr);
   return app.InitInstance(CommandText(argc, argv));
 }

@@ -1,0 +1,36 @@
+// Starting the configured mail client when the dialog closes after a
+// successful run: its program path comes from the client's App Paths entry,
+// with "%ProgramFiles%" and "%ProgramFiles(x86)%" expanded once each.
+#pragma once
+
+#include <string>
+
+#include "app/mail_client.h"
+#include "env/platform/platform.h"
+#include "env/run_log.h"
+
+namespace quillbank {
+
+// The App Paths key of `client` under HKEY_LOCAL_MACHINE, with its trailing
+// backslash.
+[[nodiscard]] std::string AppPathsKey(MailClient client);
+
+// The path a client would be started from, or why none can be.
+struct ClientProgram {
+  bool found = false;
+  std::string path;    // the command line to start, when found
+  std::string reason;  // why not, when not found (ends without a full stop)
+};
+
+// Reads the default value of the client's App Paths key (300 bytes with its
+// terminator at most) and expands the two placeholders. A missing key or
+// value, an empty or overlong path, or a placeholder whose variable is not
+// set leaves nothing to start: the path would not be the one the user has.
+[[nodiscard]] ClientProgram FindClientProgram(Registry& registry, Environment& environment,
+                                              MailClient client);
+
+// Finds the client's program, logs what will be started (or why nothing is)
+// and starts it without waiting for it.
+void LaunchClient(Platform& platform, MailClient client, RunLog& log);
+
+}  // namespace quillbank

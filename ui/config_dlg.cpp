@@ -1,0 +1,169 @@
+#include "ui/config_dlg.h"
+
+#include "env/client_launch.h"
+#include "ui/about_dlg.h"
+#include "ui/data_exchange.h"
+
+namespace quillbank {
+namespace {
+
+using namespace config_ids;
+
+int ClientButton(int client_index) { return kClientButtons[client_index]; }
+
+bool IsClientButton(int id) {
+  for (int button : kClientButtons) {
+    if (button == id) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool IsValidAddress(const std::string& address) {
+  if (address.size() < 2) return false;
+  const std::size_t at = address.find('@', 1);
+  if (at == std::string::npos) return false;
+  const std::size_t dot = address.find('.', at);
+  return dot != std::string::npos && dot + 1 < address.size();
+}
+
+ConfigDlg::ConfigDlg(Platform& platform, ConfiguratorFactory& factory, DialogFramework& framework,
+                     RunState& state)
+    : platform_(platform),
+      framework_(framework),
+      state_(state),
+      session_(platform, factory, state, this) {}
+
+// ------------------------------------------------------------ data exchange
+
+void ConfigDlg::DoDataExchange(DataExchange& exchange) {
+  exchange.Text(kAddress, state_.address);
+  exchange.Check(kMakeDefault, state_.make_default);
+  exchange.Text(kDisplayName, state_.display_name);
+  exchange.RadioGroup(kClientButtons, state_.client_index);
+  exchange.Check(kLaunch, state_.launch_after);
+  exchange.Check(kOverwrite, state_.overwrite_existing);
+  exchange.Check(kUseSsl, state_.use_ssl);
+}
+
+void ConfigDlg::UpdateData(bool save) {
+  if (!window_) return;
+  DataExchange exchange(*window_, save);
+  DoDataExchange(exchange);
+}
+
+// ------------------------------------------------------------ handlers
+
+bool ConfigDlg::OnInitDialog(DialogWindow& window) {
+  window_ = &window;
+  session_.OnInitDialog();
+  return true;
+}
+
+void ConfigDlg::OnControl(int id, ControlEvent event) {
+  if (id == kConfigure && event == ControlEvent::Clicked) {
+    session_.OnConfigure();
+  } else if (id == kAbout && event == ControlEvent::Clicked) {
+    ShowAbout();
+  } else if ((id == kAddress || id == kDisplayName) && event == ControlEvent::TextChanged) {
+    OnSelectionChanged();
+  } else if (IsClientButton(id) && event == ControlEvent::Clicked) {
+    OnSelectionChanged();
+  }
+}
+
+void ConfigDlg::OnSelectionChanged() {
+  UpdateData(true);
+  const bool complete = !state_.display_name.empty() && IsValidAddress(state_.address) &&
+                        IsClientIndex(state_.client_index);
+  window_->EnableControl(kConfigure, complete);
+  // Eudora's settings have no default account to set; the tick stays as it is.
+  window_->EnableControl(kMakeDefault, state_.client_index != static_cast<int>(MailClient::Eudora));
+  UpdateData(false);
+}
+
+void ConfigDlg::ShowAbout() {
+  AboutDlg about;
+  framework_.DoModal(AboutDialogTemplate(), about);
+}
+
+void ConfigDlg::OnCancel() {
+  if (state_.run_succeeded) {
+    UpdateData(true);  // the launch box as the user left it
+    if (state_.launch_after) LaunchSelectedClient();
+    UpdateData(false);
+  } else {
+    // Before any run this ends the log; after a failed run or a refusal the
+    // log is already closed and nothing more is written.
+    session_.LogTerminatedByUser();
+  }
+  window_->EndDialog(kCancelResult);
+}
+
+void ConfigDlg::LaunchSelectedClient() {
+  if (!IsClientIndex(state_.client_index)) return;
+  // The run has closed the log; what is started is still worth a line in it
+  // for whoever reads the log later.
+  session_.ReopenLog();
+  LaunchClient(platform_, static_cast<MailClient>(state_.client_index), session_.log());
+  session_.log().Close();
+}
+
+// ------------------------------------------------------------ RunView
+
+void ConfigDlg::PrepareControls() {
+  UpdateData(false);  // no radio ticked, edits empty, only "Use SSL" ticked
+  if (!state_.automatic) {
+    window_->SetCheck(kOverwrite, true);
+    window_->SetCheck(kUseSsl, true);
+  }
+  window_->SetAppIcon(true);
+  window_->SetAppIcon(false);
+  UpdateData(true);
+  window_->ShowControl(kLaunch, false);
+  window_->EnableControl(kLaunch, false);
+}
+
+void ConfigDlg::DisableClientButton(int client_index) {
+  if (IsClientIndex(client_index)) window_->EnableControl(ClientButton(client_index), false);
+}
+
+bool ConfigDlg::IsClientButtonEnabled(int client_index) {
+  return IsClientIndex(client_index) && window_->IsControlEnabled(ClientButton(client_index));
+}
+
+void ConfigDlg::TickClientButton(int client_index) {
+  if (IsClientIndex(client_index)) window_->SetCheck(ClientButton(client_index), true);
+}
+
+void ConfigDlg::ShowResultView(bool run_succeeded) {
+  for (int id : {kConfigure, kAddress, kDisplayName, kMakeDefault, kOverwrite, kUseSsl}) {
+    window_->ShowControl(id, false);
+  }
+  window_->SetControlText(kIdCancel, "Close");
+  for (int id : {kOutlookExpress, kDetailsLabel, kAddressLabel, kNameLabel, kSelectLabel, kOutlook,
+                 kEudora, kThunderbird, kWindowsMail, kAbout}) {
+    window_->ShowControl(id, false);
+  }
+  window_->SetDefaultButton(kIdCancel);
+  window_->EnableControl(kConfigure, false);
+  if (run_succeeded) {
+    window_->ShowControl(kLaunch, true);
+    window_->EnableControl(kLaunch, true);
+    window_->SetCheck(kLaunch, true);
+  }
+}
+
+void ConfigDlg::SetIntroText(const std::string& text) { window_->SetControlText(kIntro, text); }
+
+// ------------------------------------------------------------ dialog mode
+
+int RunConfigDialog(Platform& platform, ConfiguratorFactory& factory, DialogFramework& framework) {
+  RunState state;
+  ConfigDlg dialog(platform, factory, framework, state);
+  if (framework.DoModal(ConfigDialogTemplate(), dialog) < 0) return exit_code::kNoDialog;
+  return state.exit_code;
+}
+
+}  // namespace quillbank

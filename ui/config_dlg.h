@@ -1,0 +1,63 @@
+// The main dialog: the user picks a client, types a name and an address, sets
+// three options and presses Configure; afterwards one line says what
+// happened. The run itself is the session's; this class binds the controls to
+// the run's fields, keeps Configure enabled only for a complete request, and
+// starts the client on Close after a success when the user wants it.
+#pragma once
+
+#include "app/config_session.h"
+#include "app/configurator_factory.h"
+#include "app/run_state.h"
+#include "app/run_view.h"
+#include "env/platform/platform.h"
+#include "ui/dialog_host.h"
+
+namespace quillbank {
+
+class DataExchange;
+
+// The address rule of the dialog: at least two characters, an at sign at
+// position 1 or later, a dot at or after that at sign, and at least one
+// character after that dot.
+[[nodiscard]] bool IsValidAddress(const std::string& address);
+
+class ConfigDlg final : public DialogHandler, public RunView {
+ public:
+  ConfigDlg(Platform& platform, ConfiguratorFactory& factory, DialogFramework& framework,
+            RunState& state);
+
+  // DialogHandler
+  bool OnInitDialog(DialogWindow& window) override;
+  void OnControl(int id, ControlEvent event) override;
+  void OnCancel() override;
+
+  // RunView
+  void PrepareControls() override;
+  void ReadControls() override { UpdateData(true); }
+  void DisableClientButton(int client_index) override;
+  bool IsClientButtonEnabled(int client_index) override;
+  void TickClientButton(int client_index) override;
+  void ShowResultView(bool run_succeeded) override;
+  void SetIntroText(const std::string& text) override;
+
+  [[nodiscard]] const ConfigSession& session() const { return session_; }
+
+ private:
+  void DoDataExchange(DataExchange& exchange);
+  void UpdateData(bool save);
+  void OnSelectionChanged();
+  void ShowAbout();
+  void LaunchSelectedClient();
+
+  Platform& platform_;
+  DialogFramework& framework_;
+  RunState& state_;
+  ConfigSession session_;
+  DialogWindow* window_ = nullptr;
+};
+
+// Runs the program in its dialog mode on `framework`; returns the exit code
+// of the run (0 when the dialog was closed before one).
+int RunConfigDialog(Platform& platform, ConfiguratorFactory& factory, DialogFramework& framework);
+
+}  // namespace quillbank
