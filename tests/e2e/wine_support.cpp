@@ -271,6 +271,65 @@ ProgramRun RunWindowsProgram(const fs::path& prefix, const std::string& program,
   return run;
 }
 
+ProgramRun RunWindowsProgramBeside(const fs::path& prefix, const std::string& program,
+                                   const std::vector<std::string>& args,
+                                   const EnvironmentAdditions& environment,
+                                   std::chrono::seconds timeout) {
+  Launch launch{{kWine, program}, WineEnvironment(prefix), {}, prefix / "drive_c", timeout};
+  launch.argv.insert(launch.argv.end(), args.begin(), args.end());
+  launch.set.insert(launch.set.end(), environment.begin(), environment.end());
+  return RunProcess(launch);
+}
+
+BackgroundProgram::BackgroundProgram(const fs::path& prefix, const std::string& program,
+                                     const std::vector<std::string>& args,
+                                     const EnvironmentAdditions& environment) {
+  std::vector<std::string> argv = {kWine, program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  EnvironmentAdditions set = WineEnvironment(prefix);
+  set.insert(set.end(), environment.begin(), environment.end());
+  const fs::path folder = prefix / "drive_c";
+  const pid_t pid = fork();
+  if (pid < 0) return;
+  if (pid == 0) {
+    setpgid(0, 0);
+    const int null_fd = open("/dev/null", O_RDWR);
+    if (null_fd >= 0) {
+      for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) dup2(null_fd, fd);
+      if (null_fd > STDERR_FILENO) close(null_fd);
+    }
+    for (const auto& [name, value] : set) setenv(name.c_str(), value.c_str(), 1);
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    std::vector<char*> pointers;
+    for (std::string& arg : argv) pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+    execv(pointers[0], pointers.data());
+    _exit(127);
+  }
+  setpgid(pid, pid);
+  pid_ = pid;
+}
+
+BackgroundProgram::~BackgroundProgram() {
+  if (pid_ <= 0 || ended_) return;
+  kill(-pid_, SIGKILL);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+}
+
+std::optional<int> BackgroundProgram::Wait(std::chrono::milliseconds timeout) {
+  if (pid_ <= 0 || ended_) return std::nullopt;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  int status = 0;
+  while (waitpid(pid_, &status, WNOHANG) != pid_) {
+    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    usleep(50 * 1000);
+  }
+  ended_ = true;
+  if (!WIFEXITED(status)) return std::nullopt;
+  return WEXITSTATUS(status);
+}
+
 ProgramRun RunNativeProgram(const fs::path& machine, const std::string& program,
                             const std::vector<std::string>& args,
                             const EnvironmentAdditions& environment, std::chrono::seconds timeout) {

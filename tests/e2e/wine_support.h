@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -87,6 +88,35 @@ class ScenarioPrefix {
                                            const std::vector<std::string>& args,
                                            const EnvironmentAdditions& environment = {},
                                            std::chrono::seconds timeout = std::chrono::seconds(120));
+
+// Like RunWindowsProgram, but leaves the prefix's wineserver and its other
+// programs running: for a program that works on a window of one of them.
+[[nodiscard]] ProgramRun RunWindowsProgramBeside(const std::filesystem::path& prefix,
+                                                 const std::string& program,
+                                                 const std::vector<std::string>& args,
+                                                 const EnvironmentAdditions& environment = {},
+                                                 std::chrono::seconds timeout = std::chrono::seconds(60));
+
+// A Windows program running under wine64 in the background (standard input
+// and output go nowhere), such as a dialog that another program drives.
+// Killed with its process group if it is still running on destruction.
+class BackgroundProgram {
+ public:
+  BackgroundProgram(const std::filesystem::path& prefix, const std::string& program,
+                    const std::vector<std::string>& args, const EnvironmentAdditions& environment = {});
+  ~BackgroundProgram();
+  BackgroundProgram(const BackgroundProgram&) = delete;
+  BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+
+  [[nodiscard]] bool started() const { return pid_ > 0; }
+  // Waits up to `timeout` for the program to end; its exit code, or nullopt
+  // when it is still running (or did not exit by itself).
+  std::optional<int> Wait(std::chrono::milliseconds timeout);
+
+ private:
+  int pid_ = -1;
+  bool ended_ = false;
+};
 
 // Runs a native program with QUILLBANK_MACHINE set to `machine` (any
 // QUILLBANK_MACHINE of the test's own environment is replaced; an empty

@@ -1,0 +1,237 @@
+// The real dialog of the Windows build under Wine on a virtual screen, used
+// by a driver program as a user would: type a name and an address, open the
+// About box, press Configure, read the result and close with Enter, which
+// starts the client. Screenshots of the views are saved in the build folder.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "tests/e2e/virtual_screen.h"
+#include "tests/e2e/wine_support.h"
+
+namespace quillbank::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct SeenControl {
+  bool visible = false;
+  bool enabled = false;
+  bool checked = false;
+  std::string text;
+};
+
+// What the driver reported: the last window found and each control's state
+// as its last "state" step saw it.
+struct Seen {
+  bool ok = false;
+  ScreenArea window;
+  std::map<int, SeenControl> controls;
+  std::string output;
+
+  [[nodiscard]] std::set<int> Visible() const {
+    std::set<int> ids;
+    for (const auto& [id, control] : controls) {
+      if (control.visible) ids.insert(id);
+    }
+    return ids;
+  }
+};
+
+Seen ParseDriverOutput(const ProgramRun& run) {
+  Seen seen;
+  seen.ok = run.exit_code == 0;
+  seen.output = run.out + run.err;
+  std::istringstream lines(run.out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::istringstream words(line);
+    std::string kind;
+    words >> kind;
+    if (kind == "window") {
+      words >> seen.window.x >> seen.window.y >> seen.window.width >> seen.window.height;
+    } else if (kind == "control") {
+      int id = 0;
+      SeenControl control;
+      words >> id >> control.visible >> control.enabled >> control.checked;
+      std::getline(words, control.text);
+      if (!control.text.empty() && control.text.front() == ' ') control.text.erase(0, 1);
+      seen.controls[id] = control;
+    }
+  }
+  return seen;
+}
+
+fs::path DialogDriver() {
+  const fs::path program = WindowsProgram();
+  if (program.empty()) return {};
+  const fs::path driver = program.parent_path() / "tests" / "dialog_driver.exe";
+  return fs::exists(driver) ? driver : fs::path();
+}
+
+fs::path ScreenshotFolder() {
+  const fs::path folder = fs::path(QUILLBANK_BINARY_DIR) / "screenshots";
+  fs::create_directories(folder);
+  return folder;
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+fs::path WineUserFolder(const ScenarioPrefix& prefix) {
+  for (const auto& entry : fs::directory_iterator(prefix.DriveC() / "users")) {
+    if (entry.path().filename() != "Public") return entry.path();
+  }
+  return {};
+}
+
+// Thunderbird installed and the default client, with one profile; its App
+// Paths entry stands in for the client with a command that leaves a mark.
+// Every program runs on a Wine desktop of its own, which draws the captions
+// and frames that a screenshot should show.
+constexpr const char* kSetup =
+    "REGEDIT4\r\n\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n\"Desktop\"=\"Default\"\r\n\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n\"Default\"=\"800x600\"\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\Mozilla Thunderbird]\r\n"
+    "@=\"Mozilla Thunderbird\"\r\n\r\n"
+    "[HKEY_CLASSES_ROOT\\mailto\\shell\\open\\command]\r\n"
+    "@=\"\\\"C:\\\\Program Files\\\\Mozilla Thunderbird\\\\thunderbird.exe\\\" -compose \\\"%1\\\"\"\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\thunderbird.exe]\r\n"
+    "@=\"%ProgramFiles%\\\\..\\\\windows\\\\system32\\\\cmd.exe /c echo started>C:\\\\launched.txt\"\r\n";
+
+class DialogWineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!WineAvailable()) GTEST_SKIP() << "wine64 is not installed";
+    if (DialogDriver().empty()) GTEST_SKIP() << "the win64 build of the program or driver is missing";
+    if (!VirtualScreenAvailable()) GTEST_SKIP() << "Xvfb or ImageMagick's import is missing";
+    ASSERT_TRUE(prefix.ok());
+    user = WineUserFolder(prefix);
+    ASSERT_FALSE(user.empty());
+    const fs::path thunderbird = user / "AppData" / "Roaming" / "Thunderbird";
+    WriteAll(thunderbird / "profiles.ini",
+             "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
+             "IsRelative=1\r\nPath=Profiles/abcd1234.default\r\n");
+    WriteAll(thunderbird / "Profiles" / "abcd1234.default" / "prefs.js",
+             "user_pref(\"mail.accountmanager.accounts\", \"account1\");\r\n");
+    WriteAll(prefix.DriveC() / "setup.reg", kSetup);
+    const ProgramRun imported = RunWindowsProgram(prefix.path(), "regedit", {"/S", "C:\\setup.reg"});
+    ASSERT_EQ(imported.exit_code, 0) << imported.err;
+    ASSERT_TRUE(screen.ok());
+  }
+
+  Seen Drive(const std::vector<std::string>& steps) {
+    return ParseDriverOutput(RunWindowsProgramBeside(prefix.path(), DialogDriver().string(), steps,
+                                                     {{"DISPLAY", screen.display()}}));
+  }
+  void Screenshot(const std::string& name, const ScreenArea& area) {
+    const fs::path png = ScreenshotFolder() / name;
+    EXPECT_TRUE(screen.Screenshot(png, area)) << png;
+  }
+
+  ScenarioPrefix prefix;
+  VirtualScreen screen;
+  fs::path user;
+};
+
+TEST_F(DialogWineTest, AUserConfiguresThunderbirdAndClosesWithEnter) {
+  BackgroundProgram dialog(prefix.path(), WindowsProgram().string(), {},
+                           {{"DISPLAY", screen.display()}});
+  ASSERT_TRUE(dialog.started());
+
+  // The editing view as it opens: Thunderbird, the default, is preselected.
+  Seen opened = Drive({"wait", "Tessaline", "state"});
+  ASSERT_TRUE(opened.ok) << opened.output;
+  EXPECT_GT(opened.window.width, 0);
+  EXPECT_TRUE(opened.controls[1016].checked && opened.controls[1016].enabled);
+  for (int missing : {1000, 1014, 1026, 1015}) EXPECT_FALSE(opened.controls[missing].enabled) << missing;
+  EXPECT_FALSE(opened.controls[1002].enabled);
+  EXPECT_FALSE(opened.controls[1024].visible);
+  EXPECT_TRUE(opened.controls[1025].checked);
+  EXPECT_TRUE(opened.controls[1027].checked);
+  EXPECT_EQ(opened.controls[2].text, "Cancel");
+
+  Seen typed = Drive({"wait", "Tessaline", "type", "1005", "Jane Doe", "type", "1004",
+                      "jane@example.com", "click", "1003", "state"});
+  ASSERT_TRUE(typed.ok) << typed.output;
+  EXPECT_TRUE(typed.controls[1002].enabled) << "Configure stays disabled";
+  EXPECT_TRUE(typed.controls[1003].checked);
+  Screenshot("dialog-editing.png", typed.window);
+
+  // The About box opens over it with its fixed texts and closes on Escape.
+  Seen about = Drive({"wait", "Tessaline", "post-click", "1018", "wait", "About Quillbank", "state"});
+  ASSERT_TRUE(about.ok) << about.output;
+  EXPECT_EQ(about.controls[1022].text, "IMAP Port: 110");
+  EXPECT_EQ(about.controls[1021].text, "SMTP Port: 587");
+  EXPECT_EQ(about.controls[1023].text, "pop.tessaline.net");
+  EXPECT_EQ(about.controls[1020].text, "smtp.tessaline.net");
+  Screenshot("dialog-about.png", about.window);
+  Seen about_closed = Drive({"wait", "About Quillbank", "key", "escape", "gone", "About Quillbank"});
+  EXPECT_TRUE(about_closed.ok) << about_closed.output;
+
+  // Configure: the result view with the success message and the launch box.
+  Seen result = Drive({"wait", "Tessaline", "click", "1002", "state"});
+  ASSERT_TRUE(result.ok) << result.output;
+  EXPECT_EQ(result.Visible(), (std::set<int>{1009, 2, 1024}));
+  EXPECT_NE(result.controls[1009].text.find("Mozilla Thunderbird"), std::string::npos)
+      << result.controls[1009].text;
+  EXPECT_EQ(result.controls[2].text, "Close");
+  EXPECT_TRUE(result.controls[1024].checked && result.controls[1024].enabled);
+  Screenshot("dialog-result.png", result.window);
+
+  // Enter presses Close now; the program ends and starts the client.
+  Seen closed = Drive({"wait", "Tessaline", "key", "enter"});
+  EXPECT_TRUE(closed.ok) << closed.output;
+  EXPECT_EQ(dialog.Wait(std::chrono::seconds(20)), std::optional<int>(0));
+  const fs::path mark = prefix.DriveC() / "launched.txt";
+  for (int i = 0; i < 100 && !fs::exists(mark); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_TRUE(fs::exists(mark)) << "the client's App Paths command did not run";
+
+  const std::vector<std::string> log =
+      MaskedLines(ReadFileBytes(user / "AppData" / "Roaming" / "Quillbank.log"));
+  const std::vector<std::string> start = {
+      "Quillbank - Tessaline Log",
+      "-------------------------------------------",
+      "",
+      "* Beginning Configuration at <time> *",
+      "",
+      "Searching for Mozilla Thunderbird ... found.",
+      "Searching for Qualcomm Eudora ... not detected.",
+      "Searching for Microsoft Outlook Express ... not detected.",
+      "Searching for Microsoft Windows Mail ... not detected.",
+      "Searching for Microsoft Outlook ... not detected.",
+      "",
+      "Detecting default email client ... found. (Mozilla Thunderbird)",
+      "",
+      "User Entered Email Address: jane@example.com",
+      "User Entered Display Name: Jane Doe",
+      "Make Account Default: Yes",
+      "Overwrite Existing Account: Yes",
+      "Client Selected to Configure: Mozilla Thunderbird",
+  };
+  ASSERT_GT(log.size(), start.size() + 4);
+  EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + start.size()), start);
+  const std::vector<std::string> end = {
+      "Email Client Configuration Successful!",
+      "",
+      "* Configuration Complete at <time> *",
+      "",
+      "Email client path to start is : C:\\Program Files\\..\\windows\\system32\\cmd.exe /c echo "
+      "started>C:\\launched.txt",
+      "",
+  };
+  EXPECT_EQ(std::vector<std::string>(log.end() - end.size(), log.end()), end);
+}
+
+}  // namespace
+}  // namespace quillbank::e2e

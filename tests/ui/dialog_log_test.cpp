@@ -1,0 +1,145 @@
+// Whole logs of dialog runs with the real configurators, line by line.
+#include <gtest/gtest.h>
+
+#include "app/configurator_factory.h"
+#include "env/client_detection.h"
+#include "env/client_launch.h"
+#include "app/status_message.h"
+#include "tests/support/fake_platform.h"
+#include "ui/config_dlg.h"
+#include "ui/headless_dialog.h"
+
+namespace quillbank {
+namespace {
+
+using namespace config_ids;
+using testing::FakePlatform;
+using testing::LinesOf;
+
+constexpr const char* kAppData = "C:\\Users\\jane\\AppData\\Roaming";
+constexpr const char* kLogFile = "C:\\Users\\jane\\AppData\\Roaming\\Quillbank.log";
+constexpr const char* kPrefs =
+    "C:\\Users\\jane\\AppData\\Roaming\\Thunderbird\\Profiles\\abcd1234.default\\prefs.js";
+
+class DialogLogTest : public ::testing::Test {
+ protected:
+  DialogLogTest() {
+    machine.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
+    machine.files.Put(std::string(kAppData) + "\\Thunderbird\\profiles.ini",
+                      "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
+                      "IsRelative=1\r\nPath=Profiles/abcd1234.default\r\n");
+    machine.files.Put(kPrefs, "user_pref(\"mail.accountmanager.accounts\", \"account1\");\r\n");
+    machine.CreateKey(RegRoot::LocalMachine, ClientMailKey(MailClient::Thunderbird));
+    machine.CreateKey(RegRoot::LocalMachine, ClientMailKey(MailClient::OutlookExpress));
+    machine.SetText(RegRoot::ClassesRoot, "mailto\\shell\\open\\command", "",
+                    "\"C:\\Program Files\\Mozilla Thunderbird\\thunderbird.exe\" -compose \"%1\"");
+    machine.SetText(RegRoot::LocalMachine, AppPathsKey(MailClient::Thunderbird), "",
+                    "%ProgramFiles%\\Mozilla Thunderbird\\thunderbird.exe");
+    machine.environment.Set("ProgramFiles", "C:\\Program Files");
+  }
+
+  HeadlessDialog& Open() {
+    dialog = std::make_unique<ConfigDlg>(machine.platform, *factory, framework, state);
+    window = std::make_unique<HeadlessDialog>(ConfigDialogTemplate(), *dialog);
+    window->Open();
+    return *window;
+  }
+  std::vector<std::string> LogLines() { return LinesOf(machine.files.ReadFile(kLogFile).value_or("")); }
+
+  FakePlatform machine;
+  std::unique_ptr<ConfiguratorFactory> factory = MakeClientConfiguratorFactory(machine.platform);
+  HeadlessFramework framework;
+  RunState state;
+  std::unique_ptr<ConfigDlg> dialog;
+  std::unique_ptr<HeadlessDialog> window;
+};
+
+const std::vector<std::string> kStart = {
+    "Quillbank - Tessaline Log",
+    "-------------------------------------------",
+    "",
+    "* Beginning Configuration at 14:03:22 on 12/08/09 *",
+    "",
+    "Searching for Mozilla Thunderbird ... found.",
+    "Searching for Qualcomm Eudora ... not detected.",
+    "Searching for Microsoft Outlook Express ... found.",
+    "Searching for Microsoft Windows Mail ... not detected.",
+    "Searching for Microsoft Outlook ... not detected.",
+    "",
+    "Detecting default email client ... found. (Mozilla Thunderbird)",
+    "",
+};
+
+TEST_F(DialogLogTest, ClosedBeforeConfigure) {
+  HeadlessDialog& user = Open();
+  user.Type(kDisplayName, "Jane Doe");
+  user.Click(kAbout);
+  user.PressEscape();
+  std::vector<std::string> expected = kStart;
+  expected.insert(expected.end(),
+                  {"* Configuration Incomplete. Terminated by user at 14:03:22 on 12/08/09 *", ""});
+  EXPECT_EQ(LogLines(), expected);
+}
+
+TEST_F(DialogLogTest, ASuccessfulRunAndTheLaunchOnClose) {
+  HeadlessDialog& user = Open();
+  user.Type(kDisplayName, "Jane Doe");
+  user.Type(kAddress, "jane@example.com");
+  user.Click(kMakeDefault);
+  ASSERT_TRUE(user.PressEnter());  // Configure
+  EXPECT_EQ(user.Text(kIntro), SuccessMessage(static_cast<int>(MailClient::Thunderbird)));
+  ASSERT_TRUE(user.PressEnter());  // Close, with the launch box left ticked
+  EXPECT_EQ(machine.processes.started,
+            (std::vector<std::string>{"C:\\Program Files\\Mozilla Thunderbird\\thunderbird.exe"}));
+
+  std::vector<std::string> expected = kStart;
+  expected.insert(expected.end(), {
+      "User Entered Email Address: jane@example.com",
+      "User Entered Display Name: Jane Doe",
+      "Make Account Default: Yes",
+      "Overwrite Existing Account: Yes",
+      "Client Selected to Configure: Mozilla Thunderbird",
+      "",
+      "Starting Thunderbird configuration...",
+      "",
+      "Searching for existant jane@example.com account ... not found. Creating new account.",
+      "",
+      "The following lines were written/overwritten in the Thunderbird configuration file:",
+      "",
+      "user_pref(\"mail.account.account2.identities\", \"id1\");",
+      "user_pref(\"mail.account.account2.server\", \"server2\");",
+      "user_pref(\"mail.accountmanager.accounts\", \"account2\");",
+      "user_pref(\"mail.accountmanager.defaultaccount\", \"account2\");",
+      "user_pref(\"mail.identity.id1.fullName\", \"Jane Doe\");",
+      "user_pref(\"mail.identity.id1.smtpServer\", \"smtp1\");",
+      "user_pref(\"mail.server.server2.hostname\", \"secure.tessaline.net\");",
+      "user_pref(\"mail.server.server2.login_at_startup\", true);",
+      "user_pref(\"mail.server.server2.type\", \"pop3\");",
+      "user_pref(\"mail.server.server2.userName\", \"jane@example.com\");",
+      "user_pref(\"mail.server.server2.name\", \"jane@example.com\");",
+      "user_pref(\"mail.server.server2.isSecure\", true);",
+      "user_pref(\"mail.server.server2.port\", 995);",
+      "user_pref(\"mail.identity.id1.useremail\", \"jane@example.com\");",
+      "user_pref(\"mail.identity.id1.draft_folder\", \"mailbox://nobody@Local%20Folders/Drafts\");",
+      "user_pref(\"mail.identity.id1.fcc_folder\", \"mailbox://nobody@Local%20Folders/Sent\");",
+      "user_pref(\"mail.smtpserver.smtp1.auth_method\", 1);",
+      "user_pref(\"mail.smtpserver.smtp1.port\", 465);",
+      "user_pref(\"mail.smtpserver.smtp1.try_ssl\", 3);",
+      "user_pref(\"mail.smtpserver.smtp1.hostname\", \"secure.tessaline.net\");",
+      "user_pref(\"mail.smtpserver.smtp1.username\", \"jane@example.com\");",
+      "user_pref(\"mail.smtpservers\", \"smtp1\");",
+      "user_pref(\"mail.smtp.defaultserver\", \"smtp1\");",
+      "",
+      "Email Client Configuration Successful!",
+      "",
+      "* Configuration Complete at 14:03:22 on 12/08/09 *",
+      "",
+      "Email client path to start is : C:\\Program Files\\Mozilla Thunderbird\\thunderbird.exe",
+      "",
+  });
+  const std::vector<std::string> log = LogLines();
+  EXPECT_EQ(log, expected);
+}
+
+}  // namespace
+}  // namespace quillbank
