@@ -85,13 +85,6 @@ void WriteAll(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-fs::path WineUserFolder(const ScenarioPrefix& prefix) {
-  for (const auto& entry : fs::directory_iterator(prefix.DriveC() / "users")) {
-    if (entry.path().filename() != "Public") return entry.path();
-  }
-  return {};
-}
-
 // Thunderbird installed and the default client, with one profile; its App
 // Paths entry stands in for the client with a command that leaves a mark.
 // Every program runs on a Wine desktop of its own, which draws the captions
@@ -114,7 +107,7 @@ class DialogWineTest : public ::testing::Test {
     if (DialogDriver().empty()) GTEST_SKIP() << "the win64 build of the program or driver is missing";
     if (!VirtualScreenAvailable()) GTEST_SKIP() << "Xvfb or ImageMagick's import is missing";
     ASSERT_TRUE(prefix.ok());
-    user = WineUserFolder(prefix);
+    user = prefix.UserFolder();
     ASSERT_FALSE(user.empty());
     const fs::path thunderbird = user / "AppData" / "Roaming" / "Thunderbird";
     WriteAll(thunderbird / "profiles.ini",

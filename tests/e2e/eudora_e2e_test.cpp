@@ -72,13 +72,6 @@ fs::path WriteMachine(const fs::path& machine) {
 }
 
 // The user folder Wine made in the prefix (the one that is not Public).
-fs::path WineUserFolder(const ScenarioPrefix& prefix) {
-  for (const auto& entry : fs::directory_iterator(prefix.DriveC() / "users")) {
-    if (entry.path().filename() != "Public") return entry.path();
-  }
-  return {};
-}
-
 std::vector<std::string> Args(bool overwrite) {
   std::vector<std::string> args{"-n", "Jane Roe", "-a", "jane@tessaline.net", "-c", "3"};
   if (overwrite) args.push_back("-u");
@@ -92,7 +85,7 @@ TEST(EudoraE2eTest, NativeAndWindowsBuildsLeaveTheSameEudoraIni) {
 
   ScenarioPrefix prefix;
   ASSERT_TRUE(prefix.ok());
-  const fs::path user = WineUserFolder(prefix);
+  const fs::path user = prefix.UserFolder();
   ASSERT_FALSE(user.empty());
   const fs::path wine_ini = user / "AppData" / "Roaming" / kEudoraBelowAppData;
   WriteAll(wine_ini, kSeed);

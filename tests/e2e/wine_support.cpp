@@ -244,6 +244,14 @@ ScenarioPrefix::ScenarioPrefix() {
   path_ = folder;
 }
 
+fs::path ScenarioPrefix::UserFolder() const {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(DriveC() / "users", error)) {
+    if (entry.path().filename() != "Public") return entry.path();
+  }
+  return {};
+}
+
 ScenarioPrefix::~ScenarioPrefix() {
   if (path_.empty()) return;
   EndWineServer(path_);

@@ -64,6 +64,9 @@ class ScenarioPrefix {
   [[nodiscard]] std::filesystem::path DriveC() const { return path_ / "drive_c"; }
   [[nodiscard]] std::filesystem::path UserHive() const { return path_ / "user.reg"; }
   [[nodiscard]] std::filesystem::path SystemHive() const { return path_ / "system.reg"; }
+  // The Unix user's folder below drive_c/users (its AppData holds the log);
+  // empty when there is none.
+  [[nodiscard]] std::filesystem::path UserFolder() const;
 
  private:
   std::filesystem::path path_;

@@ -371,6 +371,13 @@ class MachineProcesses final : public Processes {
     if (child < 0) return false;
     if (child == 0) {
       ::setsid();
+      // The client runs on its own: it must not hold the caller's terminal or
+      // pipes open after the program has ended.
+      const int null_fd = ::open("/dev/null", O_RDWR);
+      if (null_fd >= 0) {
+        for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) ::dup2(null_fd, fd);
+        if (null_fd > STDERR_FILENO) ::close(null_fd);
+      }
       ::setenv("WINEPREFIX", folder_.c_str(), 1);
       ::execl(wine, wine, "cmd", "/c", "start", "", command_line.c_str(), nullptr);
       ::_exit(127);
