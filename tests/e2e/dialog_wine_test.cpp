@@ -1,7 +1,7 @@
 // The real dialog of the Windows build under Wine on a virtual screen, used
-// by a driver program as a user would: type a name and an address, open the
-// About box, press Configure, read the result and close with Enter, which
-// starts the client. Screenshots of the views are saved in the build folder.
+// by a driver program as a user would: pick a client, type a name and an
+// address, open the About box, press Configure, read the result and close
+// with Enter, which starts the client. Screenshots of the views are saved in the build folder.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -85,7 +85,8 @@ void WriteAll(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// Thunderbird installed and the default client, with one profile; its App
+// Thunderbird installed and the default client, with one profile, and
+// Outlook Express installed beside it; Thunderbird's App
 // Paths entry stands in for the client with a command that leaves a mark.
 // Every program runs on a Wine desktop of its own, which draws the captions
 // and frames that a screenshot should show.
@@ -95,6 +96,8 @@ constexpr const char* kSetup =
     "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n\"Default\"=\"800x600\"\r\n\r\n"
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\Mozilla Thunderbird]\r\n"
     "@=\"Mozilla Thunderbird\"\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\Outlook Express]\r\n"
+    "@=\"Outlook Express\"\r\n\r\n"
     "[HKEY_CLASSES_ROOT\\mailto\\shell\\open\\command]\r\n"
     "@=\"\\\"C:\\\\Program Files\\\\Mozilla Thunderbird\\\\thunderbird.exe\\\" -compose \\\"%1\\\"\"\r\n\r\n"
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\thunderbird.exe]\r\n"
@@ -145,16 +148,25 @@ TEST_F(DialogWineTest, AUserConfiguresThunderbirdAndClosesWithEnter) {
   ASSERT_TRUE(opened.ok) << opened.output;
   EXPECT_GT(opened.window.width, 0);
   EXPECT_TRUE(opened.controls[1016].checked && opened.controls[1016].enabled);
-  for (int missing : {1000, 1014, 1026, 1015}) EXPECT_FALSE(opened.controls[missing].enabled) << missing;
+  EXPECT_TRUE(opened.controls[1000].enabled && !opened.controls[1000].checked);
+  for (int missing : {1014, 1026, 1015}) EXPECT_FALSE(opened.controls[missing].enabled) << missing;
   EXPECT_FALSE(opened.controls[1002].enabled);
   EXPECT_FALSE(opened.controls[1024].visible);
   EXPECT_TRUE(opened.controls[1025].checked);
   EXPECT_TRUE(opened.controls[1027].checked);
   EXPECT_EQ(opened.controls[2].text, "Cancel");
 
+  // Picking another client clears the first; then back to Thunderbird.
+  Seen picked = Drive({"wait", "Tessaline", "click", "1000", "state"});
+  ASSERT_TRUE(picked.ok) << picked.output;
+  EXPECT_TRUE(picked.controls[1000].checked);
+  EXPECT_FALSE(picked.controls[1016].checked);
+  EXPECT_FALSE(picked.controls[1002].enabled);
+
   Seen typed = Drive({"wait", "Tessaline", "type", "1005", "Jane Doe", "type", "1004",
-                      "jane@example.com", "click", "1003", "state"});
+                      "jane@example.com", "click", "1016", "click", "1003", "state"});
   ASSERT_TRUE(typed.ok) << typed.output;
+  EXPECT_TRUE(typed.controls[1016].checked && !typed.controls[1000].checked);
   EXPECT_TRUE(typed.controls[1002].enabled) << "Configure stays disabled";
   EXPECT_TRUE(typed.controls[1003].checked);
   Screenshot("dialog-editing.png", typed.window);
@@ -200,7 +212,7 @@ TEST_F(DialogWineTest, AUserConfiguresThunderbirdAndClosesWithEnter) {
       "",
       "Searching for Mozilla Thunderbird ... found.",
       "Searching for Qualcomm Eudora ... not detected.",
-      "Searching for Microsoft Outlook Express ... not detected.",
+      "Searching for Microsoft Outlook Express ... found.",
       "Searching for Microsoft Windows Mail ... not detected.",
       "Searching for Microsoft Outlook ... not detected.",
       "",

@@ -105,6 +105,14 @@ TEST_F(FoundationE2eTest, MissingOptionWritesNothingAtAll) {
   const ProgramRun outcome = RunOnDefaultMachine({"-n", "Jane Doe", "-a", "jane@example.com"});
   EXPECT_EQ(outcome.exit_code, 64);
   EXPECT_FALSE(fs::exists(DefaultMachine()));
+
+  // Without arguments the native build, which has no dialog, explains the
+  // command line instead.
+  const ProgramRun bare = RunOnDefaultMachine({});
+  EXPECT_EQ(bare.exit_code, 64);
+  EXPECT_NE(bare.err.find("This build has no dialog"), std::string::npos) << bare.err;
+  EXPECT_NE(bare.err.find("-auto"), std::string::npos) << bare.err;
+  EXPECT_FALSE(fs::exists(DefaultMachine()));
 }
 
 TEST_F(FoundationE2eTest, RunningThunderbirdRefusesAndAutomaticCloseEndsIt) {
