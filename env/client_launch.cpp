@@ -68,6 +68,13 @@ ClientProgram FindClientProgram(Registry& registry, Environment& environment, Ma
   return ClientProgram{true, path, ""};
 }
 
+std::string LaunchCommandLine(Files& files, const std::string& path) {
+  if (path.find(' ') == std::string::npos || path.front() == '"' || !files.FileExists(path)) {
+    return path;
+  }
+  return "\"" + path + "\"";
+}
+
 void LaunchClient(Platform& platform, MailClient client, RunLog& log) {
   const ClientProgram program = FindClientProgram(platform.registry, platform.environment, client);
   if (!program.found) {
@@ -77,7 +84,7 @@ void LaunchClient(Platform& platform, MailClient client, RunLog& log) {
   }
   log << "Email client path to start is : " << program.path << kEndLine;
   log.EmptyLine();
-  if (!platform.processes.Start(program.path)) {
+  if (!platform.processes.Start(LaunchCommandLine(platform.files, program.path))) {
     log.Line("Email client could not be started.");
     log.EmptyLine();
   }

@@ -29,6 +29,12 @@ struct ClientProgram {
 [[nodiscard]] ClientProgram FindClientProgram(Registry& registry, Environment& environment,
                                               MailClient client);
 
+// The command line that starts `path`. A path that names an existing file as
+// a whole is quoted, so that a path with blanks starts exactly that file and
+// never a program named after its first word ("C:\Program.exe"); anything
+// else (a value with arguments, a quoted value) is passed as it is.
+[[nodiscard]] std::string LaunchCommandLine(Files& files, const std::string& path);
+
 // Finds the client's program, logs what will be started (or why nothing is)
 // and starts it without waiting for it.
 void LaunchClient(Platform& platform, MailClient client, RunLog& log);

@@ -115,5 +115,24 @@ TEST_F(ClientLaunchTest, TheLogSaysWhatIsStartedOrWhyNothingIs) {
   EXPECT_EQ(machine.processes.started.size(), 2u);
 }
 
+TEST_F(ClientLaunchTest, AnExistingProgramIsStartedExactlyEvenWithBlanksInItsPath) {
+  const std::string eudora = "C:\\Program Files\\Qualcomm\\Eudora\\Eudora.exe";
+  machine.files.Put(eudora, "MZ");
+  machine.files.Put("C:\\Program.exe", "MZ");  // would win an unquoted search
+  EXPECT_EQ(LaunchCommandLine(machine.files, eudora), "\"" + eudora + "\"");
+  // Values that are not one existing file keep the system's own reading.
+  for (const std::string kept : {std::string("C:\\Windows\\winmail.exe"),
+                                 "\"" + eudora + "\"", eudora + " /nosplash",
+                                 std::string("C:\\Missing Folder\\x.exe")}) {
+    EXPECT_EQ(LaunchCommandLine(machine.files, kept), kept);
+  }
+
+  SetPath(MailClient::Eudora, eudora);
+  CapturedLog log;
+  LaunchClient(machine.platform, MailClient::Eudora, log.log());
+  EXPECT_EQ(machine.processes.started, (std::vector<std::string>{"\"" + eudora + "\""}));
+  EXPECT_EQ(log.Lines()[0], "Email client path to start is : " + eudora);
+}
+
 }  // namespace
 }  // namespace quillbank
