@@ -40,8 +40,6 @@ class ConfigDlg final : public DialogHandler, public RunView {
   void ShowResultView(bool run_succeeded) override;
   void SetIntroText(const std::string& text) override;
 
-  [[nodiscard]] const ConfigSession& session() const { return session_; }
-
  private:
   void DoDataExchange(DataExchange& exchange);
   void UpdateData(bool save);
