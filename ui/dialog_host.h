@@ -56,9 +56,10 @@ class DialogHandler {
 class DialogFramework {
  public:
   virtual ~DialogFramework() = default;
-  // Shows the dialog built from `dialog` without a parent window and runs
-  // it until the handler ends it; returns the result given to EndDialog, or
-  // -1 when the window could not be made.
+  // Shows the dialog built from `dialog` and runs it until the handler ends
+  // it; a dialog opened while another runs belongs to that one, which cannot
+  // be used meanwhile. Returns the result given to EndDialog, or -1 when the
+  // window could not be made.
   virtual int DoModal(const DialogTemplate& dialog, DialogHandler& handler) = 0;
 };
 

@@ -5,7 +5,7 @@
 //   dialog_driver wait Tessaline  type 1005 "Jane Doe"  click 1016  state
 //
 // Steps run in order on the dialog found by the last "wait":
-//   wait <caption>       waits up to 20 s for it; prints "window x y width height"
+//   wait <caption>       waits up to 20 s for it; prints "window x y width height enabled"
 //   gone <caption>       waits up to 20 s until no such dialog is left
 //   type <id> <text>     sets the edit's text as typing would (it reports the change)
 //   click <id>           clicks the button and waits until the click is handled
@@ -13,6 +13,7 @@
 //   key enter|escape     presses the key in the dialog
 //   close                uses the close box
 //   state                prints "control <id> <visible> <enabled> <checked> <text>" per control
+//   focus                prints "focus <id>" of the control with the keyboard focus (0: none)
 // Exit code 0 when every step worked, 1 otherwise (the failing step is printed).
 #include <windows.h>
 
@@ -76,8 +77,8 @@ bool Step(const std::vector<std::string>& args, std::size_t& at) {
     if (!WaitFor(next(), true)) return false;
     RECT rect;
     GetWindowRect(g_dialog, &rect);
-    std::printf("window %ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
-                rect.bottom - rect.top);
+    std::printf("window %ld %ld %ld %ld %d\n", rect.left, rect.top, rect.right - rect.left,
+                rect.bottom - rect.top, IsWindowEnabled(g_dialog) ? 1 : 0);
     return true;
   }
   if (step == "gone") return WaitFor(next(), false);
@@ -106,6 +107,17 @@ bool Step(const std::vector<std::string>& args, std::size_t& at) {
   if (step == "close") {
     PostMessageA(g_dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     Sleep(500);
+    return true;
+  }
+  if (step == "focus") {
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof(thread);
+    int id = 0;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(g_dialog, nullptr), &thread) &&
+        thread.hwndFocus && GetParent(thread.hwndFocus) == g_dialog) {
+      id = GetDlgCtrlID(thread.hwndFocus);
+    }
+    std::printf("focus %d\n", id);
     return true;
   }
   if (step == "state") {

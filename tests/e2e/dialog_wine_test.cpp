@@ -27,9 +27,16 @@ struct SeenControl {
 
 // What the driver reported: the last window found and each control's state
 // as its last "state" step saw it.
+struct SeenWindow {
+  ScreenArea area;
+  bool enabled = false;
+};
+
 struct Seen {
   bool ok = false;
-  ScreenArea window;
+  ScreenArea window;                // the last one found
+  std::vector<SeenWindow> windows;  // each found, in order
+  int focus = -1;                   // the last "focus" step's control
   std::map<int, SeenControl> controls;
   std::string output;
 
@@ -54,7 +61,13 @@ Seen ParseDriverOutput(const ProgramRun& run) {
     std::string kind;
     words >> kind;
     if (kind == "window") {
-      words >> seen.window.x >> seen.window.y >> seen.window.width >> seen.window.height;
+      SeenWindow window;
+      words >> window.area.x >> window.area.y >> window.area.width >> window.area.height >>
+          window.enabled;
+      seen.windows.push_back(window);
+      seen.window = window.area;
+    } else if (kind == "focus") {
+      words >> seen.focus;
     } else if (kind == "control") {
       int id = 0;
       SeenControl control;
@@ -171,20 +184,28 @@ TEST_F(DialogWineTest, AUserConfiguresThunderbirdAndClosesWithEnter) {
   EXPECT_TRUE(typed.controls[1003].checked);
   Screenshot("dialog-editing.png", typed.window);
 
-  // The About box opens over it with its fixed texts and closes on Escape.
-  Seen about = Drive({"wait", "Tessaline", "post-click", "1018", "wait", "About Quillbank", "state"});
+  // The About box opens over it with its fixed texts and closes on Escape;
+  // meanwhile the main dialog cannot be used.
+  Seen about = Drive({"wait", "Tessaline", "post-click", "1018", "wait", "About Quillbank", "wait",
+                      "Tessaline", "wait", "About Quillbank", "state"});
   ASSERT_TRUE(about.ok) << about.output;
+  ASSERT_EQ(about.windows.size(), 4u);
+  EXPECT_TRUE(about.windows[0].enabled);
+  EXPECT_FALSE(about.windows[2].enabled) << "the main dialog stays usable behind the About box";
   EXPECT_EQ(about.controls[1022].text, "IMAP Port: 110");
   EXPECT_EQ(about.controls[1021].text, "SMTP Port: 587");
   EXPECT_EQ(about.controls[1023].text, "pop.tessaline.net");
   EXPECT_EQ(about.controls[1020].text, "smtp.tessaline.net");
   Screenshot("dialog-about.png", about.window);
-  Seen about_closed = Drive({"wait", "About Quillbank", "key", "escape", "gone", "About Quillbank"});
+  Seen about_closed = Drive({"wait", "About Quillbank", "key", "escape", "gone", "About Quillbank",
+                             "wait", "Tessaline"});
   EXPECT_TRUE(about_closed.ok) << about_closed.output;
+  EXPECT_TRUE(about_closed.window.width > 0 && about_closed.windows.back().enabled);
 
   // Configure: the result view with the success message and the launch box.
-  Seen result = Drive({"wait", "Tessaline", "click", "1002", "state"});
+  Seen result = Drive({"wait", "Tessaline", "click", "1002", "state", "focus"});
   ASSERT_TRUE(result.ok) << result.output;
+  EXPECT_EQ(result.focus, 2) << "Close should have the focus, so that Enter reaches it";
   EXPECT_EQ(result.Visible(), (std::set<int>{1009, 2, 1024}));
   EXPECT_NE(result.controls[1009].text.find("Mozilla Thunderbird"), std::string::npos)
       << result.controls[1009].text;

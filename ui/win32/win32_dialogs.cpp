@@ -79,6 +79,7 @@ class Win32Window final : public DialogWindow {
       : handler_(handler), big_icon_(big), small_icon_(small) {}
 
   void Attach(HWND window) { window_ = window; }
+  [[nodiscard]] HWND handle() const { return window_; }
   DialogHandler& handler() { return handler_; }
   [[nodiscard]] HICON icon() const { return big_icon_; }
   [[nodiscard]] bool shown_icon() const { return shown_icon_; }
@@ -110,6 +111,10 @@ class Win32Window final : public DialogWindow {
     SetDlgItemTextA(window_, id, text.c_str());
   }
   void SetCheck(int id, bool checked) override {
+    // Clearing a radio button also takes its tab stop away, so an exchange
+    // that clears every button of a group would leave the keyboard no way
+    // into it: only real changes are made.
+    if (IsChecked(id) == checked) return;
     CheckDlgButton(window_, id, checked ? BST_CHECKED : BST_UNCHECKED);
   }
   std::string ControlText(int id) override {
@@ -128,6 +133,9 @@ class Win32Window final : public DialogWindow {
   void SetDefaultButton(int id) override {
     // The dialog manager moves the default-button look to the new button.
     SendMessageA(window_, DM_SETDEFID, static_cast<WPARAM>(id), 0);
+    // The focus goes there too: the control that had it may be about to be
+    // hidden, and a dialog without focus would not see Enter at all.
+    SendMessageA(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window_, id)), TRUE);
   }
   void SetAppIcon(bool big) override {
     HICON icon = big ? big_icon_ : small_icon_;
@@ -224,15 +232,22 @@ class Win32DialogFramework final : public DialogFramework {
   int DoModal(const DialogTemplate& dialog, DialogHandler& handler) override {
     const std::vector<std::uint16_t> words = BuildWin32DialogTemplate(dialog);
     Win32Window window(handler, big_icon_, small_icon_);
+    // A dialog opened from another one (the About box) is owned by it, so
+    // the one below is disabled until it closes: it cannot be configured,
+    // closed or asked for a second About box meanwhile.
+    HWND owner = open_.empty() ? nullptr : open_.back()->handle();
+    open_.push_back(&window);
     const INT_PTR result = DialogBoxIndirectParamA(
-        GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEA>(words.data()), nullptr,
+        GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEA>(words.data()), owner,
         DialogProc, reinterpret_cast<LPARAM>(&window));
+    open_.pop_back();
     return static_cast<int>(result);
   }
 
  private:
   HICON big_icon_ = nullptr;
   HICON small_icon_ = nullptr;
+  std::vector<Win32Window*> open_;  // the dialogs running now, innermost last
 };
 
 }  // namespace
