@@ -70,9 +70,15 @@ TEST_F(ClientLaunchTest, NothingIsStartedFromAPathThatIsNotWhole) {
   EXPECT_TRUE(Find(MailClient::Thunderbird).found);
   SetPath(MailClient::Thunderbird, std::string(300, 'a'));
   EXPECT_EQ(Find(MailClient::Thunderbird).reason, "its program path is 300 bytes or longer");
-  machine.SetBinary(RegRoot::LocalMachine, AppPathsKey(MailClient::Thunderbird), "",
-                    std::vector<std::uint8_t>(300, 'a'));
-  EXPECT_FALSE(Find(MailClient::Thunderbird).found);
+  {
+    // A text of exactly 300 bytes without its terminator fills the buffer.
+    std::unique_ptr<RegistryKey> key;
+    ASSERT_EQ(machine.registry.Open(RegRoot::LocalMachine, AppPathsKey(MailClient::Thunderbird),
+                                    RegAccess::All, key),
+              win32_error::kSuccess);
+    key->SetValue("", reg_type::kSz, std::vector<std::uint8_t>(300, 'a'));
+  }
+  EXPECT_EQ(Find(MailClient::Thunderbird).reason, "its program path is 300 bytes or longer");
 
   // A placeholder without its variable would start some other path.
   SetPath(MailClient::Thunderbird, "%ProgramFiles%\\Mozilla Thunderbird\\thunderbird.exe");

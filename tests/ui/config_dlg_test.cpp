@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "app/configurator_factory.h"
-#include "app/status_message.h"
 #include "env/client_detection.h"
 #include "env/client_launch.h"
 #include "tests/support/fake_configurators.h"
@@ -243,6 +242,18 @@ TEST_F(ConfigDlgTest, ARunningClientLeavesOnlyTheRefusalAndClose) {
   EXPECT_TRUE(user.ended());
   EXPECT_EQ(user.result(), kCancelResult);
   EXPECT_EQ(state.exit_code, exit_code::kClientRunning);
+  const std::vector<std::string> refused_log = LogLines();
+  // Escape and the close box close it the same way, and add nothing either.
+  for (const bool escape : {true, false}) {
+    RunState again;
+    ConfigDlg refused(machine.platform, factory, framework, again);
+    HeadlessDialog window_again(ConfigDialogTemplate(), refused);
+    machine.files.DeleteFile(kLogFile);
+    window_again.Open();
+    ASSERT_TRUE(escape ? window_again.PressEscape() : window_again.CloseBox());
+    EXPECT_TRUE(window_again.ended());
+    EXPECT_EQ(LogLines(), refused_log);
+  }
   // The refusal closed the log; closing the dialog adds nothing.
   EXPECT_EQ(LogLines(), Join({Start("found.", "not detected.", "not detected.", "not detected.",
                                     "not detected."),
@@ -290,7 +301,7 @@ TEST_F(ConfigDlgTest, AFailedRunShowsItsMessageAndCloseAddsNothing) {
   ASSERT_TRUE(user.Click(kConfigure));
 
   EXPECT_EQ(user.VisibleControls(), (std::vector<int>{kIntro, kIdCancel}));
-  EXPECT_EQ(user.Text(kIntro), StatusMessage(0, 1));
+  EXPECT_EQ(user.Text(kIntro), "ERROR: Unable to automatically configure");
   EXPECT_EQ(user.default_button(), kIdCancel);
   EXPECT_FALSE(user.IsControlEnabled(kConfigure));
   const std::vector<std::string> after_run = LogLines();
@@ -312,7 +323,9 @@ TEST_F(ConfigDlgTest, ASuccessOffersTheLaunchAndCloseStartsTheClient) {
   ASSERT_TRUE(user.PressEnter());
 
   EXPECT_EQ(user.VisibleControls(), (std::vector<int>{kIntro, kIdCancel, kLaunch}));
-  EXPECT_EQ(user.Text(kIntro), SuccessMessage(static_cast<int>(MailClient::WindowsMail)));
+  EXPECT_EQ(user.Text(kIntro),
+            "Congratulations! Microsoft Windows Mail has been successfully configured for your "
+            "mail settings.");
   EXPECT_TRUE(user.Checked(kLaunch));
   EXPECT_TRUE(user.IsEnabled(kLaunch));
   EXPECT_EQ(user.Text(kIdCancel), "Close");
@@ -359,6 +372,19 @@ TEST_F(ConfigDlgTest, ALaunchThatCannotHappenIsExplainedInTheLog) {
   EXPECT_EQ(log[log.size() - 2],
             "Email client not started: there is no key HKEY_LOCAL_MACHINE\\" +
                 AppPathsKey(MailClient::Thunderbird) + ".");
+}
+
+TEST_F(ConfigDlgTest, WithoutALogFolderTheClientIsStillStarted) {
+  machine.registry.Find(RegRoot::CurrentUser, "Volatile Environment")->values.clear();
+  Install(MailClient::Thunderbird);
+  SetAppPath(MailClient::Thunderbird, "C:\\Mozilla\\thunderbird.exe");
+  HeadlessDialog& user = Open();
+  FillIn(user, kThunderbird);
+  ASSERT_TRUE(user.Click(kConfigure));
+  EXPECT_TRUE(user.IsVisible(kLaunch));
+  ASSERT_TRUE(user.PressEnter());
+  EXPECT_EQ(machine.processes.started, (std::vector<std::string>{"C:\\Mozilla\\thunderbird.exe"}));
+  EXPECT_TRUE(machine.files.AllFiles().empty());
 }
 
 // ------------------------------------------------------------ About box
