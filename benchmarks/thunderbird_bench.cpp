@@ -127,7 +127,7 @@ struct LargeProfile {
   NoProcesses processes;
   StillClock clock;
   NoUuids uuids;
-  Platform platform{registry, files, environment, processes, clock, uuids};
+  Platform platform{registry, files, environment, processes, clock, uuids, Windows1252()};
 };
 
 LargeProfile& Profile() {

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "env/platform/code_page.h"
+
 namespace quillbank {
 
 // ---------------------------------------------------------------- registry
@@ -198,6 +200,8 @@ struct Platform {
   Processes& processes;
   Clock& clock;
   UuidSource& uuids;
+  // The code page of the program's narrow text.
+  const CodePage& code_page;
   // Loaded on demand by the backend; null where no MAPI stand-in exists.
   MapiAdmin* mapi = nullptr;
 };

@@ -393,7 +393,8 @@ TEST_F(OutlookExpressTest, AFailedWriteIsReportedAndPutsEveryValueBack) {
   AddAccount("00000001", kAddress, "Old Name");
   fake.SetText(kHkcu, kStore, "Default Mail Account", "other");
   testing::FailingRegistry failing(fake.registry);
-  Platform platform{failing, fake.files, fake.environment, fake.processes, fake.clock, fake.uuids};
+  Platform platform{failing, fake.files, fake.environment, fake.processes, fake.clock, fake.uuids,
+                    Windows1252()};
   const std::vector<std::string> before = Values("00000001");
 
   failing.failing_values = {"Default Mail Account"};

@@ -195,7 +195,7 @@ class ProfileStoreTest : public ::testing::Test {
   CapturedLog log_;
   FaultyRegistry faulty_;
   Platform faulty_platform_{faulty_,          fake_.files, fake_.environment, fake_.processes,
-                            fake_.clock, fake_.uuids};
+                            fake_.clock, fake_.uuids, Windows1252()};
 };
 
 }  // namespace quillbank::testing

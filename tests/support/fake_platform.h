@@ -60,7 +60,7 @@ struct FakePlatform {
   FakeProcesses processes;
   FixedClock clock;
   SequenceUuids uuids;
-  Platform platform{registry, files, environment, processes, clock, uuids};
+  Platform platform{registry, files, environment, processes, clock, uuids, Windows1252()};
 
   // Test set-up shorthands: create the key (and every key above it) and set
   // one value.

@@ -423,7 +423,7 @@ TEST(ThunderbirdReadFailure, AnUnreadablePrefsFileIsNotReplacedByAFreshOne) {
   user.WithProfile(ExistingPrefs());
   UnreadablePrefs files(user.fake.files);
   Platform platform{user.fake.registry, files, user.fake.environment, user.fake.processes,
-                    user.fake.clock, user.fake.uuids};
+                    user.fake.clock, user.fake.uuids, Windows1252()};
   AccountRequest request{"jane@example.com", "Jane Doe", false, false, true, user.log.log()};
   EXPECT_EQ(ThunderbirdConfigurator(platform, request).Configure(), status::kCannotConfigure);
   EXPECT_EQ(user.PrefsLines(), ExistingPrefs());

@@ -437,7 +437,7 @@ class MachineSystem final : public SystemServices {
   MachineClock clock_;
   MachineUuids uuids_;
   std::unique_ptr<MapiAdmin> mapi_;
-  Platform platform_{registry_, files_, environment_, processes_, clock_, uuids_};
+  Platform platform_{registry_, files_, environment_, processes_, clock_, uuids_, Windows1252()};
 };
 
 // ------------------------------------------------------- machine creation

@@ -24,7 +24,7 @@ class Win32System final : public SystemServices {
   std::unique_ptr<UuidSource> uuids_ = MakeWin32Uuids();
   std::unique_ptr<MapiAdmin> mapi_ = MakeWin32Mapi();  // loads MAPI32 only when used
   Platform platform_{*registry_, *files_, *environment_, *processes_, *clock_, *uuids_,
-                     mapi_.get()};
+                     AnsiCodePage(), mapi_.get()};
 };
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' ' && c != '\0'; }

@@ -25,6 +25,9 @@ namespace quillbank {
 [[nodiscard]] std::unique_ptr<Clock> MakeWin32Clock();
 // rpcrt4: UuidCreate and UuidToStringA.
 [[nodiscard]] std::unique_ptr<UuidSource> MakeWin32Uuids();
+// MultiByteToWideChar and WideCharToMultiByte on the ANSI code page (CP_ACP),
+// without best-fit replacements.
+[[nodiscard]] const CodePage& AnsiCodePage();
 
 // The command text in a process command line, as the application framework
 // hands it over: the program path (quoted or not) and the blanks after it are
