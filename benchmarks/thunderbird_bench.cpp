@@ -48,6 +48,10 @@ class DiskFiles final : public Files {
     fs::create_directory(Host(path), error);
     return fs::is_directory(Host(path));
   }
+  bool RemoveFolder(const std::string& path) override {
+    std::error_code error;
+    return fs::remove(Host(path), error);
+  }
   bool FileExists(const std::string& path) override { return fs::is_regular_file(Host(path)); }
   bool FolderExists(const std::string& path) override { return fs::is_directory(Host(path)); }
   std::vector<std::string> ListFolder(const std::string&) override { return {}; }

@@ -41,17 +41,16 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
     return status::kUnsafeInput;
   }
 
-  const std::optional<ProfileLocation> profile = ProfileLocator(platform_, log_).PrepareProfile();
-  if (!profile) {
-    log_.Line("The user's application data folder is not known. No changes were made.");
-    return status::kCannotConfigure;
-  }
+  ProfileLocator locator(platform_, log_);
+  const PreparedProfile prepared = locator.PrepareProfile();
+  if (prepared.status != status::kSuccess) return prepared.status;
+  const ProfileLocation& profile = prepared.location;
 
   // A missing file reads as an empty one: a profile without accounts. A file
   // that is there but cannot be read must not be replaced by a fresh one.
-  std::optional<std::string> read = platform_.files.ReadFile(profile->preferences_path);
-  if (!read && platform_.files.FileExists(profile->preferences_path)) {
-    log_ << "Could not read " << profile->preferences_path << ". No changes were made."
+  std::optional<std::string> read = platform_.files.ReadFile(profile.preferences_path);
+  if (!read && platform_.files.FileExists(profile.preferences_path)) {
+    log_ << "Could not read " << profile.preferences_path << ". No changes were made."
          << kEndLine;
     return status::kCannotConfigure;
   }
@@ -95,10 +94,13 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
     }
   }
 
-  if (!ReplaceFileContents(platform_.files, profile->preferences_path, profile->temporary_path,
+  if (!ReplaceFileContents(platform_.files, profile.preferences_path, profile.temporary_path,
                            content)) {
-    log_ << "Could not write " << profile->preferences_path << ". No changes were made."
+    log_ << "Could not write " << profile.preferences_path << ". No changes were made."
          << kEndLine;
+    // A first-time user's profile without its prefs.js would be adopted by
+    // Thunderbird as an empty profile: take it away again.
+    locator.Undo(profile);
     return status::kWriteFailed;
   }
   LogWrittenLines(names);

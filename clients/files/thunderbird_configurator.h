@@ -20,9 +20,11 @@ class ThunderbirdConfigurator final : public Configurator {
   ThunderbirdConfigurator(Platform& platform, const AccountRequest& request);
 
   // 0 when the account was written; 5 when an identity has the address and
-  // overwrite is off; 1 when the application data folder is unknown or
-  // prefs.js is there but cannot be read; 7 when the new prefs.js could not be written completely; 30 when the address or
-  // name holds a control character. Every failure leaves prefs.js unchanged.
+  // overwrite is off; 1 when the application data folder is unknown, no
+  // profile Thunderbird would open can be found, or prefs.js is there but
+  // cannot be read; 7 when the profile of a first-time user or the new
+  // prefs.js could not be written completely; 30 when the address or name
+  // holds a control character. Every failure leaves the files as they were.
   [[nodiscard]] ConfigStatus Configure() override;
 
  private:

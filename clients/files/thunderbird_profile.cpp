@@ -1,5 +1,8 @@
 #include "clients/files/thunderbird_profile.h"
 
+#include <utility>
+
+#include "clients/files/thunderbird_profile_list.h"
 #include "env/registry_access.h"
 #include "env/run_log.h"
 #include "env/text_file.h"
@@ -17,9 +20,159 @@ std::string CreatedProfileList() {
   return text;
 }
 
+std::string CreatedCompatibilityFile() {
+  std::string text = "[Compatibility]";
+  text += RunLog::kLineEnd;
+  return text;
+}
+
 }  // namespace thunderbird
 
 using namespace thunderbird;
+
+namespace {
+
+// The profile a rule chose: its folder as profiles.ini names it, its full
+// path and why it was taken.
+struct Choice {
+  std::string folder;
+  std::string path;
+  std::string reason;
+};
+
+std::string WindowsPath(std::string path) {
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+// A relative profile path is used only when it stays below the Thunderbird
+// folder: no drive, no leading separator, no ".." step.
+bool StaysInside(std::string_view relative) {
+  if (relative.empty() || relative.front() == '/' || relative.front() == '\\') return false;
+  if (relative.find(':') != std::string_view::npos) return false;
+  std::size_t start = 0;
+  while (start <= relative.size()) {
+    std::size_t end = relative.find_first_of("/\\", start);
+    if (end == std::string_view::npos) end = relative.size();
+    if (relative.substr(start, end - start) == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+// Applies the three rules to the sections of profiles.ini, checking each
+// candidate folder and logging every candidate it passes over.
+class ProfileChooser {
+ public:
+  ProfileChooser(Files& files, RunLog& log, std::string thunderbird_folder)
+      : files_(files), log_(log), thunderbird_folder_(std::move(thunderbird_folder)) {}
+
+  // The profile to use, or nullopt with the reason in `why`.
+  std::optional<Choice> Choose(std::string_view list, std::string& why) {
+    const std::vector<IniSection> sections = ParseIni(list);
+    if (HasSection(sections, "Install")) return FromInstallSections(sections, why);
+    if (std::optional<Choice> marked = FromDefaultMark(sections, why)) return marked;
+    if (!why.empty()) return std::nullopt;
+    return FromDefaultName(list, why);
+  }
+
+ private:
+  static bool HasSection(const std::vector<IniSection>& sections, std::string_view prefix) {
+    for (const IniSection& section : sections) {
+      if (StartsWithNoCase(section.name, prefix)) return true;
+    }
+    return false;
+  }
+
+  std::optional<Choice> FromInstallSections(const std::vector<IniSection>& sections,
+                                            std::string& why) {
+    std::optional<Choice> chosen;
+    for (const IniSection& install : sections) {
+      if (!StartsWithNoCase(install.name, "Install")) continue;
+      const std::string named = install.Get("Default").value_or("");
+      std::optional<Choice> found =
+          Resolve(named, IsRelative(sections, named), "named by profiles.ini section " + install.name);
+      if (!found) continue;
+      if (chosen) {
+        log_ << "Thunderbird profile also named by profiles.ini section " << install.name << ": "
+             << found->path << kEndLine;
+      } else {
+        chosen = std::move(found);
+      }
+    }
+    if (!chosen) why = "no profile that profiles.ini names for an installation exists.";
+    return chosen;
+  }
+
+  // Default= of an Install section resolves as its [Profile...] section says;
+  // a value that no section has as its Path= is a relative path.
+  static bool IsRelative(const std::vector<IniSection>& sections, const std::string& path) {
+    for (const IniSection& profile : sections) {
+      if (StartsWithNoCase(profile.name, "Profile") && profile.Get("Path") == path) {
+        return profile.Get("IsRelative") != "0";
+      }
+    }
+    return true;
+  }
+
+  std::optional<Choice> FromDefaultMark(const std::vector<IniSection>& sections, std::string& why) {
+    bool marked = false;
+    for (const IniSection& profile : sections) {
+      if (!StartsWithNoCase(profile.name, "Profile") || profile.Get("Default") != "1") continue;
+      marked = true;
+      std::optional<Choice> found = Resolve(profile.Get("Path").value_or(""),
+                                            profile.Get("IsRelative") != "0", "marked Default=1");
+      if (found) return found;
+    }
+    if (marked) why = "the profile marked Default=1 does not exist.";
+    return std::nullopt;
+  }
+
+  // The rule of older Thunderbirds: the folder need not exist yet, it is made.
+  std::optional<Choice> FromDefaultName(std::string_view list, std::string& why) {
+    const std::string path = FindDefaultProfilePath(list);
+    if (path == kNoProfilePath) {
+      why = "profiles.ini names no default profile.";
+      return std::nullopt;
+    }
+    if (!StaysInside(path)) {
+      LogOutside(path);
+      why = "profiles.ini names no default profile inside the Thunderbird folder.";
+      return std::nullopt;
+    }
+    std::string folder = path;
+    const std::size_t slash = folder.find('/');
+    if (slash != std::string::npos) folder[slash] = '\\';
+    return Choice{folder, thunderbird_folder_ + "\\" + folder, "named default"};
+  }
+
+  std::optional<Choice> Resolve(const std::string& path, bool relative, std::string reason) {
+    if (path.empty()) return std::nullopt;
+    if (relative && !StaysInside(path)) {
+      LogOutside(path);
+      return std::nullopt;
+    }
+    const std::string folder = relative ? WindowsPath(path) : path;
+    const std::string full = relative ? thunderbird_folder_ + "\\" + folder : path;
+    if (!files_.FolderExists(full)) {
+      log_ << "Thunderbird profile skipped: " << full << " does not exist." << kEndLine;
+      return std::nullopt;
+    }
+    return Choice{folder, full, std::move(reason)};
+  }
+
+  void LogOutside(const std::string& path) {
+    log_ << "Thunderbird profile skipped: " << path << " leaves the Thunderbird folder." << kEndLine;
+  }
+
+  Files& files_;
+  RunLog& log_;
+  const std::string thunderbird_folder_;
+};
+
+}  // namespace
 
 std::string FindDefaultProfilePath(std::string_view profile_list) {
   // The default profile, once seen, stays seen: the first Path= line after it
@@ -44,40 +197,122 @@ std::optional<std::string> ProfileLocator::AppDataFolder() {
   return folder;
 }
 
-std::optional<ProfileLocation> ProfileLocator::PrepareProfile() {
+PreparedProfile ProfileLocator::PrepareProfile() {
+  PreparedProfile result;
+  ProfileLocation& location = result.location;
   const std::optional<std::string> app_data = AppDataFolder();
-  if (!app_data) return std::nullopt;
+  if (!app_data) {
+    log_.Line("The user's application data folder is not known. No changes were made.");
+    result.status = status::kCannotConfigure;
+    return result;
+  }
   Files& files = platform_.files;
   const std::string thunderbird_folder = *app_data + "\\Thunderbird";
   const std::string profile_list_path = thunderbird_folder + "\\profiles.ini";
-
-  ProfileLocation location;
   location.app_data_folder = *app_data;
-  if (const std::optional<std::string> list = files.ReadFile(profile_list_path)) {
-    location.profile_folder = FindDefaultProfilePath(*list);
-    const std::size_t slash = location.profile_folder.find('/');
-    if (slash != std::string::npos) location.profile_folder[slash] = '\\';
-  } else {
-    log_ << "Profile data not found. Creating in user's application data folder ... ";
-    files.CreateFolder(thunderbird_folder);
-    // Written through a temporary file so that a failed write leaves no
-    // half profile list behind.
-    (void)ReplaceFileContents(files, profile_list_path, thunderbird_folder + "\\profiles.tmp",
-                              CreatedProfileList());
+
+  const bool first_time = !files.FileExists(profile_list_path);
+  std::string reason;
+  if (first_time) {
+    result.status = CreateProfileList(thunderbird_folder, location);
+    if (result.status != status::kSuccess) return result;
     location.profile_folder = kCreatedProfileFolder;
-    log_.Line("done.");
+    location.profile_path = thunderbird_folder + "\\" + location.profile_folder;
+    reason = "created for a first-time user";
+  } else {
+    const std::optional<std::string> list = files.ReadFile(profile_list_path);
+    std::string why;
+    std::optional<Choice> choice;
+    if (list) {
+      choice = ProfileChooser(files, log_, thunderbird_folder).Choose(*list, why);
+    } else {
+      why = "profiles.ini cannot be read.";
+    }
+    if (!choice) {
+      result.status = Fail(status::kCannotConfigure, why, location);
+      return result;
+    }
+    location.profile_folder = choice->folder;
+    location.profile_path = choice->path;
+    reason = choice->reason;
   }
 
-  const std::string profile_path = thunderbird_folder + "\\" + location.profile_folder;
-  location.preferences_path = profile_path + "\\prefs.js";
-  location.temporary_path = profile_path + "\\prefs.tmp";
+  location.preferences_path = location.profile_path + "\\prefs.js";
+  location.temporary_path = location.profile_path + "\\prefs.tmp";
   if (!files.FileExists(location.preferences_path)) {
-    log_ << "Profile directory not found. Creating in user's application data folder ... ";
-    files.CreateFolder(thunderbird_folder + "\\Profiles");
-    files.CreateFolder(profile_path);
-    log_.Line("done.");
+    result.status = CreateProfileFolder(thunderbird_folder, first_time, location);
+    if (result.status != status::kSuccess) return result;
   }
-  return location;
+  log_ << "Thunderbird profile in use: " << WindowsPath(location.profile_path) << " (" << reason
+       << ")" << kEndLine;
+  return result;
+}
+
+ConfigStatus ProfileLocator::CreateProfileList(const std::string& thunderbird_folder,
+                                               ProfileLocation& location) {
+  log_ << "Profile data not found. Creating in user's application data folder ... ";
+  const std::string path = thunderbird_folder + "\\profiles.ini";
+  const bool written =
+      CreateFolder(thunderbird_folder, location) &&
+      ReplaceFileContents(platform_.files, path, thunderbird_folder + "\\profiles.tmp",
+                          CreatedProfileList());
+  if (!written) {
+    log_.Line("failed.");
+    return Fail(status::kWriteFailed, "profiles.ini could not be written.", location);
+  }
+  location.created_files.push_back(path);
+  log_.Line("done.");
+  return status::kSuccess;
+}
+
+ConfigStatus ProfileLocator::CreateProfileFolder(const std::string& thunderbird_folder,
+                                                 bool first_time, ProfileLocation& location) {
+  log_ << "Profile directory not found. Creating in user's application data folder ... ";
+  bool created = platform_.files.FolderExists(location.profile_path);
+  if (!created) {
+    // The level above first; when it cannot be made, the profile folder fails.
+    (void)CreateFolder(thunderbird_folder + "\\Profiles", location);
+    created = CreateFolder(location.profile_path, location);
+  }
+  if (created && first_time) {
+    // Thunderbird adopts a listed profile on its first start only when the
+    // profile's compatibility.ini ties it to no other installation.
+    const std::string path = location.profile_path + "\\compatibility.ini";
+    created = ReplaceFileContents(platform_.files, path,
+                                  location.profile_path + "\\compatibility.tmp",
+                                  CreatedCompatibilityFile());
+    if (created) location.created_files.push_back(path);
+  }
+  if (!created) {
+    log_.Line("failed.");
+    return Fail(status::kWriteFailed, "the profile folder could not be created.", location);
+  }
+  log_.Line("done.");
+  return status::kSuccess;
+}
+
+bool ProfileLocator::CreateFolder(const std::string& path, ProfileLocation& location) {
+  if (platform_.files.FolderExists(path)) return true;
+  if (!platform_.files.CreateFolder(path)) return false;
+  location.created_folders.push_back(path);
+  return true;
+}
+
+ConfigStatus ProfileLocator::Fail(ConfigStatus status, const std::string& why,
+                                  ProfileLocation& location) {
+  log_ << "Thunderbird profile not usable: " << why << kEndLine;
+  Undo(location);
+  return status;
+}
+
+void ProfileLocator::Undo(const ProfileLocation& location) {
+  for (auto file = location.created_files.rbegin(); file != location.created_files.rend(); ++file) {
+    platform_.files.DeleteFile(*file);
+  }
+  for (auto folder = location.created_folders.rbegin(); folder != location.created_folders.rend();
+       ++folder) {
+    platform_.files.RemoveFolder(*folder);
+  }
 }
 
 }  // namespace quillbank

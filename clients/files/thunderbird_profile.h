@@ -1,13 +1,28 @@
 // Finds the Thunderbird profile whose prefs.js the configurator edits: the
-// default profile named in profiles.ini below the user's application data
-// folder. For a user who never set Thunderbird up, the profile list and the
-// profile folder are created with one fixed profile named "default".
+// profile Thunderbird itself opens when the user starts it. For a user who
+// never set Thunderbird up, the profile list and a profile folder are created
+// that Thunderbird adopts on its first start.
+//
+// Which profile, in the order Thunderbird decides:
+//  1. profiles.ini has [Install...] sections (every Thunderbird since 2019
+//     writes one per installation): the first whose Default= names a profile
+//     folder that exists. Default= is matched against the Path= of the
+//     [Profile...] sections, whose IsRelative says how it resolves; a
+//     Default= that matches none is a relative path.
+//  2. No Install section: the [Profile...] marked Default=1 whose folder
+//     exists.
+//  3. Neither: the first Path= after the first line naming the default
+//     profile, as older Thunderbirds kept it.
+// When none of these gives a folder, the run fails and writes nothing.
+// Relative paths that would leave the Thunderbird folder are never used.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/config_status.h"
 #include "env/platform/platform.h"
 
 namespace quillbank {
@@ -25,21 +40,39 @@ inline constexpr const char* kNoProfilePath = "NULL";
 
 // The seven lines of the profile list written for a first-time user.
 [[nodiscard]] std::string CreatedProfileList();
+// The compatibility.ini of the created profile: a bare section that names no
+// installation, so that Thunderbird's first start adopts the profile instead
+// of making one of its own.
+[[nodiscard]] std::string CreatedCompatibilityFile();
 
 }  // namespace thunderbird
 
 struct ProfileLocation {
   std::string app_data_folder;   // no trailing backslash
-  std::string profile_folder;    // relative to the Thunderbird folder, first "/" as "\"
-  std::string preferences_path;  // ...\Thunderbird\<profile folder>\prefs.js
-  std::string temporary_path;    // ...\Thunderbird\<profile folder>\prefs.tmp
+  std::string profile_folder;    // as profiles.ini names it (a relative one with its first "/" as "\")
+  std::string profile_path;      // the profile folder's full path
+  std::string preferences_path;  // <profile path>\prefs.js
+  std::string temporary_path;    // <profile path>\prefs.tmp
+  // What the run created for this profile, in the order it was created, so
+  // that a run that fails later can take it away again.
+  std::vector<std::string> created_folders;
+  std::vector<std::string> created_files;
+};
+
+// The outcome of PrepareProfile: success with the location, or the status the
+// run fails with (1: no usable profile or application data folder; 7: the
+// profile of a first-time user could not be created). A failure has logged
+// its reason and left nothing behind.
+struct PreparedProfile {
+  ConfigStatus status = status::kSuccess;
+  ProfileLocation location;
 };
 
 // The path of the first "Path=" line after the first line naming the default
 // profile, or "NULL" when there is none.
 [[nodiscard]] std::string FindDefaultProfilePath(std::string_view profile_list);
 
-// Locates (and, for a first-time user, creates) the default profile.
+// Locates (and, for a first-time user, creates) the profile Thunderbird opens.
 class ProfileLocator {
  public:
   ProfileLocator(Platform& platform, RunLog& log) : platform_(platform), log_(log) {}
@@ -49,12 +82,21 @@ class ProfileLocator {
   // neither names a folder.
   [[nodiscard]] std::optional<std::string> AppDataFolder();
 
-  // Finds the profile, creating what is missing (creation errors are ignored:
-  // a failed creation later shows up as a missing prefs.js). nullopt only when
-  // the application data folder is unknown; nothing is created then.
-  [[nodiscard]] std::optional<ProfileLocation> PrepareProfile();
+  // Finds the profile in use, or creates one for a first-time user; logs the
+  // profile taken ("Thunderbird profile in use: ...") or why there is none.
+  [[nodiscard]] PreparedProfile PrepareProfile();
+
+  // Removes what PrepareProfile created, newest first.
+  void Undo(const ProfileLocation& location);
 
  private:
+  [[nodiscard]] ConfigStatus CreateProfileList(const std::string& thunderbird_folder,
+                                               ProfileLocation& location);
+  [[nodiscard]] ConfigStatus CreateProfileFolder(const std::string& thunderbird_folder,
+                                                 bool first_time, ProfileLocation& location);
+  bool CreateFolder(const std::string& path, ProfileLocation& location);
+  ConfigStatus Fail(ConfigStatus status, const std::string& why, ProfileLocation& location);
+
   Platform& platform_;
   RunLog& log_;
 };

@@ -126,6 +126,9 @@ class Files {
   virtual bool DeleteFile(const std::string& path) = 0;
   // Creates one folder level; true when it exists afterwards.
   virtual bool CreateFolder(const std::string& path) = 0;
+  // RemoveDirectoryA: removes an empty folder. False when it is missing, not
+  // empty, or cannot be removed.
+  virtual bool RemoveFolder(const std::string& path) = 0;
   [[nodiscard]] virtual bool FileExists(const std::string& path) = 0;
   [[nodiscard]] virtual bool FolderExists(const std::string& path) = 0;
   // FindFirstFileA/FindNextFileA: the names (not paths) of the entries that

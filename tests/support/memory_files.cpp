@@ -115,6 +115,19 @@ bool MemoryFiles::ReplaceFile(const std::string& from, const std::string& to) {
 
 bool MemoryFiles::DeleteFile(const std::string& path) { return files_.erase(NormalisePath(path)) > 0; }
 
+bool MemoryFiles::RemoveFolder(const std::string& path) {
+  const std::string key = NormalisePath(path);
+  if (!folders_.count(key)) return false;
+  const std::string inside = key + "\\";
+  const auto holds = [&inside](const auto& entries) {
+    const auto next = entries.lower_bound(inside);
+    return next != entries.end() && next->first.compare(0, inside.size(), inside) == 0;
+  };
+  if (holds(files_) || holds(folders_)) return false;  // not empty
+  folders_.erase(key);
+  return true;
+}
+
 bool MemoryFiles::CreateFolder(const std::string& path) {
   const std::string key = NormalisePath(path);
   if (FolderExists(key)) return true;

@@ -22,6 +22,7 @@ class MemoryFiles final : public Files {
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   bool DeleteFile(const std::string& path) override;
   bool CreateFolder(const std::string& path) override;
+  bool RemoveFolder(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   bool FolderExists(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string& pattern) override;

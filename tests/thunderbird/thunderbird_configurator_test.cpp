@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "tests/support/files_wrapper.h"
 #include "tests/thunderbird/thunderbird_test_support.h"
 
 namespace quillbank::thunderbird_test {
@@ -98,6 +99,8 @@ TEST(ThunderbirdFirstRun, WritesTheProfileListAndExactlyTheFreshSet) {
       {"Starting Thunderbird configuration...", "",
        "Profile data not found. Creating in user's application data folder ... done.",
        "Profile directory not found. Creating in user's application data folder ... done.",
+       "Thunderbird profile in use: " + std::string(kAppData) +
+           "\\Thunderbird\\Profiles\\s8eyyog6.default (created for a first-time user)",
        "Searching for existant jane@example.com account ... not found. Creating new account.", "",
        "The following lines were written/overwritten in the Thunderbird configuration file:", ""},
       Join(FreshLines(), {""}));
@@ -390,32 +393,13 @@ TEST(ThunderbirdWriteFailure, LeavesPrefsUnchangedAndReports7) {
 }
 
 // MemoryFiles whose prefs.js is there but cannot be read.
-class UnreadablePrefs final : public Files {
+class UnreadablePrefs final : public testing::FilesWrapper {
  public:
-  explicit UnreadablePrefs(testing::MemoryFiles& files) : files_(files) {}
+  using FilesWrapper::FilesWrapper;
   std::optional<std::string> ReadFile(const std::string& path) override {
     if (path.size() >= 8 && path.compare(path.size() - 8, 8, "prefs.js") == 0) return std::nullopt;
-    return files_.ReadFile(path);
+    return FilesWrapper::ReadFile(path);
   }
-  bool WriteFile(const std::string& path, std::string_view bytes) override {
-    return files_.WriteFile(path, bytes);
-  }
-  std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) override {
-    return files_.OpenForAppend(path);
-  }
-  bool ReplaceFile(const std::string& from, const std::string& to) override {
-    return files_.ReplaceFile(from, to);
-  }
-  bool DeleteFile(const std::string& path) override { return files_.DeleteFile(path); }
-  bool CreateFolder(const std::string& path) override { return files_.CreateFolder(path); }
-  bool FileExists(const std::string& path) override { return files_.FileExists(path); }
-  bool FolderExists(const std::string& path) override { return files_.FolderExists(path); }
-  std::vector<std::string> ListFolder(const std::string& pattern) override {
-    return files_.ListFolder(pattern);
-  }
-
- private:
-  testing::MemoryFiles& files_;
 };
 
 TEST(ThunderbirdReadFailure, AnUnreadablePrefsFileIsNotReplacedByAFreshOne) {

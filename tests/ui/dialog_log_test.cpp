@@ -103,6 +103,8 @@ TEST_F(DialogLogTest, ASuccessfulRunAndTheLaunchOnClose) {
       "",
       "Starting Thunderbird configuration...",
       "",
+      "Thunderbird profile in use: C:\\Users\\jane\\AppData\\Roaming\\Thunderbird\\Profiles\\"
+      "abcd1234.default (named default)",
       "Searching for existant jane@example.com account ... not found. Creating new account.",
       "",
       "The following lines were written/overwritten in the Thunderbird configuration file:",

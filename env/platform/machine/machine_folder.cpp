@@ -191,6 +191,11 @@ class MachineFiles final : public Files {
     return host && fs::is_regular_file(*host) && ::unlink(host->c_str()) == 0;
   }
 
+  bool RemoveFolder(const std::string& path) override {
+    const auto host = Resolve(path);
+    return host && fs::is_directory(fs::symlink_status(*host)) && ::rmdir(host->c_str()) == 0;
+  }
+
   bool CreateFolder(const std::string& path) override {
     const auto host = Resolve(path);
     if (!host) return false;

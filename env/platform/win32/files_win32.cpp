@@ -100,6 +100,9 @@ class Win32Files final : public Files {
   }
 
   bool DeleteFile(const std::string& path) override { return ::DeleteFileA(path.c_str()) != 0; }
+  bool RemoveFolder(const std::string& path) override {
+    return ::RemoveDirectoryA(path.c_str()) != 0;
+  }
 
   bool CreateFolder(const std::string& path) override {
     return CreateDirectoryA(path.c_str(), nullptr) != 0 || FolderExists(path);
