@@ -1,9 +1,10 @@
-// Real Thunderbird as the judge: the program configures Thunderbird on a
-// machine folder, then Thunderbird itself starts headless on that profile.
-// Thunderbird rewrites prefs.js when it starts; every account, identity and
-// server line the program wrote must still be there, and Thunderbird must
-// have given the new incoming server its mail folder ("directory"), which it
-// only does for an account it loaded.
+// Real Thunderbird as the judge. Thunderbird makes its own home (its
+// profiles.ini and profiles, as every Thunderbird since 2019 writes them), the
+// program configures the copy of that folder on a machine folder, and
+// Thunderbird, started again the way a user starts it (no --profile), must
+// open the profile the program wrote and load the account: it then gives the
+// new incoming server its mail folder ("directory"), which it does only for an
+// account it loaded.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -13,96 +14,46 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <functional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
-namespace quillbank {
+#include "tests/e2e/wine_support.h"
+
+namespace quillbank::e2e {
 namespace {
 
 namespace fs = std::filesystem;
-using Lines = std::vector<std::string>;
 
 constexpr const char* kThunderbird = "/usr/bin/thunderbird";
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-Lines LinesOf(const std::string& text) {
-  Lines lines;
-  std::stringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-bool Holds(const Lines& lines, const std::string& line) {
-  for (const std::string& l : lines) {
-    if (l == line) return true;
-  }
-  return false;
-}
-
-// Runs the program with the machine folder and HOME set; its exit code, or
-// -1 when it did not end within the bound.
-int RunProgram(const Lines& args, const fs::path& machine, const fs::path& home) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setenv("QUILLBANK_MACHINE", machine.c_str(), 1);
-    setenv("HOME", home.c_str(), 1);
-    std::string program = QUILLBANK_PROGRAM;
-    Lines copies = args;
-    std::vector<char*> argv{program.data()};
-    for (std::string& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  for (int waited_ms = 0; waited_ms < 60000; waited_ms += 50) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-  return -1;
-}
-
-// Starts Thunderbird headless on the profile, waits until it has loaded the
-// accounts (it writes the new server's directory into prefs.js) or 20 s have
-// passed, ends it with SIGTERM and returns the prefs.js it left.
-std::string RunThunderbird(const fs::path& profile, const std::string& directory_key,
-                           const fs::path& home) {
+// Starts Thunderbird headless with HOME=`home` and no profile named, as a user
+// starts it; ends it with SIGTERM once `ready` holds or 30 s have passed, and
+// waits until it has gone (it writes prefs.js once more as it shuts down).
+void RunThunderbird(const fs::path& home, const std::function<bool()>& ready) {
   const pid_t pid = fork();
   if (pid == 0) {
     setpgid(0, 0);
     setenv("HOME", home.c_str(), 1);
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("XDG_CACHE_HOME");
     if (FILE* quiet = freopen("/dev/null", "w", stderr)) (void)quiet;
     if (FILE* quiet = freopen("/dev/null", "w", stdout)) (void)quiet;
-    execl(kThunderbird, kThunderbird, "--headless", "--profile", profile.c_str(),
-          static_cast<char*>(nullptr));
+    execl(kThunderbird, kThunderbird, "--headless", static_cast<char*>(nullptr));
     _exit(127);
   }
   setpgid(pid, pid);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (ReadAll(profile / "prefs.js").find(directory_key) != std::string::npos) break;
-    if (waitpid(pid, nullptr, WNOHANG) == pid) return ReadAll(profile / "prefs.js");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  bool ended = false;
+  while (!ended && std::chrono::steady_clock::now() < deadline && !ready()) {
+    ended = waitpid(pid, nullptr, WNOHANG) == pid;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
-  // Thunderbird writes prefs.js once more as it shuts down.
-  kill(-pid, SIGTERM);
-  bool ended = false;
+  if (!ended) kill(-pid, SIGTERM);
   for (int waited_ms = 0; waited_ms < 15000 && !ended; waited_ms += 100) {
     ended = waitpid(pid, nullptr, WNOHANG) == pid;
     if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -111,34 +62,66 @@ std::string RunThunderbird(const fs::path& profile, const std::string& directory
     kill(-pid, SIGKILL);
     waitpid(pid, nullptr, 0);
   }
-  // Helper processes of the group end with it.
-  kill(-pid, SIGKILL);
-  return ReadAll(profile / "prefs.js");
+  kill(-pid, SIGKILL);  // helper processes of the group end with it
+}
+
+// The profile folders below a Thunderbird folder whose prefs.js holds `text`.
+std::vector<fs::path> ProfilesHolding(const fs::path& thunderbird, const std::string& text) {
+  std::vector<fs::path> found;
+  std::error_code error;
+  for (const auto& entry : fs::recursive_directory_iterator(thunderbird, error)) {
+    if (entry.path().filename() == "prefs.js" &&
+        ReadFileBytes(entry.path()).find(text) != std::string::npos) {
+      found.push_back(entry.path().parent_path());
+    }
+  }
+  return found;
+}
+
+// Replaces `to` by a copy of `from` (links copied as links).
+void CopyFolder(const fs::path& from, const fs::path& to) {
+  fs::remove_all(to);
+  fs::create_directories(to.parent_path());
+  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+}
+
+// A home in which Thunderbird has run once: made once per test program and
+// copied by each test, since a start of Thunderbird takes seconds.
+const fs::path& ThunderbirdMadeHome() {
+  static const fs::path home = [] {
+    char pattern[] = "/tmp/quillbank-thunderbird-home-XXXXXX";
+    const fs::path made = mkdtemp(pattern);
+    RunThunderbird(made, [&made] {
+      const std::string list = ReadFileBytes(made / ".thunderbird" / "profiles.ini");
+      return list.find("[Install") != std::string::npos &&
+             !ProfilesHolding(made / ".thunderbird", "").empty();
+    });
+    std::atexit([] { fs::remove_all(ThunderbirdMadeHome()); });
+    return made;
+  }();
+  return home;
+}
+
+// The Default= of profiles.ini's first Install section: the profile
+// Thunderbird opens.
+std::string InstallDefault(const fs::path& thunderbird) {
+  std::smatch match;
+  const std::string list = ReadFileBytes(thunderbird / "profiles.ini");
+  static const std::regex install(R"(\[Install[0-9A-F]+\]\r?\nDefault=([^\r\n]+))");
+  return std::regex_search(list, match, install) ? match[1].str() : "";
 }
 
 // A machine with Thunderbird installed and jane's application data folder.
 void WriteMachine(const fs::path& machine) {
   fs::create_directories(machine / "drive_c" / "users" / "jane" / "AppData" / "Roaming");
-  std::ofstream system(machine / "system.reg", std::ios::binary);
-  system << "WINE REGISTRY Version 2\n"
-            ";; All keys relative to \\\\Machine\n"
-            "\n"
-            "#arch=win64\n"
-            "\n"
-            "[Software\\\\Clients\\\\Mail\\\\Mozilla Thunderbird] 1700000000\n"
-            "@=\"Mozilla Thunderbird\"\n"
-            "\n"
-            "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1700000000\n"
-            "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n";
-  std::ofstream user(machine / "user.reg", std::ios::binary);
-  user << "WINE REGISTRY Version 2\n"
-          ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
-          "\n"
-          "#arch=win64\n"
-          "\n"
-          "[Volatile Environment] 1700000000\n"
-          "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n"
-          "\"USERPROFILE\"=\"C:\\\\users\\\\jane\"\n";
+  std::ofstream(machine / "system.reg", std::ios::binary)
+      << "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n"
+         "[Software\\\\Clients\\\\Mail\\\\Mozilla Thunderbird] 1700000000\n"
+         "@=\"Mozilla Thunderbird\"\n";
+  std::ofstream(machine / "user.reg", std::ios::binary)
+      << "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
+         "#arch=win64\n\n[Volatile Environment] 1700000000\n"
+         "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n";
 }
 
 class ThunderbirdRealTest : public ::testing::Test {
@@ -159,75 +142,100 @@ class ThunderbirdRealTest : public ::testing::Test {
     if (!root.empty()) fs::remove_all(root);
   }
 
-  fs::path Thunderbird() const {
+  fs::path MachineThunderbird() const {
     return machine / "drive_c" / "users" / "jane" / "AppData" / "Roaming" / "Thunderbird";
   }
+  fs::path HomeThunderbird() const { return home / ".thunderbird"; }
 
-  // The lines of prefs.js that name accounts, identities and servers.
-  static Lines AccountLines(const std::string& prefs) {
-    Lines kept;
-    for (const std::string& line : LinesOf(prefs)) {
-      for (const char* key : {"\"mail.account.", "\"mail.identity.", "\"mail.server.",
-                              "\"mail.smtpserver."}) {
-        if (line.rfind(std::string("user_pref(") + key, 0) == 0) kept.push_back(line);
-      }
-    }
-    return kept;
+  // Runs the program on the machine holding a copy of the user's Thunderbird
+  // folder, then puts the result back in the user's home.
+  ProgramRun Configure(const std::string& address) {
+    if (fs::exists(HomeThunderbird())) CopyFolder(HomeThunderbird(), MachineThunderbird());
+    ProgramRun run = RunNativeProgram(machine, QUILLBANK_PROGRAM,
+                                      {"-n", "Jane Doe", "-a", address, "-c", "4"});
+    if (fs::exists(MachineThunderbird())) CopyFolder(MachineThunderbird(), HomeThunderbird());
+    return run;
   }
 
-  void ExpectThunderbirdKeeps(const fs::path& profile, const std::string& server) {
-    const Lines written = AccountLines(ReadAll(profile / "prefs.js"));
-    ASSERT_FALSE(written.empty());
+  // The incoming server the program gave `address`, as "serverN".
+  static std::string ServerOf(const fs::path& profile, const std::string& address) {
+    std::smatch match;
+    const std::string prefs = ReadFileBytes(profile / "prefs.js");
+    const std::regex user("\"mail\\.server\\.(server[0-9]+)\\.userName\", \"" + address + "\"");
+    return std::regex_search(prefs, match, user) ? match[1].str() : "";
+  }
+
+  // Starts Thunderbird as a user does and expects it to open `profile` and
+  // load the account of `address`.
+  void ExpectThunderbirdLoads(const fs::path& profile, const std::string& address) {
+    const std::string server = ServerOf(profile, address);
+    ASSERT_FALSE(server.empty()) << "no server for " << address << " in " << profile;
     const std::string directory_key = "\"mail.server." + server + ".directory\"";
-    const Lines after = LinesOf(RunThunderbird(profile, directory_key, home));
-    for (const std::string& line : written) EXPECT_TRUE(Holds(after, line)) << line;
-    bool directory = false;
-    for (const std::string& line : after) {
-      directory = directory || line.find(directory_key) != std::string::npos;
-    }
-    EXPECT_TRUE(directory) << "Thunderbird did not load " << server;
+    RunThunderbird(home, [&] { return !ProfilesHolding(HomeThunderbird(), directory_key).empty(); });
+    EXPECT_EQ(ProfilesHolding(HomeThunderbird(), directory_key), std::vector<fs::path>{profile})
+        << "Thunderbird did not load " << address << " from " << profile;
   }
 
   fs::path root, machine, home;
 };
 
-TEST_F(ThunderbirdRealTest, AcceptsTheAccountOfAFirstTimeUser) {
-  ASSERT_EQ(RunProgram({"-n", "Jane Doe", "-a", "jane@example.com", "-c", "4"}, machine, home), 0);
-  const fs::path profile = Thunderbird() / "Profiles" / "s8eyyog6.default";
-  ASSERT_TRUE(fs::exists(profile / "prefs.js"));
-  ExpectThunderbirdKeeps(profile, "server2");
+TEST_F(ThunderbirdRealTest, WritesIntoTheProfileThunderbirdOpens) {
+  CopyFolder(ThunderbirdMadeHome() / ".thunderbird", HomeThunderbird());
+  const std::string in_use = InstallDefault(HomeThunderbird());
+  ASSERT_FALSE(in_use.empty()) << "Thunderbird wrote no Install section";
+  const fs::path profile = HomeThunderbird() / in_use;
+
+  const ProgramRun first = Configure("jane@example.com");
+  ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
+  const std::string log = ReadFileBytes(machine / "drive_c/users/jane/AppData/Roaming/Quillbank.log");
+  EXPECT_NE(log.find("Thunderbird profile in use: C:\\users\\jane\\AppData\\Roaming\\Thunderbird\\" +
+                     in_use + " (named by profiles.ini section Install"),
+            std::string::npos)
+      << log;
+  ExpectThunderbirdLoads(profile, "jane@example.com");
+
+  // The account is found again; a second address joins it.
+  EXPECT_EQ(Configure("jane@example.com").exit_code, 5);
+  const ProgramRun second = Configure("bob@example.com");
+  ASSERT_EQ(second.exit_code, 0) << second.out << second.err;
+  ExpectThunderbirdLoads(profile, "bob@example.com");
 }
 
-TEST_F(ThunderbirdRealTest, AcceptsANewAccountBesideAnExistingOne) {
-  const fs::path profile = Thunderbird() / "Profiles" / "k3x9.default-release";
-  fs::create_directories(profile);
-  std::ofstream(Thunderbird() / "profiles.ini", std::ios::binary)
-      << "[Profile0]\nName=default-release\nIsRelative=1\nPath=Profiles/k3x9.default-release\n"
-         "Default=1\n\n[General]\nStartWithLastProfile=1\nVersion=2\n";
-  std::ofstream(profile / "prefs.js", std::ios::binary)
-      << "// Mozilla User Preferences\n\n"
-         "user_pref(\"mail.account.account1.identities\", \"id1\");\n"
-         "user_pref(\"mail.account.account1.server\", \"server1\");\n"
-         "user_pref(\"mail.accountmanager.accounts\", \"account1\");\n"
-         "user_pref(\"mail.accountmanager.defaultaccount\", \"account1\");\n"
-         "user_pref(\"mail.identity.id1.fullName\", \"Old Name\");\n"
-         "user_pref(\"mail.identity.id1.smtpServer\", \"smtp1\");\n"
-         "user_pref(\"mail.identity.id1.useremail\", \"old@isp.example\");\n"
-         "user_pref(\"mail.server.server1.hostname\", \"pop.isp.example\");\n"
-         "user_pref(\"mail.server.server1.name\", \"old@isp.example\");\n"
-         "user_pref(\"mail.server.server1.type\", \"pop3\");\n"
-         "user_pref(\"mail.server.server1.userName\", \"old\");\n"
-         "user_pref(\"mail.smtp.defaultserver\", \"smtp1\");\n"
-         "user_pref(\"mail.smtpserver.smtp1.hostname\", \"smtp.isp.example\");\n"
-         "user_pref(\"mail.smtpserver.smtp1.username\", \"old\");\n"
-         "user_pref(\"mail.smtpservers\", \"smtp1\");\n";
-  ASSERT_EQ(RunProgram({"-n", "Jane Doe", "-a", "jane@example.com", "-c", "4"}, machine, home), 0);
-  const std::string prefs = ReadAll(profile / "prefs.js");
-  EXPECT_NE(prefs.find("user_pref(\"mail.accountmanager.accounts\", \"account1,account2\");"),
-            std::string::npos);
-  EXPECT_NE(prefs.find("user_pref(\"mail.smtpservers\", \"smtp1,smtp2\");"), std::string::npos);
-  ExpectThunderbirdKeeps(profile, "server2");
+TEST_F(ThunderbirdRealTest, AFirstTimeUsersProfileIsAdopted) {
+  const ProgramRun first = Configure("jane@example.com");
+  ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
+  const fs::path profile = HomeThunderbird() / "Profiles" / "s8eyyog6.default";
+  ExpectThunderbirdLoads(profile, "jane@example.com");
+  EXPECT_EQ(InstallDefault(HomeThunderbird()), "Profiles/s8eyyog6.default");
+  EXPECT_EQ(Configure("jane@example.com").exit_code, 5);
+}
+
+// The Windows build under wine64 takes the same profile of the same
+// Thunderbird folder and leaves the same prefs.js.
+TEST_F(ThunderbirdRealTest, TheWindowsBuildTakesTheSameProfile) {
+  if (!WineAvailable()) GTEST_SKIP() << "wine64 is not installed";
+  const fs::path windows_program = WindowsProgram();
+  if (windows_program.empty()) GTEST_SKIP() << "the win64 build of the program is missing";
+  ScenarioPrefix prefix;
+  ASSERT_TRUE(prefix.ok());
+  const fs::path wine_thunderbird = prefix.UserFolder() / "AppData" / "Roaming" / "Thunderbird";
+  CopyFolder(ThunderbirdMadeHome() / ".thunderbird", wine_thunderbird);
+  CopyFolder(ThunderbirdMadeHome() / ".thunderbird", HomeThunderbird());
+  const std::string in_use = InstallDefault(HomeThunderbird());
+
+  const std::vector<std::string> args{"-n", "Jane Doe", "-a", "jane@example.com", "-c", "4"};
+  const ProgramRun windows = RunWindowsProgram(prefix.path(), windows_program.string(), args);
+  ASSERT_EQ(windows.exit_code, 0) << windows.out << windows.err;
+  ASSERT_EQ(Configure("jane@example.com").exit_code, 0);
+  const std::string native_prefs = ReadFileBytes(HomeThunderbird() / in_use / "prefs.js");
+  EXPECT_NE(native_prefs.find("\"jane@example.com\""), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(wine_thunderbird / in_use / "prefs.js"), native_prefs);
+  const std::string wine_log = ReadFileBytes(prefix.UserFolder() / "AppData/Roaming/Quillbank.log");
+  EXPECT_NE(wine_log.find("Thunderbird profile in use: "), std::string::npos);
+  EXPECT_NE(wine_log.find("\\Thunderbird\\" + in_use + " (named by profiles.ini section Install"),
+            std::string::npos)
+      << wine_log;
 }
 
 }  // namespace
-}  // namespace quillbank
+}  // namespace quillbank::e2e
