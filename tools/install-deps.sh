@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine64 xvfb xauth x11-apps imagemagick
   thunderbird
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the native, win64 and win32 presets, runs
-# every native test, then the win64 tests under wine64, and prints one closing
-# line with the totals.
+# every native test, each fuzz target for 30 s, then the win64 tests under
+# wine64, and prints one closing line with the totals.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +17,9 @@ for program in build/native/tests/*_tests; do
   if ! timeout 1800 "$program" >"$logs/native-$name.log" 2>&1; then status=1; fi
   grep -E '^\[  (PASSED|FAILED|SKIPPED) +\]|^\[  FAILED  \] [A-Za-z]' "$logs/native-$name.log" | sed "s|^|$name: |"
 done
+
+echo "== fuzz targets"
+if ! tools/fuzz.sh 30 "$logs"; then status=1; fi
 
 echo "== win64 tests under wine64"
 if ! tools/run-wine-tests.sh build/win64 "$logs"; then status=1; fi

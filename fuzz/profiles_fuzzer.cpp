@@ -1,0 +1,51 @@
+// profiles.ini as any Thunderbird or hand may leave it: the run must not
+// crash, must never rewrite the list, and may write only inside the
+// Thunderbird folder or an absolute profile folder the list names.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include "clients/files/thunderbird_configurator.h"
+#include "fuzz/fuzz_support.h"
+
+namespace quillbank::fuzz {
+namespace {
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+void Run(FuzzedDataProvider& input) {
+  testing::FakePlatform fake;
+  testing::CapturedLog log;
+  fake.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
+  const std::string folder = std::string(kAppData) + "\\Thunderbird";
+  for (const char* profile : {"\\Profiles\\a.default", "\\b.default-release", "\\c"}) {
+    fake.files.Put(folder + profile + "\\prefs.js", "");
+  }
+  fake.files.Put("D:\\Mail\\tb\\prefs.js", "");
+  const std::string list = input.ConsumeRemainingBytesAsString();
+  fake.files.Put(folder + "\\profiles.ini", list);
+  const auto before = Snapshot(fake.files);
+
+  AccountRequest request{"jane@example.com", "Jane Doe", false, false, true, log.log()};
+  const ConfigStatus status = ThunderbirdConfigurator(fake.platform, request).Configure();
+  if (fake.files.ReadFile(folder + "\\profiles.ini") != list) Fail("profiles.ini was rewritten");
+  const auto after = Snapshot(fake.files);
+  if (status != status::kSuccess && after != before) Fail("a failed run changed a file");
+  for (const auto& [path, bytes] : after) {
+    bool was = false;
+    for (const auto& [old_path, old_bytes] : before) was = was || (old_path == path && old_bytes == bytes);
+    if (was) continue;
+    if (path.find("..") != std::string::npos) Fail("a path with a step out was written");
+    const bool absolute_named = StartsWith(path, "D:\\Mail\\") && list.find("D:") != std::string::npos;
+    if (!StartsWith(path, folder + "\\") && !absolute_named) Fail("a file outside was written");
+  }
+}
+
+}  // namespace
+}  // namespace quillbank::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  quillbank::fuzz::Run(input);
+  return 0;
+}

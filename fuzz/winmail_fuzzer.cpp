@@ -1,0 +1,40 @@
+// Windows Mail account files as any program may leave them: the search reads
+// every account file, a reset rewrites the one that matches. No input may
+// crash the run, a failed run changes no file, and no temporary file stays.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include "clients/winmail/windows_mail_configurator.h"
+#include "fuzz/fuzz_support.h"
+
+namespace quillbank::fuzz {
+namespace {
+
+constexpr const char* kFolder = "C:\\Users\\jane\\AppData\\Local\\Microsoft\\Windows Mail\\Local Folders";
+
+void Run(FuzzedDataProvider& input) {
+  testing::FakePlatform fake;
+  testing::CapturedLog log;
+  fake.SetText(RegRoot::CurrentUser, winmail::kStoreKey, winmail::kStoreRootValue,
+               "%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows Mail\\");
+  fake.environment.Set("USERPROFILE", "C:\\Users\\jane");
+  fake.files.MakeFolders(kFolder);
+  const bool overwrite = input.ConsumeBool();
+  const bool make_default = input.ConsumeBool();
+  const std::string address = input.ConsumeBool() ? "jane@example.com" : "a@b";
+  fake.files.Put(std::string(kFolder) + "\\account{a}.oeaccount", input.ConsumeRemainingBytesAsString());
+  const auto before = Snapshot(fake.files);
+
+  AccountRequest request{address, "Jane Doe", make_default, overwrite, true, log.log()};
+  const ConfigStatus status = WindowsMailConfigurator(fake.platform, request).Configure();
+  if (status != status::kSuccess && Snapshot(fake.files) != before) Fail("a failed run changed a file");
+  if (!LeavesNoTemporaryFile(fake.files)) Fail("a temporary file was left");
+}
+
+}  // namespace
+}  // namespace quillbank::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  quillbank::fuzz::Run(input);
+  return 0;
+}
