@@ -1,8 +1,6 @@
 // Eudora.ini as Eudora or a user may leave it: no crash, a failed run leaves
 // the file as it was, and a successful one keeps the sections of others and
 // every comment line.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include "clients/files/eudora_configurator.h"
 #include "fuzz/fuzz_support.h"
 
@@ -12,9 +10,8 @@ namespace {
 constexpr const char* kIni = "C:\\Users\\jane\\AppData\\Roaming\\Qualcomm\\Eudora\\Eudora.ini";
 
 void Run(FuzzedDataProvider& input) {
-  testing::FakePlatform fake;
-  testing::CapturedLog log;
-  fake.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
+  FuzzMachine machine;
+  testing::FakePlatform& fake = machine.fake;
   const bool overwrite = input.ConsumeBool();
   const bool use_ssl = input.ConsumeBool();
   const std::string address = input.ConsumeBool() ? "jane@example.com" : "a@b";
@@ -22,7 +19,8 @@ void Run(FuzzedDataProvider& input) {
   fake.files.Put(kIni, before);
 
   const ConfigStatus status =
-      EudoraConfigurator(fake.platform, address, "Jane Doe", overwrite, use_ssl, log.log()).Configure();
+      EudoraConfigurator(fake.platform, address, "Jane Doe", overwrite, use_ssl, machine.log.log())
+          .Configure();
   const std::string after = fake.files.ReadFile(kIni).value_or("");
   if (status != status::kSuccess && after != before) Fail("a failed run changed Eudora.ini");
   if (!LeavesNoTemporaryFile(fake.files)) Fail("a temporary file was left");
@@ -42,8 +40,4 @@ void Run(FuzzedDataProvider& input) {
 }  // namespace
 }  // namespace quillbank::fuzz
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  FuzzedDataProvider input(data, size);
-  quillbank::fuzz::Run(input);
-  return 0;
-}
+QUILLBANK_FUZZ_TARGET(quillbank::fuzz::Run)

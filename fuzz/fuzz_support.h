@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include "tests/support/fake_platform.h"
 
 namespace quillbank::fuzz {
@@ -82,4 +84,19 @@ inline std::vector<std::pair<std::string, std::string>> Snapshot(testing::Memory
   return all;
 }
 
+// The user jane on an in-memory machine, her application data folder known.
+struct FuzzMachine {
+  FuzzMachine() { fake.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData); }
+  testing::FakePlatform fake;
+  testing::CapturedLog log;
+};
+
 }  // namespace quillbank::fuzz
+
+// The entry point libFuzzer calls, handing the input to `run`.
+#define QUILLBANK_FUZZ_TARGET(run)                                                     \
+  extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) { \
+    FuzzedDataProvider input(data, size);                                              \
+    run(input);                                                                        \
+    return 0;                                                                          \
+  }

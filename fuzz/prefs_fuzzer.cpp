@@ -1,8 +1,6 @@
 // prefs.js as Thunderbird or a user may leave it: whatever the file holds, a
 // run must not crash, a failed run must leave it as it was, and a successful
 // one must keep every line that is no mail setting, in its order.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include "clients/files/thunderbird_configurator.h"
 #include "fuzz/fuzz_support.h"
 
@@ -13,9 +11,8 @@ constexpr const char* kPrefs =
     "C:\\Users\\jane\\AppData\\Roaming\\Thunderbird\\Profiles\\abcd.default\\prefs.js";
 
 void Run(FuzzedDataProvider& input) {
-  testing::FakePlatform fake;
-  testing::CapturedLog log;
-  fake.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
+  FuzzMachine machine;
+  testing::FakePlatform& fake = machine.fake;
   fake.files.Put(std::string(kAppData) + "\\Thunderbird\\profiles.ini",
                  "[Profile0]\r\nName=default\r\nIsRelative=1\r\nPath=Profiles/abcd.default\r\n");
   const bool overwrite = input.ConsumeBool();
@@ -26,7 +23,7 @@ void Run(FuzzedDataProvider& input) {
   const std::string before = input.ConsumeRemainingBytesAsString();
   fake.files.Put(kPrefs, before);
 
-  AccountRequest request{address, "Jane Doe", make_default, overwrite, use_ssl, log.log()};
+  AccountRequest request{address, "Jane Doe", make_default, overwrite, use_ssl, machine.log.log()};
   const ConfigStatus status = ThunderbirdConfigurator(fake.platform, request).Configure();
   const std::string after = fake.files.ReadFile(kPrefs).value_or("");
   if (status != status::kSuccess && after != before) Fail("a failed run changed prefs.js");
@@ -40,8 +37,4 @@ void Run(FuzzedDataProvider& input) {
 }  // namespace
 }  // namespace quillbank::fuzz
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  FuzzedDataProvider input(data, size);
-  quillbank::fuzz::Run(input);
-  return 0;
-}
+QUILLBANK_FUZZ_TARGET(quillbank::fuzz::Run)

@@ -1,8 +1,6 @@
 // profiles.ini as any Thunderbird or hand may leave it: the run must not
 // crash, must never rewrite the list, and may write only inside the
 // Thunderbird folder or an absolute profile folder the list names.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include "clients/files/thunderbird_configurator.h"
 #include "fuzz/fuzz_support.h"
 
@@ -14,9 +12,8 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 }
 
 void Run(FuzzedDataProvider& input) {
-  testing::FakePlatform fake;
-  testing::CapturedLog log;
-  fake.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
+  FuzzMachine machine;
+  testing::FakePlatform& fake = machine.fake;
   const std::string folder = std::string(kAppData) + "\\Thunderbird";
   for (const char* profile : {"\\Profiles\\a.default", "\\b.default-release", "\\c"}) {
     fake.files.Put(folder + profile + "\\prefs.js", "");
@@ -26,7 +23,7 @@ void Run(FuzzedDataProvider& input) {
   fake.files.Put(folder + "\\profiles.ini", list);
   const auto before = Snapshot(fake.files);
 
-  AccountRequest request{"jane@example.com", "Jane Doe", false, false, true, log.log()};
+  AccountRequest request{"jane@example.com", "Jane Doe", false, false, true, machine.log.log()};
   const ConfigStatus status = ThunderbirdConfigurator(fake.platform, request).Configure();
   if (fake.files.ReadFile(folder + "\\profiles.ini") != list) Fail("profiles.ini was rewritten");
   const auto after = Snapshot(fake.files);
@@ -44,8 +41,4 @@ void Run(FuzzedDataProvider& input) {
 }  // namespace
 }  // namespace quillbank::fuzz
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  FuzzedDataProvider input(data, size);
-  quillbank::fuzz::Run(input);
-  return 0;
-}
+QUILLBANK_FUZZ_TARGET(quillbank::fuzz::Run)

@@ -1,8 +1,6 @@
 // Windows Mail account files as any program may leave them: the search reads
 // every account file, a reset rewrites the one that matches. No input may
 // crash the run, a failed run changes no file, and no temporary file stays.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include "clients/winmail/windows_mail_configurator.h"
 #include "fuzz/fuzz_support.h"
 
@@ -12,8 +10,8 @@ namespace {
 constexpr const char* kFolder = "C:\\Users\\jane\\AppData\\Local\\Microsoft\\Windows Mail\\Local Folders";
 
 void Run(FuzzedDataProvider& input) {
-  testing::FakePlatform fake;
-  testing::CapturedLog log;
+  FuzzMachine machine;
+  testing::FakePlatform& fake = machine.fake;
   fake.SetText(RegRoot::CurrentUser, winmail::kStoreKey, winmail::kStoreRootValue,
                "%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows Mail\\");
   fake.environment.Set("USERPROFILE", "C:\\Users\\jane");
@@ -24,7 +22,7 @@ void Run(FuzzedDataProvider& input) {
   fake.files.Put(std::string(kFolder) + "\\account{a}.oeaccount", input.ConsumeRemainingBytesAsString());
   const auto before = Snapshot(fake.files);
 
-  AccountRequest request{address, "Jane Doe", make_default, overwrite, true, log.log()};
+  AccountRequest request{address, "Jane Doe", make_default, overwrite, true, machine.log.log()};
   const ConfigStatus status = WindowsMailConfigurator(fake.platform, request).Configure();
   if (status != status::kSuccess && Snapshot(fake.files) != before) Fail("a failed run changed a file");
   if (!LeavesNoTemporaryFile(fake.files)) Fail("a temporary file was left");
@@ -33,8 +31,4 @@ void Run(FuzzedDataProvider& input) {
 }  // namespace
 }  // namespace quillbank::fuzz
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  FuzzedDataProvider input(data, size);
-  quillbank::fuzz::Run(input);
-  return 0;
-}
+QUILLBANK_FUZZ_TARGET(quillbank::fuzz::Run)
