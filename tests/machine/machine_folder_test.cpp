@@ -123,6 +123,13 @@ TEST_F(MachineFolderTest, AFolderThatIsNotAMachineIsRefusedAndLeftAlone) {
   std::ofstream(broken / "system.reg") << "WINE REGISTRY Version 2\n";
   EXPECT_FALSE(OpenMachineFolder(broken.string(), error));
   EXPECT_NE(error.find("user.reg"), std::string::npos);
+
+  // Keys nested 20,000 deep: refused with a reason, not a crash.
+  std::string path = "k";
+  for (int i = 1; i < 20000; ++i) path += "\\\\k";
+  std::ofstream(broken / "user.reg") << "WINE REGISTRY Version 2\n\n[" << path << "] 1\n\n";
+  EXPECT_FALSE(OpenMachineFolder(broken.string(), error));
+  EXPECT_NE(error.find("deeper than 512 levels"), std::string::npos) << error;
 }
 
 TEST(CommandTextTest, RebuildsTheQuotesTheShellRemoved) {
