@@ -123,9 +123,10 @@ TEST(RegistryHiveTest, KeysNestedDeeperThanWindowsAllowsAreRefused) {
     RegistryHive hive;
     std::string error;
     EXPECT_EQ(hive.Load(Nested(c.depth), registry.RootNode(RegRoot::CurrentUser), error), c.loads);
-    if (!c.loads) EXPECT_NE(error.find("512"), std::string::npos) << error;
     if (c.loads) {
       EXPECT_EQ(hive.Render(registry.RootNode(RegRoot::CurrentUser), kStamp), Nested(c.depth));
+    } else {
+      EXPECT_NE(error.find("512"), std::string::npos) << error;
     }
   }
   // Nor can a run nest them deeper.
@@ -134,6 +135,31 @@ TEST(RegistryHiveTest, KeysNestedDeeperThanWindowsAllowsAreRefused) {
   for (int i = 1; i < 513; ++i) path += "\\k";
   std::unique_ptr<RegistryKey> key;
   EXPECT_NE(registry.Create(RegRoot::CurrentUser, path, key), 0);
+}
+
+// Windows compares key names by their upper-cased UTF-16 form, so blocks whose
+// names differ only in case outside Latin-1 are one key, and names that differ
+// otherwise stay apart.
+TEST(RegistryHiveTest, KeyNamesCompareWithoutRegardToCaseInEveryScript) {
+  const std::string text = std::string(kHeader) +
+                           "[S\\\\\\x0442\\x0435\\x0441\\x0442] 1700000000\n\"a\"=\"1\"\n\n"      // тест
+                           "[S\\\\\\x0422\\x0415\\x0421\\x0422] 1700000000\n\"b\"=\"2\"\n\n"      // ТЕСТ
+                           "[S\\\\\\x0442\\x043e\\x0441\\x0442] 1700000000\n\n"                     // тост
+                           "[S\\\\\\x03c3\\x03c2] 1700000000\n\n[S\\\\\\x03a3\\x03a3] 1700000000\n\n"  // σς ΣΣ
+                           "[S\\\\\\xff41] 1700000000\n\n[S\\\\\\xff21] 1700000000\n\n";           // ａ Ａ
+  RegistryNode root;
+  RegistryHive hive;
+  std::string error;
+  ASSERT_TRUE(hive.Load(text, root, error)) << error;
+  const RegistryNode* s = root.FindSubkey(u"s");
+  ASSERT_TRUE(s);
+  std::vector<std::u16string> names;
+  for (const auto& [upper, child] : s->subkeys) names.push_back(child->name);
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"\x03c3\x03c2", u"\x0442\x0435\x0441\x0442",
+                                                u"\x0442\x043e\x0441\x0442", u"\xff41"}));
+  const RegistryNode* test = s->FindSubkey(u"\x0422\x0415\x0421\x0422");
+  ASSERT_TRUE(test);
+  EXPECT_EQ(test->values.size(), 2u);
 }
 
 // Names and text outside the code page, seen through the narrow API.
