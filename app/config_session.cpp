@@ -192,7 +192,19 @@ ConfigStatus ConfigSession::RunConfigurator(Configurator* configurator) {
     return status::kUnsafeInput;
   }
   if (!configurator) return status::kCannotConfigure;
-  return configurator->Configure();
+  const ConfigStatus status = configurator->Configure();
+  if (status != status::kSuccess) return status;
+  return CommitRegistry();
+}
+
+ConfigStatus ConfigSession::CommitRegistry() {
+  // The machine folder keeps the run's registry changes in memory until now;
+  // a hive that cannot be written fails the run with nothing changed.
+  const long result = platform_.registry.Commit();
+  if (result == win32_error::kSuccess) return status::kSuccess;
+  log_ << "Could not save the registry changes (error " << result << "). Nothing was changed."
+       << kEndLine;
+  return status::kWriteFailed;
 }
 
 std::unique_ptr<AutoModeConfigurator> ConfigSession::PrepareAutomaticRun() {

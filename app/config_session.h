@@ -64,7 +64,9 @@ class ConfigSession {
   AccountRequest MakeRequest();
   std::unique_ptr<AutoModeConfigurator> PrepareAutomaticRun();
   void FailAutomaticRun(const AutomaticFailure& failure);
+  // Runs the configurator and, when it succeeded, commits the registry.
   ConfigStatus RunConfigurator(Configurator* configurator);
+  ConfigStatus CommitRegistry();
   void ReportOutcome(ConfigStatus status);
 
   Platform& platform_;

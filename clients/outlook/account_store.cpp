@@ -80,7 +80,7 @@ AccountStoreConfigurator::SearchResult AccountStoreConfigurator::Search() {
   const long opened =
       layout_.accounts_key == AccountsKey::kMustExist
           ? registry.Open(kStoreRoot, layout_.accounts_path, RegAccess::All, accounts)
-          : registry.Create(kStoreRoot, layout_.accounts_path, accounts);
+          : journal_.CreateKey(layout_.accounts_path, accounts);
   if (opened != win32_error::kSuccess) return result;
   if (accounts->QuerySubkeyCount(result.count) != win32_error::kSuccess) {
     if (layout_.accounts_key == AccountsKey::kMustExist) return result;
@@ -194,41 +194,39 @@ std::string AccountStoreConfigurator::LogData(const AccountValue& value) const {
 bool AccountStoreConfigurator::WriteValues(const std::string& target, bool make_default,
                                            std::string& failure) {
   Registry& registry = platform_.registry;
-  ValueJournal journal(registry);
   std::unique_ptr<RegistryKey> key;
-  long result = registry.Create(kStoreRoot, target, key);
-  if (result != win32_error::kSuccess) {
-    failure = "Could not create the key " + target + " (error " + std::to_string(result) +
-              "). Nothing was written.";
+  // Keys are closed before the journal deletes the ones it created.
+  auto fail = [&](std::string text) {
+    key.reset();
+    journal_.Undo();
+    failure = std::move(text);
     return false;
+  };
+  long result = journal_.CreateKey(target, key);
+  if (result != win32_error::kSuccess) {
+    return fail("Could not create the key " + target + " (error " + std::to_string(result) +
+                "). Nothing was written.");
   }
   for (const AccountValue& value : layout_.values) {
     const std::string data = LogData(value);
     result = IsText(value.source)
-                 ? journal.SetText(*key, target, value.name, data)
-                 : journal.SetDword(*key, target, value.name,
-                                    static_cast<std::uint32_t>(std::stoul(data)));
+                 ? journal_.SetText(*key, target, value.name, data)
+                 : journal_.SetDword(*key, target, value.name,
+                                     static_cast<std::uint32_t>(std::stoul(data)));
     if (result != win32_error::kSuccess) {
-      journal.Undo();
-      failure = std::string("Could not write ") + value.name + " (error " +
-                std::to_string(result) + "). Every value was put back as it was.";
-      return false;
+      return fail(std::string("Could not write ") + value.name + " (error " +
+                  std::to_string(result) + "). Every value was put back as it was.");
     }
   }
-  key.reset();
-
   if (!make_default) return true;
-  std::unique_ptr<RegistryKey> store;
-  result = registry.Create(kStoreRoot, layout_.store_path, store);
+  // Replaced in one write: the old default stays until the new one is in.
+  result = journal_.CreateKey(layout_.store_path, key);
   if (result == win32_error::kSuccess) {
-    // Replaced in one write: the old default stays until the new one is in.
-    result = journal.SetText(*store, layout_.store_path, kDefaultAccountValue, KeyNameOf(target));
+    result = journal_.SetText(*key, layout_.store_path, kDefaultAccountValue, KeyNameOf(target));
   }
   if (result != win32_error::kSuccess) {
-    journal.Undo();
-    failure = std::string("Could not write ") + kDefaultAccountValue + " (error " +
-              std::to_string(result) + "). Every value was put back as it was.";
-    return false;
+    return fail(std::string("Could not write ") + kDefaultAccountValue + " (error " +
+                std::to_string(result) + "). Every value was put back as it was.");
   }
   return true;
 }

@@ -12,6 +12,7 @@
 
 #include "app/account_request.h"
 #include "app/configurator.h"
+#include "clients/outlook/store_conventions.h"
 #include "env/platform/platform.h"
 
 namespace quillbank {
@@ -130,6 +131,8 @@ class AccountStoreConfigurator : public AutoModeConfigurator {
                                bool missing_is_error, long& open_result);
 
   const AccountStoreLayout& layout_;
+  // Every key and value the run creates or changes, to put back on failure.
+  ValueJournal journal_{platform_.registry};
 };
 
 }  // namespace outlook

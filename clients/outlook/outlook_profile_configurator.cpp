@@ -302,21 +302,23 @@ bool OutlookProfileConfigurator::WriteAccount(RegistryKey& store, const std::str
       {"SMTP Use SSL", reg_type::kDword, DwordData(ssl)},
   };
 
-  Registry& registry = platform_.registry;
   const std::string target = AccountPath(store_path, AccountKeyName(number));
+  // The account's values first, so that the list never names an account
+  // whose values are not all in; every change, the account key's creation
+  // included, is journalled and undone when a later write fails.
+  outlook::ValueJournal journal(platform_.registry);
   std::unique_ptr<RegistryKey> account;
-  long result = registry.Create(kRoot, target, account);
+  long result = journal.CreateKey(target, account);
   if (result != win32_error::kSuccess) {
+    account.reset();
+    journal.Undo();
     *log_ << "Could not create the key " << target << " (error " << result
           << "). Nothing was written." << kEndLine;
     return false;
   }
 
-  // The account's values first, so that the list never names an account
-  // whose values are not all in; every change is journalled and undone when
-  // a later write fails.
-  outlook::ValueJournal journal(registry);
   auto failed = [&](const char* name, long code) {
+    account.reset();  // closed before the journal deletes the key it created
     journal.Undo();
     *log_ << "Could not write " << name << " (error " << code
           << "). Every value was put back as it was." << kEndLine;

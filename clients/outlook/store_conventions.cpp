@@ -1,5 +1,6 @@
 #include "clients/outlook/store_conventions.h"
 
+#include "env/platform/registry_tree.h"
 #include "env/registry_access.h"
 
 namespace quillbank::outlook {
@@ -57,6 +58,16 @@ std::string AccountNameProblem(std::string_view prefix, std::string_view address
   return "";
 }
 
+long ValueJournal::CreateKey(const std::string& key_path, std::unique_ptr<RegistryKey>& key) {
+  std::string path;
+  for (const std::string& part : SplitKeyPath(key_path)) {
+    path += part;
+    path += '\\';
+    if (!KeyExists(registry_, kStoreRoot, path)) created_keys_.push_back(path);
+  }
+  return registry_.Create(kStoreRoot, key_path, key);
+}
+
 long ValueJournal::Set(RegistryKey& key, const std::string& key_path, std::string_view name,
                        std::uint32_t type, const std::vector<std::uint8_t>& data) {
   Entry entry{key_path, std::string(name), std::nullopt};
@@ -91,6 +102,10 @@ void ValueJournal::Undo() {
     }
   }
   entries_.clear();
+  for (auto it = created_keys_.rbegin(); it != created_keys_.rend(); ++it) {
+    (void)registry_.DeleteKey(kStoreRoot, *it);
+  }
+  created_keys_.clear();
 }
 
 }  // namespace quillbank::outlook

@@ -46,11 +46,18 @@ inline constexpr RegRoot kStoreRoot = RegRoot::CurrentUser;
 [[nodiscard]] std::string AccountNameProblem(std::string_view prefix, std::string_view address,
                                              std::string_view display_name);
 
-// Remembers the previous state of every value it changes so that a write that
-// fails part-way can be undone: a failed run leaves the store as it was.
+// Remembers the previous state of every value it changes, and every key it
+// creates, so that a write that fails part-way can be undone: a failed run
+// leaves the store as it was. Windows applies each registry change at once,
+// so this is the only way back there; an account key left behind empty would
+// make every later run find the account and skip it.
 class ValueJournal {
  public:
   explicit ValueJournal(Registry& registry) : registry_(registry) {}
+
+  // Opens the key at `key_path`, creating it and every missing key above it,
+  // and remembers which of them it created. Returns the Win32 result.
+  long CreateKey(const std::string& key_path, std::unique_ptr<RegistryKey>& key);
 
   // Sets one value of the open key at `key_path`, first recording what it held
   // (or that it was missing). Returns the Win32 result of the write.
@@ -62,7 +69,8 @@ class ValueJournal {
                 std::uint32_t number);
 
   // Puts every recorded value back as it was, newest first (a value that was
-  // missing is deleted again).
+  // missing is deleted again), then deletes the keys it created, deepest
+  // first. Keys opened on them must be closed before.
   void Undo();
 
  private:
@@ -73,6 +81,7 @@ class ValueJournal {
   };
   Registry& registry_;
   std::vector<Entry> entries_;
+  std::vector<std::string> created_keys_;  // shallowest first
 };
 
 }  // namespace quillbank::outlook

@@ -30,6 +30,7 @@ inline constexpr long kAccessDenied = 5;
 inline constexpr long kInvalidParameter = 87;
 inline constexpr long kMoreData = 234;
 inline constexpr long kNoMoreItems = 259;
+inline constexpr long kCantWrite = 1013;  // ERROR_CANTWRITE: a registry change was not saved
 }  // namespace win32_error
 
 enum class RegRoot { CurrentUser, LocalMachine, ClassesRoot };
@@ -91,6 +92,14 @@ class Registry {
   // missing key above it.
   [[nodiscard]] virtual long Create(RegRoot root, std::string_view path,
                                     std::unique_ptr<RegistryKey>& key) = 0;
+  // RegDeleteKeyA: deletes a key that has no subkeys (5 when it has some, 2
+  // when it is missing). Keys opened on it must be closed first.
+  [[nodiscard]] virtual long DeleteKey(RegRoot root, std::string_view path) = 0;
+  // Ends the run's registry changes. Windows has applied each change as it was
+  // made, so there this succeeds at once; the machine folder writes every hive
+  // the run changed now, all or nothing. A failure means none of the run's
+  // changes were kept.
+  [[nodiscard]] virtual long Commit() { return win32_error::kSuccess; }
 };
 
 // ------------------------------------------------------------------- files

@@ -1,95 +1,166 @@
 #include "env/platform/registry_tree.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace quillbank {
 namespace {
 
-// Windows-1252 bytes 0x80..0x9F as Unicode code points (0 where undefined).
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+bool Between(char16_t unit, char16_t low, char16_t high) { return unit >= low && unit <= high; }
 
-char16_t UpperCodeUnit(unsigned char c) {
-  char16_t u = (c >= 0x80 && c <= 0x9F) ? kCp1252High[c - 0x80] : char16_t{c};
-  if (u >= u'a' && u <= u'z') return static_cast<char16_t>(u - 0x20);
-  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char16_t>(u - 0x20);
-  switch (u) {
-    case 0x0161: return 0x0160;
-    case 0x0153: return 0x0152;
-    case 0x017E: return 0x017D;
-    case 0x00FF: return 0x0178;
-    default: return u;
-  }
+// Pairs of neighbouring code points where the upper-case letter comes first
+// (`upper_even`: on the even code point) or second.
+char16_t UpcasePair(char16_t unit, bool upper_even) {
+  const bool odd = (unit & 1) != 0;
+  return odd == upper_even ? static_cast<char16_t>(unit - 1) : unit;
 }
 
-}  // namespace
-
-bool WindowsNameLess::operator()(const std::string& a, const std::string& b) const {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const char16_t ua = UpperCodeUnit(static_cast<unsigned char>(a[i]));
-    const char16_t ub = UpperCodeUnit(static_cast<unsigned char>(b[i]));
-    if (ua != ub) return ua < ub;
+std::u16string UnitsOf(const std::vector<std::uint8_t>& data) {
+  std::u16string units;
+  units.reserve(data.size() / 2);
+  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
+    units.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
   }
-  return a.size() < b.size();
+  return units;
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (UpperCodeUnit(static_cast<unsigned char>(a[i])) !=
-        UpperCodeUnit(static_cast<unsigned char>(b[i])))
-      return false;
+std::vector<std::uint8_t> BytesOf(std::u16string_view units) {
+  std::vector<std::uint8_t> data;
+  data.reserve(units.size() * 2);
+  for (const char16_t unit : units) {
+    data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    data.push_back(static_cast<std::uint8_t>(unit >> 8));
   }
-  return true;
+  return data;
 }
 
-std::vector<std::string> SplitKeyPath(std::string_view path) {
-  std::vector<std::string> parts;
+template <typename Char>
+std::vector<std::basic_string<Char>> Split(std::basic_string_view<Char> path) {
+  std::vector<std::basic_string<Char>> parts;
   std::size_t start = 0;
   while (start <= path.size()) {
-    std::size_t end = path.find('\\', start);
-    if (end == std::string_view::npos) end = path.size();
+    std::size_t end = path.find(Char('\\'), start);
+    if (end == std::basic_string_view<Char>::npos) end = path.size();
     if (end > start) parts.emplace_back(path.substr(start, end - start));
     start = end + 1;
   }
   return parts;
 }
 
-RegistryNode* RegistryNode::FindSubkey(std::string_view name) const {
-  const auto it = subkeys.find(std::string(name));
+}  // namespace
+
+char16_t UpcaseUnit(char16_t u) {
+  if (u < 0x80) return Between(u, u'a', u'z') ? static_cast<char16_t>(u - 0x20) : u;
+  if (Between(u, 0xE0, 0xFE) && u != 0xF7) return static_cast<char16_t>(u - 0x20);
+  if (u == 0xFF) return 0x0178;
+  // Latin Extended-A; the dotted and dotless i keep their own forms.
+  if (Between(u, 0x0100, 0x012F) || Between(u, 0x0132, 0x0137) || Between(u, 0x014A, 0x0177)) {
+    return UpcasePair(u, true);
+  }
+  if (Between(u, 0x0139, 0x0148) || Between(u, 0x0179, 0x017E)) return UpcasePair(u, false);
+  if (u == 0x0192) return 0x0191;
+  // Latin Extended-B, the regular runs.
+  if (Between(u, 0x01CD, 0x01DC)) return UpcasePair(u, false);
+  if (Between(u, 0x01DE, 0x01EF) || Between(u, 0x01F8, 0x021F) || Between(u, 0x0222, 0x0233)) {
+    return UpcasePair(u, true);
+  }
+  // Greek.
+  if (u == 0x03AC) return 0x0386;
+  if (Between(u, 0x03AD, 0x03AF)) return static_cast<char16_t>(u - 0x25);
+  if (Between(u, 0x03B1, 0x03CB) && u != 0x03C2) return static_cast<char16_t>(u - 0x20);
+  if (u == 0x03C2) return 0x03A3;
+  if (u == 0x03CC) return 0x038C;
+  if (Between(u, 0x03CD, 0x03CE)) return static_cast<char16_t>(u - 0x3F);
+  // Cyrillic.
+  if (Between(u, 0x0430, 0x044F)) return static_cast<char16_t>(u - 0x20);
+  if (Between(u, 0x0450, 0x045F)) return static_cast<char16_t>(u - 0x50);
+  if (Between(u, 0x0460, 0x0481) || Between(u, 0x048A, 0x04BF) || Between(u, 0x04D0, 0x052F)) {
+    return UpcasePair(u, true);
+  }
+  if (Between(u, 0x04C1, 0x04CE)) return UpcasePair(u, false);
+  if (u == 0x04CF) return 0x04C0;
+  // Armenian.
+  if (Between(u, 0x0561, 0x0586)) return static_cast<char16_t>(u - 0x30);
+  // Latin Extended Additional.
+  if (Between(u, 0x1E00, 0x1E95) || Between(u, 0x1EA0, 0x1EFF)) return UpcasePair(u, true);
+  // Roman numerals, circled letters, full-width Latin.
+  if (Between(u, 0x2170, 0x217F)) return static_cast<char16_t>(u - 0x10);
+  if (Between(u, 0x24D0, 0x24E9)) return static_cast<char16_t>(u - 0x1A);
+  if (Between(u, 0xFF41, 0xFF5A)) return static_cast<char16_t>(u - 0x20);
+  return u;
+}
+
+std::u16string UpcaseName(std::u16string_view name) {
+  std::u16string upper(name);
+  for (char16_t& unit : upper) unit = UpcaseUnit(unit);
+  return upper;
+}
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (UpcaseUnit(a[i]) != UpcaseUnit(b[i])) return false;
+  }
+  return true;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && SameName(Windows1252().Widen(a), Windows1252().Widen(b));
+}
+
+std::vector<std::string> SplitKeyPath(std::string_view path) { return Split(path); }
+std::vector<std::u16string> SplitKeyPath(std::u16string_view path) { return Split(path); }
+
+bool IsTextType(std::uint32_t type) {
+  return type == reg_type::kSz || type == reg_type::kExpandSz || type == reg_type::kMultiSz;
+}
+
+RegistryNode::~RegistryNode() {
+  // Detach the subtrees into a work list first, so that no destructor below
+  // recurses: a hive may nest keys as deep as Windows allows.
+  std::vector<std::unique_ptr<RegistryNode>> pending;
+  for (auto& [upper, child] : subkeys) pending.push_back(std::move(child));
+  subkeys.clear();
+  while (!pending.empty()) {
+    std::unique_ptr<RegistryNode> node = std::move(pending.back());
+    pending.pop_back();
+    for (auto& [upper, child] : node->subkeys) pending.push_back(std::move(child));
+    node->subkeys.clear();
+  }
+}
+
+RegistryNode* RegistryNode::FindSubkey(std::u16string_view name) const {
+  const auto it = subkeys.find(UpcaseName(name));
   return it == subkeys.end() ? nullptr : it->second.get();
 }
 
-RegistryNode& RegistryNode::AddSubkey(std::string_view name) {
+RegistryNode& RegistryNode::AddSubkey(std::u16string_view name) {
   if (RegistryNode* existing = FindSubkey(name)) return *existing;
   auto node = std::make_unique<RegistryNode>();
-  node->name = std::string(name);
+  node->name = std::u16string(name);
   RegistryNode& added = *node;
-  subkeys.emplace(std::string(name), std::move(node));
+  subkeys.emplace(UpcaseName(name), std::move(node));
   return added;
 }
 
-const RegValue* RegistryNode::FindValue(std::string_view name) const {
+const RegValue* RegistryNode::FindValue(std::u16string_view name) const {
   for (const auto& [value_name, value] : values) {
     if (SameName(value_name, name)) return &value;
   }
   return nullptr;
 }
 
-void RegistryNode::SetValue(std::string_view name, RegValue value) {
+void RegistryNode::SetValue(std::u16string_view name, RegValue value) {
   for (auto& [value_name, existing] : values) {
     if (SameName(value_name, name)) {
       existing = std::move(value);
       return;
     }
   }
-  values.emplace_back(std::string(name), std::move(value));
+  values.emplace_back(std::u16string(name), std::move(value));
 }
 
-bool RegistryNode::DeleteValue(std::string_view name) {
+bool RegistryNode::DeleteValue(std::u16string_view name) {
   const auto it = std::find_if(values.begin(), values.end(),
                                [&](const auto& entry) { return SameName(entry.first, name); });
   if (it == values.end()) return false;
@@ -97,8 +168,17 @@ bool RegistryNode::DeleteValue(std::string_view name) {
   return true;
 }
 
+bool RegistryNode::RemoveLeafSubkey(std::u16string_view name) {
+  const auto it = subkeys.find(UpcaseName(name));
+  if (it == subkeys.end() || !it->second->subkeys.empty()) return false;
+  subkeys.erase(it);
+  return true;
+}
+
 namespace {
 
+// A key opened through the narrow API: names widen through the code page on
+// the way in, text and subkey names narrow through it on the way out.
 class MemoryKey final : public RegistryKey {
  public:
   MemoryKey(MemoryRegistry& registry, RegRoot root, RegistryNode& node)
@@ -107,22 +187,41 @@ class MemoryKey final : public RegistryKey {
         node_(node) {}
 
   long QueryValue(std::string_view name, std::size_t capacity, RegValue& out) override {
-    const RegValue* value = node_.FindValue(name);
+    const RegValue* value = Lookup(name);
     if (!value) return win32_error::kFileNotFound;
-    if (value->data.size() > capacity) return win32_error::kMoreData;
-    out = *value;
+    RegValue narrow{value->type, value->data};
+    if (IsTextType(value->type)) {
+      // Text the code page cannot hold is refused rather than read with "?"
+      // in its place: a caller could otherwise copy or match a text that is
+      // not the one stored.
+      const std::optional<std::string> text = Page().Narrow(UnitsOf(value->data));
+      if (!text) return kNoUnicodeTranslation;
+      narrow.data.assign(text->begin(), text->end());
+      if (value->data.size() % 2) narrow.data.push_back(0);  // an odd last byte stays a byte
+    }
+    if (narrow.data.size() > capacity) return win32_error::kMoreData;
+    out = std::move(narrow);
     return win32_error::kSuccess;
   }
 
   long SetValue(std::string_view name, std::uint32_t type,
                 const std::vector<std::uint8_t>& data) override {
-    node_.SetValue(name, RegValue{type, data});
+    const std::u16string wide_name = Page().Widen(name);
+    if (!Writable(wide_name)) return win32_error::kAccessDenied;
+    RegValue value{type, data};
+    if (IsTextType(type)) {
+      const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+      value.data = BytesOf(Page().Widen(bytes));
+    }
+    node_.SetValue(wide_name, std::move(value));
     registry_.NotifyChanged(root_);
     return win32_error::kSuccess;
   }
 
   long DeleteValue(std::string_view name) override {
-    if (!node_.DeleteValue(name)) return win32_error::kFileNotFound;
+    const std::u16string wide_name = Page().Widen(name);
+    if (!Lookup(name)) return win32_error::kFileNotFound;
+    node_.DeleteValue(wide_name);
     registry_.NotifyChanged(root_);
     return win32_error::kSuccess;
   }
@@ -131,8 +230,13 @@ class MemoryKey final : public RegistryKey {
     if (index >= node_.subkeys.size()) return win32_error::kNoMoreItems;
     auto it = node_.subkeys.begin();
     std::advance(it, index);
-    if (it->second->name.size() + 1 > capacity) return win32_error::kMoreData;
-    name = it->second->name;
+    // Windows would hand out "?" for each character the code page lacks, a
+    // name that opens a different key or none. The entry fails instead, and
+    // every caller skips entries it cannot read.
+    const std::optional<std::string> narrow = Page().Narrow(it->second->name);
+    if (!narrow) return kNoUnicodeTranslation;
+    if (narrow->size() + 1 > capacity) return win32_error::kMoreData;
+    name = *narrow;
     return win32_error::kSuccess;
   }
 
@@ -142,6 +246,25 @@ class MemoryKey final : public RegistryKey {
   }
 
  private:
+  const CodePage& Page() const { return registry_.code_page(); }
+
+  // The value a narrow name names; a stored name the code page cannot hold
+  // is never the one meant, even where upper-casing makes the two equal.
+  const RegValue* Lookup(std::string_view name) const {
+    const std::u16string wide_name = Page().Widen(name);
+    for (const auto& [value_name, value] : node_.values) {
+      if (SameName(value_name, wide_name) && Page().Narrow(value_name)) return &value;
+    }
+    return nullptr;
+  }
+
+  bool Writable(const std::u16string& wide_name) const {
+    for (const auto& [value_name, value] : node_.values) {
+      if (SameName(value_name, wide_name)) return Page().Narrow(value_name).has_value();
+    }
+    return true;
+  }
+
   MemoryRegistry& registry_;
   RegRoot root_;
   RegistryNode& node_;
@@ -149,38 +272,47 @@ class MemoryKey final : public RegistryKey {
 
 }  // namespace
 
-MemoryRegistry::MemoryRegistry() = default;
+MemoryRegistry::MemoryRegistry(const CodePage& code_page) : code_page_(code_page) {}
 
 RegistryNode& MemoryRegistry::RootNode(RegRoot root) {
   switch (root) {
     case RegRoot::CurrentUser: return current_user_;
     case RegRoot::LocalMachine: return local_machine_;
     case RegRoot::ClassesRoot: {
-      RegistryNode& software = local_machine_.AddSubkey("Software");
-      return software.AddSubkey("Classes");
+      RegistryNode& software = local_machine_.AddSubkey(u"Software");
+      return software.AddSubkey(u"Classes");
     }
   }
   return current_user_;
 }
 
-RegistryNode* MemoryRegistry::Find(RegRoot root, std::string_view path) {
-  if (root == RegRoot::ClassesRoot) {
-    RegistryNode* software = local_machine_.FindSubkey("Software");
-    RegistryNode* classes = software ? software->FindSubkey("Classes") : nullptr;
-    if (!classes) return nullptr;
-    RegistryNode* node = classes;
-    for (const std::string& part : SplitKeyPath(path)) {
-      node = node->FindSubkey(part);
-      if (!node) return nullptr;
-    }
-    return node;
-  }
-  RegistryNode* node = &RootNode(root);
-  for (const std::string& part : SplitKeyPath(path)) {
+bool MemoryRegistry::WidePath(std::string_view path, std::vector<std::u16string>& parts) const {
+  parts = SplitKeyPath(code_page_.Widen(path));
+  return parts.size() <= kMaxKeyDepth;
+}
+
+bool MemoryRegistry::NarrowCallerMayUse(const RegistryNode& node) const {
+  return code_page_.Narrow(node.name).has_value();
+}
+
+RegistryNode* MemoryRegistry::FindFrom(RegistryNode* node,
+                                       const std::vector<std::u16string>& parts) const {
+  for (const std::u16string& part : parts) {
     node = node->FindSubkey(part);
-    if (!node) return nullptr;
+    if (!node || !NarrowCallerMayUse(*node)) return nullptr;
   }
   return node;
+}
+
+RegistryNode* MemoryRegistry::Find(RegRoot root, std::string_view path) {
+  std::vector<std::u16string> parts;
+  if (!WidePath(path, parts)) return nullptr;
+  if (root == RegRoot::ClassesRoot) {
+    RegistryNode* software = local_machine_.FindSubkey(u"Software");
+    RegistryNode* classes = software ? software->FindSubkey(u"Classes") : nullptr;
+    return classes ? FindFrom(classes, parts) : nullptr;
+  }
+  return FindFrom(&RootNode(root), parts);
 }
 
 long MemoryRegistry::Open(RegRoot root, std::string_view path, RegAccess,
@@ -192,10 +324,13 @@ long MemoryRegistry::Open(RegRoot root, std::string_view path, RegAccess,
 }
 
 long MemoryRegistry::Create(RegRoot root, std::string_view path, std::unique_ptr<RegistryKey>& key) {
+  std::vector<std::u16string> parts;
+  if (!WidePath(path, parts)) return win32_error::kInvalidParameter;
   RegistryNode* node = &RootNode(root);
   bool created = false;
-  for (const std::string& part : SplitKeyPath(path)) {
+  for (const std::u16string& part : parts) {
     RegistryNode* next = node->FindSubkey(part);
+    if (next && !NarrowCallerMayUse(*next)) return win32_error::kAccessDenied;
     if (!next) {
       next = &node->AddSubkey(part);
       created = true;
@@ -204,6 +339,20 @@ long MemoryRegistry::Create(RegRoot root, std::string_view path, std::unique_ptr
   }
   if (created) NotifyChanged(root == RegRoot::ClassesRoot ? RegRoot::LocalMachine : root);
   key = std::make_unique<MemoryKey>(*this, root, *node);
+  return win32_error::kSuccess;
+}
+
+long MemoryRegistry::DeleteKey(RegRoot root, std::string_view path) {
+  std::vector<std::u16string> parts;
+  if (!WidePath(path, parts) || parts.empty()) return win32_error::kAccessDenied;
+  const std::u16string last = parts.back();
+  parts.pop_back();
+  RegistryNode* parent = Find(root, "");
+  parent = parent ? FindFrom(parent, parts) : nullptr;
+  RegistryNode* node = parent ? FindFrom(parent, {last}) : nullptr;
+  if (!node) return win32_error::kFileNotFound;
+  if (!parent->RemoveLeafSubkey(last)) return win32_error::kAccessDenied;
+  NotifyChanged(root == RegRoot::ClassesRoot ? RegRoot::LocalMachine : root);
   return win32_error::kSuccess;
 }
 

@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "env/platform/machine/machine_folder.h"
-#include "env/platform/machine/registry_hive.h"
 #include "env/registry_access.h"
 
 namespace quillbank {
@@ -49,7 +48,7 @@ TEST_F(MachineFolderTest, NewFolderGetsAMinimalMachineWithAUserEnvironment) {
   EXPECT_TRUE(system->platform().files.FolderExists(*appdata));
 }
 
-TEST_F(MachineFolderTest, ChangesReachTheHiveAndSurviveAReopen) {
+TEST_F(MachineFolderTest, CommittedChangesReachTheHiveAndSurviveAReopen) {
   {
     auto system = Open();
     std::unique_ptr<RegistryKey> key;
@@ -58,6 +57,7 @@ TEST_F(MachineFolderTest, ChangesReachTheHiveAndSurviveAReopen) {
     SetDword(*key, "Port", 995);
     SetBinary(*key, "Blob", std::vector<std::uint8_t>(70, 0xab));
     SetText(*key, "", "");
+    ASSERT_EQ(system->platform().registry.Commit(), 0);
   }
   auto system = Open();
   std::unique_ptr<RegistryKey> key;
@@ -72,28 +72,6 @@ TEST_F(MachineFolderTest, ChangesReachTheHiveAndSurviveAReopen) {
   EXPECT_EQ(blob.data, std::vector<std::uint8_t>(70, 0xab));
   EXPECT_EQ(ReadText(*key, "", 10).value_or("?"), "");
   EXPECT_NE(Slurp(folder / "user.reg").find("\"Name\"=\"Ren\\x00e9 \\\"R\\\" \\\\ x\""), std::string::npos);
-}
-
-TEST(RegistryHiveTest, UntouchedKeysAndUnknownLinesSurviveARewrite) {
-  const std::string text =
-      "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n\n"
-      "[A\\\\Kept] 1700000000\n#time=1d9\n\"Multi\"=hex(7):41,00,00,00,00,00\n\"Long\"=hex:01,02,\\\n  03\n"
-      "\"Exp\"=str(2):\"%HOME%\\\\x\"\n\n"
-      "[B\\\\Changed] 1700000000\n#time=1d9\n\"V\"=\"old\"\n\n";
-  RegistryNode root;
-  RegistryHive hive;
-  std::string error;
-  ASSERT_TRUE(hive.Load(text, root, error)) << error;
-  RegistryNode* kept = root.FindSubkey("a")->FindSubkey("kept");
-  ASSERT_TRUE(kept);
-  EXPECT_EQ(kept->FindValue("Long")->data, (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_EQ(kept->FindValue("Exp")->type, 2u);
-  EXPECT_EQ(hive.Render(root, 1800000000), text);
-
-  root.FindSubkey("B")->FindSubkey("Changed")->SetValue("V", RegValue{1, {'n', 'e', 'w', 0}});
-  const std::string changed = hive.Render(root, 1800000000);
-  EXPECT_EQ(changed.substr(0, text.find("[B")), text.substr(0, text.find("[B")));
-  EXPECT_NE(changed.find("[B\\\\Changed] 1800000000\n\"V\"=\"new\"\n"), std::string::npos);
 }
 
 }  // namespace
@@ -145,6 +123,13 @@ TEST_F(MachineFolderTest, AFolderThatIsNotAMachineIsRefusedAndLeftAlone) {
   std::ofstream(broken / "system.reg") << "WINE REGISTRY Version 2\n";
   EXPECT_FALSE(OpenMachineFolder(broken.string(), error));
   EXPECT_NE(error.find("user.reg"), std::string::npos);
+
+  // Keys nested 20,000 deep: refused with a reason, not a crash.
+  std::string path = "k";
+  for (int i = 1; i < 20000; ++i) path += "\\\\k";
+  std::ofstream(broken / "user.reg") << "WINE REGISTRY Version 2\n\n[" << path << "] 1\n\n";
+  EXPECT_FALSE(OpenMachineFolder(broken.string(), error));
+  EXPECT_NE(error.find("deeper than 512 levels"), std::string::npos) << error;
 }
 
 TEST(CommandTextTest, RebuildsTheQuotesTheShellRemoved) {

@@ -411,5 +411,34 @@ TEST_F(OutlookExpressTest, AFailedWriteIsReportedAndPutsEveryValueBack) {
   EXPECT_EQ(Values("00000001"), before);
 }
 
+TEST_F(OutlookExpressTest, AFailedWriteOfANewAccountLeavesNoKeyBehind) {
+  // A key left behind empty would be found by name on the next run, which
+  // would then skip the account it never got (status 5).
+  AddAccount("00000001", "other@example.org");
+  for (const char* failing : {"Account Name", "SMTP Port", "Default Mail Account"}) {
+    SCOPED_TRACE(failing);
+    testing::FailingRegistry registry(fake.registry);
+    Platform platform{registry, fake.files, fake.environment, fake.processes, fake.clock,
+                      fake.uuids, Windows1252()};
+    const std::vector<std::string> keys = fake.Subkeys(kHkcu, kAccounts);
+    const std::vector<std::string> store = fake.Subkeys(kHkcu, kStore);
+
+    registry.failing_values = {failing};
+    OutlookExpressConfigurator failed(platform, Request(kAddress, true));
+    EXPECT_EQ(failed.Configure(), 7);
+    EXPECT_EQ(fake.Subkeys(kHkcu, kAccounts), keys);
+    EXPECT_EQ(fake.Subkeys(kHkcu, kStore), store);
+    EXPECT_FALSE(fake.Text(kHkcu, kStore, "Default Mail Account"));
+
+    registry.failing_values.clear();
+    OutlookExpressConfigurator again(platform, Request(kAddress, true));
+    EXPECT_EQ(again.Configure(), 0);
+    EXPECT_EQ(fake.registry.DeleteKey(kHkcu, Account(kAddress)), 0);
+    std::unique_ptr<RegistryKey> key;
+    ASSERT_EQ(fake.registry.Open(kHkcu, kStore, RegAccess::All, key), 0);
+    EXPECT_EQ(key->DeleteValue("Default Mail Account"), 0);
+  }
+}
+
 }  // namespace
 }  // namespace quillbank

@@ -36,6 +36,9 @@ class FailingRegistry final : public Registry {
     if (result == 0) key = std::make_unique<Key>(std::move(created), failing_values);
     return result;
   }
+  long DeleteKey(RegRoot root, std::string_view path) override {
+    return inner_.DeleteKey(root, path);
+  }
 
   std::set<std::string> failing_values;
   std::string failing_create;
@@ -72,8 +75,13 @@ inline std::vector<std::string> DescribeValues(MemoryRegistry& registry, RegRoot
                                                const std::string& path) {
   std::vector<std::string> out;
   RegistryNode* node = registry.Find(root, path);
-  if (!node) return out;
-  for (const auto& [name, value] : node->values) {
+  std::unique_ptr<RegistryKey> key;
+  if (!node || registry.Open(root, path, RegAccess::Read, key) != 0) return out;
+  for (const auto& [wide_name, stored] : node->values) {
+    // Read back through the narrow API, as the program reads it.
+    const std::string name = Windows1252().Narrow(wide_name).value_or("<not 1252>");
+    RegValue value;
+    if (key->QueryValue(name, 1 << 16, value) != 0) value = stored;
     std::string text = name + "=";
     if (value.type == reg_type::kSz) {
       // Stored with exactly one NUL, at the end.

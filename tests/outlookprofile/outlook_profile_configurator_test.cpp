@@ -363,5 +363,20 @@ TEST_F(ConfigureTest, FailedWriteLeavesEveryValueAsItWas) {
             "Could not write LastChangeVer (error 5). Every value was put back as it was.");
 }
 
+TEST_F(ConfigureTest, FailedWriteOfANewAccountLeavesNoKeyBehind) {
+  SeedStore({1, 0, 0, 0}, 2);
+  SeedAccount("00000001", "first@example.org");
+  const std::vector<std::string> before = Snapshot();
+  for (const char* failing : {"Account Name", "SMTP Use SSL", kAccountListValue, kLastChangeVerValue}) {
+    SCOPED_TRACE(failing);
+    faulty_.failing_value = failing;
+    EXPECT_EQ(MakeFaulty(Request())->Configure(), 7);
+    EXPECT_EQ(Snapshot(), before);
+  }
+  // Nothing is left that would make the next run skip the account.
+  faulty_.failing_value.clear();
+  EXPECT_EQ(MakeFaulty(Request())->Configure(), 0);
+}
+
 }  // namespace
 }  // namespace quillbank::testing

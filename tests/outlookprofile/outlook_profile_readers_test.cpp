@@ -45,7 +45,7 @@ TEST_F(ReadersTest, FindAcctByAddrTakesFirstAccountHoldingText) {
 }
 
 TEST_F(ReadersTest, MissingListOrProfileGivesError) {
-  fake_.registry.Find(kHkcu, Store())->DeleteValue(kAccountListValue);
+  fake_.registry.Find(kHkcu, Store())->DeleteValue(Windows1252().Widen(kAccountListValue));
   EXPECT_EQ(configurator_->GetDefAcct(), kReaderError);
   fake_.SetBinary(kHkcu, Store(), kAccountListValue, {});
   EXPECT_EQ(configurator_->GetDefAcct(), kReaderError);
@@ -56,7 +56,7 @@ TEST_F(ReadersTest, MissingListOrProfileGivesError) {
   // is not read either.
   SeedStore({1, 0, 0, 0}, 2, "Outlook");
   SeedAccount("00000001", "fallback@tessaline.net", "Fallback", "", "Outlook");
-  fake_.registry.Find(kHkcu, kProfilesKey)->DeleteValue("DefaultProfile");
+  fake_.registry.Find(kHkcu, kProfilesKey)->DeleteValue(u"DefaultProfile");
   EXPECT_EQ(configurator_->GetDefAcct(), kReaderError);
   EXPECT_EQ(configurator_->FindAcctByAddr("@"), kReaderError);
   EXPECT_EQ(configurator_->GetAcctAddr("00000001"), kReaderError);

@@ -58,6 +58,9 @@ class FaultyRegistry final : public Registry {
     if (result == win32_error::kSuccess) key = std::make_unique<Key>(*this, std::move(inner));
     return result;
   }
+  long DeleteKey(RegRoot root, std::string_view path) override {
+    return inner_.DeleteKey(root, path);
+  }
 
   std::string failing_key;    // path, compared without regard to case and backslashes
   long key_error = win32_error::kAccessDenied;
@@ -111,12 +114,23 @@ inline void DescribeNode(const RegistryNode& node, const std::string& path,
                          std::vector<std::string>& out) {
   out.push_back("[" + path + "]");
   for (const auto& [name, value] : node.values) {
-    std::string line = "  " + name + "=" + std::to_string(value.type) + ":";
-    for (const std::uint8_t byte : value.data) line += " " + std::to_string(byte);
+    std::string line = "  " + Utf16ToUtf8(name) + "=" + std::to_string(value.type) + ":";
+    std::vector<std::uint8_t> data = value.data;
+    if (IsTextType(value.type)) {
+      // Text as the narrow API reads it back.
+      std::u16string units;
+      for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
+        units.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
+      }
+      const std::string narrow = Windows1252().Narrow(units).value_or("<not 1252>");
+      data.assign(narrow.begin(), narrow.end());
+    }
+    for (const std::uint8_t byte : data) line += " " + std::to_string(byte);
     out.push_back(line);
   }
-  for (const auto& [name, child] : node.subkeys) {
-    DescribeNode(*child, path.empty() ? child->name : path + "\\" + child->name, out);
+  for (const auto& [upper, child] : node.subkeys) {
+    const std::string name = Utf16ToUtf8(child->name);
+    DescribeNode(*child, path.empty() ? name : path + "\\" + name, out);
   }
 }
 

@@ -96,11 +96,13 @@ void FakePlatform::SetBinary(RegRoot root, const std::string& path, const std::s
 
 std::optional<RegValue> FakePlatform::Value(RegRoot root, const std::string& path,
                                             const std::string& name) {
-  RegistryNode* node = registry.Find(root, path);
-  if (!node) return std::nullopt;
-  const RegValue* value = node->FindValue(name);
-  if (!value) return std::nullopt;
-  return *value;
+  std::unique_ptr<RegistryKey> key;
+  RegValue value;
+  if (registry.Open(root, path, RegAccess::Read, key) != win32_error::kSuccess ||
+      key->QueryValue(name, 1 << 20, value) != win32_error::kSuccess) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 std::optional<std::string> FakePlatform::Text(RegRoot root, const std::string& path,
@@ -120,7 +122,7 @@ std::optional<std::uint32_t> FakePlatform::Dword(RegRoot root, const std::string
 std::vector<std::string> FakePlatform::Subkeys(RegRoot root, const std::string& path) {
   std::vector<std::string> names;
   if (RegistryNode* node = registry.Find(root, path)) {
-    for (const auto& [key, child] : node->subkeys) names.push_back(child->name);
+    for (const auto& [key, child] : node->subkeys) names.push_back(Utf16ToUtf8(child->name));
   }
   return names;
 }

@@ -60,6 +60,23 @@ class Win32RegistryTest : public ::testing::Test {
   std::unique_ptr<RegistryKey> base_key_;
 };
 
+// The journal of the account stores undoes a key it created with DeleteKey;
+// the machine folder's registry answers the same codes.
+TEST_F(Win32RegistryTest, DeleteKeyRemovesOnlyAKeyWithoutSubkeys) {
+  Create("Parent\\Child");
+  struct Step {
+    const char* below;
+    long result;
+  };
+  for (const Step step : {Step{"Parent", 5}, Step{"Parent\\Child\\", 0}, Step{"Parent\\Child", 2},
+                          Step{"Parent", 0}}) {
+    EXPECT_EQ(registry_->DeleteKey(RegRoot::CurrentUser, base_ + "\\" + step.below), step.result)
+        << step.below;
+  }
+  std::unique_ptr<RegistryKey> key;
+  EXPECT_EQ(Open("Parent", RegAccess::Read, key), 2);
+}
+
 TEST_F(Win32RegistryTest, OpenFindsOnlyExistingKeysAndATrailingBackslashNamesTheSameKey) {
   Create("Accounts\\00000001");
   std::unique_ptr<RegistryKey> key;

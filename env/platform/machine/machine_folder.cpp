@@ -64,25 +64,34 @@ long long WineStamp() { return static_cast<long long>(std::time(nullptr)); }
 
 // -------------------------------------------------------------- registry
 
+// The registry of the machine folder: the two hives in memory, changed by the
+// run and written when it commits. Until then nothing on disk changes, so a
+// run that fails or is killed part-way leaves the hives as they were.
 class MachineRegistry final : public Registry {
  public:
+  explicit MachineRegistry(HostFileWriter write) : write_(std::move(write)) {}
+
   bool Load(const fs::path& folder, std::string& error) {
-    user_path_ = folder / "user.reg";
-    system_path_ = folder / "system.reg";
-    for (const auto& [root, path, hive] : {std::tuple{RegRoot::CurrentUser, user_path_, &user_hive_},
-                                           std::tuple{RegRoot::LocalMachine, system_path_, &system_hive_}}) {
-      const auto text = ReadHostFile(path);
+    hives_[0].path = folder / "user.reg";
+    hives_[0].root = RegRoot::CurrentUser;
+    hives_[1].path = folder / "system.reg";
+    hives_[1].root = RegRoot::LocalMachine;
+    for (HiveFile& hive : hives_) {
+      const auto text = ReadHostFile(hive.path);
       if (!text) {
-        error = "cannot read " + path.string();
+        error = "cannot read " + hive.path.string();
         return false;
       }
       std::string problem;
-      if (!hive->Load(*text, tree_.RootNode(root), problem)) {
-        error = path.string() + ": " + problem;
+      if (!hive.model.Load(*text, tree_.RootNode(hive.root), problem)) {
+        error = hive.path.string() + ": " + problem;
         return false;
       }
+      hive.on_disk = *text;
     }
-    tree_.OnChange([this](RegRoot root) { Save(root); });
+    tree_.OnChange([this](RegRoot root) {
+      hives_[root == RegRoot::CurrentUser ? 0 : 1].changed = true;
+    });
     return true;
   }
 
@@ -93,22 +102,45 @@ class MachineRegistry final : public Registry {
   long Create(RegRoot root, std::string_view path, std::unique_ptr<RegistryKey>& key) override {
     return tree_.Create(root, path, key);
   }
-
- private:
-  void Save(RegRoot root) {
-    if (root == RegRoot::CurrentUser) {
-      WriteHostFileReplacing(user_path_, user_hive_.Render(tree_.RootNode(root), WineStamp()));
-    } else {
-      WriteHostFileReplacing(system_path_,
-                             system_hive_.Render(tree_.RootNode(RegRoot::LocalMachine), WineStamp()));
-    }
+  long DeleteKey(RegRoot root, std::string_view path) override {
+    return tree_.DeleteKey(root, path);
   }
 
-  MemoryRegistry tree_;
-  RegistryHive user_hive_;
-  RegistryHive system_hive_;
-  fs::path user_path_;
-  fs::path system_path_;
+  // Writes each hive the run changed, once. When a later hive cannot be
+  // written, the ones written before it get their old text back, so the run's
+  // changes reach the disk together or not at all.
+  long Commit() override {
+    const long long stamp = WineStamp();
+    std::vector<std::pair<HiveFile*, std::string>> pending;
+    for (HiveFile& hive : hives_) {
+      if (!hive.changed) continue;
+      std::string text = hive.model.Render(tree_.RootNode(hive.root), stamp);
+      if (text != hive.on_disk) pending.emplace_back(&hive, std::move(text));
+    }
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+      if (write_(pending[i].first->path.string(), pending[i].second)) continue;
+      for (std::size_t k = 0; k < i; ++k) {
+        (void)write_(pending[k].first->path.string(), pending[k].first->on_disk);
+      }
+      return win32_error::kCantWrite;
+    }
+    for (auto& [hive, text] : pending) hive->on_disk = std::move(text);
+    for (HiveFile& hive : hives_) hive.changed = false;
+    return win32_error::kSuccess;
+  }
+
+ private:
+  struct HiveFile {
+    fs::path path;
+    RegRoot root = RegRoot::CurrentUser;
+    RegistryHive model;
+    std::string on_disk;  // the file's text as last read or written
+    bool changed = false;
+  };
+
+  HostFileWriter write_;
+  MemoryRegistry tree_{Windows1252()};
+  HiveFile hives_[2];
 };
 
 // ----------------------------------------------------------------- files
@@ -424,8 +456,11 @@ class MachineUuids final : public UuidSource {
 
 class MachineSystem final : public SystemServices {
  public:
-  explicit MachineSystem(const fs::path& folder)
-      : files_(folder / "drive_c"), environment_(registry_), processes_(folder) {}
+  MachineSystem(const fs::path& folder, HostFileWriter write_hive)
+      : registry_(std::move(write_hive)),
+        files_(folder / "drive_c"),
+        environment_(registry_),
+        processes_(folder) {}
   bool Load(const fs::path& folder, std::string& error) {
     if (!registry_.Load(folder, error)) return false;
     mapi_ = MakeRegistryMapiStandIn(registry_, uuids_);
@@ -513,7 +548,8 @@ std::string DefaultMachineFolder() {
   return (fs::path(home && *home ? home : "/tmp") / ".local" / "share" / "quillbank" / "machine").string();
 }
 
-std::unique_ptr<SystemServices> OpenMachineFolder(const std::string& folder_name, std::string& error) {
+std::unique_ptr<SystemServices> OpenMachineFolder(const std::string& folder_name, std::string& error,
+                                                  HostFileWriter write_hive) {
   const fs::path folder(folder_name);
   std::error_code failed;
   if (!fs::exists(folder / "user.reg") && !fs::exists(folder / "system.reg")) {
@@ -529,7 +565,12 @@ std::unique_ptr<SystemServices> OpenMachineFolder(const std::string& folder_name
             "; end it (wineserver -k) and try again. Nothing was changed.";
     return nullptr;
   }
-  auto system = std::make_unique<MachineSystem>(folder);
+  if (!write_hive) {
+    write_hive = [](const std::string& path, const std::string& bytes) {
+      return WriteHostFileReplacing(path, bytes);
+    };
+  }
+  auto system = std::make_unique<MachineSystem>(folder, std::move(write_hive));
   if (!system->Load(folder, error)) return nullptr;
   return system;
 }

@@ -3,6 +3,7 @@
 // registry file format, and drive_c/ as drive C:.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -10,11 +11,19 @@
 
 namespace quillbank {
 
+// Puts `bytes` in the place of the host file `path` as one whole; false when
+// that failed and the old file is left as it was.
+using HostFileWriter = std::function<bool(const std::string& path, const std::string& bytes)>;
+
 // Opens the machine folder, creating a minimal machine in a missing or empty
 // folder. Null, with the reason in `error`, when the folder cannot be used:
-// a running wineserver serves it, or a hive cannot be read.
+// a running wineserver serves it, or a hive cannot be read or nests its keys
+// deeper than Windows allows. The registry's commit writes each changed hive
+// through `write_hive` (tests count or fail writes there); without one, the
+// folder's own file replacement is used.
 [[nodiscard]] std::unique_ptr<SystemServices> OpenMachineFolder(const std::string& folder,
-                                                                std::string& error);
+                                                                std::string& error,
+                                                                HostFileWriter write_hive = {});
 
 // The folder used without QUILLBANK_MACHINE: $XDG_DATA_HOME/quillbank/machine,
 // else ~/.local/share/quillbank/machine.

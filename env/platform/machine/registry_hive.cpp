@@ -2,66 +2,88 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
+#include <utility>
 
 namespace quillbank {
 namespace {
 
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 bool IsHex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+unsigned HexDigit(char c) {
+  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
+  return static_cast<unsigned>(c - 'A' + 10);
+}
+
+// Appends the UTF-8 sequence starting at `pos` as UTF-16; a byte that starts
+// no valid sequence stands for itself.
+void AppendUtf8(const std::string& line, std::size_t& pos, std::u16string& out) {
+  const auto lead = static_cast<unsigned char>(line[pos]);
+  const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  if (length > 1 && pos + length <= line.size()) {
+    if (const auto wide = Utf8ToUtf16(std::string_view(line).substr(pos, length))) {
+      out += *wide;
+      pos += length;
+      return;
+    }
+  }
+  out.push_back(lead);
+  ++pos;
 }
 
 // Reads a quoted or bracketed text with Wine's escapes, starting after the
 // opening character, up to the unescaped `close`. `pos` ends after `close`.
 bool ReadEscaped(const std::string& line, std::size_t& pos, char close, std::u16string& out) {
   while (pos < line.size()) {
-    const char c = line[pos++];
-    if (c == close) return true;
+    const char c = line[pos];
+    if (c == close) {
+      ++pos;
+      return true;
+    }
     if (c != '\\') {
-      // The file is UTF-8; the program's texts never hold raw non-ASCII here
-      // but decode two- and three-byte sequences all the same.
-      const auto byte = static_cast<unsigned char>(c);
-      if (byte >= 0xC0 && byte < 0xE0 && pos < line.size()) {
-        out.push_back(static_cast<char16_t>(((byte & 0x1F) << 6) | (line[pos++] & 0x3F)));
-      } else if (byte >= 0xE0 && pos + 1 < line.size()) {
-        char16_t unit = static_cast<char16_t>(((byte & 0x0F) << 12) | ((line[pos] & 0x3F) << 6) |
-                                              (line[pos + 1] & 0x3F));
-        pos += 2;
-        out.push_back(unit);
-      } else {
-        out.push_back(byte);
-      }
+      AppendUtf8(line, pos, out);
       continue;
     }
-    if (pos >= line.size()) return false;
+    if (++pos >= line.size()) return false;
     const char e = line[pos++];
     switch (e) {
+      case 'a': out.push_back(u'\a'); break;
+      case 'b': out.push_back(u'\b'); break;
+      case 'e': out.push_back(u'\x1b'); break;
+      case 'f': out.push_back(u'\f'); break;
       case 'n': out.push_back(u'\n'); break;
       case 'r': out.push_back(u'\r'); break;
       case 't': out.push_back(u'\t'); break;
-      case '0': out.push_back(u'\0'); break;
+      case 'v': out.push_back(u'\v'); break;
       case 'x': {
         unsigned value = 0;
-        int digits = 0;
-        while (digits < 4 && pos < line.size() && IsHex(line[pos])) {
-          value = value * 16 + static_cast<unsigned>(std::strtoul(std::string(1, line[pos]).c_str(), nullptr, 16));
-          ++pos;
-          ++digits;
+        for (int digits = 0; digits < 4 && pos < line.size() && IsHex(line[pos]); ++digits) {
+          value = value * 16 + HexDigit(line[pos++]);
         }
         out.push_back(static_cast<char16_t>(value));
         break;
       }
-      default: out.push_back(static_cast<unsigned char>(e)); break;
+      default:
+        if (e >= '0' && e <= '7') {
+          unsigned value = static_cast<unsigned>(e - '0');
+          for (int digits = 1; digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7';
+               ++digits) {
+            value = value * 8 + static_cast<unsigned>(line[pos++] - '0');
+          }
+          out.push_back(static_cast<char16_t>(value));
+        } else {
+          out.push_back(static_cast<unsigned char>(e));
+        }
+        break;
     }
   }
   return false;
 }
 
-std::string Escape(const std::u16string& text, bool key_name) {
+std::string Escape(std::u16string_view text, bool key_name) {
   std::string out;
   for (const char16_t c : text) {
     if (c == u'\\') {
@@ -96,28 +118,42 @@ std::vector<std::uint8_t> ParseHexBytes(const std::string& text) {
     while (pos < text.size() && !IsHex(text[pos])) ++pos;
     std::size_t end = pos;
     while (end < text.size() && IsHex(text[end])) ++end;
-    if (end > pos) bytes.push_back(static_cast<std::uint8_t>(std::strtoul(text.substr(pos, end - pos).c_str(), nullptr, 16)));
+    if (end > pos) {
+      bytes.push_back(static_cast<std::uint8_t>(std::strtoul(text.substr(pos, end - pos).c_str(), nullptr, 16)));
+    }
     pos = end;
   }
   return bytes;
 }
 
+// Text data as Windows keeps it: UTF-16LE with the closing NUL.
 std::vector<std::uint8_t> TextData(const std::u16string& wide) {
-  std::string narrow = NarrowCp1252(wide);
-  std::vector<std::uint8_t> data(narrow.begin(), narrow.end());
+  std::vector<std::uint8_t> data;
+  data.reserve(wide.size() * 2 + 2);
+  for (const char16_t unit : wide) {
+    data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    data.push_back(static_cast<std::uint8_t>(unit >> 8));
+  }
+  data.push_back(0);
   data.push_back(0);
   return data;
 }
 
-bool IsTextType(std::uint32_t type) { return type == 1 || type == 2; }
-
-// A text value whose data is one NUL-terminated string can be written as str.
-bool WritableAsString(const RegValue& value) {
-  if (!IsTextType(value.type) || value.data.empty() || value.data.back() != 0) return false;
-  for (std::size_t i = 0; i + 1 < value.data.size(); ++i) {
-    if (value.data[i] == 0) return false;
+// The text of a REG_SZ or REG_EXPAND_SZ value that Wine's str form can hold:
+// one NUL-terminated UTF-16 string.
+std::optional<std::u16string> StringForm(const RegValue& value) {
+  if (value.type != reg_type::kSz && value.type != reg_type::kExpandSz) return std::nullopt;
+  const auto& data = value.data;
+  if (data.size() < 2 || data.size() % 2 || data[data.size() - 1] || data[data.size() - 2]) {
+    return std::nullopt;
   }
-  return true;
+  std::u16string text;
+  for (std::size_t i = 0; i + 2 < data.size(); i += 2) {
+    const auto unit = static_cast<char16_t>(data[i] | data[i + 1] << 8);
+    if (unit == 0) return std::nullopt;
+    text.push_back(unit);
+  }
+  return text;
 }
 
 std::string RenderHex(const std::string& prefix, const std::vector<std::uint8_t>& bytes) {
@@ -140,184 +176,289 @@ std::string RenderHex(const std::string& prefix, const std::vector<std::uint8_t>
   return out;
 }
 
-std::string RenderValue(const std::string& name, const RegValue& value) {
-  std::string out = name.empty() ? "@=" : "\"" + Escape(WidenCp1252(name), false) + "\"=";
-  if (WritableAsString(value)) {
-    const std::string text(value.data.begin(), value.data.end() - 1);
-    if (value.type == 2) out += "str(2):";
-    return out + "\"" + Escape(WidenCp1252(text), false) + "\"";
+std::string RenderValue(const std::u16string& name, const RegValue& value) {
+  std::string out = name.empty() ? "@=" : "\"" + Escape(name, false) + "\"=";
+  if (const auto text = StringForm(value)) {
+    if (value.type == reg_type::kExpandSz) out += "str(2):";
+    return out + "\"" + Escape(*text, false) + "\"\n";
   }
-  if (value.type == 4 && value.data.size() == 4) {
+  if (value.type == reg_type::kDword && value.data.size() == 4) {
     char buffer[20];
     const unsigned number = value.data[0] | value.data[1] << 8 | value.data[2] << 16 |
                             static_cast<unsigned>(value.data[3]) << 24;
     std::snprintf(buffer, sizeof buffer, "dword:%08x", number);
-    return out + buffer;
+    return out + buffer + "\n";
   }
-  if (value.type == 3) return RenderHex(out + "hex:", value.data);
+  if (value.type == reg_type::kBinary) return RenderHex(out + "hex:", value.data) + "\n";
   char prefix[24];
   std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
-  return RenderHex(out + prefix, value.data);
+  return RenderHex(out + prefix, value.data) + "\n";
 }
 
-bool SameValues(const std::vector<std::pair<std::string, RegValue>>& a,
-                const std::vector<std::pair<std::string, RegValue>>& b) {
+bool SameValue(const RegValue& a, const RegValue& b) { return a.type == b.type && a.data == b.data; }
+
+bool SameValues(const std::vector<std::pair<std::u16string, RegValue>>& a,
+                const std::vector<std::pair<std::u16string, RegValue>>& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i].first != b[i].first || a[i].second.type != b[i].second.type ||
-        a[i].second.data != b[i].second.data)
-      return false;
+    if (a[i].first != b[i].first || !SameValue(a[i].second, b[i].second)) return false;
   }
   return true;
+}
+
+// Parses the data after "=" of a value line; false for a form this program
+// does not know (the line is then kept as it stands).
+bool ParseValueData(const std::string& data, RegValue& value) {
+  if (!data.empty() && data[0] == '"') {
+    std::size_t p = 1;
+    std::u16string wide;
+    if (!ReadEscaped(data, p, '"', wide)) return false;
+    value = {reg_type::kSz, TextData(wide)};
+    return true;
+  }
+  if (data.rfind("str(", 0) == 0) {
+    const std::size_t close = data.find("):\"");
+    if (close == std::string::npos) return false;
+    std::size_t p = close + 3;
+    std::u16string wide;
+    if (!ReadEscaped(data, p, '"', wide)) return false;
+    value = {static_cast<std::uint32_t>(std::strtoul(data.substr(4, close - 4).c_str(), nullptr, 16)),
+             TextData(wide)};
+    return true;
+  }
+  if (data.rfind("dword:", 0) == 0) {
+    const unsigned long number = std::strtoul(data.substr(6).c_str(), nullptr, 16);
+    value = {reg_type::kDword,
+             {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
+              static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)}};
+    return true;
+  }
+  if (data.rfind("hex:", 0) == 0) {
+    value = {reg_type::kBinary, ParseHexBytes(data.substr(4))};
+    return true;
+  }
+  if (data.rfind("hex(", 0) == 0) {
+    const std::size_t close = data.find("):");
+    if (close == std::string::npos) return false;
+    value = {static_cast<std::uint32_t>(std::strtoul(data.substr(4, close - 4).c_str(), nullptr, 16)),
+             ParseHexBytes(data.substr(close + 2))};
+    return true;
+  }
+  return false;
+}
+
+// Parses a value line (continuations joined); false when it is none.
+bool ParseValueLine(const std::string& line, std::u16string& name, RegValue& value) {
+  std::size_t pos = 0;
+  name.clear();
+  if (line.empty()) return false;
+  if (line[0] == '@') {
+    pos = 1;
+  } else if (line[0] == '"') {
+    pos = 1;
+    if (!ReadEscaped(line, pos, '"', name)) return false;
+  } else {
+    return false;
+  }
+  if (pos >= line.size() || line[pos] != '=') return false;
+  return ParseValueData(line.substr(pos + 1), value);
+}
+
+// The file's lines with their line ends; hex data continued with a final
+// backslash stays one entry, `joined` holding it as one line.
+struct RawLine {
+  std::string raw;
+  std::string joined;
+};
+
+std::vector<RawLine> SplitLines(const std::string& text) {
+  std::vector<RawLine> lines;
+  bool continued = false;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    end = end == std::string::npos ? text.size() : end + 1;
+    std::string raw = text.substr(start, end - start);
+    std::string line = raw;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    if (continued) {
+      RawLine& previous = lines.back();
+      previous.joined.pop_back();  // the backslash
+      line.erase(0, line.find_first_not_of(' '));
+      previous.joined += line;
+      previous.raw += raw;
+    } else {
+      lines.push_back({std::move(raw), std::move(line)});
+    }
+    const std::string& joined = lines.back().joined;
+    continued = !joined.empty() && joined.back() == '\\' && joined.find("=hex") != std::string::npos;
+    start = end;
+  }
+  return lines;
+}
+
+// Wine's "#time=" value: 100 ns intervals since 1601, in hexadecimal.
+std::string TimeLine(long long stamp) {
+  const unsigned long long ticks = (static_cast<unsigned long long>(stamp) + 11644473600ULL) * 10000000ULL;
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "#time=%llx\n", ticks);
+  return buffer;
+}
+
+std::u16string UpperPath(const std::vector<std::u16string>& parts) {
+  std::u16string path;
+  for (const std::u16string& part : parts) {
+    if (!path.empty()) path += u'\\';
+    path += UpcaseName(part);
+  }
+  return path;
 }
 
 }  // namespace
 
-std::u16string WidenCp1252(const std::string& text) {
-  std::u16string wide;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    wide.push_back(byte >= 0x80 && byte <= 0x9F ? kCp1252High[byte - 0x80] : char16_t{byte});
-  }
-  return wide;
-}
-
-std::string NarrowCp1252(const std::u16string& text) {
-  std::string narrow;
-  for (const char16_t c : text) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-      narrow.push_back(static_cast<char>(c));
-      continue;
-    }
-    char found = '?';
-    for (int i = 0; i < 32; ++i) {
-      if (kCp1252High[i] == c) found = static_cast<char>(0x80 + i);
-    }
-    narrow.push_back(found);
-  }
-  return narrow;
-}
-
 bool RegistryHive::Load(const std::string& text, RegistryNode& root, std::string& error) {
-  // Split into lines, joining hex continuations ("\" at the end of a line).
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  if (lines.empty() || lines[0].rfind("WINE REGISTRY Version 2", 0) != 0) {
+  if (text.rfind("WINE REGISTRY Version 2", 0) != 0) {
     error = "not a Wine registry file";
     return false;
   }
   header_.clear();
+  blocks_.clear();
+  records_.clear();
+  const std::vector<RawLine> lines = SplitLines(text);
   std::size_t i = 0;
-  for (; i < lines.size() && (lines[i].empty() || lines[i][0] != '['); ++i) header_ += lines[i] + "\n";
+  for (; i < lines.size() && lines[i].joined.rfind("[", 0) != 0; ++i) header_ += lines[i].raw;
 
   RegistryNode* current = nullptr;
-  KeyBlock* block = nullptr;
   for (; i < lines.size(); ++i) {
-    std::string line = lines[i];
-    std::vector<std::string> raw = {line};
-    while (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos &&
-           i + 1 < lines.size()) {
-      ++i;
-      raw.push_back(lines[i]);
-      line.pop_back();
-      std::string next = lines[i];
-      next.erase(0, next.find_first_not_of(' '));
-      line += next;
-    }
-    if (!line.empty() && line[0] == '[') {
+    const RawLine& line = lines[i];
+    if (line.joined.rfind("[", 0) == 0) {
       std::size_t pos = 1;
       std::u16string path;
-      if (!ReadEscaped(line, pos, ']', path)) {
-        error = "unreadable key line: " + line;
+      if (!ReadEscaped(line.joined, pos, ']', path)) {
+        error = "unreadable key line: " + line.joined;
+        return false;
+      }
+      const std::vector<std::u16string> parts = SplitKeyPath(path);
+      if (parts.size() > kMaxKeyDepth) {
+        error = "keys are nested deeper than " + std::to_string(kMaxKeyDepth) + " levels";
         return false;
       }
       current = &root;
-      for (const std::string& part : SplitKeyPath(NarrowCp1252(path))) current = &current->AddSubkey(part);
-      block = &blocks_[current];
-      block->lines = raw;
+      for (const std::u16string& part : parts) current = &current->AddSubkey(part);
+      records_[current].blocks.push_back(blocks_.size());
+      blocks_.push_back({current, UpperPath(parts), line.raw, line.joined.substr(0, pos), {}});
       continue;
     }
-    if (!block) continue;
-    block->lines.insert(block->lines.end(), raw.begin(), raw.end());
-    if (line.empty() || line[0] == '#' || line[0] == ';') continue;
-
-    std::string name;
-    std::size_t pos = 0;
-    if (line[0] == '@') {
-      pos = 1;
-    } else if (line[0] == '"') {
-      pos = 1;
-      std::u16string wide_name;
-      if (!ReadEscaped(line, pos, '"', wide_name)) {
-        error = "unreadable value line: " + line;
-        return false;
-      }
-      name = NarrowCp1252(wide_name);
-    } else {
-      continue;
+    Entry entry{line.raw, LineKind::kOther, {}, {}};
+    if (line.joined.empty()) {
+      entry.kind = LineKind::kBlank;
+    } else if (line.joined.rfind("#time=", 0) == 0) {
+      entry.kind = LineKind::kTime;
+    } else if (ParseValueLine(line.joined, entry.value_name, entry.value)) {
+      entry.kind = LineKind::kValue;
+      current->SetValue(entry.value_name, entry.value);
     }
-    if (pos >= line.size() || line[pos] != '=') continue;
-    ++pos;
-    const std::string data = line.substr(pos);
-    RegValue value;
-    if (!data.empty() && data[0] == '"') {
-      std::size_t p = 1;
-      std::u16string wide;
-      ReadEscaped(data, p, '"', wide);
-      value = {1, TextData(wide)};
-    } else if (data.rfind("str(", 0) == 0) {
-      const std::size_t close = data.find("):\"");
-      if (close == std::string::npos) continue;
-      std::size_t p = close + 3;
-      std::u16string wide;
-      ReadEscaped(data, p, '"', wide);
-      value = {static_cast<std::uint32_t>(std::strtoul(data.substr(4, close - 4).c_str(), nullptr, 16)),
-               TextData(wide)};
-    } else if (data.rfind("dword:", 0) == 0) {
-      const unsigned long number = std::strtoul(data.substr(6).c_str(), nullptr, 16);
-      value = {4, {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
-                   static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)}};
-    } else if (data.rfind("hex:", 0) == 0) {
-      value = {3, ParseHexBytes(data.substr(4))};
-    } else if (data.rfind("hex(", 0) == 0) {
-      const std::size_t close = data.find("):");
-      if (close == std::string::npos) continue;
-      value = {static_cast<std::uint32_t>(std::strtoul(data.substr(4, close - 4).c_str(), nullptr, 16)),
-               ParseHexBytes(data.substr(close + 2))};
-    } else {
-      continue;
-    }
-    current->values.emplace_back(name, value);
+    blocks_.back().entries.push_back(std::move(entry));
   }
-  for (auto& [node, key_block] : blocks_) key_block.values = node->values;
+  for (auto& [node, record] : records_) record.values = node->values;
   return true;
 }
 
 std::string RegistryHive::Render(const RegistryNode& root, long long stamp) const {
+  // Walk the tree in Windows' order without recursion: which keys still
+  // live at which path, and where each key that has no block yet goes (after
+  // the nearest key before it that has one).
+  struct Pending {
+    const RegistryNode* node;
+    std::u16string path;
+  };
+  std::map<const RegistryNode*, std::u16string> live;  // node -> upper-cased path
+  std::map<const RegistryNode*, std::vector<Pending>> new_after;  // anchor (null: the header)
+  struct Visit {
+    const RegistryNode* node;
+    std::u16string path;
+    std::u16string upper_path;
+  };
+  std::vector<Visit> stack{{&root, u"", u""}};
+  const RegistryNode* anchor = nullptr;
+  while (!stack.empty()) {
+    Visit visit = std::move(stack.back());
+    stack.pop_back();
+    live[visit.node] = visit.upper_path;
+    const auto record = records_.find(visit.node);
+    const bool has_block = record != records_.end() && !record->second.blocks.empty() &&
+                           blocks_[record->second.blocks.front()].upper_path == visit.upper_path;
+    if (has_block) {
+      anchor = visit.node;
+    } else if (visit.node == &root ? !root.values.empty()
+                                   : !visit.node->values.empty() || visit.node->subkeys.empty()) {
+      new_after[anchor].push_back({visit.node, visit.path});
+    }
+    for (auto it = visit.node->subkeys.rbegin(); it != visit.node->subkeys.rend(); ++it) {
+      const RegistryNode& child = *it->second;
+      const std::u16string separator = visit.node == &root ? u"" : u"\\";
+      stack.push_back({&child, visit.path + separator + child.name,
+                       visit.upper_path + separator + it->first});
+    }
+  }
+
+  auto render_new = [&](const RegistryNode* after, std::string& out) {
+    const auto found = new_after.find(after);
+    if (found == new_after.end()) return;
+    for (const Pending& pending : found->second) {
+      out += "[" + Escape(pending.path, true) + "] " + std::to_string(stamp) + "\n";
+      for (const auto& [name, value] : pending.node->values) out += RenderValue(name, value);
+      out += "\n";
+    }
+  };
+
   std::string out = header_;
-  for (const auto& [name, child] : root.subkeys) RenderNode(*child, child->name, stamp, out);
+  render_new(nullptr, out);
+  std::set<const RegistryNode*> written;
+  for (const Block& block : blocks_) {
+    const auto alive = live.find(block.node);
+    if (alive == live.end() || alive->second != block.upper_path) continue;  // deleted
+    const NodeRecord& record = records_.at(block.node);
+    const bool first = written.insert(block.node).second;
+    if (SameValues(record.values, block.node->values)) {
+      out += block.key_line;
+      for (const Entry& entry : block.entries) out += entry.raw;
+    } else if (first) {
+      RenderChanged(*block.node, record, stamp, out);
+    }
+    if (first) render_new(block.node, out);
+  }
   return out;
 }
 
-void RegistryHive::RenderNode(const RegistryNode& node, const std::string& path, long long stamp,
-                              std::string& out) const {
-  const auto found = blocks_.find(&node);
-  if (found != blocks_.end() && SameValues(found->second.values, node.values)) {
-    for (const std::string& line : found->second.lines) out += line + "\n";
-  } else if (found != blocks_.end() || !node.values.empty() || node.subkeys.empty()) {
-    out += "[" + Escape(WidenCp1252(path), true) + "] " + std::to_string(stamp) + "\n";
-    for (const auto& [name, value] : node.values) out += RenderValue(name, value) + "\n";
-    out += "\n";
+void RegistryHive::RenderChanged(const RegistryNode& node, const NodeRecord& record,
+                                 long long stamp, std::string& out) const {
+  out += blocks_[record.blocks.front()].bracketed + " " + std::to_string(stamp) + "\n";
+  bool timed = false;
+  std::set<std::u16string> done;  // upper-cased value names already written
+  for (const std::size_t index : record.blocks) {
+    for (const Entry& entry : blocks_[index].entries) {
+      switch (entry.kind) {
+        case LineKind::kBlank: break;
+        case LineKind::kOther: out += entry.raw; break;
+        case LineKind::kTime:
+          if (!timed) out += TimeLine(stamp);
+          timed = true;
+          break;
+        case LineKind::kValue: {
+          if (!done.insert(UpcaseName(entry.value_name)).second) break;
+          const RegValue* now = node.FindValue(entry.value_name);
+          if (!now) break;  // deleted
+          out += SameValue(*now, entry.value) ? entry.raw : RenderValue(entry.value_name, *now);
+          break;
+        }
+      }
+    }
   }
-  for (const auto& [name, child] : node.subkeys) {
-    RenderNode(*child, path + "\\" + child->name, stamp, out);
+  for (const auto& [name, value] : node.values) {
+    if (done.insert(UpcaseName(name)).second) out += RenderValue(name, value);
   }
+  out += "\n";
 }
 
 }  // namespace quillbank

@@ -1,7 +1,10 @@
-// Reading and writing a registry hive in Wine's text format. A hive is kept
-// as it was read: its header and every key whose values did not change are
-// written back exactly as they stood, so a diff after one change shows that
-// key alone.
+// Reading and writing a registry hive in Wine's text format. The hive is kept
+// as it was read: names and text stay UTF-16 exactly as Wine's "\x" escapes
+// give them, and the header and every block of a key the run did not change
+// are written back byte for byte (time stamps, "#time", "#link", "#class"
+// lines and value types the program never uses included). A key that changed
+// gets one block, at the place of its first one, holding its other blocks'
+// lines in order; of its value lines only the changed ones are rewritten.
 #pragma once
 
 #include <map>
@@ -14,27 +17,40 @@ namespace quillbank {
 
 class RegistryHive {
  public:
-  // Parses `text` into `root`. False, with the line in `error`, when the text
-  // is not a hive.
+  // Parses `text` into `root`, an empty node. False, with the reason in
+  // `error`, when the text is not a hive or nests keys deeper than Windows
+  // allows (kMaxKeyDepth).
   bool Load(const std::string& text, RegistryNode& root, std::string& error);
-  // The hive text for `root`; keys whose values match what was read keep
-  // their original lines, changed keys get `stamp` as their time stamp.
+  // The hive text for the current state of `root`; keys that changed get
+  // `stamp` (seconds since 1970) as their time stamp.
   [[nodiscard]] std::string Render(const RegistryNode& root, long long stamp) const;
 
  private:
-  struct KeyBlock {
-    std::vector<std::string> lines;  // the key's lines as read, header included
-    std::vector<std::pair<std::string, RegValue>> values;  // as read
+  enum class LineKind { kOther, kTime, kBlank, kValue };
+  struct Entry {
+    std::string raw;  // the line as read, continuation lines and line ends included
+    LineKind kind = LineKind::kOther;
+    std::u16string value_name;  // kValue only
+    RegValue value;             // kValue only: what the line holds
   };
-  void RenderNode(const RegistryNode& node, const std::string& path, long long stamp,
-                  std::string& out) const;
+  struct Block {
+    const RegistryNode* node = nullptr;
+    std::u16string upper_path;  // to tell the node from a later one at the same address
+    std::string key_line;       // as read, line end included
+    std::string bracketed;      // "[...]" of the key line as read
+    std::vector<Entry> entries;
+  };
+  struct NodeRecord {
+    std::vector<std::size_t> blocks;  // in file order
+    std::vector<std::pair<std::u16string, RegValue>> values;  // as read
+  };
+
+  void RenderChanged(const RegistryNode& node, const NodeRecord& record, long long stamp,
+                     std::string& out) const;
 
   std::string header_ = "WINE REGISTRY Version 2\n";
-  std::map<const RegistryNode*, KeyBlock> blocks_;
+  std::vector<Block> blocks_;
+  std::map<const RegistryNode*, NodeRecord> records_;
 };
-
-// Windows-1252 text to UTF-16 code units and back ('?' for what 1252 lacks).
-[[nodiscard]] std::u16string WidenCp1252(const std::string& text);
-[[nodiscard]] std::string NarrowCp1252(const std::u16string& text);
 
 }  // namespace quillbank

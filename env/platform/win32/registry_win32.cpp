@@ -117,6 +117,13 @@ class Win32Registry final : public Registry {
     key = std::make_unique<Win32Key>(std::move(created));
     return result;
   }
+
+  long DeleteKey(RegRoot root, std::string_view path) override {
+    // RegDeleteKeyA takes the key's own path: no trailing backslash.
+    while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+    const std::string key_path = Terminated(path);
+    return RegDeleteKeyA(RootKey(root), key_path.c_str());
+  }
 };
 
 }  // namespace
