@@ -95,10 +95,7 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
     }
   }
 
-  if (!ReplaceFileContents(platform_.files, profile->preferences_path, profile->temporary_path,
-                           content)) {
-    log_ << "Could not write " << profile->preferences_path << ". No changes were made."
-         << kEndLine;
+  if (!ReplaceFileContents(platform_.files, profile->preferences_path, content, log_)) {
     return status::kWriteFailed;
   }
   LogWrittenLines(names);

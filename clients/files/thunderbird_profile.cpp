@@ -60,10 +60,8 @@ std::optional<ProfileLocation> ProfileLocator::PrepareProfile() {
   } else {
     log_ << "Profile data not found. Creating in user's application data folder ... ";
     files.CreateFolder(thunderbird_folder);
-    // Written through a temporary file so that a failed write leaves no
-    // half profile list behind.
-    (void)ReplaceFileContents(files, profile_list_path, thunderbird_folder + "\\profiles.tmp",
-                              CreatedProfileList());
+    // A failed write leaves no half profile list behind.
+    (void)files.ReplaceContents(profile_list_path, CreatedProfileList());
     location.profile_folder = kCreatedProfileFolder;
     log_.Line("done.");
   }

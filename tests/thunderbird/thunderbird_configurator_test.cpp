@@ -90,8 +90,6 @@ TEST(ThunderbirdFirstRun, WritesTheProfileListAndExactlyTheFreshSet) {
       std::string(kAppData) + "\\Thunderbird\\Profiles\\s8eyyog6.default\\prefs.js";
   EXPECT_EQ(user.fake.files.ReadFile(prefs), Crlf(FreshLines()));
   EXPECT_TRUE(user.fake.files.FileExists(std::string(kAppData) + "\\Thunderbird\\profiles.ini"));
-  EXPECT_FALSE(user.fake.files.FileExists(
-      std::string(kAppData) + "\\Thunderbird\\Profiles\\s8eyyog6.default\\prefs.tmp"));
 
   // The whole log, line by line.
   const Lines expected = Join(
@@ -181,7 +179,6 @@ TEST(ThunderbirdNewAccount, TakesTheNextNumbersAndItsOwnOutgoingServer) {
       "user_pref(\"mailnews.start_page_override.mstone\", \"ignore\");",
   };
   EXPECT_EQ(user.PrefsLines(), expected);
-  EXPECT_FALSE(user.fake.files.FileExists(kTemp));
 
   // The log block names the numbers and the outgoing server written.
   const Lines log = user.log.Lines();
@@ -244,7 +241,7 @@ TEST(ThunderbirdExistingAccount, FoundWithoutOverwriteChangesNothing) {
   user.fake.files.Put(kPrefs, bytes);
   EXPECT_EQ(user.Run("jane@example.com", "Jane Doe", true, false), status::kAlreadyExists);
   EXPECT_EQ(user.fake.files.ReadFile(kPrefs), bytes);
-  EXPECT_FALSE(user.fake.files.FileExists(kTemp));
+  EXPECT_EQ(user.fake.files.replacements(), 0);
   EXPECT_EQ(user.log.Lines().back(),
             "Searching for existant jane@example.com account ...  found. No changes will be made.");
 }
@@ -372,20 +369,21 @@ TEST(ThunderbirdReset, FindsTheAccountOfExactlyThisIdentity) {
   EXPECT_EQ(user.PrefsLines(), expected);
 }
 
-TEST(ThunderbirdWriteFailure, LeavesPrefsUnchangedAndReports7) {
-  for (const bool fail_replace : {false, true}) {
+TEST(ThunderbirdWriteFailure, LeavesPrefsUnchangedAndReports7WithTheReason) {
+  for (const bool read_only : {false, true}) {
     ThunderbirdUser user;
     user.WithProfile(ExistingPrefs());
     const auto before = user.fake.files.ReadFile(kPrefs);
-    if (fail_replace) {
-      user.fake.files.FailReplaces(true);
+    if (read_only) {
+      user.fake.files.MarkReadOnly(kPrefs);
     } else {
-      user.fake.files.FailWritesEndingWith("prefs.tmp");
+      user.fake.files.FailWritesEndingWith("prefs.js");
     }
     EXPECT_EQ(user.Run("jane@example.com", "Jane Doe", false, false), status::kWriteFailed);
     EXPECT_EQ(user.fake.files.ReadFile(kPrefs), before);
-    EXPECT_FALSE(user.fake.files.FileExists(kTemp));
-    EXPECT_EQ(user.log.Lines().back(), "Could not write " + std::string(kPrefs) + ". No changes were made.");
+    EXPECT_EQ(user.log.Lines().back(), "Could not write " + std::string(kPrefs) +
+                                           (read_only ? ": the file is read-only" : "") +
+                                           ". No changes were made.");
   }
 }
 
@@ -397,14 +395,11 @@ class UnreadablePrefs final : public Files {
     if (path.size() >= 8 && path.compare(path.size() - 8, 8, "prefs.js") == 0) return std::nullopt;
     return files_.ReadFile(path);
   }
-  bool WriteFile(const std::string& path, std::string_view bytes) override {
-    return files_.WriteFile(path, bytes);
-  }
   std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) override {
     return files_.OpenForAppend(path);
   }
-  bool ReplaceFile(const std::string& from, const std::string& to) override {
-    return files_.ReplaceFile(from, to);
+  FileWrite ReplaceContents(const std::string& path, std::string_view bytes) override {
+    return files_.ReplaceContents(path, bytes);
   }
   bool DeleteFile(const std::string& path) override { return files_.DeleteFile(path); }
   bool CreateFolder(const std::string& path) override { return files_.CreateFolder(path); }
@@ -427,7 +422,7 @@ TEST(ThunderbirdReadFailure, AnUnreadablePrefsFileIsNotReplacedByAFreshOne) {
   AccountRequest request{"jane@example.com", "Jane Doe", false, false, true, user.log.log()};
   EXPECT_EQ(ThunderbirdConfigurator(platform, request).Configure(), status::kCannotConfigure);
   EXPECT_EQ(user.PrefsLines(), ExistingPrefs());
-  EXPECT_FALSE(user.fake.files.FileExists(kTemp));
+  EXPECT_EQ(user.fake.files.replacements(), 0);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <thread>
 
+#include "env/platform/machine/host_files.h"
 #include "env/platform/machine/registry_hive.h"
 #include "env/platform/mapi.h"
 #include "env/platform/registry_tree.h"
@@ -42,20 +43,9 @@ std::optional<std::string> ReadHostFile(const fs::path& path) {
   return content.str();
 }
 
-// Writes a host file completely beside its place, then renames it there.
+// Writes a host file the one safe way (see host_files.h).
 bool WriteHostFileReplacing(const fs::path& path, const std::string& bytes) {
-  const fs::path temp = path.string() + ".quillbank-tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(temp, ignored);
-      return false;
-    }
-  }
-  return std::rename(temp.c_str(), path.c_str()) == 0;
+  return ReplaceHostFile(path, bytes) == FileWrite::Written;
 }
 
 // Wine's time stamps: 100 ns intervals since 1601, as its key lines show them
@@ -162,13 +152,10 @@ class MachineFiles final : public Files {
     return ReadHostFile(*host);
   }
 
-  bool WriteFile(const std::string& path, std::string_view bytes) override {
+  FileWrite ReplaceContents(const std::string& path, std::string_view bytes) override {
     const auto host = Resolve(path);
-    if (!host || fs::is_directory(*host)) return false;
-    std::ofstream out(*host, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return static_cast<bool>(out);
+    if (!host) return FileWrite::Failed;
+    return ReplaceHostFile(*host, bytes);
   }
 
   std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) override {
@@ -177,13 +164,6 @@ class MachineFiles final : public Files {
     const int fd = ::open(host->c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
     if (fd < 0) return nullptr;
     return std::make_unique<MachineAppendFile>(fd);
-  }
-
-  bool ReplaceFile(const std::string& from, const std::string& to) override {
-    const auto source = Resolve(from);
-    const auto target = Resolve(to);
-    if (!source || !target || !fs::is_regular_file(*source)) return false;
-    return std::rename(source->c_str(), target->c_str()) == 0;
   }
 
   bool DeleteFile(const std::string& path) override {
