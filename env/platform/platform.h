@@ -200,6 +200,23 @@ class UuidSource {
   [[nodiscard]] virtual std::string NewUuid() = 0;
 };
 
+// ---------------------------------------------------------------- run lock
+
+// Lets one run at a time change a machine: every run of the program on the
+// same machine (on Windows, in the same session) shares this lock, and holds
+// it from its first read of a client's store to its end, so that no run
+// writes back what it read before another run changed it.
+class RunLock {
+ public:
+  virtual ~RunLock() = default;
+  // Waits up to `timeout_ms` for the lock; true when this run holds it now.
+  // The machine as the services show it afterwards includes every change a
+  // run made before it let the lock go.
+  [[nodiscard]] virtual bool Acquire(std::uint32_t timeout_ms) = 0;
+  // Lets the next run in. Ending the process lets it go as well.
+  virtual void Release() = 0;
+};
+
 class MapiAdmin;  // MAPI profile administration for Outlook 2000 (mapi.h)
 
 // The services handed to the code that needs them. Every member is borrowed;
@@ -213,6 +230,8 @@ struct Platform {
   UuidSource& uuids;
   // Loaded on demand by the backend; null where no MAPI stand-in exists.
   MapiAdmin* mapi = nullptr;
+  // Null where no other run can reach the machine (a machine in memory).
+  RunLock* run_lock = nullptr;
 };
 
 }  // namespace quillbank

@@ -76,6 +76,14 @@ class MachineRegistry final : public Registry {
     return true;
   }
 
+  // Drops what was read and reads the hives again.
+  bool Reload(const fs::path& folder, std::string& error) {
+    tree_ = MemoryRegistry();
+    user_hive_ = RegistryHive();
+    system_hive_ = RegistryHive();
+    return Load(folder, error);
+  }
+
   long Open(RegRoot root, std::string_view path, RegAccess access,
             std::unique_ptr<RegistryKey>& key) override {
     return tree_.Open(root, path, access, key);
@@ -397,14 +405,42 @@ class MachineUuids final : public UuidSource {
   }
 };
 
+// The folder's lock file. The hives were read when the folder was opened;
+// once the lock is held they are read again, since the run that held it
+// before may have changed them in the meantime.
+class MachineRunLock final : public RunLock {
+ public:
+  MachineRunLock(MachineRegistry& registry, fs::path folder)
+      : registry_(registry), folder_(std::move(folder)) {}
+
+  bool Open(std::string& error) { return lock_.Open(folder_ / "quillbank.lock", error); }
+
+  bool Acquire(std::uint32_t timeout_ms) override {
+    if (!lock_.Acquire(timeout_ms)) return false;
+    std::string unreadable;
+    if (registry_.Reload(folder_, unreadable)) return true;
+    lock_.Release();
+    return false;
+  }
+  void Release() override { lock_.Release(); }
+
+ private:
+  MachineRegistry& registry_;
+  fs::path folder_;
+  FileLock lock_;
+};
+
 class MachineSystem final : public SystemServices {
  public:
   explicit MachineSystem(const fs::path& folder)
-      : files_(folder / "drive_c"), environment_(registry_), processes_(folder) {}
+      : files_(folder / "drive_c"), environment_(registry_), processes_(folder),
+        run_lock_(registry_, folder) {}
   bool Load(const fs::path& folder, std::string& error) {
+    if (!run_lock_.Open(error)) return false;
     if (!registry_.Load(folder, error)) return false;
     mapi_ = MakeRegistryMapiStandIn(registry_, uuids_);
     platform_.mapi = mapi_.get();
+    platform_.run_lock = &run_lock_;
     return true;
   }
   Platform& platform() override { return platform_; }
@@ -416,6 +452,7 @@ class MachineSystem final : public SystemServices {
   MachineProcesses processes_;
   MachineClock clock_;
   MachineUuids uuids_;
+  MachineRunLock run_lock_;
   std::unique_ptr<MapiAdmin> mapi_;
   Platform platform_{registry_, files_, environment_, processes_, clock_, uuids_};
 };

@@ -12,7 +12,8 @@ namespace quillbank {
 
 // Opens the machine folder, creating a minimal machine in a missing or empty
 // folder. Null, with the reason in `error`, when the folder cannot be used:
-// a running wineserver serves it, or a hive cannot be read.
+// a running wineserver serves it, a hive cannot be read, or the lock file that
+// keeps runs apart (quillbank.lock in the folder) cannot be created.
 [[nodiscard]] std::unique_ptr<SystemServices> OpenMachineFolder(const std::string& folder,
                                                                 std::string& error);
 

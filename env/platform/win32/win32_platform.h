@@ -25,6 +25,8 @@ namespace quillbank {
 [[nodiscard]] std::unique_ptr<Clock> MakeWin32Clock();
 // rpcrt4: UuidCreate and UuidToStringA.
 [[nodiscard]] std::unique_ptr<UuidSource> MakeWin32Uuids();
+// A named mutex of the session ("Local\Quillbank"): one run at a time.
+[[nodiscard]] std::unique_ptr<RunLock> MakeWin32RunLock();
 
 // The command text in a process command line, as the application framework
 // hands it over: the program path (quoted or not) and the blanks after it are
