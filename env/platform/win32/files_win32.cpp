@@ -107,13 +107,13 @@ class TemporaryFile final {
  public:
   // CREATE_NEW: a file or link already at the name makes the attempt fail
   // instead of being written through.
-  static std::optional<TemporaryFile> CreateBeside(const std::string& target) {
+  static std::optional<TemporaryFile> CreateBeside(const std::string& target, DWORD attributes) {
     const std::string stem = FolderOf(target) + "." + NameOf(target) + "." +
                              std::to_string(GetCurrentProcessId()) + "-";
     for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
       const std::string path = stem + std::to_string(attempt) + ".quillbank-tmp";
       UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+                                    attributes, nullptr));
       if (file.valid()) return TemporaryFile(path, std::move(file));
       const DWORD error = GetLastError();
       if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return std::nullopt;
@@ -196,7 +196,13 @@ class Win32Files final : public Files {
     // Windows refuses to replace a read-only file, and so does the program.
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return FileWrite::ReadOnly;
 
-    std::optional<TemporaryFile> temporary = TemporaryFile::CreateBeside(*target);
+    // The new file starts with the old one's attributes: ReplaceFile would
+    // carry them over, but not every implementation of it does (Wine's).
+    constexpr DWORD kCarried = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                               FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD carried = exists ? attributes & kCarried : 0;
+    std::optional<TemporaryFile> temporary =
+        TemporaryFile::CreateBeside(*target, carried ? carried : FILE_ATTRIBUTE_NORMAL);
     if (!temporary || !temporary->WriteFlushAndClose(bytes) || !temporary->Replace(*target, exists)) {
       return FileWrite::Failed;
     }
