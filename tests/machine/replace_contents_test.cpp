@@ -202,8 +202,7 @@ TEST_F(ReplaceContentsTest, KeepsWhatTheUserSetOnTheFileAndRefusesWhatIsReadOnly
     c.arrange(*this);
     const std::string before = Slurp(target);
     EXPECT_EQ(Replace(c.runner, "new"), c.expected);
-    if (c.expected != FileWrite::Written) EXPECT_EQ(Slurp(target), before);
-    if (c.expected == FileWrite::Written) EXPECT_EQ(Slurp(target), "new");
+    EXPECT_EQ(Slurp(target), c.expected == FileWrite::Written ? "new" : before);
     EXPECT_EQ(Leftovers(c.made), std::vector<std::string>{});
     if (c.check) c.check(*this);
   }

@@ -418,7 +418,9 @@ TEST_F(WindowsMailTest, AFailedDefaultAccountValueUndoesTheAccountFile) {
       AccountRequest request{kAddress, "Jane Doe", make_default, overwrite, use_ssl, log.log()};
       EXPECT_EQ(WindowsMailConfigurator(platform, request).Configure(), status::kWriteFailed);
       EXPECT_EQ(AccountFolder(), c.folder_after);
-      if (c.existing_file) EXPECT_EQ(Bytes("account{old}.oeaccount"), existing);
+      if (c.existing_file) {
+        EXPECT_EQ(Bytes("account{old}.oeaccount"), existing);
+      }
       EXPECT_EQ(DefaultAccount(), std::nullopt);
       EXPECT_EQ(log.Lines().back(), std::string("Could not write ") + winmail::kDefaultAccountValue +
                                         " (error 5). No changes were made.");
