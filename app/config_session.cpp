@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::size_t kAppDataCapacity = 300;
 constexpr const char* kRefusalText = "Please exit all running email clients, and then restart Quillbank.";
+constexpr const char* kMachineBusyText = "Another Quillbank run is changing this machine; try again.";
 constexpr const char* kMessagingSubsystemKey =
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem";
 
@@ -25,6 +26,20 @@ constexpr DetectionRow kDetectionRows[] = {
     {MailClient::Eudora, "Searching for Qualcomm Eudora ... "},
     {MailClient::OutlookExpress, "Searching for Microsoft Outlook Express ... "},
     {MailClient::WindowsMail, "Searching for Microsoft Windows Mail ... "},
+};
+
+// Lets the run lock go when the configuration run ends, on every path.
+class HeldRunLock final {
+ public:
+  explicit HeldRunLock(RunLock* lock) : lock_(lock) {}
+  ~HeldRunLock() {
+    if (lock_) lock_->Release();
+  }
+  HeldRunLock(const HeldRunLock&) = delete;
+  HeldRunLock& operator=(const HeldRunLock&) = delete;
+
+ private:
+  RunLock* lock_;
 };
 
 }  // namespace
@@ -134,6 +149,22 @@ void ConfigSession::Refuse() {
   state_.exit_code = exit_code::kClientRunning;
 }
 
+void ConfigSession::RefuseBusyMachine() {
+  if (view_) {
+    view_->ShowResultView(false);
+    view_->SetIntroText(kMachineBusyText);
+  }
+  const std::string time = TimeStamp(platform_.clock);
+  log_.Line(kMachineBusyText);
+  log_.EmptyLine();
+  log_ << "* Configuration Incomplete. Terminated automatically at " << time << " *" << kEndLine;
+  log_.EmptyLine();
+  log_.Close();
+  state_.refused = true;
+  state_.outcome_message = kMachineBusyText;
+  state_.exit_code = exit_code::kMachineBusy;
+}
+
 void ConfigSession::DetectDefaultClient() {
   state_.default_client_code = DefaultClient(platform_.registry);
   log_ << "Detecting default email client ... ";
@@ -155,6 +186,19 @@ void ConfigSession::DetectDefaultClient() {
 // ------------------------------------------------------------ configuration
 
 void ConfigSession::OnConfigure() {
+  // Held from before the first store is read (the automatic mode reads the
+  // default account first), so no other run changes a store between this
+  // run's reading and writing it.
+  RunLock* lock = platform_.run_lock;
+  if (lock && !lock->Acquire(kRunLockWaitMs)) {
+    RefuseBusyMachine();
+    return;
+  }
+  const HeldRunLock held(lock);
+  Configure();
+}
+
+void ConfigSession::Configure() {
   ConfigStatus status = status::kNotRun;
   std::unique_ptr<Configurator> configurator;
   if (state_.automatic) {

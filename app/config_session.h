@@ -3,6 +3,7 @@
 // its handlers; the command-line and automatic modes call it directly.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -23,11 +24,15 @@ inline constexpr int kNoDefault = 11;
 inline constexpr int kDefaultDoesNotExist = 12;
 inline constexpr int kUnsupportedDefault = 13;
 inline constexpr int kClientRunning = 20;
+inline constexpr int kMachineBusy = 21;     // another run held the machine too long
 inline constexpr int kUnsafeInput = 30;
 inline constexpr int kUsage = 64;          // a required option is missing
 inline constexpr int kMachineUnusable = 69;
 inline constexpr int kNoDialog = 70;        // the dialog window could not be made
 }  // namespace exit_code
+
+// How long a run waits for another run on the same machine to end.
+inline constexpr std::uint32_t kRunLockWaitMs = 10000;
 
 // The exit code for a configuration run that ended with `status`.
 [[nodiscard]] int ExitCodeForStatus(ConfigStatus status);
@@ -42,7 +47,9 @@ class ConfigSession {
   // Opens the log, writes the banner, detects the clients and refuses while
   // one runs. True when the run may go on; false after a refusal.
   bool OnInitDialog();
-  // The configuration run. Closes the log on every path.
+  // The configuration run, holding the machine's run lock from before the
+  // first store is read to its end; refused when another run holds the lock
+  // for longer than kRunLockWaitMs. Closes the log on every path.
   void OnConfigure();
   // The dialog was closed before any run: log it and close the log.
   void LogTerminatedByUser();
@@ -60,6 +67,8 @@ class ConfigSession {
   void WriteBanner();
   void DetectInstalledClients();
   void Refuse();
+  void RefuseBusyMachine();
+  void Configure();
   void DetectDefaultClient();
   AccountRequest MakeRequest();
   std::unique_ptr<AutoModeConfigurator> PrepareAutomaticRun();

@@ -25,7 +25,7 @@ struct RunState {
   bool use_ssl = true;
 
   // Results.
-  bool refused = false;         // a running mail client ended the run at start
+  bool refused = false;         // a running mail client or another run ended the run
   bool run_succeeded = false;   // the configurator returned 0
   int status = -1;              // the final ConfigStatus of the run
   std::string outcome_message;  // what the dialog shows (success or failure)

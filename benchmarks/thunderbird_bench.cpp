@@ -32,15 +32,14 @@ class DiskFiles final : public Files {
     if (!in) return std::nullopt;
     return content;
   }
-  bool WriteFile(const std::string& path, std::string_view bytes) override {
-    std::ofstream out(Host(path), std::ios::binary | std::ios::trunc);
+  std::unique_ptr<AppendFile> OpenForAppend(const std::string&) override { return nullptr; }
+  FileWrite ReplaceContents(const std::string& path, std::string_view bytes) override {
+    const std::string temporary = Host(path) + ".tmp";
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    return static_cast<bool>(out);
-  }
-  std::unique_ptr<AppendFile> OpenForAppend(const std::string&) override { return nullptr; }
-  bool ReplaceFile(const std::string& from, const std::string& to) override {
-    return std::rename(Host(from).c_str(), Host(to).c_str()) == 0;
+    if (!out || std::rename(temporary.c_str(), Host(path).c_str()) != 0) return FileWrite::Failed;
+    return FileWrite::Written;
   }
   bool DeleteFile(const std::string& path) override { return std::remove(Host(path).c_str()) == 0; }
   bool CreateFolder(const std::string& path) override {
@@ -175,14 +174,12 @@ BENCHMARK(BM_CopyLargePrefs)->Unit(benchmark::kMillisecond);
 void BM_ReadWriteReplaceLargePrefs(benchmark::State& state) {
   LargeProfile& profile = Profile();
   const std::string prefs = profile.prefs.string();
-  const std::string temporary = (profile.profile / "prefs.tmp").string();
   for (auto _ : state) {
     state.PauseTiming();
     profile.Restore();
     state.ResumeTiming();
     const std::optional<std::string> content = profile.files.ReadFile(prefs);
-    if (!content || !profile.files.WriteFile(temporary, *content) ||
-        !profile.files.ReplaceFile(temporary, prefs)) {
+    if (!content || profile.files.ReplaceContents(prefs, *content) != FileWrite::Written) {
       state.SkipWithError("the rewrite failed");
       break;
     }

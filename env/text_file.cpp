@@ -19,17 +19,20 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
-bool ReplaceFileContents(Files& files, const std::string& path, const std::string& temp_path,
-                         std::string_view content) {
-  if (!files.WriteFile(temp_path, content)) {
-    files.DeleteFile(temp_path);
-    return false;
+bool ReplaceFileContents(Files& files, const std::string& path, std::string_view content,
+                         RunLog& log) {
+  switch (files.ReplaceContents(path, content)) {
+    case FileWrite::Written:
+      return true;
+    case FileWrite::ReadOnly:
+      log << "Could not write " << path << ": the file is read-only. No changes were made."
+          << kEndLine;
+      return false;
+    case FileWrite::Failed:
+      break;
   }
-  if (!files.ReplaceFile(temp_path, path)) {
-    files.DeleteFile(temp_path);
-    return false;
-  }
-  return true;
+  log << "Could not write " << path << ". No changes were made." << kEndLine;
+  return false;
 }
 
 }  // namespace quillbank

@@ -1,7 +1,7 @@
-// Line-by-line handling of the clients' text files, and the one safe way the
-// program rewrites a file: the complete new content goes to a temporary file
-// beside the old one, and only a complete temporary file replaces the old
-// file in one step. The old file is never deleted first.
+// Line-by-line handling of the clients' text files, and how a configurator
+// rewrites one: through Files::ReplaceContents, which replaces the old file
+// only by a complete new one, and with the reason in the log when it could
+// not.
 #pragma once
 
 #include <string>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "env/platform/platform.h"
+#include "env/run_log.h"
 
 namespace quillbank {
 
@@ -16,10 +17,10 @@ namespace quillbank {
 // "\n" dropped, no empty last line for a text that ends with a line end.
 [[nodiscard]] std::vector<std::string_view> SplitLines(std::string_view text);
 
-// Writes `content` to `temp_path`, then replaces `path` with it. On any failure
-// the temporary file is removed, `path` keeps its old content, and false is
-// returned.
+// Replaces the content of the file at `path`. On failure `path` keeps its old
+// content, the log tells why ("Could not write <path>. No changes were
+// made.", with the reason for a read-only file), and false is returned.
 [[nodiscard]] bool ReplaceFileContents(Files& files, const std::string& path,
-                                       const std::string& temp_path, std::string_view content);
+                                       std::string_view content, RunLog& log);
 
 }  // namespace quillbank

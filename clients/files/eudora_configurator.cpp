@@ -9,15 +9,6 @@
 namespace quillbank {
 namespace eudora {
 
-std::string TemporaryPathFor(const std::string& settings_path) {
-  const std::size_t kept = settings_path.size() < 3 ? 0 : settings_path.size() - 3;
-  std::string temporary = settings_path.substr(0, kept) + "tmp";
-  // A settings file that already ends in "tmp" must not be its own
-  // temporary file.
-  if (EqualsIgnoringCase(temporary, settings_path)) temporary = settings_path + ".tmp";
-  return temporary;
-}
-
 namespace {
 
 bool HasControlCharacter(std::string_view text) {
@@ -72,10 +63,7 @@ ConfigStatus EudoraConfigurator::Configure() {
   }
 
   // The old file is replaced only by a complete new one.
-  if (!ReplaceFileContents(platform_.files, file->path, TemporaryPathFor(file->path), content)) {
-    log_ << "Could not write " << file->path << ". No changes were made." << kEndLine;
-    return status::kWriteFailed;
-  }
+  if (!ReplaceFileContents(platform_.files, file->path, content, log_)) return status::kWriteFailed;
   LogKeyBlock(block);
   return status::kSuccess;
 }

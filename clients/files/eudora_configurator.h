@@ -30,10 +30,6 @@ inline constexpr const char* kProgramName = "Eudora.exe";
 inline constexpr const char* kSettingsName = "Eudora.ini";
 inline constexpr std::size_t kRegistryCapacity = 300;  // bytes, terminator included
 
-// The temporary file beside the settings file: the path's last three
-// characters replaced by "tmp" (Eudora.ini becomes Eudora.tmp).
-[[nodiscard]] std::string TemporaryPathFor(const std::string& settings_path);
-
 }  // namespace eudora
 
 class EudoraConfigurator final : public Configurator {

@@ -94,10 +94,7 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
     }
   }
 
-  if (!ReplaceFileContents(platform_.files, profile.preferences_path, profile.temporary_path,
-                           content)) {
-    log_ << "Could not write " << profile.preferences_path << ". No changes were made."
-         << kEndLine;
+  if (!ReplaceFileContents(platform_.files, profile.preferences_path, content, log_)) {
     // A first-time user's profile without its prefs.js would be adopted by
     // Thunderbird as an empty profile: take it away again.
     locator.Undo(profile);

@@ -238,7 +238,6 @@ PreparedProfile ProfileLocator::PrepareProfile() {
   }
 
   location.preferences_path = location.profile_path + "\\prefs.js";
-  location.temporary_path = location.profile_path + "\\prefs.tmp";
   if (!files.FileExists(location.preferences_path)) {
     result.status = CreateProfileFolder(thunderbird_folder, first_time, location);
     if (result.status != status::kSuccess) return result;
@@ -254,8 +253,7 @@ ConfigStatus ProfileLocator::CreateProfileList(const std::string& thunderbird_fo
   const std::string path = thunderbird_folder + "\\profiles.ini";
   const bool written =
       CreateFolder(thunderbird_folder, location) &&
-      ReplaceFileContents(platform_.files, path, thunderbird_folder + "\\profiles.tmp",
-                          CreatedProfileList());
+      platform_.files.ReplaceContents(path, CreatedProfileList()) == FileWrite::Written;
   if (!written) {
     log_.Line("failed.");
     return Fail(status::kWriteFailed, "profiles.ini could not be written.", location);
@@ -278,9 +276,7 @@ ConfigStatus ProfileLocator::CreateProfileFolder(const std::string& thunderbird_
     // Thunderbird adopts a listed profile on its first start only when the
     // profile's compatibility.ini ties it to no other installation.
     const std::string path = location.profile_path + "\\compatibility.ini";
-    created = ReplaceFileContents(platform_.files, path,
-                                  location.profile_path + "\\compatibility.tmp",
-                                  CreatedCompatibilityFile());
+    created = platform_.files.ReplaceContents(path, CreatedCompatibilityFile()) == FileWrite::Written;
     if (created) location.created_files.push_back(path);
   }
   if (!created) {

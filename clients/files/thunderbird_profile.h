@@ -52,7 +52,6 @@ struct ProfileLocation {
   std::string profile_folder;    // as profiles.ini names it (a relative one with its first "/" as "\")
   std::string profile_path;      // the profile folder's full path
   std::string preferences_path;  // <profile path>\prefs.js
-  std::string temporary_path;    // <profile path>\prefs.tmp
   // What the run created for this profile, in the order it was created, so
   // that a run that fails later can take it away again.
   std::vector<std::string> created_folders;

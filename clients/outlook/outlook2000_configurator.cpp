@@ -183,17 +183,33 @@ bool Outlook2000Configurator::CreateInternetMailService() {
   mapi->Uninitialize();
   if (!created) return false;
 
+  return NameNewSections(profile_path, known);
+}
+
+bool Outlook2000Configurator::NameNewSections(const std::string& profile_path,
+                                              const std::vector<std::string>& known) {
+  // A section is named completely or not at all: the service MAPI made stays
+  // usable under its own name when naming fails part-way.
   const std::string account_name = AccountName();
+  ValueJournal journal(platform_.registry);
   for (const std::string& section : ProfileSections(profile_path)) {
     if (std::find(known.begin(), known.end(), section) != known.end()) continue;
+    const std::string section_path = profile_path + "\\" + section;
     std::unique_ptr<RegistryKey> key;
-    if (platform_.registry.Open(kStoreRoot, profile_path + "\\" + section, RegAccess::All, key) !=
+    if (platform_.registry.Open(kStoreRoot, section_path, RegAccess::All, key) !=
         win32_error::kSuccess) {
       continue;
     }
     if (ReadStoreText(*key, kServiceEntryValue) != std::optional<std::string>(kServiceEntry)) continue;
-    SetText(*key, kDisplayNameValue, kDisplayNameStart + account_name);
-    SetText(*key, kAccountValue, account_name);
+    long result = journal.SetText(*key, section_path, kDisplayNameValue, kDisplayNameStart + account_name);
+    if (result == win32_error::kSuccess) {
+      result = journal.SetText(*key, section_path, kAccountValue, account_name);
+    }
+    if (result != win32_error::kSuccess) {
+      journal.Undo();
+      out_ << "Error naming the Internet mail service. Error = " << result << "\n" << std::flush;
+      return false;
+    }
   }
   return true;
 }

@@ -59,6 +59,10 @@ class Outlook2000Configurator final : public outlook::AccountStoreConfigurator {
   // The sections of the profile key, in enumeration order.
   [[nodiscard]] std::vector<std::string> ProfileSections(const std::string& profile_path);
   bool FailMapiStep(const char* text, MapiResult result);
+  // Names the sections that are not in `known` after the account; false,
+  // with every value put back and a line on the standard output, when a
+  // value cannot be written.
+  bool NameNewSections(const std::string& profile_path, const std::vector<std::string>& known);
 
   std::ostream& out_;
   std::string profile_name_;

@@ -245,24 +245,28 @@ ConfigStatus WindowsMailConfigurator::Configure() {
 
   std::string target = new_path;
   std::string content;
+  std::optional<std::string> old_bytes;  // what a rewritten file held before
   std::string default_name = new_name;
   if (rewrite) {
     log_ << " found existant at: " << found << kEndLine;
     target = found;
-    std::optional<std::string> old_bytes = platform_.files.ReadFile(found);
+    old_bytes = platform_.files.ReadFile(found);
     if (!old_bytes) {
       log_ << "Could not read " << found << ". No changes were made." << kEndLine;
       return status::kWriteFailed;
     }
-    content = RewrittenAccountFile(std::move(*old_bytes), values);
+    content = RewrittenAccountFile(*old_bytes, values);
     // The file's own name, whatever it looks like and wherever its folder lies.
     default_name = FileNameOf(found);
   } else {
     content = NewAccountFile(values);
   }
-  // The old file is replaced only by a complete new one.
-  if (!ReplaceFileContents(platform_.files, target, target + ".tmp", content)) {
-    log_ << "Could not write " << target << ". No changes were made." << kEndLine;
+  // The account file first, then the registry value that names it: a
+  // failure of the second step can still put the file back, so the run
+  // changes both or neither.
+  if (!ReplaceFileContents(platform_.files, target, content, log_)) return status::kWriteFailed;
+  if (make_default_ && !MakeDefault(default_name)) {
+    PutBack(target, old_bytes);
     return status::kWriteFailed;
   }
 
@@ -271,15 +275,28 @@ ConfigStatus WindowsMailConfigurator::Configure() {
   for (std::size_t i = 0; i < kElementCount; ++i) {
     log_ << kElements[i].label << values[i] << kEndLine;
   }
-
-  if (make_default_) {
-    std::unique_ptr<RegistryKey> key;
-    if (platform_.registry.Create(RegRoot::CurrentUser, kDefaultAccountKey, key) ==
-        win32_error::kSuccess) {
-      SetText(*key, kDefaultAccountValue, default_name);
-    }
-  }
   return status::kSuccess;
+}
+
+bool WindowsMailConfigurator::MakeDefault(const std::string& file_name) {
+  std::unique_ptr<RegistryKey> key;
+  long result = platform_.registry.Create(RegRoot::CurrentUser, kDefaultAccountKey, key);
+  if (result == win32_error::kSuccess) result = SetText(*key, kDefaultAccountValue, file_name);
+  // The machine folder keeps registry changes until they are committed; the
+  // value must be on disk before the account file is known to stay.
+  if (result == win32_error::kSuccess) result = platform_.registry.Commit();
+  if (result == win32_error::kSuccess) return true;
+  log_ << "Could not write " << kDefaultAccountValue << " (error " << result
+       << "). No changes were made." << kEndLine;
+  return false;
+}
+
+void WindowsMailConfigurator::PutBack(const std::string& path,
+                                      const std::optional<std::string>& old_bytes) {
+  const bool restored = old_bytes ? platform_.files.ReplaceContents(path, *old_bytes) ==
+                                        FileWrite::Written
+                                  : platform_.files.DeleteFile(path);
+  if (!restored) log_ << "Could not put " << path << " back as it was." << kEndLine;
 }
 
 std::string WindowsMailConfigurator::FindAccountFile(const std::string& folder,

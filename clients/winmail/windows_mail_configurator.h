@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/account_request.h"
@@ -49,7 +50,8 @@ class WindowsMailConfigurator final : public Configurator {
   // 0 when an account file was created or rewritten; 5 when a file with the
   // address exists and overwrite is off (nothing changed); 1 when the store
   // root cannot be read or its folder cannot be named (nothing changed); 7
-  // when the account file could not be written completely (nothing changed).
+  // when the account file could not be written completely, or the default
+  // account could not be set (the file is then put back: nothing changed).
   [[nodiscard]] ConfigStatus Configure() override;
 
   // The full path of the first entry of `folder` named "account*" that holds
@@ -63,6 +65,12 @@ class WindowsMailConfigurator final : public Configurator {
   [[nodiscard]] bool FileHoldsAddress(const std::string& path, const std::string& address);
 
  private:
+  // Names the file as the default account; false (logged) when that failed.
+  [[nodiscard]] bool MakeDefault(const std::string& file_name);
+  // Undoes the account file's change: the old content back, or a new file
+  // removed.
+  void PutBack(const std::string& path, const std::optional<std::string>& old_bytes);
+
   Platform& platform_;
   bool use_ssl_;
   std::string address_;

@@ -115,6 +115,13 @@ class AppendFile {
   virtual bool Close() = 0;
 };
 
+// What became of a file's replacement.
+enum class FileWrite {
+  Written,   // the new content is in the file's place
+  ReadOnly,  // refused: the file is marked read-only
+  Failed,    // could not be written
+};
+
 // Windows paths in ("C:\Users\jane\file.txt"); "\" and "/" are both accepted.
 // Every file is handled in binary mode: the bytes read are the bytes on disk.
 class Files {
@@ -123,15 +130,21 @@ class Files {
 
   // The whole content of a file; nullopt when it is missing or unreadable.
   [[nodiscard]] virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
-  // Creates or truncates the file and writes `bytes`, then flushes and closes
-  // it. True only when every step succeeded.
-  [[nodiscard]] virtual bool WriteFile(const std::string& path, std::string_view bytes) = 0;
   // Opens for appending, creating a missing file; shared with other writers.
   [[nodiscard]] virtual std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) = 0;
-  // Puts `from` in the place of `to` in one step (the old `to`, if any, is
-  // replaced, never deleted first). False when that failed; both files then
-  // stay as they were.
-  [[nodiscard]] virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
+  // Puts `bytes` in the place of the file's content; the one way the program
+  // changes a file. The complete content goes to a new temporary file beside
+  // the target (created exclusively, so a file or link already at that name
+  // is never written through), is flushed to disk, and then takes the
+  // target's place in one step; the old file is never deleted first. A
+  // symbolic link is followed and the file it names is replaced. The target
+  // keeps its mode and owner (its attributes and security on Windows). A
+  // missing file is created. ReadOnly when the target is marked read-only
+  // (even where the user could write it anyway), Failed on any other
+  // failure; either way the target is as it was and no temporary file is
+  // left behind.
+  [[nodiscard]] virtual FileWrite ReplaceContents(const std::string& path,
+                                                  std::string_view bytes) = 0;
   virtual bool DeleteFile(const std::string& path) = 0;
   // Creates one folder level; true when it exists afterwards.
   virtual bool CreateFolder(const std::string& path) = 0;
@@ -201,6 +214,23 @@ class UuidSource {
   [[nodiscard]] virtual std::string NewUuid() = 0;
 };
 
+// ---------------------------------------------------------------- run lock
+
+// Lets one run at a time change a machine: every run of the program on the
+// same machine (on Windows, in the same session) shares this lock, and holds
+// it from its first read of a client's store to its end, so that no run
+// writes back what it read before another run changed it.
+class RunLock {
+ public:
+  virtual ~RunLock() = default;
+  // Waits up to `timeout_ms` for the lock; true when this run holds it now.
+  // The machine as the services show it afterwards includes every change a
+  // run made before it let the lock go.
+  [[nodiscard]] virtual bool Acquire(std::uint32_t timeout_ms) = 0;
+  // Lets the next run in. Ending the process lets it go as well.
+  virtual void Release() = 0;
+};
+
 class MapiAdmin;  // MAPI profile administration for Outlook 2000 (mapi.h)
 
 // The services handed to the code that needs them. Every member is borrowed;
@@ -216,6 +246,8 @@ struct Platform {
   const CodePage& code_page;
   // Loaded on demand by the backend; null where no MAPI stand-in exists.
   MapiAdmin* mapi = nullptr;
+  // Null where no other run can reach the machine (a machine in memory).
+  RunLock* run_lock = nullptr;
 };
 
 }  // namespace quillbank

@@ -255,6 +255,54 @@ TEST_F(ConfigSessionTest, RunningClientRefusesTheRun) {
   EXPECT_EQ(factory.record.configure_calls, 0);
 }
 
+// The run lock is taken before the automatic mode reads the default account
+// and before any configurator exists; a run that cannot get it ends like the
+// other refusals and reads or writes no store.
+TEST_F(ConfigSessionTest, AnotherRunHoldingTheMachineRefusesTheRunBeforeAnyStoreIsRead) {
+  for (const bool automatic : {false, true}) {
+    FakePlatform fresh;
+    fresh.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
+    fresh.files.MakeFolders(kAppData);
+    fresh.SetText(RegRoot::ClassesRoot, "mailto\\shell\\open\\command", "", "msimn.exe");
+    fresh.run_lock.grants = false;
+    FakeFactory fakes;
+    RunState run;
+    run.command_line = true;
+    run.automatic = automatic;
+    run.search_text = "NULL";
+    run.client_index = 4;
+    run.address = "jane@example.com";
+    run.display_name = "Jane Doe";
+    ConfigSession session(fresh.platform, fakes, run, nullptr);
+    ASSERT_TRUE(session.OnInitDialog());
+    session.OnConfigure();
+    const auto lines = LinesOf(fresh.files.ReadFile(kLogFile).value_or(""));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end()),
+              (std::vector<std::string>{
+                  "Another Quillbank run is changing this machine; try again.", "",
+                  "* Configuration Incomplete. Terminated automatically at 14:03:22 on 12/08/09 *",
+                  ""}));
+    EXPECT_EQ(fresh.run_lock.waited_ms, 10000u);
+    EXPECT_EQ(fakes.created_client, -99);  // no configurator, so no store read
+    EXPECT_TRUE(run.refused);
+    EXPECT_EQ(run.exit_code, exit_code::kMachineBusy);
+    EXPECT_EQ(run.outcome_message, "Another Quillbank run is changing this machine; try again.");
+  }
+}
+
+TEST_F(ConfigSessionTest, TheRunLockIsHeldForTheRunAndLetGoAfterwards) {
+  state.client_index = 4;
+  state.address = "jane@example.com";
+  state.display_name = "Jane Doe";
+  bool held_while_configuring = false;
+  factory.record.on_configure = [&] { held_while_configuring = machine.run_lock.held; };
+  Run();
+  EXPECT_TRUE(held_while_configuring);
+  EXPECT_FALSE(machine.run_lock.held);
+  EXPECT_EQ(state.exit_code, 0);
+}
+
 TEST_F(ConfigSessionTest, ClientNamesAreMatchedExactly) {
   machine.processes.running = {{7, "outlook.exe"}, {8, "THUNDERBIRD.EXE"}};
   state.client_index = 9;

@@ -19,7 +19,6 @@ using Lines = std::vector<std::string>;
 
 constexpr const char* kAppData = "C:\\Users\\jane\\AppData\\Roaming";
 constexpr const char* kIni = "C:\\Users\\jane\\AppData\\Roaming\\Qualcomm\\Eudora\\Eudora.ini";
-constexpr const char* kTmp = "C:\\Users\\jane\\AppData\\Roaming\\Qualcomm\\Eudora\\Eudora.tmp";
 constexpr const char* kAddress = "jane@tessaline.net";
 constexpr const char* kName = "Jane Roe";
 
@@ -94,7 +93,6 @@ class EudoraConfiguratorTest : public ::testing::Test {
   void ExpectIni(const Lines& expected) {
     EXPECT_EQ(LinesOf(Bytes()), expected);
     EXPECT_EQ(Bytes(), Crlf(expected));
-    EXPECT_FALSE(fake.files.FileExists(kTmp));
   }
 
   FakePlatform fake;
@@ -242,25 +240,25 @@ TEST_F(EudoraConfiguratorTest, SecondRunWithoutOverwriteLeavesTheFileByteForByte
   EudoraConfigurator again(fake.platform, kAddress, "Someone Else", false, true, second_log.log());
   EXPECT_EQ(again.Configure(), status::kAlreadyExists);
   EXPECT_EQ(Bytes(), after_first);
-  EXPECT_FALSE(fake.files.FileExists(kTmp));
+  EXPECT_EQ(fake.files.replacements(), 1);  // the second run wrote nothing
 }
 
 // ------------------------------------------------------------------- failures
 
-TEST_F(EudoraConfiguratorTest, FailedTemporaryWriteLeavesTheFileAndFails) {
-  PutIni(kTwoPersonas);
-  fake.files.FailWritesEndingWith("Eudora.tmp");
-  EXPECT_EQ(Run(), status::kWriteFailed);
-  ExpectIni(kTwoPersonas);
-  const Lines lines = log.Lines();
-  EXPECT_EQ(lines.back(), std::string("Could not write ") + kIni + ". No changes were made.");
-}
-
-TEST_F(EudoraConfiguratorTest, FailedReplaceLeavesTheFileAndFails) {
-  PutIni(kTwoPersonas);
-  fake.files.FailReplaces(true);
-  EXPECT_EQ(Run(true), status::kWriteFailed);
-  ExpectIni(kTwoPersonas);
+TEST_F(EudoraConfiguratorTest, FailedWriteLeavesTheFileAndReports7WithTheReason) {
+  struct Case {
+    bool read_only;
+    const char* reason;
+  };
+  for (const Case& c : {Case{false, ""}, Case{true, ": the file is read-only"}}) {
+    PutIni(kTwoPersonas);
+    fake.files.FailWritesEndingWith(c.read_only ? "" : "Eudora.ini");
+    if (c.read_only) fake.files.MarkReadOnly(kIni);
+    EXPECT_EQ(Run(true), status::kWriteFailed);
+    ExpectIni(kTwoPersonas);
+    EXPECT_EQ(log.Lines().back(),
+              std::string("Could not write ") + kIni + c.reason + ". No changes were made.");
+  }
 }
 
 TEST_F(EudoraConfiguratorTest, UnsafeInputIsRefusedBeforeTheFileIsRead) {
@@ -288,7 +286,6 @@ TEST_F(EudoraConfiguratorTest, AppPathsEntryLeadsToTheFileBesideTheProgram) {
   fake.files.Put(beside, "[Settings]\r\n");
   ASSERT_EQ(Run(), status::kSuccess);
   EXPECT_EQ(LinesOf(*fake.files.ReadFile(beside)), Join({"[Settings]"}, KeyBlock(false)));
-  EXPECT_FALSE(fake.files.FileExists("C:\\Program Files\\Qualcomm\\Eudora\\Eudora.tmp"));
 }
 
 TEST_F(EudoraConfiguratorTest, NoFileInEitherPlaceFailsWithoutSearching) {

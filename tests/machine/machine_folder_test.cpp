@@ -85,22 +85,21 @@ TEST_F(MachineFolderTest, PathsBelowDriveCResolveWithoutRegardToCaseAndListInNtf
   ASSERT_TRUE(system);
   Files& files = system->platform().files;
   ASSERT_TRUE(files.CreateFolder("C:\\Data"));
-  ASSERT_TRUE(files.WriteFile("C:\\Data\\b.txt", "b"));
-  ASSERT_TRUE(files.WriteFile("c:/DATA/Account{2}.oeaccount", "2"));
-  ASSERT_TRUE(files.WriteFile("C:\\data\\account{1}.oeaccount", "1"));
+  ASSERT_EQ(files.ReplaceContents("C:\\Data\\b.txt", "b"), FileWrite::Written);
+  ASSERT_EQ(files.ReplaceContents("c:/DATA/Account{2}.oeaccount", "2"), FileWrite::Written);
+  ASSERT_EQ(files.ReplaceContents("C:\\data\\account{1}.oeaccount", "1"), FileWrite::Written);
   EXPECT_TRUE(fs::exists(folder / "drive_c" / "Data" / "b.txt"));
   EXPECT_EQ(files.ReadFile("C:\\DATA\\B.TXT").value_or(""), "b");
   EXPECT_EQ(files.ListFolder("C:\\Data\\ACCOUNT*"),
             (std::vector<std::string>{"account{1}.oeaccount", "Account{2}.oeaccount"}));
-  EXPECT_FALSE(files.WriteFile("D:\\elsewhere.txt", "x"));
-  EXPECT_FALSE(files.WriteFile("C:\\Missing\\x.txt", "x"));
+  EXPECT_EQ(files.ReplaceContents("D:\\elsewhere.txt", "x"), FileWrite::Failed);
+  EXPECT_EQ(files.ReplaceContents("C:\\Missing\\x.txt", "x"), FileWrite::Failed);
 
-  ASSERT_TRUE(files.WriteFile("C:\\Data\\b.tmp", "new"));
-  ASSERT_TRUE(files.ReplaceFile("C:\\Data\\b.tmp", "C:\\Data\\B.txt"));
+  // Replacing finds the existing file without regard to case.
+  ASSERT_EQ(files.ReplaceContents("C:\\Data\\B.txt", "new"), FileWrite::Written);
   EXPECT_EQ(files.ReadFile("C:\\Data\\b.txt").value_or(""), "new");
-  EXPECT_FALSE(files.FileExists("C:\\Data\\b.tmp"));
-  EXPECT_FALSE(files.ReplaceFile("C:\\Data\\gone.tmp", "C:\\Data\\b.txt"));
-  EXPECT_EQ(files.ReadFile("C:\\Data\\b.txt").value_or(""), "new");
+  EXPECT_EQ(files.ListFolder("C:\\Data\\*"),
+            (std::vector<std::string>{"account{1}.oeaccount", "Account{2}.oeaccount", "b.txt"}));
 
   auto log = files.OpenForAppend("C:\\Data\\run.log");
   ASSERT_TRUE(log);

@@ -414,6 +414,21 @@ TEST_F(Outlook2000Test, AFailingMapiStepPrintsItsLineAndKeepsTheAccount) {
   }
 }
 
+TEST_F(Outlook2000Test, ASectionThatCannotBeNamedCompletelyIsPutBackAndTheAccountStays) {
+  CorporateMode();
+  testing::FailingRegistry failing(fake.registry);
+  failing.failing_values = {"001e661f"};  // the second of the two names
+  Platform platform{failing, fake.files, fake.environment, fake.processes, fake.clock,
+                    fake.uuids, Windows1252(), &mapi};
+  Outlook2000Configurator configurator(platform, Request(), out);
+  EXPECT_EQ(configurator.Configure(), 0);
+  EXPECT_EQ(out.str(), "Error naming the Internet mail service. Error = 5\n");
+  // The name MAPI gave the service is back.
+  EXPECT_EQ(fake.Text(kHkcu, Section(mapi.new_section), "001e3001"), kAddress);
+  EXPECT_EQ(fake.Text(kHkcu, Section(mapi.new_section), "001e661f"), std::nullopt);
+  EXPECT_EQ(fake.Text(kHkcu, Account(kAddress), "SMTP Email Address"), kAddress);
+}
+
 TEST_F(Outlook2000Test, WithoutMapiOrADefaultProfileTheStepFailsFirst) {
   CorporateMode();
   fake.platform.mapi = nullptr;

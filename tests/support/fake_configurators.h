@@ -2,6 +2,7 @@
 // them to the run, so the run can be tested without any client's store.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ struct FakeConfiguratorRecord {
   std::vector<std::string> requests;  // "address|name|d|u|s" per request seen
   std::string prefix;
   bool auto_mode = false;
+  std::function<void()> on_configure;  // called as Configure runs, when set
 };
 
 class FakeConfigurator : public AutoModeConfigurator {
@@ -28,6 +30,7 @@ class FakeConfigurator : public AutoModeConfigurator {
 
   ConfigStatus Configure() override {
     ++record_.configure_calls;
+    if (record_.on_configure) record_.on_configure();
     *log_ << "Fake configurator ran." << kEndLine;
     return status_;
   }

@@ -53,6 +53,21 @@ class SequenceUuids final : public UuidSource {
   int next_ = 1;
 };
 
+// Grants the run lock unless a test says otherwise, and counts what was asked.
+class FakeRunLock final : public RunLock {
+ public:
+  bool Acquire(std::uint32_t timeout_ms) override {
+    waited_ms = timeout_ms;
+    held = grants;
+    return grants;
+  }
+  void Release() override { held = false; }
+
+  bool grants = true;
+  bool held = false;
+  std::uint32_t waited_ms = 0;
+};
+
 struct FakePlatform {
   MemoryRegistry registry;
   MemoryFiles files;
@@ -60,7 +75,9 @@ struct FakePlatform {
   FakeProcesses processes;
   FixedClock clock;
   SequenceUuids uuids;
-  Platform platform{registry, files, environment, processes, clock, uuids, Windows1252()};
+  FakeRunLock run_lock;
+  Platform platform{registry, files, environment, processes, clock, uuids, Windows1252(), nullptr,
+                    &run_lock};
 
   // Test set-up shorthands: create the key (and every key above it) and set
   // one value.

@@ -19,14 +19,11 @@ class FilesWrapper : public Files {
   std::optional<std::string> ReadFile(const std::string& path) override {
     return target_.ReadFile(path);
   }
-  bool WriteFile(const std::string& path, std::string_view bytes) override {
-    return target_.WriteFile(path, bytes);
-  }
   std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) override {
     return target_.OpenForAppend(path);
   }
-  bool ReplaceFile(const std::string& from, const std::string& to) override {
-    return target_.ReplaceFile(from, to);
+  FileWrite ReplaceContents(const std::string& path, std::string_view bytes) override {
+    return target_.ReplaceContents(path, bytes);
   }
   bool DeleteFile(const std::string& path) override { return target_.DeleteFile(path); }
   bool CreateFolder(const std::string& path) override { return target_.CreateFolder(path); }

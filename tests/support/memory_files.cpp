@@ -74,19 +74,22 @@ std::optional<std::string> MemoryFiles::ReadFile(const std::string& path) {
   return it->second.bytes;
 }
 
-bool MemoryFiles::WriteFile(const std::string& path, std::string_view bytes) {
+FileWrite MemoryFiles::ReplaceContents(const std::string& path, std::string_view bytes) {
+  ++replacements_;
   const std::string key = NormalisePath(path);
-  if (!FolderExists(ParentOf(key)) || folders_.count(key)) return false;
-  Entry& entry = files_[key];
-  if (entry.path.empty()) entry.path = path;
+  if (!FolderExists(ParentOf(key)) || folders_.count(key)) return FileWrite::Failed;
+  if (read_only_.count(key)) return FileWrite::ReadOnly;
   if (!fail_suffix_.empty() && path.size() >= fail_suffix_.size() &&
       path.compare(path.size() - fail_suffix_.size(), fail_suffix_.size(), fail_suffix_) == 0) {
-    entry.bytes = std::string(bytes.substr(0, bytes.size() / 2));
-    return false;
+    return FileWrite::Failed;
   }
+  Entry& entry = files_[key];
+  if (entry.path.empty()) entry.path = path;
   entry.bytes = std::string(bytes);
-  return true;
+  return FileWrite::Written;
 }
+
+void MemoryFiles::MarkReadOnly(const std::string& path) { read_only_.insert(NormalisePath(path)); }
 
 std::unique_ptr<AppendFile> MemoryFiles::OpenForAppend(const std::string& path) {
   const std::string key = NormalisePath(path);
@@ -98,19 +101,6 @@ std::unique_ptr<AppendFile> MemoryFiles::OpenForAppend(const std::string& path) 
 
 void MemoryFiles::AppendTo(const std::string& key, std::string_view bytes) {
   files_[key].bytes.append(bytes);
-}
-
-bool MemoryFiles::ReplaceFile(const std::string& from, const std::string& to) {
-  if (fail_replace_) return false;
-  const auto source = files_.find(NormalisePath(from));
-  const std::string target_key = NormalisePath(to);
-  if (source == files_.end() || !FolderExists(ParentOf(target_key))) return false;
-  Entry moved = source->second;
-  files_.erase(source);
-  const auto target = files_.find(target_key);
-  moved.path = target == files_.end() ? to : target->second.path;
-  files_[target_key] = std::move(moved);
-  return true;
 }
 
 bool MemoryFiles::DeleteFile(const std::string& path) { return files_.erase(NormalisePath(path)) > 0; }

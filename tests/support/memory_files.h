@@ -17,9 +17,8 @@ class MemoryFiles final : public Files {
   MemoryFiles();
 
   std::optional<std::string> ReadFile(const std::string& path) override;
-  bool WriteFile(const std::string& path, std::string_view bytes) override;
   std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) override;
-  bool ReplaceFile(const std::string& from, const std::string& to) override;
+  FileWrite ReplaceContents(const std::string& path, std::string_view bytes) override;
   bool DeleteFile(const std::string& path) override;
   bool CreateFolder(const std::string& path) override;
   bool RemoveFolder(const std::string& path) override;
@@ -34,11 +33,13 @@ class MemoryFiles final : public Files {
   // Every file path currently held, in the case it was written.
   [[nodiscard]] std::vector<std::string> AllFiles() const;
 
-  // While set, WriteFile of a path whose name ends with this text stores only
-  // half of the bytes and fails, as a full disk would.
+  // While set (not empty), replacing a file whose path ends with this text
+  // fails and leaves the file as it was, as a full disk would.
   void FailWritesEndingWith(std::string suffix) { fail_suffix_ = std::move(suffix); }
-  // While set, ReplaceFile fails and leaves both files as they were.
-  void FailReplaces(bool fail) { fail_replace_ = fail; }
+  // Marks a file read-only: replacing it is refused.
+  void MarkReadOnly(const std::string& path);
+  // How many replacements were asked for, whatever became of them.
+  [[nodiscard]] int replacements() const { return replacements_; }
 
  private:
   struct Entry {
@@ -47,8 +48,9 @@ class MemoryFiles final : public Files {
   };
   std::map<std::string, Entry> files_;  // keyed by normalised path
   std::map<std::string, std::string> folders_;
+  std::set<std::string> read_only_;  // normalised paths
   std::string fail_suffix_;
-  bool fail_replace_ = false;
+  int replacements_ = 0;
 
   friend class MemoryAppendFile;
   void AppendTo(const std::string& key, std::string_view bytes);

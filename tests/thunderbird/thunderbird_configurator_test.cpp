@@ -91,8 +91,6 @@ TEST(ThunderbirdFirstRun, WritesTheProfileListAndExactlyTheFreshSet) {
       std::string(kAppData) + "\\Thunderbird\\Profiles\\s8eyyog6.default\\prefs.js";
   EXPECT_EQ(user.fake.files.ReadFile(prefs), Crlf(FreshLines()));
   EXPECT_TRUE(user.fake.files.FileExists(std::string(kAppData) + "\\Thunderbird\\profiles.ini"));
-  EXPECT_FALSE(user.fake.files.FileExists(
-      std::string(kAppData) + "\\Thunderbird\\Profiles\\s8eyyog6.default\\prefs.tmp"));
 
   // The whole log, line by line.
   const Lines expected = Join(
@@ -184,7 +182,6 @@ TEST(ThunderbirdNewAccount, TakesTheNextNumbersAndItsOwnOutgoingServer) {
       "user_pref(\"mailnews.start_page_override.mstone\", \"ignore\");",
   };
   EXPECT_EQ(user.PrefsLines(), expected);
-  EXPECT_FALSE(user.fake.files.FileExists(kTemp));
 
   // The log block names the numbers and the outgoing server written.
   const Lines log = user.log.Lines();
@@ -247,7 +244,7 @@ TEST(ThunderbirdExistingAccount, FoundWithoutOverwriteChangesNothing) {
   user.fake.files.Put(kPrefs, bytes);
   EXPECT_EQ(user.Run("jane@example.com", "Jane Doe", true, false), status::kAlreadyExists);
   EXPECT_EQ(user.fake.files.ReadFile(kPrefs), bytes);
-  EXPECT_FALSE(user.fake.files.FileExists(kTemp));
+  EXPECT_EQ(user.fake.files.replacements(), 0);
   EXPECT_EQ(user.log.Lines().back(),
             "Searching for existant jane@example.com account ...  found. No changes will be made.");
 }
@@ -375,20 +372,21 @@ TEST(ThunderbirdReset, FindsTheAccountOfExactlyThisIdentity) {
   EXPECT_EQ(user.PrefsLines(), expected);
 }
 
-TEST(ThunderbirdWriteFailure, LeavesPrefsUnchangedAndReports7) {
-  for (const bool fail_replace : {false, true}) {
+TEST(ThunderbirdWriteFailure, LeavesPrefsUnchangedAndReports7WithTheReason) {
+  for (const bool read_only : {false, true}) {
     ThunderbirdUser user;
     user.WithProfile(ExistingPrefs());
     const auto before = user.fake.files.ReadFile(kPrefs);
-    if (fail_replace) {
-      user.fake.files.FailReplaces(true);
+    if (read_only) {
+      user.fake.files.MarkReadOnly(kPrefs);
     } else {
-      user.fake.files.FailWritesEndingWith("prefs.tmp");
+      user.fake.files.FailWritesEndingWith("prefs.js");
     }
     EXPECT_EQ(user.Run("jane@example.com", "Jane Doe", false, false), status::kWriteFailed);
     EXPECT_EQ(user.fake.files.ReadFile(kPrefs), before);
-    EXPECT_FALSE(user.fake.files.FileExists(kTemp));
-    EXPECT_EQ(user.log.Lines().back(), "Could not write " + std::string(kPrefs) + ". No changes were made.");
+    EXPECT_EQ(user.log.Lines().back(), "Could not write " + std::string(kPrefs) +
+                                           (read_only ? ": the file is read-only" : "") +
+                                           ". No changes were made.");
   }
 }
 
@@ -411,7 +409,7 @@ TEST(ThunderbirdReadFailure, AnUnreadablePrefsFileIsNotReplacedByAFreshOne) {
   AccountRequest request{"jane@example.com", "Jane Doe", false, false, true, user.log.log()};
   EXPECT_EQ(ThunderbirdConfigurator(platform, request).Configure(), status::kCannotConfigure);
   EXPECT_EQ(user.PrefsLines(), ExistingPrefs());
-  EXPECT_FALSE(user.fake.files.FileExists(kTemp));
+  EXPECT_EQ(user.fake.files.replacements(), 0);
 }
 
 }  // namespace

@@ -135,7 +135,6 @@ TEST(PrepareProfile, CreatesAProfileThunderbirdAdoptsForAFirstTimeUser) {
   EXPECT_EQ(user.fake.files.ReadFile(profile + "\\compatibility.ini"), "[Compatibility]\r\n");
   EXPECT_EQ(prepared.location.profile_folder, "Profiles\\s8eyyog6.default");
   EXPECT_EQ(prepared.location.preferences_path, profile + "\\prefs.js");
-  EXPECT_EQ(prepared.location.temporary_path, profile + "\\prefs.tmp");
   EXPECT_FALSE(user.fake.files.FileExists(profile + "\\prefs.js"));
   EXPECT_EQ(user.log.Lines(),
             (Lines{"Profile data not found. Creating in user's application data folder ... done.",
@@ -147,7 +146,7 @@ TEST(PrepareProfile, AFailedFirstRunLeavesNoHalfMadeProfile) {
   for (const bool fail_prefs : {false, true}) {
     ThunderbirdUser user;
     // Either the profile list or, later, prefs.js cannot be written.
-    user.fake.files.FailWritesEndingWith(fail_prefs ? "prefs.tmp" : "profiles.tmp");
+    user.fake.files.FailWritesEndingWith(fail_prefs ? "prefs.js" : "profiles.ini");
     EXPECT_EQ(user.Run("jane@example.com", "Jane Doe", false, false), status::kWriteFailed);
     EXPECT_TRUE(user.fake.files.AllFiles().empty()) << fail_prefs;
     EXPECT_FALSE(user.fake.files.FolderExists(kFolder)) << fail_prefs;

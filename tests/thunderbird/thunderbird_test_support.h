@@ -19,8 +19,6 @@ inline constexpr const char* kProfile =
     "C:\\Users\\jane\\AppData\\Roaming\\Thunderbird\\Profiles\\abcd1234.default";
 inline constexpr const char* kPrefs =
     "C:\\Users\\jane\\AppData\\Roaming\\Thunderbird\\Profiles\\abcd1234.default\\prefs.js";
-inline constexpr const char* kTemp =
-    "C:\\Users\\jane\\AppData\\Roaming\\Thunderbird\\Profiles\\abcd1234.default\\prefs.tmp";
 
 inline std::string Crlf(const Lines& lines) {
   std::string text;

@@ -312,6 +312,21 @@ TEST_F(ConfigDlgTest, AFailedRunShowsItsMessageAndCloseAddsNothing) {
   EXPECT_EQ(state.exit_code, 1);
 }
 
+TEST_F(ConfigDlgTest, TheMachineIsAskedForOnlyWhenConfigureIsPressed) {
+  Install(MailClient::OutlookExpress);
+  machine.run_lock.grants = false;  // another run holds the machine
+  HeadlessDialog& user = Open();
+  FillIn(user, kOutlookExpress);
+  EXPECT_EQ(machine.run_lock.waited_ms, 0u);  // not while the user types
+  ASSERT_TRUE(user.Click(kConfigure));
+
+  EXPECT_EQ(machine.run_lock.waited_ms, 10000u);
+  EXPECT_EQ(user.VisibleControls(), (std::vector<int>{kIntro, kIdCancel}));
+  EXPECT_EQ(user.Text(kIntro), "Another Quillbank run is changing this machine; try again.");
+  EXPECT_EQ(factory.record.configure_calls, 0);
+  EXPECT_EQ(state.exit_code, 21);
+}
+
 TEST_F(ConfigDlgTest, ASuccessOffersTheLaunchAndCloseStartsTheClient) {
   Install(MailClient::WindowsMail);
   MakeDefault("\"%ProgramFiles%\\Windows Mail\\WinMail.exe\" /mailurl:%1");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "clients/winmail/windows_mail_configurator.h"
+#include "tests/outlook/store_test_support.h"
 #include "tests/support/fake_platform.h"
 
 namespace quillbank {
@@ -392,20 +393,54 @@ TEST_F(WindowsMailTest, ASearchPatternLongerThanAListingTakesStopsTheRun) {
   EXPECT_TRUE(machine.files.ListFolder(root_251 + "Local Folders\\*").empty());
 }
 
+// The account file is written before the registry names it the default; when
+// the registry refuses, the file change is undone: a new file removed, a
+// rewritten one put back.
+TEST_F(WindowsMailTest, AFailedDefaultAccountValueUndoesTheAccountFile) {
+  make_default = true;
+  overwrite = true;
+  const std::string existing = Utf16File(NewFileLines(false));
+  struct Case {
+    bool existing_file;
+    std::vector<std::string> folder_after;
+  };
+  for (const Case& c : {Case{false, {}}, Case{true, {"account{old}.oeaccount"}}}) {
+    if (c.existing_file) machine.files.Put(InFolder("account{old}.oeaccount"), existing);
+    for (const bool fail_create : {false, true}) {
+      testing::FailingRegistry failing(machine.registry);
+      if (fail_create) {
+        failing.failing_create = winmail::kDefaultAccountKey;
+      } else {
+        failing.failing_values = {winmail::kDefaultAccountValue};
+      }
+      Platform platform{failing, machine.files, machine.environment, machine.processes,
+                        machine.clock, machine.uuids, Windows1252()};
+      AccountRequest request{kAddress, "Jane Doe", make_default, overwrite, use_ssl, log.log()};
+      EXPECT_EQ(WindowsMailConfigurator(platform, request).Configure(), status::kWriteFailed);
+      EXPECT_EQ(AccountFolder(), c.folder_after);
+      if (c.existing_file) {
+        EXPECT_EQ(Bytes("account{old}.oeaccount"), existing);
+      }
+      EXPECT_EQ(DefaultAccount(), std::nullopt);
+      EXPECT_EQ(log.Lines().back(), std::string("Could not write ") + winmail::kDefaultAccountValue +
+                                        " (error 5). No changes were made.");
+    }
+  }
+}
+
 TEST_F(WindowsMailTest, AFileThatCannotBeWrittenCompletelyLeavesEverythingAsItWas) {
   make_default = true;
   // A full disk while creating: no half account file is left.
-  machine.files.FailWritesEndingWith(".tmp");
+  machine.files.FailWritesEndingWith(".oeaccount");
   EXPECT_EQ(Run(), status::kWriteFailed);
   EXPECT_TRUE(AccountFolder().empty());
   EXPECT_EQ(log.Lines().back(), "Could not write " + InFolder(kFirstFile) + ". No changes were made.");
   EXPECT_EQ(DefaultAccount(), std::nullopt);
 
   // A rewrite whose replacement fails keeps the old file.
-  machine.files.FailWritesEndingWith("");
   const std::string existing = Utf16File(NewFileLines(false));
   machine.files.Put(InFolder("account{old}.oeaccount"), existing);
-  machine.files.FailReplaces(true);
+  machine.files.FailWritesEndingWith("account{old}.oeaccount");
   overwrite = true;
   EXPECT_EQ(Run(), status::kWriteFailed);
   EXPECT_EQ(Bytes("account{old}.oeaccount"), existing);

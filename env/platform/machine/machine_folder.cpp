@@ -17,6 +17,7 @@
 #include <sstream>
 #include <thread>
 
+#include "env/platform/machine/host_files.h"
 #include "env/platform/machine/registry_hive.h"
 #include "env/platform/mapi.h"
 #include "env/platform/registry_tree.h"
@@ -42,20 +43,9 @@ std::optional<std::string> ReadHostFile(const fs::path& path) {
   return content.str();
 }
 
-// Writes a host file completely beside its place, then renames it there.
+// Writes a host file the one safe way (see host_files.h).
 bool WriteHostFileReplacing(const fs::path& path, const std::string& bytes) {
-  const fs::path temp = path.string() + ".quillbank-tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(temp, ignored);
-      return false;
-    }
-  }
-  return std::rename(temp.c_str(), path.c_str()) == 0;
+  return ReplaceHostFile(path, bytes) == FileWrite::Written;
 }
 
 // Wine's time stamps: 100 ns intervals since 1601, as its key lines show them
@@ -83,27 +73,34 @@ class MachineRegistry final : public Registry {
         return false;
       }
       std::string problem;
-      if (!hive.model.Load(*text, tree_.RootNode(hive.root), problem)) {
+      if (!hive.model.Load(*text, tree_->RootNode(hive.root), problem)) {
         error = hive.path.string() + ": " + problem;
         return false;
       }
       hive.on_disk = *text;
     }
-    tree_.OnChange([this](RegRoot root) {
+    tree_->OnChange([this](RegRoot root) {
       hives_[root == RegRoot::CurrentUser ? 0 : 1].changed = true;
     });
     return true;
   }
 
+  // Drops what was read and reads the hives again.
+  bool Reload(const fs::path& folder, std::string& error) {
+    tree_ = std::make_unique<MemoryRegistry>(Windows1252());
+    for (HiveFile& hive : hives_) hive = HiveFile();
+    return Load(folder, error);
+  }
+
   long Open(RegRoot root, std::string_view path, RegAccess access,
             std::unique_ptr<RegistryKey>& key) override {
-    return tree_.Open(root, path, access, key);
+    return tree_->Open(root, path, access, key);
   }
   long Create(RegRoot root, std::string_view path, std::unique_ptr<RegistryKey>& key) override {
-    return tree_.Create(root, path, key);
+    return tree_->Create(root, path, key);
   }
   long DeleteKey(RegRoot root, std::string_view path) override {
-    return tree_.DeleteKey(root, path);
+    return tree_->DeleteKey(root, path);
   }
 
   // Writes each hive the run changed, once. When a later hive cannot be
@@ -114,7 +111,7 @@ class MachineRegistry final : public Registry {
     std::vector<std::pair<HiveFile*, std::string>> pending;
     for (HiveFile& hive : hives_) {
       if (!hive.changed) continue;
-      std::string text = hive.model.Render(tree_.RootNode(hive.root), stamp);
+      std::string text = hive.model.Render(tree_->RootNode(hive.root), stamp);
       if (text != hive.on_disk) pending.emplace_back(&hive, std::move(text));
     }
     for (std::size_t i = 0; i < pending.size(); ++i) {
@@ -139,7 +136,7 @@ class MachineRegistry final : public Registry {
   };
 
   HostFileWriter write_;
-  MemoryRegistry tree_{Windows1252()};
+  std::unique_ptr<MemoryRegistry> tree_ = std::make_unique<MemoryRegistry>(Windows1252());
   HiveFile hives_[2];
 };
 
@@ -194,13 +191,10 @@ class MachineFiles final : public Files {
     return ReadHostFile(*host);
   }
 
-  bool WriteFile(const std::string& path, std::string_view bytes) override {
+  FileWrite ReplaceContents(const std::string& path, std::string_view bytes) override {
     const auto host = Resolve(path);
-    if (!host || fs::is_directory(*host)) return false;
-    std::ofstream out(*host, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return static_cast<bool>(out);
+    if (!host) return FileWrite::Failed;
+    return ReplaceHostFile(*host, bytes);
   }
 
   std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) override {
@@ -209,13 +203,6 @@ class MachineFiles final : public Files {
     const int fd = ::open(host->c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
     if (fd < 0) return nullptr;
     return std::make_unique<MachineAppendFile>(fd);
-  }
-
-  bool ReplaceFile(const std::string& from, const std::string& to) override {
-    const auto source = Resolve(from);
-    const auto target = Resolve(to);
-    if (!source || !target || !fs::is_regular_file(*source)) return false;
-    return std::rename(source->c_str(), target->c_str()) == 0;
   }
 
   bool DeleteFile(const std::string& path) override {
@@ -454,17 +441,45 @@ class MachineUuids final : public UuidSource {
   }
 };
 
+// The folder's lock file. The hives were read when the folder was opened;
+// once the lock is held they are read again, since the run that held it
+// before may have changed them in the meantime.
+class MachineRunLock final : public RunLock {
+ public:
+  MachineRunLock(MachineRegistry& registry, fs::path folder)
+      : registry_(registry), folder_(std::move(folder)) {}
+
+  bool Open(std::string& error) { return lock_.Open(folder_ / "quillbank.lock", error); }
+
+  bool Acquire(std::uint32_t timeout_ms) override {
+    if (!lock_.Acquire(timeout_ms)) return false;
+    std::string unreadable;
+    if (registry_.Reload(folder_, unreadable)) return true;
+    lock_.Release();
+    return false;
+  }
+  void Release() override { lock_.Release(); }
+
+ private:
+  MachineRegistry& registry_;
+  fs::path folder_;
+  FileLock lock_;
+};
+
 class MachineSystem final : public SystemServices {
  public:
   MachineSystem(const fs::path& folder, HostFileWriter write_hive)
       : registry_(std::move(write_hive)),
         files_(folder / "drive_c"),
         environment_(registry_),
-        processes_(folder) {}
+        processes_(folder),
+        run_lock_(registry_, folder) {}
   bool Load(const fs::path& folder, std::string& error) {
+    if (!run_lock_.Open(error)) return false;
     if (!registry_.Load(folder, error)) return false;
     mapi_ = MakeRegistryMapiStandIn(registry_, uuids_);
     platform_.mapi = mapi_.get();
+    platform_.run_lock = &run_lock_;
     return true;
   }
   Platform& platform() override { return platform_; }
@@ -476,6 +491,7 @@ class MachineSystem final : public SystemServices {
   MachineProcesses processes_;
   MachineClock clock_;
   MachineUuids uuids_;
+  MachineRunLock run_lock_;
   std::unique_ptr<MapiAdmin> mapi_;
   Platform platform_{registry_, files_, environment_, processes_, clock_, uuids_, Windows1252()};
 };

@@ -17,10 +17,11 @@ using HostFileWriter = std::function<bool(const std::string& path, const std::st
 
 // Opens the machine folder, creating a minimal machine in a missing or empty
 // folder. Null, with the reason in `error`, when the folder cannot be used:
-// a running wineserver serves it, or a hive cannot be read or nests its keys
-// deeper than Windows allows. The registry's commit writes each changed hive
-// through `write_hive` (tests count or fail writes there); without one, the
-// folder's own file replacement is used.
+// a running wineserver serves it, a hive cannot be read or nests its keys
+// deeper than Windows allows, or the lock file that keeps runs apart
+// (quillbank.lock in the folder) cannot be created. The registry's commit
+// writes each changed hive through `write_hive` (tests count or fail writes
+// there); without one, the folder's own file replacement is used.
 [[nodiscard]] std::unique_ptr<SystemServices> OpenMachineFolder(const std::string& folder,
                                                                 std::string& error,
                                                                 HostFileWriter write_hive = {});

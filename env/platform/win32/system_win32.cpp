@@ -23,8 +23,9 @@ class Win32System final : public SystemServices {
   std::unique_ptr<Clock> clock_ = MakeWin32Clock();
   std::unique_ptr<UuidSource> uuids_ = MakeWin32Uuids();
   std::unique_ptr<MapiAdmin> mapi_ = MakeWin32Mapi();  // loads MAPI32 only when used
+  std::unique_ptr<RunLock> run_lock_ = MakeWin32RunLock();
   Platform platform_{*registry_, *files_, *environment_, *processes_, *clock_, *uuids_,
-                     AnsiCodePage(), mapi_.get()};
+                     AnsiCodePage(), mapi_.get(), run_lock_.get()};
 };
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' ' && c != '\0'; }

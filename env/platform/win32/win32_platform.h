@@ -28,6 +28,8 @@ namespace quillbank {
 // MultiByteToWideChar and WideCharToMultiByte on the ANSI code page (CP_ACP),
 // without best-fit replacements.
 [[nodiscard]] const CodePage& AnsiCodePage();
+// A named mutex of the session ("Local\Quillbank"): one run at a time.
+[[nodiscard]] std::unique_ptr<RunLock> MakeWin32RunLock();
 
 // The command text in a process command line, as the application framework
 // hands it over: the program path (quoted or not) and the blanks after it are

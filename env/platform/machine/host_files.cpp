@@ -1,0 +1,208 @@
+#include "env/platform/machine/host_files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <thread>
+#include <utility>
+
+namespace quillbank {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kMaxLinkDepth = 40;  // as the kernel's own limit
+constexpr int kTemporaryAttempts = 100;
+constexpr auto kLockRetry = std::chrono::milliseconds(50);
+
+// The file a path names in the end, each symbolic link read against the
+// folder it lies in. The path itself when nothing is there yet; none for a
+// loop of links or a link that cannot be read.
+std::optional<fs::path> FinalTarget(fs::path path) {
+  for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+      if (errno == ENOENT) return path;
+      return std::nullopt;
+    }
+    if (!S_ISLNK(info.st_mode)) return path;
+    std::error_code error;
+    const fs::path link = fs::read_symlink(path, error);
+    if (error) return std::nullopt;
+    path = link.is_absolute() ? link : path.parent_path() / link;
+  }
+  return std::nullopt;
+}
+
+fs::path FolderOf(const fs::path& path) {
+  const fs::path folder = path.parent_path();
+  return folder.empty() ? fs::path(".") : folder;
+}
+
+// A temporary file this process created, removed again unless it was put in
+// its target's place.
+class TemporaryFile final {
+ public:
+  // Creates the first free temporary name beside `target`. O_EXCL with
+  // O_NOFOLLOW: a file or link planted at the name makes the attempt fail
+  // instead of being written through.
+  static std::optional<TemporaryFile> CreateBeside(const fs::path& target, mode_t mode) {
+    for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+      const fs::path path = TemporaryPathBeside(target, attempt);
+      const int fd =
+          ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+      if (fd >= 0) return TemporaryFile(path, fd);
+      if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
+  }
+
+  TemporaryFile(TemporaryFile&& other) noexcept
+      : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)),
+        placed_(std::exchange(other.placed_, true)) {}
+  TemporaryFile& operator=(TemporaryFile&&) = delete;
+  ~TemporaryFile() {
+    Close();
+    if (!placed_) ::unlink(path_.c_str());
+  }
+
+  [[nodiscard]] int fd() const { return fd_; }
+
+  [[nodiscard]] bool WriteAll(std::string_view bytes) {
+    while (!bytes.empty()) {
+      const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) return false;
+      bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+  }
+
+  // Flushed to disk and closed: only then may the file take a place.
+  [[nodiscard]] bool FlushAndClose() {
+    const bool flushed = ::fsync(fd_) == 0;
+    return Close() && flushed;
+  }
+
+  [[nodiscard]] bool RenameOver(const fs::path& target) {
+    placed_ = ::rename(path_.c_str(), target.c_str()) == 0;
+    return placed_;
+  }
+
+ private:
+  TemporaryFile(fs::path path, int fd) : path_(std::move(path)), fd_(fd) {}
+  bool Close() {
+    if (fd_ < 0) return true;
+    return ::close(std::exchange(fd_, -1)) == 0;
+  }
+
+  fs::path path_;
+  int fd_ = -1;
+  bool placed_ = false;
+};
+
+// Gives the temporary file the old file's owner, then its mode (in this
+// order: a change of owner clears the set-id bits).
+bool TakeOverOwnerAndMode(int fd, const struct stat& old) {
+  struct stat now {};
+  if (::fstat(fd, &now) != 0) return false;
+  if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) &&
+      ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+    return false;  // a file that would change hands is not replaced
+  }
+  return ::fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+// A rename is only lasting once the folder that holds the name is flushed.
+bool FlushFolder(const fs::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool flushed = ::fsync(fd) == 0;
+  return (::close(fd) == 0) && flushed;
+}
+
+// ReadOnly when the user marked the file so: no write bit at all (which root
+// would otherwise ignore), or one this user may not write.
+std::optional<FileWrite> RefusalFor(const fs::path& target, const struct stat& old) {
+  if (!S_ISREG(old.st_mode)) return FileWrite::Failed;
+  if ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return FileWrite::ReadOnly;
+  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+    return errno == EACCES || errno == EROFS ? FileWrite::ReadOnly : FileWrite::Failed;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+fs::path TemporaryPathBeside(const fs::path& target, int attempt) {
+  const std::string name = "." + target.filename().string() + "." + std::to_string(::getpid()) +
+                           "-" + std::to_string(attempt) + ".quillbank-tmp";
+  return FolderOf(target) / name;
+}
+
+FileWrite ReplaceHostFile(const fs::path& path, std::string_view bytes) {
+  const std::optional<fs::path> target = FinalTarget(path);
+  if (!target) return FileWrite::Failed;
+  struct stat old {};
+  const bool exists = ::stat(target->c_str(), &old) == 0;
+  if (!exists && errno != ENOENT) return FileWrite::Failed;
+  if (exists) {
+    if (const std::optional<FileWrite> refusal = RefusalFor(*target, old)) return *refusal;
+  }
+
+  // An existing file's content is private until its mode is the old one; a
+  // new file gets the usual mode (the umask applies).
+  std::optional<TemporaryFile> temporary = TemporaryFile::CreateBeside(*target, exists ? 0600 : 0666);
+  if (!temporary) return FileWrite::Failed;
+  if (exists && !TakeOverOwnerAndMode(temporary->fd(), old)) return FileWrite::Failed;
+  if (!temporary->WriteAll(bytes) || !temporary->FlushAndClose()) return FileWrite::Failed;
+  if (!temporary->RenameOver(*target)) return FileWrite::Failed;
+  return FlushFolder(FolderOf(*target)) ? FileWrite::Written : FileWrite::Failed;
+}
+
+// ------------------------------------------------------------------- lock
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) ::close(fd_);  // lets the lock go with the file
+}
+
+bool FileLock::Open(const fs::path& file, std::string& error) {
+  // Read access is all flock needs, so a lock file another user made works
+  // as well. A link is not followed: the lock file is the folder's own.
+  fd_ = ::open(file.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd_ < 0) {
+    error = "cannot create the lock file " + file.string() + " (" + std::strerror(errno) +
+            "), so runs could not be kept apart. Nothing was changed.";
+    return false;
+  }
+  return true;
+}
+
+bool FileLock::Acquire(std::uint32_t timeout_ms) {
+  if (fd_ < 0) return false;
+  if (held_) return true;
+  // Polled rather than blocking, so that the wait has a bound.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+      held_ = true;
+      return true;
+    }
+    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(kLockRetry);
+  }
+}
+
+void FileLock::Release() {
+  if (held_) ::flock(fd_, LOCK_UN);
+  held_ = false;
+}
+
+}  // namespace quillbank

@@ -1,0 +1,48 @@
+// The host files a machine folder is made of: how one is replaced safely, and
+// the lock file that lets one run at a time change the folder.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "env/platform/platform.h"
+
+namespace quillbank {
+
+// Replaces a host file's content as Files::ReplaceContents describes: a new
+// temporary file beside the final target (symbolic links followed), created
+// exclusively and without following a link at its name, given the target's
+// owner and mode, written and fsync'ed, renamed over the target, and then the
+// folder fsync'ed. When that last flush fails the new content is already in
+// place, but the change is not known to last, so the result is Failed.
+[[nodiscard]] FileWrite ReplaceHostFile(const std::filesystem::path& path, std::string_view bytes);
+
+// The name the `attempt`-th temporary file for `target` gets (a hidden name
+// with the process id, so two processes never pick the same one and a
+// folder listing by the target's own pattern does not show it).
+[[nodiscard]] std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target,
+                                                        int attempt);
+
+// An exclusive flock on a lock file. The lock goes with the open file, so
+// the system lets it go when the process ends, however it ends.
+class FileLock final {
+ public:
+  FileLock() = default;
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  // Opens (creating) the lock file; false with the reason in `error`.
+  [[nodiscard]] bool Open(const std::filesystem::path& file, std::string& error);
+  // Tries the lock until it is granted or `timeout_ms` have passed.
+  [[nodiscard]] bool Acquire(std::uint32_t timeout_ms);
+  void Release();
+
+ private:
+  int fd_ = -1;
+  bool held_ = false;
+};
+
+}  // namespace quillbank
