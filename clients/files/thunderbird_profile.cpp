@@ -211,7 +211,10 @@ PreparedProfile ProfileLocator::PrepareProfile() {
   const std::string profile_list_path = thunderbird_folder + "\\profiles.ini";
   location.app_data_folder = *app_data;
 
-  const bool first_time = !files.FileExists(profile_list_path);
+  // Read first: only a list that cannot be read and does not exist makes a
+  // first-time user, so a failing look-up never replaces the user's list.
+  const std::optional<std::string> list = files.ReadFile(profile_list_path);
+  const bool first_time = !list && !files.FileExists(profile_list_path);
   std::string reason;
   if (first_time) {
     result.status = CreateProfileList(thunderbird_folder, location);
@@ -220,13 +223,11 @@ PreparedProfile ProfileLocator::PrepareProfile() {
     location.profile_path = thunderbird_folder + "\\" + location.profile_folder;
     reason = "created for a first-time user";
   } else {
-    const std::optional<std::string> list = files.ReadFile(profile_list_path);
-    std::string why;
+    std::string why = "profiles.ini cannot be read.";
     std::optional<Choice> choice;
     if (list) {
+      why.clear();
       choice = ProfileChooser(files, log_, thunderbird_folder).Choose(*list, why);
-    } else {
-      why = "profiles.ini cannot be read.";
     }
     if (!choice) {
       result.status = Fail(status::kCannotConfigure, why, location);
