@@ -74,6 +74,10 @@ TEST(RegistryHiveTest, RewritesKeepWhatTheRunDidNotChange) {
         "\"Long\"=hex:01,02,\\\n  03\n\"Exp\"=str(2):\"%HOME%\\\\x\"\n\"New\"=\"n\"\n",
         "[Software\\\\Link] 1700000000\n#link\n\"SymbolicLinkValue\"=hex(6):41,00\n\n"},
        {}},
+      {"a new key after a last line without a line end starts a line of its own",
+       "[K] 1700000000\n\"a\"=\"1\"",
+       [](MemoryRegistry& r) { Set(r, "L", "b", "2"); },
+       {"\"a\"=\"1\"\n[L] 1800000000\n\"b\"=\"2\"\n"}, {}},
       {"a deleted value leaves its key's block",
        "[K] 1700000000\n\"a\"=\"1\"\n\"b\"=\"2\"\n\n",
        [](MemoryRegistry& r) {

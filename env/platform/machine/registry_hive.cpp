@@ -406,6 +406,8 @@ std::string RegistryHive::Render(const RegistryNode& root, long long stamp) cons
     const auto found = new_after.find(after);
     if (found == new_after.end()) return;
     for (const Pending& pending : found->second) {
+      // A file that ends without a line end must not run into the new key.
+      if (!out.empty() && out.back() != '\n') out += "\n";
       out += "[" + Escape(pending.path, true) + "] " + std::to_string(stamp) + "\n";
       for (const auto& [name, value] : pending.node->values) out += RenderValue(name, value);
       out += "\n";
