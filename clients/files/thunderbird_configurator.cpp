@@ -35,7 +35,7 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
   log_.Line("Starting Thunderbird configuration...");
   log_.EmptyLine();
   // A line end in a value would start a preference line of its own.
-  if (values_.address.empty() || HasControlCharacter(values_.address) ||
+  if (HasControlCharacter(values_.address) ||
       HasControlCharacter(values_.display_name)) {
     log_.Line("The email address or display name cannot be written to prefs.js.");
     return status::kUnsafeInput;
