@@ -155,5 +155,26 @@ TEST(ThunderbirdPrefsLayout, PrefsJsHoldsUtf8AndIsSearchedInIt) {
   EXPECT_EQ(user.Run("j\xFC@EXAMPLE.com", "J\xFCrgen", false, false), status::kAlreadyExists);
 }
 
+TEST(ThunderbirdPrefsLayout, EveryCutOfAFileIsReadWithoutHarm) {
+  // Cut anywhere, a file must still give a run an outcome: half a call, an
+  // open quote, a lone backslash, a CR at the very end.
+  const std::string file =
+      "user_pref(\"mail.account.account1.identities\", \"id1\");\r"
+      "user_pref( \"mail.account.account1.server\" ,\t\"server1\" ) ;\n"
+      "user_pref(\"mail.identity.id1.smtpServer\", \"smtp\");\r\n"
+      "user_pref(\"mail.identity.id1.useremail\", \"jane@example.com\");\r\n"
+      "user_pref(\"mail.smtp.defaultserver\",\"smtp\\\"1\");\r\n"
+      "user_pref(\"mail.smtpservers\", \"\");user_pref(\"x\", 1);\r";
+  for (std::size_t cut = 0; cut <= file.size(); ++cut) {
+    for (const bool overwrite : {false, true}) {
+      ThunderbirdUser user;
+      user.WithProfile({});
+      user.fake.files.Put(kPrefs, file.substr(0, cut));
+      const ConfigStatus status = user.Run("jane@example.com", "Jane Doe", true, overwrite);
+      EXPECT_TRUE(status == status::kSuccess || status == status::kAlreadyExists) << cut;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillbank::thunderbird_test

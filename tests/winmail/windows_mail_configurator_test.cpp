@@ -494,6 +494,22 @@ TEST_F(WindowsMailTest, AResetKeepsAnyLineLayoutWellFormed) {
   }
 }
 
+TEST_F(WindowsMailTest, EveryCutOfAnAccountFileIsReadWithoutHarm) {
+  const std::string file =
+      "<?xml version=\"1.0\"?><MessageAccount><!-- c --><![CDATA[x]]><A b='>'/>"
+      "<SMTP_Email_Address type=\"SZ\">jane@tessaline.net</SMTP_Email_Address><POP3_Port\r\n"
+      "type=\"DWORD\">1</POP3_Port></MessageAccount>";
+  overwrite = true;
+  for (std::size_t cut = 0; cut <= file.size(); ++cut) {
+    // An odd byte count too: half a code unit at the end.
+    for (const std::size_t extra : {0, 1}) {
+      machine.files.Put(InFolder("account{x}.oeaccount"), Utf16Text(file.substr(0, cut + extra)).substr(0, 2 * cut + extra));
+      const ConfigStatus status = Run();
+      EXPECT_EQ(status, status::kSuccess) << cut;
+    }
+  }
+}
+
 TEST_F(WindowsMailTest, NarrowTextIsWidenedThroughTheCodePage) {
   // Windows-1252: 0x80 is the euro sign, 0xF6 an o with diaeresis.
   ASSERT_EQ(Run(kAddress, "J\xF6rg \x80"), status::kSuccess);
