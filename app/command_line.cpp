@@ -4,6 +4,11 @@
 #include <cstdlib>
 
 namespace quillbank {
+namespace {
+
+bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+}  // namespace
 
 bool HasOption(const std::string& text, const std::string& option) {
   return (" " + text).find(" " + option) != std::string::npos;
@@ -18,9 +23,15 @@ std::string OptionValue(const std::string& text, const std::string& option) {
   const std::size_t start = at + 4;
   std::string value = start < end ? padded.substr(start, end - start) : std::string();
   if (option == "-n" || option == "-p" || option == "-s") {
-    // Drop the quotes without looking at them; a value too short to hold two
+    // Drop the quotes without looking at them: one character at each end,
+    // the whole of a UTF-8 sequence; a value too short to hold two
     // characters leaves nothing.
-    value = value.size() >= 2 ? value.substr(1, value.size() - 2) : std::string();
+    std::size_t first = value.empty() ? 0 : 1;
+    while (first < value.size() && IsUtf8Continuation(value[first])) ++first;
+    std::size_t last = value.size();
+    if (last > first) --last;
+    while (last > first && IsUtf8Continuation(value[last])) --last;
+    value = first < last ? value.substr(first, last - first) : std::string();
   }
   return value;
 }

@@ -21,8 +21,9 @@ inline constexpr const char* kNoSearchText = "NULL";
 [[nodiscard]] bool HasOption(const std::string& text, const std::string& option);
 
 // The text after " " + option + " " up to the next " -" (or the end). For
-// "-n", "-p" and "-s" the first and last character are dropped unseen: those
-// values are expected in double quotes. kNullValue when the option is absent.
+// "-n", "-p" and "-s" the first and last character (a whole UTF-8 sequence
+// each) are dropped unseen: those values are expected in double quotes.
+// kNullValue when the option is absent.
 [[nodiscard]] std::string OptionValue(const std::string& text, const std::string& option);
 
 enum class StartMode {
