@@ -1,8 +1,15 @@
 #include "app/command_line.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 namespace quillbank {
+namespace {
+
+bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+}  // namespace
 
 bool HasOption(const std::string& text, const std::string& option) {
   return (" " + text).find(" " + option) != std::string::npos;
@@ -17,9 +24,15 @@ std::string OptionValue(const std::string& text, const std::string& option) {
   const std::size_t start = at + 4;
   std::string value = start < end ? padded.substr(start, end - start) : std::string();
   if (option == "-n" || option == "-p" || option == "-s") {
-    // Drop the quotes without looking at them; a value too short to hold two
+    // Drop the quotes without looking at them: one character at each end,
+    // the whole of a UTF-8 sequence; a value too short to hold two
     // characters leaves nothing.
-    value = value.size() >= 2 ? value.substr(1, value.size() - 2) : std::string();
+    std::size_t first = value.empty() ? 0 : 1;
+    while (first < value.size() && IsUtf8Continuation(value[first])) ++first;
+    std::size_t last = value.size();
+    if (last > first) --last;
+    while (last > first && IsUtf8Continuation(value[last])) --last;
+    value = first < last ? value.substr(first, last - first) : std::string();
   }
   return value;
 }
@@ -52,13 +65,18 @@ StartMode ReadCommandText(std::string text, RunState& state) {
   }
 
   state.automatic = false;
+  // An empty name or address is no more use than a missing one.
   const std::string name = OptionValue(text, "-n");
-  if (name == kNullValue) return StartMode::MissingOption;
+  if (name == kNullValue || name.empty()) return StartMode::MissingOption;
   const std::string client = OptionValue(text, "-c");
   if (client == kNullValue) return StartMode::MissingOption;
   const int client_index = std::atoi(client.c_str());
   const std::string address = OptionValue(text, "-a");
-  if (address == kNullValue) return StartMode::MissingOption;
+  // The address keeps its quotes, so `-a ""` typed on Windows arrives as two
+  // of them.
+  if (address == kNullValue || address.empty() || address == "\"\"") {
+    return StartMode::MissingOption;
+  }
 
   state.client_index = client_index;
   state.address = address;
@@ -66,6 +84,54 @@ StartMode ReadCommandText(std::string text, RunState& state) {
   state.make_default = make_default;
   state.overwrite_existing = overwrite;
   return StartMode::CommandLine;
+}
+
+namespace {
+
+struct TypedValue {
+  const char* what;
+  std::string* value;
+};
+
+// The first character of `wide` that the code page cannot hold, as "U+4E2D".
+std::string FirstUnheldCharacter(const CodePage& code_page, std::u16string_view wide) {
+  for (std::size_t i = 0; i < wide.size();) {
+    const bool pair = i + 1 < wide.size() && wide[i] >= 0xD800 && wide[i] <= 0xDBFF &&
+                      wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF;
+    const std::size_t units = pair ? 2 : 1;
+    if (!code_page.Narrow(wide.substr(i, units))) {
+      const unsigned long code_point =
+          pair ? 0x10000UL + ((wide[i] - 0xD800UL) << 10) + (wide[i + 1] - 0xDC00UL) : wide[i];
+      char text[16];
+      std::snprintf(text, sizeof text, "U+%04lX", code_point);
+      return text;
+    }
+    i += units;
+  }
+  return "";
+}
+
+}  // namespace
+
+std::optional<std::string> NarrowCommandValues(const CodePage& code_page, RunState& state) {
+  const TypedValue values[] = {{"display name", &state.display_name},
+                               {"email address", &state.address},
+                               {"account-name prefix", &state.account_prefix},
+                               {"search text", &state.search_text}};
+  std::string narrowed[std::size(values)];
+  for (std::size_t i = 0; i < std::size(values); ++i) {
+    const std::string intro = std::string("ERROR: The ") + values[i].what;
+    const std::optional<std::u16string> wide = Utf8ToUtf16(*values[i].value);
+    if (!wide) return intro + " is not valid UTF-8 text. Nothing was configured.";
+    std::optional<std::string> narrow = code_page.Narrow(*wide);
+    if (!narrow) {
+      return intro + " holds the character " + FirstUnheldCharacter(code_page, *wide) +
+             ", which cannot be used here. Nothing was configured.";
+    }
+    narrowed[i] = std::move(*narrow);
+  }
+  for (std::size_t i = 0; i < std::size(values); ++i) *values[i].value = std::move(narrowed[i]);
+  return std::nullopt;
 }
 
 const char* UsageText() {

@@ -3,9 +3,11 @@
 // working, quirks included.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "app/run_state.h"
+#include "env/platform/code_page.h"
 
 namespace quillbank {
 
@@ -19,8 +21,9 @@ inline constexpr const char* kNoSearchText = "NULL";
 [[nodiscard]] bool HasOption(const std::string& text, const std::string& option);
 
 // The text after " " + option + " " up to the next " -" (or the end). For
-// "-n", "-p" and "-s" the first and last character are dropped unseen: those
-// values are expected in double quotes. kNullValue when the option is absent.
+// "-n", "-p" and "-s" the first and last character (a whole UTF-8 sequence
+// each) are dropped unseen: those values are expected in double quotes.
+// kNullValue when the option is absent.
 [[nodiscard]] std::string OptionValue(const std::string& text, const std::string& option);
 
 enum class StartMode {
@@ -33,6 +36,16 @@ enum class StartMode {
 // Reads the command text into the run's fields as start-up does and tells
 // which mode the program runs in.
 [[nodiscard]] StartMode ReadCommandText(std::string text, RunState& state);
+
+// The command text arrives as UTF-8 (the POSIX arguments, or the Windows
+// command line read as Unicode); inside, the program keeps narrow text of its
+// code page. Converts the values the text gave (name, address, prefix,
+// search text) in place. A value that is not UTF-8, or that holds a
+// character the code page has no byte for, is refused rather than stored
+// with a stand-in: the message naming it is returned, and the fields are
+// left as they were read.
+[[nodiscard]] std::optional<std::string> NarrowCommandValues(const CodePage& code_page,
+                                                             RunState& state);
 
 // The one-line usage printed for a missing option and for "--help".
 [[nodiscard]] const char* UsageText();

@@ -36,6 +36,14 @@ int ConfigApp::InitInstance(const std::string& command_text) {
     err_ << UsageText() << "\n";
     return exit_code::kUsage;
   }
+  if (mode != StartMode::Dialog) {
+    // Decided before the machine is opened: refused text writes nothing.
+    if (const std::optional<std::string> refusal =
+            NarrowCommandValues(*services_.code_page, state)) {
+      out_ << *refusal << "\n";
+      return exit_code::kUnsafeInput;
+    }
+  }
   if (mode == StartMode::Dialog && !services_.run_dialog) {
     err_ << "This build has no dialog; run it from the command line instead.\n"
          << UsageText() << "\n";

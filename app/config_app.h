@@ -19,6 +19,8 @@ struct ConfigAppServices {
   std::function<std::unique_ptr<SystemServices>(std::string& error)> open_system;
   // Makes the configurator factory for a platform.
   std::function<std::unique_ptr<ConfiguratorFactory>(Platform&)> make_factory;
+  // The code page the program's narrow text is in (see SystemCodePage).
+  const CodePage* code_page = &Windows1252();
   // Runs the modal dialog; empty where there is no dialog host.
   std::function<int(Platform&, ConfiguratorFactory&)> run_dialog;
 };

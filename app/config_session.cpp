@@ -208,8 +208,8 @@ void ConfigSession::Configure() {
   } else {
     if (view_) view_->ReadControls();
     configurator = factory_.Create(state_.client_index, outlook_version_, MakeRequest());
-    log_ << "User Entered Email Address: " << state_.address << kEndLine;
-    log_ << "User Entered Display Name: " << state_.display_name << kEndLine;
+    log_ << "User Entered Email Address: " << LogValue(state_.address) << kEndLine;
+    log_ << "User Entered Display Name: " << LogValue(state_.display_name) << kEndLine;
   }
 
   log_ << "Make Account Default: " << YesNo(state_.make_default) << kEndLine;
@@ -289,8 +289,8 @@ std::unique_ptr<AutoModeConfigurator> ConfigSession::PrepareAutomaticRun() {
   state_.client_index = code - 1;
   state_.address = address;
   state_.display_name = name;
-  log_ << "Default Email Address: " << address << kEndLine;
-  log_ << "Default Display Name: " << name << kEndLine;
+  log_ << "Default Email Address: " << LogValue(address) << kEndLine;
+  log_ << "Default Display Name: " << LogValue(name) << kEndLine;
   return configurator;
 }
 

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     error = opened.error;
     return std::move(opened.services);
   };
+  services.code_page = &SystemCodePage();
   services.make_factory = [](Platform& platform) { return MakeClientConfiguratorFactory(platform); };
   if (HasDialogHost()) services.run_dialog = RunDialogMode;
   ConfigApp app(std::move(services), std::cout, std::cerr);

@@ -26,4 +26,23 @@ std::string TimeStamp(Clock& clock) {
   return text;
 }
 
+std::string LogValue(std::string_view value) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  shown.reserve(value.size());
+  for (const char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      shown += "\\\\";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 0x0F];
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
 }  // namespace quillbank

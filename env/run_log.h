@@ -60,6 +60,12 @@ class RunLog {
 // month/day/two-digit year).
 [[nodiscard]] std::string TimeStamp(Clock& clock);
 
+// A value the user typed or a store held, made safe for one log line: a
+// control character (below 0x20, or 0x7F) is written as \xNN with two
+// upper-case hex digits and a backslash as \\. No value can then end the
+// line and add lines of its own, nor pass for an escape it does not hold.
+[[nodiscard]] std::string LogValue(std::string_view value);
+
 // "Yes" or "No", as the log writes the request's flags.
 [[nodiscard]] inline const char* YesNo(bool value) { return value ? "Yes" : "No"; }
 

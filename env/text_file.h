@@ -13,8 +13,16 @@
 
 namespace quillbank {
 
-// The lines of a text, as getline reads them: split at "\n", a "\r" before the
-// "\n" dropped, no empty last line for a text that ends with a line end.
+// The lines of a text, each with its own line end: split after "\r\n", "\n"
+// or a "\r" on its own, as the files other programs write end their lines
+// in any of these ways. A last line without a line end is returned as it is;
+// a text that ends with a line end has no empty last line.
+[[nodiscard]] std::vector<std::string_view> SplitLinesKeepingEnds(std::string_view text);
+
+// The line without the "\r\n", "\n" or "\r" at its end.
+[[nodiscard]] std::string_view WithoutLineEnd(std::string_view line);
+
+// The lines of a text as SplitLinesKeepingEnds cuts them, without their ends.
 [[nodiscard]] std::vector<std::string_view> SplitLines(std::string_view text);
 
 // Replaces the content of the file at `path`. On failure `path` keeps its old

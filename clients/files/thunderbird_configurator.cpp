@@ -27,6 +27,8 @@ bool HasControlCharacter(std::string_view text) {
 ThunderbirdConfigurator::ThunderbirdConfigurator(Platform& platform, const AccountRequest& request)
     : platform_(platform),
       values_(request.address, request.display_name, request.use_ssl),
+      file_values_(NarrowToUtf8(platform.code_page, request.address),
+                   NarrowToUtf8(platform.code_page, request.display_name), request.use_ssl),
       make_default_(request.make_default),
       overwrite_existing_(request.overwrite_existing),
       log_(request.log) {}
@@ -35,7 +37,7 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
   log_.Line("Starting Thunderbird configuration...");
   log_.EmptyLine();
   // A line end in a value would start a preference line of its own.
-  if (values_.address.empty() || HasControlCharacter(values_.address) ||
+  if (HasControlCharacter(values_.address) ||
       HasControlCharacter(values_.display_name)) {
     log_.Line("The email address or display name cannot be written to prefs.js.");
     return status::kUnsafeInput;
@@ -55,13 +57,13 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
     return status::kCannotConfigure;
   }
   const std::string old_content = read ? std::move(*read) : std::string();
-  const PrefsLines lines = SplitLines(old_content);
+  const PrefsLines lines = SplitLinesKeepingEnds(old_content);
   const PrefsScanner scan(lines);
   const bool no_accounts = scan.HasNoAccounts();
 
   log_ << "Searching for existant " << values_.address << " account ... ";
   const std::optional<IdentityMatch> found =
-      no_accounts ? std::nullopt : scan.FindIdentity(values_.address);
+      no_accounts ? std::nullopt : scan.FindIdentity(file_values_.address);
 
   std::string content;
   Designations names;
@@ -72,13 +74,13 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
       return status::kAlreadyExists;
     }
     log_.Line(" found. Reseting settings to defaults.");
-    content = ResetContent(lines, values_, found->designation, make_default_, names);
+    content = ResetContent(lines, file_values_, found->designation, make_default_, names);
     // A reset that found no outgoing server still lists the fixed block.
     if (names.smtp.empty()) names.smtp = "smtp1";
   } else {
     log_.Line("not found. Creating new account.");
     if (no_accounts) {
-      content = FreshContent(lines, values_);
+      content = FreshContent(lines, file_values_);
       names = {"2", "1", "2", "smtp1"};
     } else {
       NewAccount account;
@@ -88,7 +90,7 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
       account.smtp = scan.NextSmtpServerNumber();
       account.local_folders = scan.UsesLocalFolders(account.identity);
       account.make_default = make_default_;
-      content = NewAccountContent(lines, values_, account);
+      content = NewAccountContent(lines, file_values_, account);
       names = {std::to_string(account.account), std::to_string(account.identity),
                std::to_string(account.server), "smtp" + std::to_string(account.smtp)};
     }

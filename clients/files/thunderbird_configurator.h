@@ -31,7 +31,8 @@ class ThunderbirdConfigurator final : public Configurator {
   void LogWrittenLines(const thunderbird::Designations& names);
 
   Platform& platform_;
-  thunderbird::AccountValues values_;
+  thunderbird::AccountValues values_;       // narrow text of the code page, for the log
+  thunderbird::AccountValues file_values_;  // the same as UTF-8, which prefs.js holds
   bool make_default_;
   bool overwrite_existing_;
   RunLog& log_;

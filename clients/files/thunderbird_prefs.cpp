@@ -4,17 +4,78 @@
 #include <climits>
 #include <cstring>
 
+#include "env/text_file.h"
+
 namespace quillbank::thunderbird {
 namespace {
 
-// The number that follows the first occurrence of `key` in the line, read up
-// to the next "." as prefs.js numbers its accounts, identities and servers.
-std::optional<int> NumberAfterKey(std::string_view line, std::string_view key) {
-  const std::size_t at = line.find(key);
-  if (at == std::string_view::npos) return std::nullopt;
-  std::string_view rest = line.substr(at + key.size());
+// The number in a key that starts with `prefix`, read up to the next "." as
+// prefs.js numbers its accounts, identities and servers.
+std::optional<int> NumberAfterPrefix(std::string_view key, std::string_view prefix) {
+  if (key.substr(0, prefix.size()) != prefix) return std::nullopt;
+  const std::string_view rest = key.substr(prefix.size());
   return IntegerValue(rest.substr(0, rest.find('.')));
 }
+
+bool StartsWith(std::string_view text, std::string_view start) {
+  return text.substr(0, start.size()) == start;
+}
+
+bool EndsWith(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// Reads one call's tokens from the front of a line.
+class PrefReader {
+ public:
+  explicit PrefReader(std::string_view line) : rest_(line) {}
+
+  void SkipBlanks() {
+    while (!rest_.empty() && (rest_.front() == ' ' || rest_.front() == '\t')) rest_.remove_prefix(1);
+  }
+  bool Take(std::string_view token) {
+    SkipBlanks();
+    if (!StartsWith(rest_, token)) return false;
+    rest_.remove_prefix(token.size());
+    return true;
+  }
+  // A double-quoted text; its body, escapes as written.
+  std::optional<std::string_view> Text() {
+    SkipBlanks();
+    if (rest_.empty() || rest_.front() != '"') return std::nullopt;
+    for (std::size_t i = 1; i < rest_.size(); ++i) {
+      if (rest_[i] == '\\') {
+        ++i;
+      } else if (rest_[i] == '"') {
+        const std::string_view body = rest_.substr(1, i - 1);
+        rest_.remove_prefix(i + 1);
+        return body;
+      }
+    }
+    return std::nullopt;
+  }
+  // A number, true, false and the like: letters, digits, "+", "-" and ".".
+  std::optional<std::string_view> Bare() {
+    SkipBlanks();
+    std::size_t end = 0;
+    while (end < rest_.size() && IsBareCharacter(rest_[end])) ++end;
+    if (end == 0) return std::nullopt;
+    const std::string_view value = rest_.substr(0, end);
+    rest_.remove_prefix(end);
+    return value;
+  }
+  bool AtEnd() {
+    SkipBlanks();
+    return rest_.empty();
+  }
+
+ private:
+  static bool IsBareCharacter(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '+' ||
+           c == '-' || c == '.';
+  }
+  std::string_view rest_;
+};
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -63,16 +124,24 @@ int IntegerValue(std::string_view text) {
   return static_cast<int>(negative ? -value : value);
 }
 
-std::string_view TextValueOf(std::string_view line, std::string_view key) {
-  const std::size_t at = line.find(key);
-  if (at == std::string_view::npos) return {};
-  const std::size_t open = at + key.size();
-  if (line.compare(open, 4, "\", \"") != 0) return {};
-  const std::size_t start = open + 4;
-  std::size_t end = line.find("\");", start);
-  if (end == std::string_view::npos) end = line.find('"', start);
-  if (end == std::string_view::npos) return {};
-  return line.substr(start, end - start);
+std::optional<Pref> ParsePref(std::string_view line) {
+  PrefReader read(WithoutLineEnd(line));
+  Pref pref;
+  if (!read.Take("user_pref") || !read.Take("(")) return std::nullopt;
+  const std::optional<std::string_view> key = read.Text();
+  if (!key || !read.Take(",")) return std::nullopt;
+  pref.key = *key;
+  std::optional<std::string_view> value = read.Text();
+  pref.is_text = value.has_value();
+  if (!value) value = read.Bare();
+  if (!value || !read.Take(")") || !read.Take(";") || !read.AtEnd()) return std::nullopt;
+  pref.value = *value;
+  return pref;
+}
+
+std::string_view TextValueOf(std::string_view line) {
+  const std::optional<Pref> pref = ParsePref(line);
+  return pref && pref->is_text ? pref->value : std::string_view();
 }
 
 PrefsScanner::PrefsScanner(const PrefsLines& lines) : lines_(lines) {
@@ -100,12 +169,16 @@ std::size_t PrefsScanner::LineOf(const char* at) const {
 }
 
 template <typename Found>
-void PrefsScanner::ForEachLineContaining(std::string_view key, Found found) const {
-  for (const char* at = Search(key, begin_); at != nullptr;) {
+void PrefsScanner::ForEachPrefContaining(std::string_view text, std::size_t from,
+                                         Found found) const {
+  if (from >= lines_.size()) return;
+  for (const char* at = Search(text, lines_[from].data()); at != nullptr;) {
     const std::size_t index = LineOf(at);
     const std::string_view line = lines_[index];
-    found(index, static_cast<std::size_t>(at - line.data()));
-    at = Search(key, line.data() + line.size());
+    if (const std::optional<Pref> pref = ParsePref(line)) {
+      if (found(index, *pref)) return;
+    }
+    at = Search(text, line.data() + line.size());
   }
 }
 
@@ -116,14 +189,14 @@ const PrefsScanner::HighestNumbers& PrefsScanner::Numbers() const {
     if (number && (!highest || *number > *highest)) highest = number;
   };
   // Every key counted here begins with "mail.".
-  ForEachLineContaining("mail.", [&](std::size_t index, std::size_t at) {
-    const std::string_view line = lines_[index].substr(at);
-    const std::optional<int> account = NumberAfterKey(line, kAccountKey);
+  ForEachPrefContaining("mail.", 0, [&](std::size_t, const Pref& pref) {
+    const std::optional<int> account = NumberAfterPrefix(pref.key, kAccountKey);
     raise(numbers.account, account);
     if (account && *account >= 0) numbers.any_account = true;
-    raise(numbers.identity, NumberAfterKey(line, kIdentityKey));
-    raise(numbers.server, NumberAfterKey(line, kServerKey));
-    raise(numbers.smtp, NumberAfterKey(line, kSmtpServerKey));
+    raise(numbers.identity, NumberAfterPrefix(pref.key, kIdentityKey));
+    raise(numbers.server, NumberAfterPrefix(pref.key, kServerKey));
+    raise(numbers.smtp, NumberAfterPrefix(pref.key, kSmtpServerKey));
+    return false;
   });
   numbers_ = numbers;
   return *numbers_;
@@ -134,22 +207,20 @@ bool PrefsScanner::HasNoAccounts() const { return !Numbers().any_account; }
 bool PrefsScanner::UsesLocalFolders(int identity_number) const {
   if (identity_number == 1) return true;
   bool local = false;
-  ForEachLineContaining("@Local%20Folders", [&](std::size_t index, std::size_t) {
-    const std::string_view line = lines_[index];
-    if (line.find(".fcc_folder\", \"mailbox://nobody@Local%20Folders") != std::string_view::npos ||
-        line.find(".draft_folder\", \"mailbox://nobody@Local%20Folders") != std::string_view::npos) {
-      local = true;
-    }
+  ForEachPrefContaining("@Local%20Folders", 0, [&](std::size_t, const Pref& pref) {
+    local = (EndsWith(pref.key, ".fcc_folder") || EndsWith(pref.key, ".draft_folder")) &&
+            pref.is_text && StartsWith(pref.value, "mailbox://nobody@Local%20Folders");
+    return local;
   });
   return local;
 }
 
 std::optional<IdentityMatch> PrefsScanner::FindIdentity(std::string_view address) const {
-  const std::string wanted = ".useremail\", \"" + Lower(address) + "\"";
-  // The whole text is searched without regard to case, anchored on a
-  // character that has no case ("@" where the address has one, else the
-  // closing quote), which memchr finds quickly.
-  std::size_t anchor = wanted.find('@', 14);
+  const std::string wanted = "\"" + Lower(address) + "\"";
+  // The whole text is searched for the quoted address without regard to
+  // case, anchored on a character that has no case ("@" where the address
+  // has one, else the closing quote), which memchr finds quickly.
+  std::size_t anchor = wanted.find('@');
   if (anchor == std::string::npos) anchor = wanted.size() - 1;
   const char anchor_char = wanted[anchor];
   auto matches_at = [&](const char* start) {
@@ -164,28 +235,44 @@ std::optional<IdentityMatch> PrefsScanner::FindIdentity(std::string_view address
         std::memchr(from, anchor_char, static_cast<std::size_t>(end_ - from)));
     if (hit == nullptr) break;
     from = hit + 1;
+    if (static_cast<std::size_t>(hit - begin_) < anchor) continue;
     const char* start = hit - anchor;
     if (static_cast<std::size_t>(end_ - start) < wanted.size() || !matches_at(start)) continue;
     const std::string_view line = lines_[LineOf(start)];
     from = line.data() + line.size() + anchor;
-    const std::string lower = Lower(line);
-    const std::size_t match = lower.find(wanted);
-    if (match == std::string::npos) continue;
-    // Only an identity's address counts: the designation between the key and
-    // the match must not be empty.
-    const std::size_t key = lower.find(kIdentityKey);
-    if (key == std::string::npos || key + kIdentityKey.size() >= match) continue;
-    const std::size_t designation = key + kIdentityKey.size();
-    return IdentityMatch{lower.substr(designation, match - designation)};
+    // Only an identity's address counts: mail.identity.id<designation>.useremail
+    // with a designation that is not empty.
+    const std::optional<Pref> pref = ParsePref(line);
+    if (!pref || !pref->is_text || Lower(pref->value) != Lower(address)) continue;
+    constexpr std::string_view kAddressKeyEnd = ".useremail";
+    if (!StartsWith(pref->key, kIdentityKey) || !EndsWith(pref->key, kAddressKeyEnd) ||
+        pref->key.size() <= kIdentityKey.size() + kAddressKeyEnd.size()) {
+      continue;
+    }
+    const std::string_view designation = pref->key.substr(
+        kIdentityKey.size(), pref->key.size() - kIdentityKey.size() - kAddressKeyEnd.size());
+    return IdentityMatch{Lower(designation)};
   }
   return std::nullopt;
 }
 
-std::optional<std::size_t> PrefsScanner::FindLine(std::string_view text, std::size_t from) const {
-  if (from >= lines_.size()) return std::nullopt;
-  const char* at = Search(text, lines_[from].data());
-  if (at == nullptr) return std::nullopt;
-  return LineOf(at);
+std::optional<std::size_t> PrefsScanner::FindPref(std::string_view key, std::size_t from) const {
+  std::optional<std::size_t> found;
+  ForEachPrefContaining("\"" + std::string(key) + "\"", from,
+                        [&](std::size_t index, const Pref& pref) {
+                          if (pref.key == key) found = index;
+                          return found.has_value();
+                        });
+  return found;
+}
+
+std::optional<std::size_t> PrefsScanner::FindPrefStartingWith(std::string_view prefix) const {
+  std::optional<std::size_t> found;
+  ForEachPrefContaining("\"" + std::string(prefix), 0, [&](std::size_t index, const Pref& pref) {
+    if (StartsWith(pref.key, prefix)) found = index;
+    return found.has_value();
+  });
+  return found;
 }
 
 }  // namespace quillbank::thunderbird

@@ -1,6 +1,9 @@
 // Reading and writing single lines of Thunderbird's prefs.js, which holds one
 // preference per line: user_pref("key", value);. The file is never parsed as a
-// whole: the scans below look for key texts in each line.
+// whole: the scans below find candidate lines by their text, and only a line
+// that is one complete user_pref call counts. Anything else (comments, a call
+// split over lines, two calls on one line) is never matched, so it is copied
+// as it is.
 #pragma once
 
 #include <optional>
@@ -10,6 +13,8 @@
 
 namespace quillbank::thunderbird {
 
+// The lines of prefs.js, each with its own line end (see
+// SplitLinesKeepingEnds), cut from one text in order.
 using PrefsLines = std::vector<std::string_view>;
 
 inline constexpr std::string_view kAccountKey = "mail.account.account";
@@ -19,8 +24,7 @@ inline constexpr std::string_view kSmtpServerKey = "mail.smtpserver.smtp";
 inline constexpr std::string_view kAccountListKey = "mail.accountmanager.accounts";
 inline constexpr std::string_view kSmtpListKey = "mail.smtpservers";
 inline constexpr std::string_view kDefaultSmtpKey = "mail.smtp.defaultserver";
-inline constexpr std::string_view kDefaultAccountPrefix =
-    "user_pref(\"mail.accountmanager.defaultaccount\", \"account";
+inline constexpr std::string_view kDefaultAccountKey = "mail.accountmanager.defaultaccount";
 
 // The text as the body of a JavaScript string literal: a backslash or double
 // quote is escaped, so it can neither end the value early nor add a
@@ -36,10 +40,19 @@ inline constexpr std::string_view kDefaultAccountPrefix =
 // when there are none. Numbers too large for an int are capped.
 [[nodiscard]] int IntegerValue(std::string_view text);
 
-// The value of a text preference line: what lies between the `", "` right
-// after the key (given without quotes) and the closing `");`. Empty when the
-// line has no such value.
-[[nodiscard]] std::string_view TextValueOf(std::string_view line, std::string_view key);
+// One preference line read as a call: user_pref("key", value); with any
+// blanks and tabs between the tokens and around the call.
+struct Pref {
+  std::string_view key;    // between the quotes, as written
+  std::string_view value;  // a text's body between its quotes, or the bare value
+  bool is_text = false;    // the value is a quoted text
+};
+// The call on `line` (whose line end is ignored); none unless the line is
+// exactly one complete user_pref call.
+[[nodiscard]] std::optional<Pref> ParsePref(std::string_view line);
+// The body of the line's text value; empty when the line is no call or its
+// value is not a text.
+[[nodiscard]] std::string_view TextValueOf(std::string_view line);
 
 // Where an identity with the address was found.
 struct IdentityMatch {
@@ -66,9 +79,12 @@ class PrefsScanner {
   [[nodiscard]] bool UsesLocalFolders(int identity_number) const;
   // The first identity whose address is `address`, regardless of letter case.
   [[nodiscard]] std::optional<IdentityMatch> FindIdentity(std::string_view address) const;
-  // Index of the first line containing `text`, from `from` on.
-  [[nodiscard]] std::optional<std::size_t> FindLine(std::string_view text,
+  // Index of the first line from `from` on that sets the preference `key`.
+  [[nodiscard]] std::optional<std::size_t> FindPref(std::string_view key,
                                                     std::size_t from = 0) const;
+  // Index of the first line that sets a preference whose key starts with
+  // `prefix`.
+  [[nodiscard]] std::optional<std::size_t> FindPrefStartingWith(std::string_view prefix) const;
 
  private:
   // The highest number of each kind of key, gathered in one pass.
@@ -84,10 +100,10 @@ class PrefsScanner {
   [[nodiscard]] const char* Search(std::string_view text, const char* from) const;
   // The index of the line that holds `at`.
   [[nodiscard]] std::size_t LineOf(const char* at) const;
-  // Calls `found(line index, position in line)` for each line that contains
-  // `key`, with the key's first position in that line.
+  // Calls `found(line index, preference)` for each line from `from` on that
+  // contains `text` and is one complete call, until `found` returns true.
   template <typename Found>
-  void ForEachLineContaining(std::string_view key, Found found) const;
+  void ForEachPrefContaining(std::string_view text, std::size_t from, Found found) const;
 
   const PrefsLines& lines_;
   const char* begin_ = nullptr;  // the text the lines were cut from

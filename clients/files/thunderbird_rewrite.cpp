@@ -11,33 +11,41 @@ namespace {
 constexpr const char* kLocalDrafts = "mailbox://nobody@Local%20Folders/Drafts";
 constexpr const char* kLocalSent = "mailbox://nobody@Local%20Folders/Sent";
 
-// Collects the new file's lines, each followed by CR LF.
+// Collects the new file: lines the program writes, each followed by CR LF,
+// and lines of the old file, copied with their own bytes and line ends.
 class Content {
  public:
   explicit Content(const PrefsLines& lines) {
     std::size_t size = 4096;
-    for (const std::string_view line : lines) size += line.size() + 2;
+    for (const std::string_view line : lines) size += line.size();
     text_.reserve(size);
   }
-  void Line(std::string_view line) { text_.append(line).append(RunLog::kLineEnd); }
-  // Lines [from, to) of `lines`, which are cut from one text in order. Where
-  // that text already ends each of them with CR LF it is copied in one piece.
+  void Line(std::string_view line) {
+    EndOpenLine();
+    text_.append(line).append(RunLog::kLineEnd);
+  }
+  void Copy(std::string_view line) {
+    EndOpenLine();
+    text_.append(line);
+  }
+  // Lines [from, to) of `lines`, which are cut from one text in order, so
+  // they are copied in one piece.
   void Lines(const PrefsLines& lines, std::size_t from, std::size_t to) {
     if (from >= to) return;
-    std::size_t total = 0;
-    for (std::size_t n = from; n < to; ++n) total += lines[n].size() + 2;
     const char* start = lines[from].data();
-    const std::size_t raw = static_cast<std::size_t>(lines[to - 1].data() - start) +
-                            lines[to - 1].size();
-    if (raw + 2 == total) {
-      text_.append(start, raw).append(RunLog::kLineEnd);
-      return;
-    }
-    for (std::size_t n = from; n < to; ++n) Line(lines[n]);
+    const char* end = lines[to - 1].data() + lines[to - 1].size();
+    Copy(std::string_view(start, static_cast<std::size_t>(end - start)));
   }
   std::string Take() { return std::move(text_); }
 
  private:
+  // A last old line without a line end gets one before anything follows it.
+  void EndOpenLine() {
+    if (!text_.empty() && text_.back() != '\n' && text_.back() != '\r') {
+      text_.append(RunLog::kLineEnd);
+    }
+  }
+
   std::string text_;
 };
 
@@ -62,14 +70,12 @@ std::string Appended(std::string_view list, std::string_view item) {
   return value;
 }
 
-// The old account list of the accounts line: from the opening quote of the
-// value to the closing quote, parenthesis and semicolon.
-std::string_view OldAccountList(std::string_view line) {
-  const std::size_t start = line.find(kAccountListKey) + kAccountListKey.size() + 4;
-  if (start >= line.size()) return {};
-  std::size_t end = line.find("\");", start);
-  if (end == std::string_view::npos) end = line.size();
-  return line.substr(start, end - start);
+bool StartsWith(std::string_view text, std::string_view start) {
+  return text.substr(0, start.size()) == start;
+}
+
+bool EndsWith(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
 }  // namespace
@@ -90,7 +96,7 @@ std::vector<std::string> FreshBlock(const AccountValues& v, const Designations& 
       TextPref(account + ".identities", "id" + n.identity),
       TextPref(account + ".server", "server" + n.server),
       TextPref(kAccountListKey, "account" + n.account),
-      TextPref("mail.accountmanager.defaultaccount", "account" + n.account),
+      TextPref(kDefaultAccountKey, "account" + n.account),
       TextPref(identity + ".fullName", v.display_name),
       TextPref(identity + ".smtpServer", n.smtp),
       TextPref(server + ".hostname", v.servers.incoming_host),
@@ -134,13 +140,16 @@ std::string NewAccountContent(const PrefsLines& lines, const AccountValues& v,
 
   // The places the steps below change, found before anything is written.
   std::size_t first_pref = 0;
-  while (first_pref < count && (lines[first_pref].empty() || lines[first_pref][0] != 'u')) {
-    ++first_pref;
+  while (first_pref < count && !ParsePref(lines[first_pref])) ++first_pref;
+  const std::optional<std::size_t> account_list = scan.FindPref(kAccountListKey, first_pref);
+  // The default account after the list that names an account.
+  std::optional<std::size_t> default_account;
+  for (std::size_t from = account_list ? *account_list + 1 : count;
+       (default_account = scan.FindPref(kDefaultAccountKey, from));
+       from = *default_account + 1) {
+    if (StartsWith(TextValueOf(lines[*default_account]), "account")) break;
   }
-  const std::optional<std::size_t> account_list = scan.FindLine(kAccountListKey, first_pref);
-  const std::optional<std::size_t> default_account =
-      account_list ? scan.FindLine(kDefaultAccountPrefix, *account_list + 1) : std::nullopt;
-  const std::optional<std::size_t> smtp_list = scan.FindLine(Quoted(kSmtpListKey));
+  const std::optional<std::size_t> smtp_list = scan.FindPref(kSmtpListKey);
 
   Content out(lines);
   // Every copied line passes here: the outgoing-server list, wherever it
@@ -149,7 +158,7 @@ std::string NewAccountContent(const PrefsLines& lines, const AccountValues& v,
     if (smtp_list && *smtp_list >= from && *smtp_list < to) {
       out.Lines(lines, from, *smtp_list);
       out.Line(BarePref(kSmtpListKey,
-                        Quoted(Appended(TextValueOf(lines[*smtp_list], kSmtpListKey), smtp))));
+                        Quoted(Appended(TextValueOf(lines[*smtp_list]), smtp))));
       from = *smtp_list + 1;
     }
     out.Lines(lines, from, to);
@@ -162,15 +171,15 @@ std::string NewAccountContent(const PrefsLines& lines, const AccountValues& v,
   if (account_list) {
     copy(next, *account_list);
     out.Line(BarePref(kAccountListKey,
-                      Quoted(Appended(OldAccountList(lines[*account_list]), "account" + a))));
+                      Quoted(Appended(TextValueOf(lines[*account_list]), "account" + a))));
     next = *account_list + 1;
   }
   if (default_account) {
     copy(next, *default_account);
     if (account.make_default) {
-      out.Line(TextPref("mail.accountmanager.defaultaccount", "account" + a));
+      out.Line(TextPref(kDefaultAccountKey, "account" + a));
     } else {
-      out.Line(lines[*default_account]);
+      out.Copy(lines[*default_account]);
     }
     next = *default_account + 1;
   } else {
@@ -178,9 +187,7 @@ std::string NewAccountContent(const PrefsLines& lines, const AccountValues& v,
     next = count;
     // Without an account list the new account would stay invisible.
     if (!account_list) out.Line(TextPref(kAccountListKey, "account" + a));
-    if (account.make_default) {
-      out.Line(TextPref("mail.accountmanager.defaultaccount", "account" + a));
-    }
+    if (account.make_default) out.Line(TextPref(kDefaultAccountKey, "account" + a));
   }
 
   const std::vector<std::string> block = FreshBlock(v, {a, i, s, smtp});
@@ -209,17 +216,15 @@ std::string NewAccountContent(const PrefsLines& lines, const AccountValues& v,
 
 namespace {
 
-// The first line holding the identities of `identity`: the designation must
-// end there, so id1 does not match id12.
+// The first line that gives an account the identity `identity` first:
+// mail.account.account<N>.identities with a list that starts with it.
 std::optional<std::size_t> FindIdentitiesLine(const PrefsLines& lines, std::string_view identity) {
-  const std::string text = Key(".identities\", \"id", identity, "");
+  const std::string first = Key("id", identity, "");
   for (std::size_t n = 0; n < lines.size(); ++n) {
-    const std::string_view line = lines[n];
-    for (std::size_t at = line.find(text); at != std::string_view::npos;
-         at = line.find(text, at + 1)) {
-      const std::size_t end = at + text.size();
-      if (end >= line.size() || line[end] == '"' || line[end] == ',') return n;
-    }
+    if (lines[n].find(".identities") == std::string_view::npos) continue;
+    const std::optional<Pref> pref = ParsePref(lines[n]);
+    if (!pref || !pref->is_text || !EndsWith(pref->key, ".identities")) continue;
+    if (pref->value.substr(0, pref->value.find(',')) == first) return n;
   }
   return std::nullopt;
 }
@@ -227,11 +232,11 @@ std::optional<std::size_t> FindIdentitiesLine(const PrefsLines& lines, std::stri
 // The outgoing server an identity without its own uses: the default one, as
 // long as the file holds lines of it.
 std::string DefaultSmtpDesignation(const PrefsScanner& scan, const PrefsLines& lines) {
-  const std::optional<std::size_t> line = scan.FindLine(Quoted(kDefaultSmtpKey));
+  const std::optional<std::size_t> line = scan.FindPref(kDefaultSmtpKey);
   if (!line) return "";
-  const std::string_view name = TextValueOf(lines[*line], kDefaultSmtpKey);
+  const std::string_view name = TextValueOf(lines[*line]);
   if (name.size() <= 4 || name.substr(0, 4) != "smtp") return "";
-  if (!scan.FindLine(Key("mail.smtpserver.", name, "."))) return "";
+  if (!scan.FindPrefStartingWith(Key("mail.smtpserver.", name, "."))) return "";
   return std::string(name.substr(4));
 }
 
@@ -255,26 +260,22 @@ std::string ResetContent(const PrefsLines& lines, const AccountValues& v,
   std::string server;
   if (next < lines.size()) {
     const std::string_view line = lines[next++];
-    constexpr std::string_view kServerText = ".server\", \"server";
-    const std::size_t at = line.find(kServerText);
-    const std::size_t key = line.find(kAccountKey);
-    if (at != std::string_view::npos) {
-      const std::size_t start = at + kServerText.size();
-      const std::size_t end = line.find("\");", start);
-      server = std::string(line.substr(start, (end == std::string_view::npos ? line.size() : end) - start));
-      if (key != std::string_view::npos && key + kAccountKey.size() <= at) {
-        const std::size_t number = key + kAccountKey.size();
-        account_number = std::to_string(IntegerValue(line.substr(number, at - number)));
+    const std::optional<Pref> pref = ParsePref(line);
+    if (pref && pref->is_text && EndsWith(pref->key, ".server") &&
+        StartsWith(pref->value, "server")) {
+      server = std::string(pref->value.substr(6));
+      if (StartsWith(pref->key, kAccountKey)) {
+        account_number = std::to_string(IntegerValue(pref->key.substr(kAccountKey.size())));
       }
     }
-    out.Line(line);
+    out.Copy(line);
   }
 
   const std::string id_key = Key("mail.identity.id", identity, "");
   const std::string full_name = id_key + ".fullName";
   const std::string smtp_server = id_key + ".smtpServer";
   // An identity without its own outgoing server sends through the default one.
-  std::string w = scan.FindLine(smtp_server) ? "" : DefaultSmtpDesignation(scan, lines);
+  std::string w = scan.FindPref(smtp_server) ? "" : DefaultSmtpDesignation(scan, lines);
   const std::string server_key = "mail.server.server" + server;
   struct ServerRule {
     std::string key;
@@ -296,51 +297,45 @@ std::string ResetContent(const PrefsLines& lines, const AccountValues& v,
 
   for (; next < lines.size(); ++next) {
     const std::string_view line = lines[next];
+    const std::optional<Pref> pref = ParsePref(line);
+    const std::string_view key = pref ? pref->key : std::string_view();
     bool wrote = false;
     auto write = [&](const std::string& text) {
       out.Line(text);
       wrote = true;
     };
-    if (make_default && line.find(kDefaultAccountPrefix) != std::string_view::npos) {
-      write(TextPref("mail.accountmanager.defaultaccount", "account" + account_number));
+    if (make_default && key == kDefaultAccountKey && StartsWith(pref->value, "account")) {
+      write(TextPref(kDefaultAccountKey, "account" + account_number));
     }
-    if (line.find(full_name) != std::string_view::npos) {
-      write(TextPref(full_name, v.display_name));
-    }
-    const std::size_t smtp_at = line.find(smtp_server);
-    if (smtp_at != std::string_view::npos) {
-      // The line names the outgoing server: smtpServer", "smtp<W>");
-      const std::size_t from = smtp_at + id_key.size() + 19;
-      w = (from + 3 <= line.size()) ? std::string(line.substr(from, line.size() - 3 - from)) : "";
+    if (key == full_name) write(TextPref(full_name, v.display_name));
+    if (key == smtp_server) {
+      // The line names the outgoing server: "smtp<W>".
+      w = StartsWith(pref->value, "smtp") ? std::string(pref->value.substr(4)) : "";
     }
     for (const ServerRule& rule : server_rules) {
-      if (line.find(rule.key) != std::string_view::npos) write(rule.line);
+      if (key == rule.key) write(rule.line);
     }
-    if (!w.empty()) {
+    if (!w.empty() && pref) {
       const std::string smtp = "mail.smtpserver.smtp" + w;
-      if (line.find(smtp + ".hostname") != std::string_view::npos) {
-        write(TextPref(smtp + ".hostname", v.servers.outgoing_host));
-      }
-      if (line.find(smtp + ".realhostname") != std::string_view::npos) {
+      if (key == smtp + ".hostname") write(TextPref(smtp + ".hostname", v.servers.outgoing_host));
+      if (key == smtp + ".realhostname") {
         write(TextPref(smtp + ".realhostname", v.servers.outgoing_host));
       }
-      if (line.find(smtp + ".username") != std::string_view::npos) {
-        write(TextPref(smtp + ".username", v.address));
-      }
-      if (line.find(smtp + ".auth_method") != std::string_view::npos) {
+      if (key == smtp + ".username") write(TextPref(smtp + ".username", v.address));
+      if (key == smtp + ".auth_method") {
         write(BarePref(smtp + ".auth_method", 1));
         auth_seen = true;
       }
-      if (line.find(smtp + ".port") != std::string_view::npos) {
+      if (key == smtp + ".port") {
         write(BarePref(smtp + ".port", v.servers.outgoing_port));
         port_seen = true;
       }
-      if (line.find(smtp + ".try_ssl") != std::string_view::npos) {
+      if (key == smtp + ".try_ssl") {
         write(BarePref(smtp + ".try_ssl", v.socket_type));
         try_ssl_seen = true;
       }
     }
-    if (!wrote) out.Line(line);
+    if (!wrote) out.Copy(line);
   }
 
   // Settings the outgoing server lacked; never for an unnamed server.

@@ -26,16 +26,6 @@ bool IsText(ValueSource source) {
   }
 }
 
-// A text for the log with control characters shown as "?", so that a refused
-// name cannot break the log into lines of its own.
-std::string Printable(std::string text) {
-  for (char& c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
-  }
-  return text;
-}
-
 }  // namespace
 
 AccountStoreConfigurator::AccountStoreConfigurator(Platform& platform, const AccountRequest& request,
@@ -66,7 +56,8 @@ bool AccountStoreConfigurator::RefuseUnsafeAccount() {
   const std::string problem =
       AccountNameProblem(automatic_ ? prefix_ : std::string(), address_, display_name_);
   if (problem.empty()) return false;
-  *log_ << "Refusing account name '" << Printable(AccountName()) << "': " << problem
+  // Escaped, so that a refused name cannot break the log into lines of its own.
+  *log_ << "Refusing account name '" << LogValue(AccountName()) << "': " << problem
         << ". Nothing was written." << kEndLine;
   return true;
 }

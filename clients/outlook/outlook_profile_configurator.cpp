@@ -185,7 +185,7 @@ std::optional<std::string> OutlookProfileConfigurator::Search(
       continue;
     }
     bool lossless = true;
-    const std::string text = DecodeText(value.data, &lossless);
+    const std::string text = DecodeText(platform_.code_page, value.data, &lossless);
     if (lossless && SameName(text, wanted)) return name;
   }
   return std::nullopt;
@@ -287,18 +287,18 @@ bool OutlookProfileConfigurator::WriteAccount(RegistryKey& store, const std::str
   const ServerSettings servers = ServersFor(use_ssl_);
   const std::uint32_t ssl = use_ssl_ ? 1 : 0;
   const std::vector<AccountValue> values = {
-      {kAccountNameValue, reg_type::kBinary, EncodeText(AccountName())},
+      {kAccountNameValue, reg_type::kBinary, EncodeText(platform_.code_page, AccountName())},
       {"clsid", reg_type::kSz, SzData(kPop3AccountClsid)},
-      {kDisplayNameValue, reg_type::kBinary, EncodeText(display_name_)},
-      {kEmailValue, reg_type::kBinary, EncodeText(address_)},
+      {kDisplayNameValue, reg_type::kBinary, EncodeText(platform_.code_page, display_name_)},
+      {kEmailValue, reg_type::kBinary, EncodeText(platform_.code_page, address_)},
       {"Leave on Server", reg_type::kDword, DwordData(0)},
       {"POP3 Port", reg_type::kDword, DwordData(static_cast<std::uint32_t>(servers.incoming_port))},
-      {"POP3 Server", reg_type::kBinary, EncodeText(servers.incoming_host)},
+      {"POP3 Server", reg_type::kBinary, EncodeText(platform_.code_page, servers.incoming_host)},
       {"POP3 Use SSL", reg_type::kDword, DwordData(ssl)},
-      {"POP3 User", reg_type::kBinary, EncodeText(address_)},
+      {"POP3 User", reg_type::kBinary, EncodeText(platform_.code_page, address_)},
       {"SMTP Port", reg_type::kDword, DwordData(static_cast<std::uint32_t>(servers.outgoing_port))},
       {"SMTP Use Auth", reg_type::kDword, DwordData(1)},
-      {"SMTP Server", reg_type::kBinary, EncodeText(servers.outgoing_host)},
+      {"SMTP Server", reg_type::kBinary, EncodeText(platform_.code_page, servers.outgoing_host)},
       {"SMTP Use SSL", reg_type::kDword, DwordData(ssl)},
   };
 
@@ -418,7 +418,7 @@ std::string OutlookProfileConfigurator::FindAcctByAddr(const std::string& text) 
         account->QueryValue(kEmailValue, kTextValueCapacity, value) != win32_error::kSuccess) {
       continue;
     }
-    if (DecodeText(value.data).find(text) != std::string::npos) return name;
+    if (DecodeText(platform_.code_page, value.data).find(text) != std::string::npos) return name;
   }
   return kReaderError;
 }
@@ -437,7 +437,7 @@ long OutlookProfileConfigurator::ReadAccountText(const std::string& key_name,
   if (opened != win32_error::kSuccess) return opened;
   RegValue value;
   if (account->QueryValue(value_name, kTextValueCapacity, value) == win32_error::kSuccess) {
-    text = DecodeText(value.data, &lossless);
+    text = DecodeText(platform_.code_page, value.data, &lossless);
   }
   return win32_error::kSuccess;
 }

@@ -68,30 +68,35 @@ std::optional<std::vector<std::uint32_t>> DecodeAccountList(const std::vector<st
   return numbers;
 }
 
-std::vector<std::uint8_t> EncodeText(std::string_view text) {
+std::vector<std::uint8_t> EncodeText(const CodePage& code_page, std::string_view text) {
+  const std::u16string wide = code_page.Widen(text);
   std::vector<std::uint8_t> data;
-  data.reserve(text.size() * 2 + 2);
-  for (const char c : text) {
-    data.push_back(static_cast<std::uint8_t>(c));
-    data.push_back(0);
+  data.reserve(wide.size() * 2 + 2);
+  for (const char16_t unit : wide) {
+    data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    data.push_back(static_cast<std::uint8_t>(unit >> 8));
   }
   data.push_back(0);
   data.push_back(0);
   return data;
 }
 
-std::string DecodeText(const std::vector<std::uint8_t>& data, bool* lossless) {
+std::string DecodeText(const CodePage& code_page, const std::vector<std::uint8_t>& data,
+                       bool* lossless) {
   if (lossless) *lossless = true;
-  std::string text;
+  std::u16string wide;
   for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-    const unsigned unit = data[i] | unsigned{data[i + 1]} << 8;
+    const auto unit = static_cast<char16_t>(data[i] | unsigned{data[i + 1]} << 8);
     if (unit == 0) break;
-    if (unit > 0xFF) {
-      if (lossless) *lossless = false;
-      text.push_back('?');
-    } else {
-      text.push_back(static_cast<char>(unit));
-    }
+    wide.push_back(unit);
+  }
+  if (std::optional<std::string> text = code_page.Narrow(wide)) return std::move(*text);
+  // Character by character, to mark just the ones the code page lacks.
+  if (lossless) *lossless = false;
+  std::string text;
+  for (const char16_t unit : wide) {
+    const std::optional<std::string> one = code_page.Narrow(std::u16string_view(&unit, 1));
+    text += one ? *one : std::string("?");
   }
   return text;
 }

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "env/platform/code_page.h"
+
 namespace quillbank::outlook_profile {
 
 // Keys and values, all under HKEY_CURRENT_USER.
@@ -63,13 +65,16 @@ inline constexpr std::size_t kChangeCounterSize = 8;
 [[nodiscard]] std::optional<std::vector<std::uint32_t>> DecodeAccountList(
     const std::vector<std::uint8_t>& data);
 
-// Narrow text as the store keeps it: every byte widened to one 16-bit
-// little-endian unit, then a 16-bit zero (2 x length + 2 bytes).
-[[nodiscard]] std::vector<std::uint8_t> EncodeText(std::string_view text);
-// The text of a UTF-16 value: its units up to the first zero unit. A unit
-// above 0xFF has no single narrow byte; it becomes "?" and `lossless` (when
-// given) is set false.
-[[nodiscard]] std::string DecodeText(const std::vector<std::uint8_t>& data,
+// Narrow text as the store keeps it: widened to UTF-16 through the code page
+// (so 0x80 of Windows-1252 is the euro sign), little-endian, then a 16-bit
+// zero.
+[[nodiscard]] std::vector<std::uint8_t> EncodeText(const CodePage& code_page,
+                                                   std::string_view text);
+// The text of a UTF-16 value as narrow text of the code page: its units up to
+// the first zero unit. A character the code page has no byte for becomes "?"
+// and `lossless` (when given) is set false.
+[[nodiscard]] std::string DecodeText(const CodePage& code_page,
+                                     const std::vector<std::uint8_t>& data,
                                      bool* lossless = nullptr);
 
 // The change counter after one more change: the stored bytes read as a

@@ -52,11 +52,15 @@ void TrimSpaces(WideText& line) {
   line = line.substr(first, last - first + 1);
 }
 
-WideText WidenText(std::string_view narrow) {
-  WideText wide;
-  wide.reserve(narrow.size());
-  for (const char c : narrow) wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
-  return wide;
+WideText CodeUnitsOf(std::string_view bytes) {
+  WideText units;
+  units.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto low = static_cast<unsigned char>(bytes[i]);
+    const auto high = static_cast<unsigned char>(bytes[i + 1]);
+    units.push_back(static_cast<char16_t>(low | high << 8));
+  }
+  return units;
 }
 
 }  // namespace quillbank::winmail

@@ -67,8 +67,8 @@ void WriteWideText(WideFileWriter& out, WideView text);
 // Removes U+0020 at both ends, in place. Tabs, U+FEFF and everything else stay.
 void TrimSpaces(WideText& line);
 
-// Each byte becomes the code unit of the same value (0xE9 -> U+00E9), so the
-// result has as many code units as the text has bytes.
-[[nodiscard]] WideText WidenText(std::string_view narrow);
+// The code units of a whole file's bytes; a single byte left over at the end
+// is not a code unit and is ignored.
+[[nodiscard]] WideText CodeUnitsOf(std::string_view bytes);
 
 }  // namespace quillbank::winmail

@@ -1,10 +1,12 @@
 #include "clients/winmail/windows_mail_configurator.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
 
 #include "app/provider_servers.h"
+#include "clients/winmail/account_xml.h"
 #include "clients/winmail/utf16_text.h"
 #include "env/registry_access.h"
 #include "env/run_log.h"
@@ -95,72 +97,81 @@ std::string OpeningTag(const Element& element) {
 
 std::string ClosingTag(const Element& element) { return std::string("</") + element.name + ">"; }
 
-// One element line of an account file, indented, with its line end.
-WideText ElementLine(std::size_t index, const std::string& value) {
+// An element as this configurator writes it, with the value escaped.
+WideText ElementText(const CodePage& code_page, std::size_t index, const std::string& value) {
   const Element& element = kElements[index];
-  return WidenText("    " + OpeningTag(element) + XmlEscape(value) + ClosingTag(element) + "\r\n");
+  return code_page.Widen(OpeningTag(element) + XmlEscape(value) + ClosingTag(element));
 }
 
-bool Contains(WideView line, WideView part) { return line.find(part) != WideView::npos; }
-
-// The text between a line's first "<" and the first space after it; none when
-// the line has no "<" or no space after it.
-std::optional<WideView> TagOf(WideView line) {
-  const std::size_t open = line.find(u'<');
-  if (open == WideView::npos) return std::nullopt;
-  const std::size_t space = line.find(u' ', open + 1);
-  if (space == WideView::npos) return std::nullopt;
-  return line.substr(open + 1, space - open - 1);
+// One element line of a new account file, indented, with its line end.
+WideText ElementLine(const CodePage& code_page, std::size_t index, const std::string& value) {
+  return u"    " + ElementText(code_page, index, value) + u"\r\n";
 }
 
-std::optional<std::size_t> ElementIndexOf(WideView tag) {
+std::optional<std::size_t> ElementIndexOf(WideView name) {
   for (std::size_t i = 0; i < kElementCount; ++i) {
-    if (tag == WidenText(kElements[i].name)) return i;
+    const std::string_view known = kElements[i].name;  // ASCII
+    if (name.size() == known.size() && std::equal(known.begin(), known.end(), name.begin())) {
+      return i;
+    }
   }
   return std::nullopt;
 }
 
 // The bytes of a new account file.
-std::string NewAccountFile(const ElementValues& values) {
+std::string NewAccountFile(const CodePage& code_page, const ElementValues& values) {
   WideFileWriter out;
   WriteWideText(out, WideView(&kByteOrderMark, 1));
   WriteWideText(out, u"<?xml version=\"1.0\" encoding=\"utf-16\" ?>\r\n");
   WriteWideText(out, u"<MessageAccount>\r\n");
-  for (std::size_t i = 0; i < kElementCount; ++i) WriteWideText(out, ElementLine(i, values[i]));
+  for (std::size_t i = 0; i < kElementCount; ++i) {
+    WriteWideText(out, ElementLine(code_page, i, values[i]));
+  }
   WriteWideText(out, u"</MessageAccount>\r\n");
   return out.bytes();
 }
 
-// The bytes of an existing account file with every known element set to its
-// new value in place, every other line kept (indented under the account
-// element), and the elements it lacked appended before the closing tag.
-std::string RewrittenAccountFile(std::string old_bytes, const ElementValues& values) {
-  WideFileReader in(std::move(old_bytes));
-  WideFileWriter out;
+bool EndsLine(WideView text, std::size_t at) {
+  return at == 0 || text[at - 1] == u'\n' || text[at - 1] == u'\r';
+}
+
+// The bytes of an existing account file with every element of the account
+// this configurator knows set to its new value where it stands, and the ones
+// it lacked added before the account's end tag. Everything else, line breaks
+// and indentation included, stays as it was.
+std::string RewrittenAccountFile(const CodePage& code_page, const std::string& old_bytes,
+                                 const ElementValues& values) {
+  const WideText text = CodeUnitsOf(old_bytes);
+  const AccountMarkup markup = ReadAccountMarkup(text);
+  WideText out;
+  out.reserve(text.size() + 1024);
+  std::size_t copied = 0;
   std::array<bool, kElementCount> written{};
-  while (std::optional<WideText> line = ReadWideLine(in)) {
-    TrimSpaces(*line);
-    const std::optional<WideView> tag = TagOf(*line);
-    const std::optional<std::size_t> element = tag ? ElementIndexOf(*tag) : std::nullopt;
-    if (element) {
-      WriteWideText(out, ElementLine(*element, values[*element]));
-      written[*element] = true;
-      continue;
-    }
-    if (Contains(*line, u"</MessageAccount>")) continue;  // written again at the end
-    if (Contains(*line, u"<?xml version") || (!tag && Contains(*line, u"<MessageAccount>"))) {
-      WriteWideText(out, *line);
-    } else {
-      WriteWideText(out, u"    ");
-      WriteWideText(out, *line);
-    }
-    WriteWideText(out, u"\r\n");
+  for (const XmlElement& element : markup.elements) {
+    const std::optional<std::size_t> index = ElementIndexOf(element.name);
+    if (!index) continue;
+    out.append(text, copied, element.begin - copied);
+    out += ElementText(code_page, *index, values[*index]);
+    copied = element.end;
+    written[*index] = true;
   }
+  WideText missing;
   for (std::size_t i = 0; i < kElementCount; ++i) {
-    if (!written[i]) WriteWideText(out, ElementLine(i, values[i]));
+    if (!written[i]) missing += ElementLine(code_page, i, values[i]);
   }
-  WriteWideText(out, u"</MessageAccount>\r\n");
-  return out.bytes();
+  // On a line of their own in front of the end tag, or at the end of a file
+  // that has none.
+  std::size_t insert_at = markup.root_end.value_or(text.size());
+  while (insert_at > copied && (text[insert_at - 1] == u' ' || text[insert_at - 1] == u'\t')) {
+    --insert_at;
+  }
+  if (!missing.empty() && !EndsLine(text, insert_at)) missing.insert(0, u"\r\n");
+  out.append(text, copied, insert_at - copied);
+  out += missing;
+  out.append(text, insert_at, WideText::npos);
+  WideFileWriter writer;
+  WriteWideText(writer, out);
+  return writer.bytes();
 }
 
 // The path with its first "%USERPROFILE%" replaced by the variable's value;
@@ -255,11 +266,11 @@ ConfigStatus WindowsMailConfigurator::Configure() {
       log_ << "Could not read " << found << ". No changes were made." << kEndLine;
       return status::kWriteFailed;
     }
-    content = RewrittenAccountFile(*old_bytes, values);
+    content = RewrittenAccountFile(platform_.code_page, *old_bytes, values);
     // The file's own name, whatever it looks like and wherever its folder lies.
     default_name = FileNameOf(found);
   } else {
-    content = NewAccountFile(values);
+    content = NewAccountFile(platform_.code_page, values);
   }
   // The account file first, then the registry value that names it: a
   // failure of the second step can still put the file back, so the run
@@ -313,13 +324,17 @@ std::string WindowsMailConfigurator::FindAccountFile(const std::string& folder,
 
 bool WindowsMailConfigurator::FileHoldsAddress(const std::string& path, const std::string& address) {
   const Element& element = kElements[kElementCount - 1];  // SMTP_Email_Address
-  const WideText escaped =
-      WidenText(OpeningTag(element) + XmlEscape(address) + ClosingTag(element));
-  const WideText plain = WidenText(OpeningTag(element) + address + ClosingTag(element));
-  WideFileReader in = WideFileReader::Open(platform_.files, path);
-  while (std::optional<WideText> line = ReadWideLine(in)) {
-    TrimSpaces(*line);
-    if (Contains(*line, escaped) || Contains(*line, plain)) return true;
+  const CodePage& code_page = platform_.code_page;
+  const WideText start_tag = code_page.Widen(OpeningTag(element));
+  const WideText escaped = code_page.Widen(XmlEscape(address));
+  const WideText plain = code_page.Widen(address);
+  const std::optional<std::string> bytes = platform_.files.ReadFile(path);
+  if (!bytes) return false;
+  const WideText text = CodeUnitsOf(*bytes);
+  for (const XmlElement& found : ReadAccountMarkup(text).elements) {
+    if (found.start_tag == start_tag && (found.content == escaped || found.content == plain)) {
+      return true;
+    }
   }
   return false;
 }

@@ -58,9 +58,10 @@ class WindowsMailConfigurator final : public Configurator {
   // `address`, in listing order; kNoAccountFile when there is none. Logs the
   // search pattern as a line.
   [[nodiscard]] std::string FindAccountFile(const std::string& folder, const std::string& address);
-  // Whether the file has a line with the address as its SMTP_Email_Address
-  // element, written as this configurator writes it (escaped or, as older
-  // files may hold it, unescaped). Case-sensitive; an unreadable file holds
+  // Whether the account in the file has the address as its
+  // SMTP_Email_Address element, with the start tag this configurator writes
+  // and the address escaped or (as older files may hold it) unescaped,
+  // however the file's lines break. Case-sensitive; an unreadable file holds
   // nothing.
   [[nodiscard]] bool FileHoldsAddress(const std::string& path, const std::string& address);
 

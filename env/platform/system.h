@@ -28,12 +28,18 @@ struct SystemOpenResult {
 [[nodiscard]] SystemOpenResult OpenSystem();
 
 // The command text as the Windows application framework hands it over: the
-// command line after the program path. On Windows it is taken from the
-// process's own command line. Elsewhere the shell has removed the quotes, so
-// the text a Windows user would have typed is rebuilt: the values of "-n",
-// "-p" and "-s" are wrapped in double quotes unless they already start and
-// end with one, and all arguments are joined by single blanks.
+// command line after the program path, as UTF-8. On Windows it is taken from
+// the process's own Unicode command line. Elsewhere the arguments are taken as
+// they come (UTF-8), and since the shell has removed the quotes, the text a
+// Windows user would have typed is rebuilt: the values of "-n", "-p" and "-s"
+// are wrapped in double quotes unless they already start and end with one,
+// and all arguments are joined by single blanks.
 [[nodiscard]] std::string CommandText(int argc, char** argv);
+
+// The code page of the program's narrow text on this system, known before
+// the system is opened: Windows-1252 on the machine folder, the ANSI code
+// page on Windows.
+[[nodiscard]] const CodePage& SystemCodePage();
 
 // Lets a windowed program print to the console it was started from (Windows
 // attaches to the parent's console when there is one); nothing elsewhere.

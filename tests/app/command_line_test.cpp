@@ -19,6 +19,11 @@ TEST(OptionLookupTest, ValuesAsStartUpReadsThem) {
       {"-n \"Jane Doe\"  -a x@y.z -c 4", "-n", "Jane Doe\""},
       // An unquoted four-letter name loses its first and last letter.
       {"-n Jane -a x@y.z -c 4", "-n", "an"},
+      // Characters, not bytes: UTF-8 sequences are dropped whole.
+      {"-n \xC3\x9C" "ber\xE2\x82\xAC -a x@y.z -c 4", "-n", "ber"},
+      {"-n \xE4\xB8\xAD\xE6\x96\x87 -a x@y.z -c 4", "-n", ""},
+      {"-n \xE4\xB8\xAD\xE6\x96\x87\xE6\x96\x87 -a x@y.z -c 4", "-n", "\xE6\x96\x87"},
+      {"-n \" -a x@y.z -c 4", "-n", ""},
       // " -" inside a quoted name ends the value early.
       {"-n \"Mary -Ann\" -a x@y.z -c 4", "-n", "Mar"},
       {"-c 4 -a x@y.z", "-n", "*NULL*"},

@@ -95,6 +95,54 @@ TEST_F(ConfigAppTest, MissingOptionPrintsUsageAndTouchesNothing) {
   EXPECT_EQ(out.str(), "");
 }
 
+TEST_F(ConfigAppTest, AnEmptyNameOrAddressIsAMissingOption) {
+  for (const char* text : {"-n \"\" -a jane@example.com -c 4", "-n \"Jane\" -a  -c 4",
+                           "-n \"Jane\" -a \"\" -c 2", "-c 1 -a jane@example.com -n \"\""}) {
+    EXPECT_EQ(Run(text), exit_code::kUsage) << text;
+  }
+  EXPECT_EQ(opens, 0);
+  EXPECT_TRUE(machine.files.AllFiles().empty());
+}
+
+// The command text is UTF-8; the program's narrow text is Windows-1252 here.
+TEST_F(ConfigAppTest, TypedTextIsConvertedToTheCodePageOrRefusedBeforeAnythingIsOpened) {
+  struct Case {
+    const char* text;
+    const char* message;  // empty: accepted
+  };
+  const Case cases[] = {
+      {"-n \"J\xC3\xBCrgen Gr\xC3\xB6\xC3\x9F \xE2\x82\xAC\" -a j@x.y -c 4", ""},
+      {"-n \"\xE4\xB8\xAD\xE6\x96\x87\" -a j@x.y -c 4",
+       "ERROR: The display name holds the character U+4E2D, which cannot be used here. "
+       "Nothing was configured.\n"},
+      {"-n \"J\" -a j\xF0\x9F\x98\x80@x.y -c 4",
+       "ERROR: The email address holds the character U+1F600, which cannot be used here. "
+       "Nothing was configured.\n"},
+      {"-n \"J\xFCrgen\" -a j@x.y -c 4",
+       "ERROR: The display name is not valid UTF-8 text. Nothing was configured.\n"},
+      {"-auto -p \"\xC5\x81\" -s \"x\"",
+       "ERROR: The account-name prefix holds the character U+0141, which cannot be used here. "
+       "Nothing was configured.\n"},
+      {"-auto -p \"T\" -s \"\xC0\xAE\"",
+       "ERROR: The search text is not valid UTF-8 text. Nothing was configured.\n"},
+  };
+  for (const Case& c : cases) {
+    out.str("");
+    opens = 0;
+    const int code = Run(c.text);
+    if (*c.message == '\0') {
+      EXPECT_EQ(code, 0) << c.text;
+      continue;
+    }
+    EXPECT_EQ(code, exit_code::kUnsafeInput) << c.text;
+    EXPECT_EQ(out.str(), c.message);
+    EXPECT_EQ(opens, 0) << c.text;
+  }
+  // The accepted name reached the log as Windows-1252.
+  const std::string log = machine.files.ReadFile("C:\\appdata\\Quillbank.log").value_or("");
+  EXPECT_NE(log.find("User Entered Display Name: J\xFCrgen Gr\xF6\xDF \x80\r\n"), std::string::npos);
+}
+
 TEST_F(ConfigAppTest, HelpVersionAndDialogWithoutHost) {
   EXPECT_EQ(Run("--help"), 0);
   EXPECT_EQ(Run("/?"), 0);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/config_session.h"
 #include "app/registry_tree_dump.h"
 #include "app/status_message.h"
@@ -199,6 +201,25 @@ TEST_F(ConfigSessionTest, UnsafeAddressOrNameIsRefusedBeforeTheConfiguratorRuns)
                        "characters that cannot be used. No changes have been made."),
               std::string::npos);
   }
+}
+
+TEST_F(ConfigSessionTest, ARefusedValueIsLoggedEscapedOnItsOwnLine) {
+  state.client_index = 4;
+  state.address = "a@b.c\r\n* Configuration Complete at 14:03:22 on 12/08/09 *";
+  state.display_name = "J\\x0A\x7F\x1B[2J\xE9";
+  Run();
+  EXPECT_EQ(state.exit_code, 30);
+  const auto lines = LogLines();
+  const auto first = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.rfind("User Entered", 0) == 0;
+  });
+  ASSERT_LE(first + 2, lines.end());
+  const std::vector<std::string> request(first, first + 2);
+  EXPECT_EQ(request, (std::vector<std::string>{
+                         "User Entered Email Address: a@b.c\\x0D\\x0A* Configuration Complete at "
+                         "14:03:22 on 12/08/09 *",
+                         "User Entered Display Name: J\\\\x0A\\x7F\\x1B[2J\xE9"}));
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "* Configuration Complete at 14:03:22 on 12/08/09 *"), 0);
 }
 
 TEST_F(ConfigSessionTest, OutlookProfileFailureDumpsTheMessagingSubsystemTree) {

@@ -37,7 +37,7 @@ TEST(MachineHiveWineTest, WineReadsWhatTheNativeProgramWroteIntoItsHive) {
   // Outlook 2000's store is created by the run: 21 values and the default.
   const ProgramRun native = RunNativeProgram(
       prefix.path(), QUILLBANK_PROGRAM,
-      {"-n", "Jos\xe9 Doe", "-a", "jose@example.com", "-c", "1", "-d"});
+      {"-n", "Jos\xc3\xa9 Doe", "-a", "jose@example.com", "-c", "1", "-d"});
   ASSERT_EQ(native.exit_code, 0) << native.out << native.err;
   EXPECT_EQ(ReadAll(prefix.SystemHive()), before) << "a hive the run did not change is rewritten";
 
@@ -52,7 +52,8 @@ TEST(MachineHiveWineTest, WineReadsWhatTheNativeProgramWroteIntoItsHive) {
   EXPECT_NE(text.find("\"POP3 Port\"=dword:000003e3"), std::string::npos) << text;
   EXPECT_NE(text.find("\"SMTP Port\"=dword:000001d1"), std::string::npos) << text;
   EXPECT_NE(text.find("\"SMTP Server\"=\"secure.tessaline.net\""), std::string::npos) << text;
-  // The display name's Windows-1252 letter, exported as its Unicode code.
+  // The display name's letter, typed as UTF-8, kept as Windows-1252 and
+  // exported as its Unicode code.
   const std::string raw = ReadAll(exported);
   const std::string wanted("J\0o\0s\0\xe9\0 \0D\0o\0e\0", 16);
   EXPECT_NE(raw.find(wanted), std::string::npos) << text;

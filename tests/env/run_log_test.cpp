@@ -24,6 +24,17 @@ TEST(RunLogTest, DiscardsWritesAfterClose) {
   EXPECT_EQ(captured.text(), "before\r\n");
 }
 
+TEST(RunLogTest, LoggedValuesShowControlCharactersAndBackslashesAsEscapes) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Jane Doe", "Jane Doe"},
+      {"a\r\nb", "a\\x0D\\x0Ab"},
+      {std::string("\0\x1F\x7F", 3), "\\x00\\x1F\\x7F"},
+      {"C:\\x0A", "C:\\\\x0A"},  // not to be mistaken for an escaped line end
+      {"\xE9\x80\xFF", "\xE9\x80\xFF"},  // code page text stays as it is
+  };
+  for (const auto& [value, shown] : cases) EXPECT_EQ(LogValue(value), shown) << shown;
+}
+
 TEST(RunLogTest, TimeStampUsesTwoDigitFieldsAndYear) {
   FixedClock clock;
   clock.now = {2009, 2, 3, 4, 5, 6};

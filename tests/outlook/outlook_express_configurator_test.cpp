@@ -365,14 +365,19 @@ TEST_F(OutlookExpressTest, NamesThatWouldNestOrStrayAKeyAreRefusedBeforeAnything
     std::string prefix;
     std::string address;
   };
-  const std::vector<Case> cases = {
-      {"", "jane\\evil@tessaline.net"},
-      {"", ""},
-      {"", "jane@tessaline.net\r\nInjected"},
-      {"Tess\\", kAddress},
-      {std::string(82, 'p'), kAddress},  // 100 characters with the address: no longer enumerable
+  struct Shown {
+    Case request;
+    std::string name;  // as the log shows it
   };
-  for (const Case& c : cases) {
+  const std::vector<Shown> cases = {
+      {{"", "jane\\evil@tessaline.net"}, "jane\\\\evil@tessaline.net"},
+      {{"", ""}, ""},
+      {{"", "jane@tessaline.net\r\nInjected"}, "jane@tessaline.net\\x0D\\x0AInjected"},
+      {{"Tess\\", kAddress}, "Tess\\\\jane@tessaline.net"},
+      // 100 characters with the address: no longer enumerable
+      {{std::string(82, 'p'), kAddress}, std::string(82, 'p') + kAddress},
+  };
+  for (const auto& [c, shown] : cases) {
     CapturedLog case_log;
     OutlookExpressConfigurator configurator(
         fake.platform, AccountRequest{c.address, kName, true, true, true, case_log.log()});
@@ -383,7 +388,7 @@ TEST_F(OutlookExpressTest, NamesThatWouldNestOrStrayAKeyAreRefusedBeforeAnything
     EXPECT_EQ(configurator.Configure(), 30) << c.prefix << c.address;
     const std::vector<std::string> lines = case_log.Lines();
     ASSERT_EQ(lines.size(), 1u) << case_log.text();
-    EXPECT_EQ(lines[0].rfind("Refusing account name '", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[0].rfind("Refusing account name '" + shown + "': ", 0), 0u) << lines[0];
   }
   EXPECT_TRUE(fake.Subkeys(kHkcu, kAccounts).empty());
   EXPECT_EQ(fake.Text(kHkcu, kStore, "Default Mail Account"), std::nullopt);

@@ -102,15 +102,18 @@ TEST(ProfileStoreEncodingTest, AccountKeyNamesAndEntries) {
   EXPECT_FALSE(DecodeAccountList({1, 0, 0}));
 }
 
-TEST(ProfileStoreEncodingTest, TextIsWidenedByteByByte) {
-  EXPECT_EQ(EncodeText("Zo\xEB"), (Bytes{'Z', 0, 'o', 0, 0xEB, 0, 0, 0}));
-  EXPECT_EQ(EncodeText(""), (Bytes{0, 0}));
-  EXPECT_EQ(DecodeText(EncodeText("Zo\xEB")), "Zo\xEB");
+TEST(ProfileStoreEncodingTest, TextIsWidenedThroughTheCodePage) {
+  const CodePage& cp = Windows1252();
+  // 0x80 is the euro sign (U+20AC), 0xEB an e with diaeresis.
+  EXPECT_EQ(EncodeText(cp, "Zo\xEB\x80"), (Bytes{'Z', 0, 'o', 0, 0xEB, 0, 0xAC, 0x20, 0, 0}));
+  EXPECT_EQ(EncodeText(cp, ""), (Bytes{0, 0}));
+  EXPECT_EQ(DecodeText(cp, EncodeText(cp, "Zo\xEB\x80")), "Zo\xEB\x80");
   // Up to the first zero unit; an odd last byte is no unit.
-  EXPECT_EQ(DecodeText({'a', 0, 0, 0, 'b', 0}), "a");
-  EXPECT_EQ(DecodeText({'a', 0, 'b'}), "a");
+  EXPECT_EQ(DecodeText(cp, {'a', 0, 0, 0, 'b', 0}), "a");
+  EXPECT_EQ(DecodeText(cp, {'a', 0, 'b'}), "a");
+  // U+0141 and U+0080 have no byte in Windows-1252; the low byte is not taken.
   bool lossless = true;
-  EXPECT_EQ(DecodeText({'a', 0, 0x41, 0x01}, &lossless), "a?");
+  EXPECT_EQ(DecodeText(cp, {'a', 0, 0x41, 0x01, 0x80, 0}, &lossless), "a??");
   EXPECT_FALSE(lossless);
 }
 

@@ -184,7 +184,7 @@ class ProfileStoreTest : public ::testing::Test {
     const std::optional<RegValue> value = fake_.Value(kHkcu, path, name);
     if (!value) return "<missing>";
     EXPECT_EQ(value->type, reg_type::kBinary) << name;
-    return outlook_profile::DecodeText(value->data);
+    return outlook_profile::DecodeText(Windows1252(), value->data);
   }
   Bytes List(const std::string& profile = kProfileName) {
     return Binary(Store(profile), outlook_profile::kAccountListValue);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/dialog_host.h"
@@ -229,6 +230,28 @@ TEST_F(Win32DialogRun, ProgramCallsChangeControlsQuietly) {
   SKIP_WITHOUT_WINDOWS(result);
   EXPECT_EQ(result, 5);
   EXPECT_EQ(log_, std::vector<std::string>{});
+}
+
+// Typed text is read as Unicode and converted through the ANSI code page
+// (Windows-1252 in the test prefix); a character it has no byte for reads as
+// SUB, which the run refuses, never as "?".
+TEST_F(Win32DialogRun, TypedTextIsConvertedThroughTheCodePage) {
+  if (GetACP() != 1252) GTEST_SKIP() << "the prefix's ANSI code page is " << GetACP();
+  const std::pair<const wchar_t*, std::string> cases[] = {
+      {L"J\u00FCrgen Gr\u00F6\u00DF \u20AC", "J\xFCrgen Gr\xF6\xDF \x80"},
+      {L"\u4E2D\u6587 x", "\x1A\x1A x"},
+      {L"\u0141\U0001F600", "\x1A\x1A"},
+  };
+  for (const auto& [typed, read] : cases) {
+    steps_.push_back([this, typed = typed, read = read] {
+      SetWindowTextW(Item(kDisplayName), typed);
+      EXPECT_EQ(window_->ControlText(kDisplayName), read);
+    });
+  }
+  steps_.push_back([this] { window_->EndDialog(5); });
+  const int result = Run();
+  SKIP_WITHOUT_WINDOWS(result);
+  EXPECT_EQ(result, 5);
 }
 
 // Typing, clicks, Enter, Escape, the close box and the Cancel button as the

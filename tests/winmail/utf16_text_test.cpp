@@ -91,12 +91,10 @@ TEST(Utf16TextTest, TrimSpacesRemovesOnlyBlanksAtBothEnds) {
   EXPECT_EQ(line, u"");
 }
 
-TEST(Utf16TextTest, WidenTextMapsEveryByteToTheCodeUnitOfTheSameValue) {
-  EXPECT_EQ(WidenText(""), u"");
-  const WideText wide = WidenText("Jos\xE9");
-  ASSERT_EQ(wide.size(), 4u);
-  EXPECT_EQ(wide, u"Jos\x00E9");
-  EXPECT_EQ(WidenText("\x80\xFF"), u"\x0080\x00FF");
+TEST(Utf16TextTest, CodeUnitsAreLittleEndianPairsAndAnOddLastByteIsDropped) {
+  EXPECT_EQ(CodeUnitsOf(""), u"");
+  EXPECT_EQ(CodeUnitsOf(std::string("\xAC\x20<\0", 4)), u"\x20AC<");
+  EXPECT_EQ(CodeUnitsOf(std::string("a\0b", 3)), u"a");
 }
 
 }  // namespace

@@ -247,7 +247,7 @@ TEST_F(WindowsMailTest, RewritingItsOwnFileGivesTheSameFileWithTheNewValues) {
                    SettingsBlock(false, kAddress, "Jane Q. Doe")));
 }
 
-TEST_F(WindowsMailTest, RewriteKeepsUnknownLinesAndAppendsMissingElementsInTableOrder) {
+TEST_F(WindowsMailTest, RewriteKeepsUnknownElementsAndLayoutAndAddsMissingElementsInTableOrder) {
   overwrite = true;
   make_default = true;
   machine.files.Put(InFolder("Account-Backup.oeaccount"),
@@ -262,21 +262,24 @@ TEST_F(WindowsMailTest, RewriteKeepsUnknownLinesAndAppendsMissingElementsInTable
                                "    </MessageAccount>"}));
   ASSERT_EQ(Run(), status::kSuccess);
 
-  const std::vector<std::string> element = ElementLines(true, kAddress, "Jane Doe");
+  // Each known element is set where it stands, in the file's own layout.
+  std::vector<std::string> element = ElementLines(true, kAddress, "Jane Doe");
+  for (std::string& line : element) line.erase(0, 4);
   EXPECT_EQ(FileLines(Bytes("Account-Backup.oeaccount")),
             (std::vector<std::string>{"[BOM]<?xml version=\"1.0\" encoding=\"utf-16\" ?>",
                                       "<MessageAccount>",
-                                      "    \t<IMAP_Server type=\"SZ\">imap.example.org</IMAP_Server>",
-                                      element[15],
-                                      // No attribute: not recognised, kept, and the element appended.
-                                      "    <POP3_Port>00000099</POP3_Port>",
-                                      "    ",
+                                      "\t<IMAP_Server type=\"SZ\">imap.example.org</IMAP_Server>",
+                                      "  " + element[15],
+                                      element[5],
+                                      "",
                                       element[9],
                                       element[9],
-                                      element[0], element[1], element[2], element[3], element[4], element[5],
-                                      element[6], element[7], element[8], element[10], element[11],
-                                      element[12], element[13], element[14],
-                                      "</MessageAccount>"}));
+                                      "    " + element[0], "    " + element[1], "    " + element[2],
+                                      "    " + element[3], "    " + element[4], "    " + element[6],
+                                      "    " + element[7], "    " + element[8], "    " + element[10],
+                                      "    " + element[11], "    " + element[12], "    " + element[13],
+                                      "    " + element[14],
+                                      "    </MessageAccount>"}));
   // A name outside the naming rule is still the name Windows Mail knows.
   EXPECT_EQ(DefaultAccount(), "Account-Backup.oeaccount");
   EXPECT_EQ(AccountFolder(), std::vector<std::string>{"Account-Backup.oeaccount"});
@@ -454,6 +457,102 @@ TEST_F(WindowsMailTest, AFileThatCannotBeWrittenCompletelyLeavesEverythingAsItWa
   AccountRequest request{kAddress, "Jane Doe", true, false, true, fresh_log.log()};
   EXPECT_EQ(WindowsMailConfigurator(fresh.platform, request).Configure(), status::kWriteFailed);
   EXPECT_TRUE(fresh.files.AllFiles().empty());
+}
+
+}  // namespace
+}  // namespace quillbank
+
+namespace quillbank {
+namespace {
+
+// UTF-16 little-endian bytes of a text of code units below 0x100, as it is.
+std::string Utf16Text(const std::string& text) {
+  std::string bytes;
+  for (const char c : text) {
+    bytes.push_back(c);
+    bytes.push_back('\0');
+  }
+  return bytes;
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+struct LayoutCase {
+  const char* name;
+  std::string file;
+  std::vector<std::string> kept;  // must survive the reset byte for byte
+};
+
+TEST_F(WindowsMailTest, AResetKeepsAnyLineLayoutWellFormed) {
+  const std::string address = "<SMTP_Email_Address type=\"SZ\">jane@tessaline.net</SMTP_Email_Address>";
+  const std::string head = "<?xml version=\"1.0\" encoding=\"utf-16\" ?>";
+  const std::vector<LayoutCase> cases{
+      {"all on one line",
+       head + "<MessageAccount><IMAP_Server type=\"SZ\">imap.example.org</IMAP_Server>" + address +
+           "<SMTP_Display_Name type=\"SZ\">Old</SMTP_Display_Name></MessageAccount>",
+       {head + "<MessageAccount><IMAP_Server type=\"SZ\">imap.example.org</IMAP_Server>"}},
+      {"start tag and text split over lines",
+       head + "\r\n<MessageAccount>\r\n\t<POP3_Server\r\n\t\ttype=\"SZ\">pop.old.example</POP3_Server>\r\n\t" +
+           address + "\r\n\t<SMTP_Display_Name type=\"SZ\">Old\r\nName</SMTP_Display_Name>\r\n</MessageAccount>\r\n",
+       {head + "\r\n<MessageAccount>\r\n\t", "\r\n</MessageAccount>\r\n"}},
+      {"comments, CDATA and an unknown nested element",
+       "<MessageAccount><!-- <SMTP_Server type=\"SZ\">x</SMTP_Server> -->\n" + address +
+           "\n<Extra><SMTP_Server type=\"SZ\">nested</SMTP_Server></Extra><![CDATA[<POP3_Port>]]>\n"
+           "</MessageAccount>",
+       {"<!-- <SMTP_Server type=\"SZ\">x</SMTP_Server> -->",
+        "<Extra><SMTP_Server type=\"SZ\">nested</SMTP_Server></Extra><![CDATA[<POP3_Port>]]>\n"}},
+      {"self-closed element and single-quoted attribute with a >",
+       "<MessageAccount>\n<POP3_Timeout/>\n<IMAP_Note type='a>b'>kept</IMAP_Note>" + address +
+           "</MessageAccount>",
+       {"<IMAP_Note type='a>b'>kept</IMAP_Note>"}},
+  };
+  overwrite = true;
+  const std::vector<std::string> written = ElementLines(true, kAddress, "Jane Doe");
+  for (const LayoutCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    machine.files.Put(InFolder("account{x}.oeaccount"), Utf16Text(c.file));
+    ASSERT_EQ(Run(), status::kSuccess);
+    ASSERT_EQ(AccountFolder(), std::vector<std::string>{"account{x}.oeaccount"});
+    std::string text;
+    const std::string bytes = Bytes("account{x}.oeaccount");
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) text.push_back(bytes[i]);
+    for (const std::string& line : written) EXPECT_EQ(Occurrences(text, line.substr(4)), 1u) << line;
+    for (const std::string& part : c.kept) EXPECT_EQ(Occurrences(text, part), 1u) << part;
+    EXPECT_EQ(Occurrences(text, "<MessageAccount>"), 1u);
+    EXPECT_EQ(Occurrences(text, "</MessageAccount>"), 1u);
+    EXPECT_EQ(Occurrences(text, "Old"), 0u);
+    EXPECT_EQ(text.find("</MessageAccount>") + 17, text.find_last_not_of("\r\n") + 1) << text;
+  }
+}
+
+TEST_F(WindowsMailTest, EveryCutOfAnAccountFileIsReadWithoutHarm) {
+  const std::string file =
+      "<?xml version=\"1.0\"?><MessageAccount><!-- c --><![CDATA[x]]><A b='>'/>"
+      "<SMTP_Email_Address type=\"SZ\">jane@tessaline.net</SMTP_Email_Address><POP3_Port\r\n"
+      "type=\"DWORD\">1</POP3_Port></MessageAccount>";
+  overwrite = true;
+  for (std::size_t cut = 0; cut <= file.size(); ++cut) {
+    // An odd byte count too: half a code unit at the end.
+    for (const std::size_t extra : {0, 1}) {
+      machine.files.Put(InFolder("account{x}.oeaccount"), Utf16Text(file.substr(0, cut + extra)).substr(0, 2 * cut + extra));
+      const ConfigStatus status = Run();
+      EXPECT_EQ(status, status::kSuccess) << cut;
+    }
+  }
+}
+
+TEST_F(WindowsMailTest, NarrowTextIsWidenedThroughTheCodePage) {
+  // Windows-1252: 0x80 is the euro sign, 0xF6 an o with diaeresis.
+  ASSERT_EQ(Run(kAddress, "J\xF6rg \x80"), status::kSuccess);
+  const std::string name = Utf16Text("<SMTP_Display_Name type=\"SZ\">J") + std::string("\xF6\0r\0g\0 \0\xAC\x20", 10) +
+                           Utf16Text("</SMTP_Display_Name>");
+  EXPECT_NE(Bytes(kFirstFile).find(name), std::string::npos);
+  // The file is found again by the same address.
+  EXPECT_EQ(Run(kAddress, "J\xF6rg \x80"), status::kAlreadyExists);
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <optional>
 #include <string>
+
+#include "env/platform/win32/win32_platform.h"
 
 namespace quillbank {
 namespace {
@@ -73,6 +76,22 @@ DWORD StyleOf(const ControlTemplate& control) {
 
 // ------------------------------------------------------------ one dialog
 
+// Typed text in the ANSI code page. A character the code page has no byte
+// for becomes SUB (0x1A), a control character, so the run refuses the text
+// (status 30) rather than writing it with a stand-in.
+std::string NarrowTyped(std::u16string_view typed) {
+  const CodePage& code_page = AnsiCodePage();
+  if (std::optional<std::string> narrow = code_page.Narrow(typed)) return std::move(*narrow);
+  std::string text;
+  for (std::size_t i = 0; i < typed.size(); ++i) {
+    const bool pair = i + 1 < typed.size() && typed[i] >= 0xD800 && typed[i] <= 0xDBFF;
+    const std::optional<std::string> one = code_page.Narrow(typed.substr(i, pair ? 2 : 1));
+    text += one ? *one : std::string("\x1A");
+    if (pair) ++i;
+  }
+  return text;
+}
+
 class Win32Window final : public DialogWindow {
  public:
   Win32Window(DialogHandler& handler, HICON big, HICON small)
@@ -118,12 +137,14 @@ class Win32Window final : public DialogWindow {
     CheckDlgButton(window_, id, checked ? BST_CHECKED : BST_UNCHECKED);
   }
   std::string ControlText(int id) override {
+    // Read as Unicode and converted here, so that what the code page cannot
+    // hold is known instead of silently read as "?".
     HWND control = GetDlgItem(window_, id);
-    const int length = GetWindowTextLengthA(control);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied = GetWindowTextA(control, text.data(), length + 1);
+    const int length = GetWindowTextLengthW(control);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(control, text.data(), length + 1);
     text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return text;
+    return NarrowTyped(std::u16string(text.begin(), text.end()));
   }
   bool IsChecked(int id) override { return IsDlgButtonChecked(window_, id) == BST_CHECKED; }
   bool IsControlEnabled(int id) override {
@@ -237,8 +258,9 @@ class Win32DialogFramework final : public DialogFramework {
     // closed or asked for a second About box meanwhile.
     HWND owner = open_.empty() ? nullptr : open_.back()->handle();
     open_.push_back(&window);
-    const INT_PTR result = DialogBoxIndirectParamA(
-        GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEA>(words.data()), owner,
+    // A Unicode dialog, so that its edits keep every character typed.
+    const INT_PTR result = DialogBoxIndirectParamW(
+        GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(words.data()), owner,
         DialogProc, reinterpret_cast<LPARAM>(&window));
     open_.pop_back();
     return static_cast<int>(result);

@@ -1,6 +1,7 @@
 // The ANSI code page of the running Windows, through the system's own tables.
 #include <windows.h>
 
+#include "env/platform/system.h"
 #include "env/platform/win32/win32_platform.h"
 
 namespace quillbank {
@@ -43,5 +44,7 @@ const CodePage& AnsiCodePage() {
   static const Win32AnsiCodePage code_page;
   return code_page;
 }
+
+const CodePage& SystemCodePage() { return AnsiCodePage(); }
 
 }  // namespace quillbank

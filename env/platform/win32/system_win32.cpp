@@ -55,8 +55,11 @@ std::string CommandTextAfterProgram(std::string_view line) {
 }
 
 std::string CommandText(int /*argc*/, char** /*argv*/) {
-  const char* line = GetCommandLineA();
-  return CommandTextAfterProgram(line ? line : "");
+  // Read as Unicode: the narrow command line would already have lost what
+  // the ANSI code page cannot hold, with "?" in its place.
+  const wchar_t* line = GetCommandLineW();
+  const std::wstring_view wide = line ? line : L"";
+  return CommandTextAfterProgram(Utf16ToUtf8(std::u16string(wide.begin(), wide.end())));
 }
 
 void AttachToParentConsole() {
