@@ -56,7 +56,10 @@ bool Contains(std::string_view line, const char* part) {
   return part != nullptr && line.find(part) != std::string_view::npos;
 }
 
+// A comment line (";" first) is never a setting, whatever key it mentions:
+// taking it for one would replace the comment and leave the setting as it was.
 bool Matches(const ReplacementRule& rule, std::string_view line) {
+  if (!line.empty() && line.front() == ';') return false;
   return Contains(line, rule.text) || Contains(line, rule.other_text);
 }
 

@@ -114,6 +114,13 @@ TEST_F(EudoraConfiguratorTest, FreeSettingsAccountIsFilledInPlace) {
              "PopPort=110", "SMTPPort=587", "[Other]", "x=1"});
 }
 
+TEST_F(EudoraConfiguratorTest, ACommentNamingAKeyIsNotTakenForTheSetting) {
+  PutIni({"[Settings]", "; PopPort=995 once", "RealName=", "ReturnAddress=", "PopPort=1"});
+  ASSERT_EQ(Run(), status::kSuccess);
+  ExpectIni({"[Settings]", "; PopPort=995 once", "RealName=Jane Roe",
+             "ReturnAddress=jane@tessaline.net", "PopPort=110", "SMTPPort=587"});
+}
+
 TEST_F(EudoraConfiguratorTest, ServerKeyIsWrittenPOPServerAndOnlyMissingPortsAreAdded) {
   PutIni({"[Settings]", "RealName=", "ReturnAddress=", "PopServer=", "PopPort=", "SMTPPortable=1"});
   ASSERT_EQ(Run(), status::kSuccess);
