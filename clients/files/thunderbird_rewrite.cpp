@@ -129,6 +129,26 @@ std::string FreshContent(const PrefsLines& lines, const AccountValues& values) {
   return out.Take();
 }
 
+// The value of a list that only a line holding several calls sets (such a
+// line is never matched and stays as it is). Thunderbird takes the last value
+// it reads, so the run writes the whole list again after that line.
+std::optional<std::string_view> ListSetInASharedLine(const PrefsLines& lines,
+                                                     std::string_view key) {
+  std::optional<std::string_view> found;
+  const std::string quoted_key = Quoted(key);
+  for (const std::string_view line : lines) {
+    if (line.find(quoted_key) == std::string_view::npos || ParsePref(line)) continue;
+    for (std::size_t call = line.find("user_pref"); call != std::string_view::npos;
+         call = line.find("user_pref", call + 1)) {
+      const std::size_t end = line.find(';', call);
+      if (end == std::string_view::npos) break;
+      const std::optional<Pref> pref = ParsePref(line.substr(call, end + 1 - call));
+      if (pref && pref->key == key && pref->is_text) found = pref->value;
+    }
+  }
+  return found;
+}
+
 std::string NewAccountContent(const PrefsLines& lines, const AccountValues& v,
                               const NewAccount& account) {
   const PrefsScanner scan(lines);
@@ -150,6 +170,10 @@ std::string NewAccountContent(const PrefsLines& lines, const AccountValues& v,
     if (StartsWith(TextValueOf(lines[*default_account]), "account")) break;
   }
   const std::optional<std::size_t> smtp_list = scan.FindPref(kSmtpListKey);
+  const std::optional<std::string_view> shared_accounts =
+      account_list ? std::nullopt : ListSetInASharedLine(lines, kAccountListKey);
+  const std::optional<std::string_view> shared_smtp =
+      smtp_list ? std::nullopt : ListSetInASharedLine(lines, kSmtpListKey);
 
   Content out(lines);
   // Every copied line passes here: the outgoing-server list, wherever it
@@ -186,7 +210,7 @@ std::string NewAccountContent(const PrefsLines& lines, const AccountValues& v,
     copy(next, count);
     next = count;
     // Without an account list the new account would stay invisible.
-    if (!account_list) out.Line(TextPref(kAccountListKey, "account" + a));
+    if (!account_list && !shared_accounts) out.Line(TextPref(kAccountListKey, "account" + a));
     if (account.make_default) out.Line(TextPref(kDefaultAccountKey, "account" + a));
   }
 
@@ -209,8 +233,12 @@ std::string NewAccountContent(const PrefsLines& lines, const AccountValues& v,
   // The account's own outgoing server; the servers of the other accounts
   // stay as they are.
   for (std::size_t row = 16; row < 21; ++row) out.Line(block[row]);
-  if (!smtp_list) out.Line(TextPref(kSmtpListKey, smtp));
+  if (!smtp_list && !shared_smtp) out.Line(TextPref(kSmtpListKey, smtp));
   copy(next, count);
+  if (shared_accounts) {
+    out.Line(BarePref(kAccountListKey, Quoted(Appended(*shared_accounts, "account" + a))));
+  }
+  if (shared_smtp) out.Line(BarePref(kSmtpListKey, Quoted(Appended(*shared_smtp, smtp))));
   return out.Take();
 }
 
