@@ -69,16 +69,7 @@ std::optional<std::vector<std::uint32_t>> DecodeAccountList(const std::vector<st
 }
 
 std::vector<std::uint8_t> EncodeText(const CodePage& code_page, std::string_view text) {
-  const std::u16string wide = code_page.Widen(text);
-  std::vector<std::uint8_t> data;
-  data.reserve(wide.size() * 2 + 2);
-  for (const char16_t unit : wide) {
-    data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    data.push_back(static_cast<std::uint8_t>(unit >> 8));
-  }
-  data.push_back(0);
-  data.push_back(0);
-  return data;
+  return Utf16LeBytes(code_page.Widen(text));
 }
 
 std::string DecodeText(const CodePage& code_page, const std::vector<std::uint8_t>& data,

@@ -130,6 +130,18 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
   return out;
 }
 
+std::vector<std::uint8_t> Utf16LeBytes(std::u16string_view wide) {
+  std::vector<std::uint8_t> data;
+  data.reserve(wide.size() * 2 + 2);
+  for (const char16_t unit : wide) {
+    data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    data.push_back(static_cast<std::uint8_t>(unit >> 8));
+  }
+  data.push_back(0);
+  data.push_back(0);
+  return data;
+}
+
 std::string NarrowToUtf8(const CodePage& code_page, std::string_view narrow) {
   return Utf16ToUtf8(code_page.Widen(narrow));
 }

@@ -5,9 +5,11 @@
 // so every conversion goes through the code page, never byte by byte.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillbank {
 
@@ -31,6 +33,10 @@ class CodePage {
 // into U+FFFD.
 [[nodiscard]] std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8);
 [[nodiscard]] std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// Text as Windows keeps it in a registry value: UTF-16LE bytes with the
+// closing NUL.
+[[nodiscard]] std::vector<std::uint8_t> Utf16LeBytes(std::u16string_view wide);
 
 // Shortcuts through UTF-16: narrow text of `code_page` as UTF-8, and UTF-8 as
 // narrow text (nullopt when it is not UTF-8 or the code page cannot hold it).

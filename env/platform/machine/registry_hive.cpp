@@ -126,19 +126,6 @@ std::vector<std::uint8_t> ParseHexBytes(const std::string& text) {
   return bytes;
 }
 
-// Text data as Windows keeps it: UTF-16LE with the closing NUL.
-std::vector<std::uint8_t> TextData(const std::u16string& wide) {
-  std::vector<std::uint8_t> data;
-  data.reserve(wide.size() * 2 + 2);
-  for (const char16_t unit : wide) {
-    data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    data.push_back(static_cast<std::uint8_t>(unit >> 8));
-  }
-  data.push_back(0);
-  data.push_back(0);
-  return data;
-}
-
 // The text of a REG_SZ or REG_EXPAND_SZ value that Wine's str form can hold:
 // one NUL-terminated UTF-16 string.
 std::optional<std::u16string> StringForm(const RegValue& value) {
@@ -213,7 +200,7 @@ bool ParseValueData(const std::string& data, RegValue& value) {
     std::size_t p = 1;
     std::u16string wide;
     if (!ReadEscaped(data, p, '"', wide)) return false;
-    value = {reg_type::kSz, TextData(wide)};
+    value = {reg_type::kSz, Utf16LeBytes(wide)};
     return true;
   }
   if (data.rfind("str(", 0) == 0) {
@@ -223,7 +210,7 @@ bool ParseValueData(const std::string& data, RegValue& value) {
     std::u16string wide;
     if (!ReadEscaped(data, p, '"', wide)) return false;
     value = {static_cast<std::uint32_t>(std::strtoul(data.substr(4, close - 4).c_str(), nullptr, 16)),
-             TextData(wide)};
+             Utf16LeBytes(wide)};
     return true;
   }
   if (data.rfind("dword:", 0) == 0) {
