@@ -8,6 +8,9 @@
 # tests that run real dialogs make their windows without showing them.
 # Usage: tools/run-wine-tests.sh [build folder (build/win64)] [log folder]
 set -uo pipefail
+# A fixed locale for every Windows test: Wine takes the ANSI code page from it
+# (1252 for C.UTF-8), so the tests do not depend on the host's settings.
+export LC_ALL=C.UTF-8
 build=${1:-build/win64}
 logs=${2:-$(mktemp -d)}
 mkdir -p "$logs"

@@ -184,7 +184,6 @@ std::string AccountStoreConfigurator::LogData(const AccountValue& value) const {
 
 bool AccountStoreConfigurator::WriteValues(const std::string& target, bool make_default,
                                            std::string& failure) {
-  Registry& registry = platform_.registry;
   std::unique_ptr<RegistryKey> key;
   // Keys are closed before the journal deletes the ones it created.
   auto fail = [&](std::string text) {

@@ -134,6 +134,9 @@ ProgramRun RunProcess(const Launch& launch) {
 EnvironmentAdditions WineEnvironment(const fs::path& prefix) {
   return {{"WINEPREFIX", prefix.string()},
           {"WINEDEBUG", "-all"},
+          // A fixed locale: Wine takes the ANSI code page from it (1252 for
+          // C.UTF-8) and reads the command line as UTF-8, whatever the host has.
+          {"LC_ALL", "C.UTF-8"},
           // No Mono or Gecko installer dialogs while a prefix is made.
           {"WINEDLLOVERRIDES", "mscoree,mshtml="}};
 }

@@ -127,7 +127,7 @@ TEST_F(ClientLaunchTest, AnExistingProgramIsStartedExactlyEvenWithBlanksInItsPat
   machine.files.Put("C:\\Program.exe", "MZ");  // would win an unquoted search
   EXPECT_EQ(LaunchCommandLine(machine.files, eudora), "\"" + eudora + "\"");
   // Values that are not one existing file keep the system's own reading.
-  for (const std::string kept : {std::string("C:\\Windows\\winmail.exe"),
+  for (const std::string& kept : {std::string("C:\\Windows\\winmail.exe"),
                                  "\"" + eudora + "\"", eudora + " /nosplash",
                                  std::string("C:\\Missing Folder\\x.exe")}) {
     EXPECT_EQ(LaunchCommandLine(machine.files, kept), kept);

@@ -292,7 +292,9 @@ TEST_F(FaultSweepTest, EveryFailedCallLeavesTheStoresOldOrNew) {
       const int exit_code = Run(scenario, machine, fail_at, state, ignored);
       ++cases;
       EXPECT_TRUE(state == old_state || state == new_state) << "call " << fail_at << " of " << calls;
-      if (state == old_state) EXPECT_NE(exit_code, 0) << "call " << fail_at;
+      if (state == old_state) {
+        EXPECT_NE(exit_code, 0) << "call " << fail_at;
+      }
       EXPECT_FALSE(HoldsATemporaryFile(state)) << "call " << fail_at;
     }
   }
