@@ -134,35 +134,29 @@ void ConfigSession::DetectInstalledClients() {
 }
 
 void ConfigSession::Refuse() {
-  if (view_) {
-    view_->ShowResultView(false);
-    view_->SetIntroText(kRefusalText);
-  }
-  const std::string time = TimeStamp(platform_.clock);
-  log_.Line("Running Email Client Detected. Closing.");
-  log_.EmptyLine();
-  log_ << "* Configuration Incomplete. Terminated automatically at " << time << " *" << kEndLine;
-  log_.EmptyLine();
-  log_.Close();
-  state_.refused = true;
-  state_.outcome_message = kRefusalText;
-  state_.exit_code = exit_code::kClientRunning;
+  EndRefused("Running Email Client Detected. Closing.", kRefusalText, exit_code::kClientRunning);
 }
 
 void ConfigSession::RefuseBusyMachine() {
+  EndRefused(kMachineBusyText, kMachineBusyText, exit_code::kMachineBusy);
+}
+
+// A run that ends before any configurator ran: the reason and the
+// termination line in the log, the message in the view, the exit code.
+void ConfigSession::EndRefused(const char* log_line, const char* message, int exit_code) {
   if (view_) {
     view_->ShowResultView(false);
-    view_->SetIntroText(kMachineBusyText);
+    view_->SetIntroText(message);
   }
   const std::string time = TimeStamp(platform_.clock);
-  log_.Line(kMachineBusyText);
+  log_.Line(log_line);
   log_.EmptyLine();
   log_ << "* Configuration Incomplete. Terminated automatically at " << time << " *" << kEndLine;
   log_.EmptyLine();
   log_.Close();
   state_.refused = true;
-  state_.outcome_message = kMachineBusyText;
-  state_.exit_code = exit_code::kMachineBusy;
+  state_.outcome_message = message;
+  state_.exit_code = exit_code;
 }
 
 void ConfigSession::DetectDefaultClient() {

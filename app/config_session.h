@@ -68,6 +68,7 @@ class ConfigSession {
   void DetectInstalledClients();
   void Refuse();
   void RefuseBusyMachine();
+  void EndRefused(const char* log_line, const char* message, int exit_code);
   void Configure();
   void DetectDefaultClient();
   AccountRequest MakeRequest();
