@@ -9,21 +9,31 @@ namespace {
 
 bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
+// A value typed as "*NULL*" has always counted as a missing one.
+std::optional<std::string> Given(std::optional<std::string> value) {
+  if (value && *value == kNullValue) return std::nullopt;
+  return value;
+}
+
 }  // namespace
+
+bool IsQuotedOption(std::string_view option) {
+  return option == "-n" || option == "-p" || option == "-s";
+}
 
 bool HasOption(const std::string& text, const std::string& option) {
   return (" " + text).find(" " + option) != std::string::npos;
 }
 
-std::string OptionValue(const std::string& text, const std::string& option) {
+std::optional<std::string> OptionValue(const std::string& text, const std::string& option) {
   const std::string padded = " " + text;
   const std::size_t at = padded.find(" " + option + " ");
-  if (at == std::string::npos) return kNullValue;
+  if (at == std::string::npos) return std::nullopt;
   std::size_t end = padded.find(" -", at + 1);
   if (end == std::string::npos) end = padded.size();
   const std::size_t start = at + 4;
   std::string value = start < end ? padded.substr(start, end - start) : std::string();
-  if (option == "-n" || option == "-p" || option == "-s") {
+  if (IsQuotedOption(option)) {
     // Drop the quotes without looking at them: one character at each end,
     // the whole of a UTF-8 sequence; a value too short to hold two
     // characters leaves nothing.
@@ -56,31 +66,29 @@ StartMode ReadCommandText(std::string text, RunState& state) {
     state.close_running = close_running;
     state.make_default = make_default;
     state.overwrite_existing = overwrite;
-    const std::string prefix = OptionValue(text, "-p");
-    if (prefix == kNullValue) return StartMode::MissingOption;
-    state.account_prefix = prefix;
-    const std::string search = OptionValue(text, "-s");
-    state.search_text = search != kNullValue ? search : kNoSearchText;
+    const std::optional<std::string> prefix = Given(OptionValue(text, "-p"));
+    if (!prefix) return StartMode::MissingOption;
+    state.account_prefix = *prefix;
+    const std::optional<std::string> search = Given(OptionValue(text, "-s"));
+    if (search && *search != kNoSearchText) state.search_text = search;
     return StartMode::Automatic;
   }
 
   state.automatic = false;
   // An empty name or address is no more use than a missing one.
-  const std::string name = OptionValue(text, "-n");
-  if (name == kNullValue || name.empty()) return StartMode::MissingOption;
-  const std::string client = OptionValue(text, "-c");
-  if (client == kNullValue) return StartMode::MissingOption;
-  const int client_index = std::atoi(client.c_str());
-  const std::string address = OptionValue(text, "-a");
+  const std::optional<std::string> name = Given(OptionValue(text, "-n"));
+  if (!name || name->empty()) return StartMode::MissingOption;
+  const std::optional<std::string> client = Given(OptionValue(text, "-c"));
+  if (!client) return StartMode::MissingOption;
+  const int client_index = std::atoi(client->c_str());
+  const std::optional<std::string> address = Given(OptionValue(text, "-a"));
   // The address keeps its quotes, so `-a ""` typed on Windows arrives as two
   // of them.
-  if (address == kNullValue || address.empty() || address == "\"\"") {
-    return StartMode::MissingOption;
-  }
+  if (!address || address->empty() || *address == "\"\"") return StartMode::MissingOption;
 
   state.client_index = client_index;
-  state.address = address;
-  state.display_name = name;
+  state.address = *address;
+  state.display_name = *name;
   state.make_default = make_default;
   state.overwrite_existing = overwrite;
   return StartMode::CommandLine;
@@ -114,10 +122,12 @@ std::string FirstUnheldCharacter(const CodePage& code_page, std::u16string_view 
 }  // namespace
 
 std::optional<std::string> NarrowCommandValues(const CodePage& code_page, RunState& state) {
-  const TypedValue values[] = {{"display name", &state.display_name},
-                               {"email address", &state.address},
-                               {"account-name prefix", &state.account_prefix},
-                               {"search text", &state.search_text}};
+  std::string no_search;
+  const TypedValue values[] = {
+      {"display name", &state.display_name},
+      {"email address", &state.address},
+      {"account-name prefix", &state.account_prefix},
+      {"search text", state.search_text ? &*state.search_text : &no_search}};
   std::string narrowed[std::size(values)];
   for (std::size_t i = 0; i < std::size(values); ++i) {
     const std::string intro = std::string("ERROR: The ") + values[i].what;
@@ -134,10 +144,20 @@ std::optional<std::string> NarrowCommandValues(const CodePage& code_page, RunSta
   return std::nullopt;
 }
 
-const char* UsageText() {
-  return "usage: quillbank -n \"Display Name\" -a address -c 0..4 [-d] [-u]"
-         "  |  quillbank -auto -p \"prefix\" [-s \"search\"] [-d] [-u] [-x]"
-         "  (clients: 0 Outlook Express, 1 Outlook, 2 Windows Mail, 3 Eudora, 4 Thunderbird)";
+std::string ClientNumbers() {
+  std::string text;
+  for (const ClientRow& row : kClientTable) {
+    if (!text.empty()) text += ", ";
+    text += std::to_string(static_cast<int>(row.client)) + " " + row.short_name;
+  }
+  return text;
+}
+
+std::string UsageText() {
+  return "usage: quillbank -n \"Display Name\" -a address -c 0.." +
+         std::to_string(kClientCount - 1) +
+         " [-d] [-u]  |  quillbank -auto -p \"prefix\" [-s \"search\"] [-d] [-u] [-x]"
+         "  (clients: " + ClientNumbers() + ")";
 }
 
 }  // namespace quillbank

@@ -5,15 +5,16 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
-#include "app/run_state.h"
+#include "session/run_state.h"
 #include "env/platform/code_page.h"
 
 namespace quillbank {
 
-// What a value lookup gives for an option that is absent.
+// A value typed as this text counts as absent.
 inline constexpr const char* kNullValue = "*NULL*";
-// The search text of an automatic run without "-s".
+// A "-s" value that asks for no search, as a missing "-s" does.
 inline constexpr const char* kNoSearchText = "NULL";
 
 // True when " " + text contains " " + option anywhere (so "-d" also matches
@@ -23,8 +24,12 @@ inline constexpr const char* kNoSearchText = "NULL";
 // The text after " " + option + " " up to the next " -" (or the end). For
 // "-n", "-p" and "-s" the first and last character (a whole UTF-8 sequence
 // each) are dropped unseen: those values are expected in double quotes.
-// kNullValue when the option is absent.
-[[nodiscard]] std::string OptionValue(const std::string& text, const std::string& option);
+// No value when the option is absent.
+[[nodiscard]] std::optional<std::string> OptionValue(const std::string& text,
+                                                     const std::string& option);
+
+// The options whose values are typed in double quotes: "-n", "-p" and "-s".
+[[nodiscard]] bool IsQuotedOption(std::string_view option);
 
 enum class StartMode {
   Dialog,         // empty command text
@@ -47,7 +52,10 @@ enum class StartMode {
 [[nodiscard]] std::optional<std::string> NarrowCommandValues(const CodePage& code_page,
                                                              RunState& state);
 
+// The client numbers of "-c" with their names: "0 Outlook Express, 1 Outlook, ...".
+[[nodiscard]] std::string ClientNumbers();
+
 // The one-line usage printed for a missing option and for "--help".
-[[nodiscard]] const char* UsageText();
+[[nodiscard]] std::string UsageText();
 
 }  // namespace quillbank

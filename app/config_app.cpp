@@ -1,8 +1,8 @@
 #include "app/config_app.h"
 
 #include "app/command_line.h"
-#include "app/config_session.h"
-#include "app/run_state.h"
+#include "session/config_session.h"
+#include "session/run_state.h"
 
 #ifndef QUILLBANK_VERSION
 #define QUILLBANK_VERSION "1.0.0"
@@ -11,9 +11,10 @@
 namespace quillbank {
 namespace {
 
-constexpr const char* kClientRangeMessage =
-    "ERROR: The \"-c\" value must be a client number from 0 to 4 (0 Outlook Express, "
-    "1 Outlook, 2 Windows Mail, 3 Eudora, 4 Thunderbird). Nothing was configured.";
+std::string ClientRangeMessage() {
+  return "ERROR: The \"-c\" value must be a client number from 0 to " +
+         std::to_string(kClientCount - 1) + " (" + ClientNumbers() + "). Nothing was configured.";
+}
 
 }  // namespace
 
@@ -67,7 +68,7 @@ int ConfigApp::InitInstance(const std::string& command_text) {
 
   std::string message = state.outcome_message;
   if (!state.refused && state.status == status::kNotRun && state.exit_code == exit_code::kNoConfigurator) {
-    message = kClientRangeMessage;
+    message = ClientRangeMessage();
   } else if (message.empty()) {
     message = "ERROR: The configuration failed with error code " + std::to_string(state.status) + ".";
   }

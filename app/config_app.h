@@ -9,7 +9,7 @@
 #include <ostream>
 #include <string>
 
-#include "app/configurator_factory.h"
+#include "session/configurator_factory.h"
 #include "env/platform/system.h"
 
 namespace quillbank {

@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "app/config_app.h"
-#include "app/configurator_factory.h"
+#include "app/client_configurators.h"
 #include "env/platform/system.h"
 #include "ui/dialog_mode.h"
 

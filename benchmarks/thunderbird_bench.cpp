@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/account_request.h"
+#include "core/account_request.h"
 #include "clients/files/thunderbird_configurator.h"
 #include "env/platform/registry_tree.h"
 #include "env/registry_access.h"

@@ -1,6 +1,6 @@
 #include "env/client_detection.h"
 
-#include <array>
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -10,34 +10,12 @@ namespace quillbank {
 namespace {
 
 constexpr std::size_t kTextCapacity = 300;
-
-// Executables of the clients, compared with each process's file name exactly.
-constexpr std::array<const char*, 5> kClientExecutables = {"OUTLOOK.EXE", "thunderbird.exe",
-                                                           "Eudora.exe", "msimn.exe",
-                                                           "WinMail.exe"};
-
-struct DefaultMarker {
-  const char* marker;
-  int code;
-};
-// Searched in this order; a later match replaces an earlier one.
-constexpr std::array<DefaultMarker, 5> kDefaultMarkers = {{{"thunde", 5},
-                                                           {"eudora", 4},
-                                                           {"winmail", 3},
-                                                           {"outlook.exe", 2},
-                                                           {"msimn", 1}}};
+constexpr const char* kClientsMailKey = "SOFTWARE\\Clients\\Mail\\";
 
 }  // namespace
 
 std::string ClientMailKey(MailClient client) {
-  switch (client) {
-    case MailClient::Thunderbird: return "SOFTWARE\\Clients\\Mail\\Mozilla Thunderbird";
-    case MailClient::Eudora: return "SOFTWARE\\Clients\\Mail\\Eudora";
-    case MailClient::OutlookExpress: return "SOFTWARE\\Clients\\Mail\\Outlook Express";
-    case MailClient::WindowsMail: return "SOFTWARE\\Clients\\Mail\\Windows Mail";
-    case MailClient::Outlook: return "SOFTWARE\\Clients\\Mail\\Microsoft Outlook";
-  }
-  return "";
+  return std::string(kClientsMailKey) + ClientInfo(client).mail_key;
 }
 
 bool IsClientInstalled(Registry& registry, MailClient client) {
@@ -60,10 +38,9 @@ bool CloseRunningClients(Processes& processes, bool close_running, RunLog& log,
                          std::uint32_t wait_ms) {
   bool found = false;
   for (const ProcessEntry& process : processes.List()) {
-    bool is_client = false;
-    for (const char* executable : kClientExecutables) {
-      if (process.executable == executable) is_client = true;
-    }
+    const bool is_client =
+        std::any_of(kClientTable.begin(), kClientTable.end(),
+                    [&](const ClientRow& row) { return process.executable == row.executable; });
     if (!is_client) continue;
     found = true;
     if (close_running) {
@@ -82,11 +59,12 @@ int DefaultClient(Registry& registry) {
                                  RegAccess::Read, "", kTextCapacity)
                             .value_or("");
   for (char& c : command) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  int code = 0;
-  for (const DefaultMarker& entry : kDefaultMarkers) {
-    if (command.find(entry.marker) != std::string::npos) code = entry.code;
+  // Where several markers are found (a Thunderbird path that also names
+  // Outlook Express, say), the client first in the table wins.
+  for (const ClientRow& row : kClientTable) {
+    if (command.find(row.mailto_marker) != std::string::npos) return row.default_code;
   }
-  return code;
+  return kUnrecognisedDefaultClient;
 }
 
 }  // namespace quillbank

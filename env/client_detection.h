@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/mail_client.h"
+#include "core/mail_client.h"
 #include "env/platform/platform.h"
 #include "env/run_log.h"
 
@@ -33,8 +33,9 @@ inline constexpr std::uint32_t kClientExitWaitMs = 10000;
 bool CloseRunningClients(Processes& processes, bool close_running, RunLog& log,
                          std::uint32_t wait_ms = kClientExitWaitMs);
 
-// The default client code 1..5 from the mail command of "mailto", 0 when no
-// client's marker is found.
+// The default client code 1..5 from the mail command of "mailto" (compared
+// without regard to case), kUnrecognisedDefaultClient when no client's
+// marker is found.
 [[nodiscard]] int DefaultClient(Registry& registry);
 
 }  // namespace quillbank

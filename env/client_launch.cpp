@@ -23,15 +23,7 @@ ClientProgram NotFound(std::string reason) { return ClientProgram{false, "", std
 }  // namespace
 
 std::string AppPathsKey(MailClient client) {
-  const char* program = "";
-  switch (client) {
-    case MailClient::OutlookExpress: program = "msimn.exe"; break;
-    case MailClient::Outlook: program = "OUTLOOK.EXE"; break;
-    case MailClient::WindowsMail: program = "WinMail.exe"; break;
-    case MailClient::Eudora: program = "Eudora.exe"; break;
-    case MailClient::Thunderbird: program = "thunderbird.exe"; break;
-  }
-  return std::string(kAppPaths) + program + "\\";
+  return std::string(kAppPaths) + ClientInfo(client).app_paths_entry + "\\";
 }
 
 ClientProgram FindClientProgram(Registry& registry, Environment& environment, MailClient client) {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/mail_client.h"
+#include "core/mail_client.h"
 #include "env/platform/platform.h"
 #include "env/run_log.h"
 

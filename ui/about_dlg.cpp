@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/provider_servers.h"
+#include "core/provider_servers.h"
 
 namespace quillbank {
 

@@ -78,8 +78,10 @@ void ConfigDlg::OnSelectionChanged() {
   const bool complete = !state_.display_name.empty() && IsValidAddress(state_.address) &&
                         IsClientIndex(state_.client_index);
   window_->EnableControl(kConfigure, complete);
-  // Eudora's settings have no default account to set; the tick stays as it is.
-  window_->EnableControl(kMakeDefault, state_.client_index != static_cast<int>(MailClient::Eudora));
+  // A client without a default account (Eudora) disables the option; the tick
+  // stays as it is.
+  const ClientRow* client = ClientAt(state_.client_index);
+  window_->EnableControl(kMakeDefault, !client || client->has_default_option);
   UpdateData(false);
 }
 

@@ -5,10 +5,10 @@
 // starts the client on Close after a success when the user wants it.
 #pragma once
 
-#include "app/config_session.h"
-#include "app/configurator_factory.h"
-#include "app/run_state.h"
-#include "app/run_view.h"
+#include "session/config_session.h"
+#include "session/configurator_factory.h"
+#include "session/run_state.h"
+#include "session/run_view.h"
 #include "env/platform/platform.h"
 #include "ui/dialog_host.h"
 

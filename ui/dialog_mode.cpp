@@ -1,6 +1,6 @@
 #include "ui/dialog_mode.h"
 
-#include "app/config_session.h"
+#include "session/config_session.h"
 #include "ui/config_dlg.h"
 
 // The one place that chooses a dialog host for the build.

@@ -1,7 +1,7 @@
 // The dialog mode of the program, where this build has a dialog host.
 #pragma once
 
-#include "app/configurator_factory.h"
+#include "session/configurator_factory.h"
 #include "env/platform/platform.h"
 
 namespace quillbank {

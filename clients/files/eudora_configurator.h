@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/configurator.h"
+#include "core/configurator.h"
 #include "clients/files/eudora_settings_rewrite.h"
 #include "env/platform/platform.h"
 

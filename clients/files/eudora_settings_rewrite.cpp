@@ -1,6 +1,6 @@
 #include "clients/files/eudora_settings_rewrite.h"
 
-#include "app/provider_servers.h"
+#include "core/provider_servers.h"
 
 namespace quillbank::eudora {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "app/account_request.h"
-#include "app/configurator.h"
+#include "core/account_request.h"
+#include "core/configurator.h"
 #include "clients/files/thunderbird_rewrite.h"
 #include "env/platform/platform.h"
 

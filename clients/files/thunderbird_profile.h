@@ -22,7 +22,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/config_status.h"
+#include "core/config_status.h"
 #include "env/platform/platform.h"
 
 namespace quillbank {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/provider_servers.h"
+#include "core/provider_servers.h"
 #include "clients/files/thunderbird_prefs.h"
 
 namespace quillbank::thunderbird {

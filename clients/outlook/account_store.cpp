@@ -1,6 +1,6 @@
 #include "clients/outlook/account_store.h"
 
-#include "app/provider_servers.h"
+#include "core/provider_servers.h"
 #include "clients/outlook/store_conventions.h"
 #include "env/platform/registry_tree.h"
 #include "env/registry_access.h"
@@ -223,56 +223,61 @@ bool AccountStoreConfigurator::WriteValues(const std::string& target, bool make_
 
 // -------------------------------------------------------------------- readers
 
-std::string AccountStoreConfigurator::ReadAccountValue(const std::string& key_name,
-                                                       const char* value_name,
-                                                       bool missing_is_error, long& open_result) {
-  // A name that is empty or holds a backslash would open the accounts key
-  // itself or a key below an account; neither is an account.
-  if (!IsSingleKeyName(key_name)) {
+std::optional<std::string> AccountStoreConfigurator::ReadAccountValue(
+    const std::optional<std::string>& key_name, const char* value_name, bool missing_is_error,
+    long& open_result) {
+  // No key name, or one that is empty or holds a backslash, names no account:
+  // it would open the accounts key itself or a key below an account.
+  if (!key_name || !IsSingleKeyName(*key_name)) {
     open_result = win32_error::kFileNotFound;
-    return kReaderError;
+    return std::nullopt;
   }
   std::unique_ptr<RegistryKey> key;
-  open_result = platform_.registry.Open(kStoreRoot, KeyPathOf(layout_.accounts_path, key_name),
+  open_result = platform_.registry.Open(kStoreRoot, KeyPathOf(layout_.accounts_path, *key_name),
                                         RegAccess::Read, key);
-  if (open_result != win32_error::kSuccess) return kReaderError;
+  if (open_result != win32_error::kSuccess) return std::nullopt;
   const std::optional<std::string> value = ReadStoreText(*key, value_name);
   if (value && !(missing_is_error && value->empty())) return *value;
-  return missing_is_error ? kReaderError : "";
+  if (missing_is_error) return std::nullopt;
+  return "";
 }
 
-std::string AccountStoreConfigurator::GetDefAcct() {
+std::optional<std::string> AccountStoreConfigurator::GetDefAcct() {
   std::unique_ptr<RegistryKey> key;
   const long opened = platform_.registry.Open(kStoreRoot, layout_.store_path, RegAccess::Read, key);
   if (layout_.readers_log_open_results) *log_ << "GetDefAcct Test Result: " << opened << kEndLine;
-  if (opened != win32_error::kSuccess) return kReaderError;
+  if (opened != win32_error::kSuccess) return std::nullopt;
   // Without a readable default the account cannot be named: the same answer
   // as a store without its key.
-  std::string value = ReadStoreText(*key, kDefaultAccountValue).value_or(kReaderError);
-  if (layout_.readers_log_open_results) *log_ << "Result: " << value << kEndLine;
-  return value;
-}
-
-std::string AccountStoreConfigurator::GetAcctAddr(const std::string& key_name) {
-  long opened = win32_error::kSuccess;
-  // An address that is missing, empty or too long for the buffer is no
-  // address: it must never be copied into a new account.
-  std::string value = ReadAccountValue(key_name, kAddressValue, true, opened);
+  std::optional<std::string> value = ReadStoreText(*key, kDefaultAccountValue);
   if (layout_.readers_log_open_results) {
-    *log_ << "GetAcctAddr Test Result: " << opened << kEndLine;
-    if (opened == win32_error::kSuccess) *log_ << "Result: " << value << kEndLine;
+    *log_ << "Result: " << value.value_or(kReaderError) << kEndLine;
   }
   return value;
 }
 
-std::string AccountStoreConfigurator::GetAcctName(const std::string& key_name) {
+std::optional<std::string> AccountStoreConfigurator::GetAcctAddr(
+    const std::optional<std::string>& key_name) {
+  long opened = win32_error::kSuccess;
+  // An address that is missing, empty or too long for the buffer is no
+  // address: it must never be copied into a new account.
+  std::optional<std::string> value = ReadAccountValue(key_name, kAddressValue, true, opened);
+  if (layout_.readers_log_open_results) {
+    *log_ << "GetAcctAddr Test Result: " << opened << kEndLine;
+    if (opened == win32_error::kSuccess) *log_ << "Result: " << value.value_or(kReaderError) << kEndLine;
+  }
+  return value;
+}
+
+std::optional<std::string> AccountStoreConfigurator::GetAcctName(
+    const std::optional<std::string>& key_name) {
   long opened = win32_error::kSuccess;
   // An account without a readable display name gets an empty one rather than
-  // the error text as its name.
+  // no name at all.
   return ReadAccountValue(key_name, kDisplayNameValue, false, opened);
 }
 
-std::string AccountStoreConfigurator::FindAcctByAddr(const std::string& text) {
+std::optional<std::string> AccountStoreConfigurator::FindAcctByAddr(const std::string& text) {
   Registry& registry = platform_.registry;
   // Opened, never created: a reader leaves the store as it found it.
   std::unique_ptr<RegistryKey> accounts;
@@ -282,7 +287,7 @@ std::string AccountStoreConfigurator::FindAcctByAddr(const std::string& text) {
           win32_error::kSuccess &&
       accounts->QuerySubkeyCount(count) == win32_error::kSuccess;
   *log_ << "Searching for existant " << text << " account ... ";
-  if (!opened) return kReaderError;
+  if (!opened) return std::nullopt;
   for (std::uint32_t index = 0; index < count; ++index) {
     std::string name;
     if (accounts->EnumKey(index, kNameCapacity, name) != win32_error::kSuccess) continue;
@@ -294,7 +299,7 @@ std::string AccountStoreConfigurator::FindAcctByAddr(const std::string& text) {
     const std::optional<std::string> value = ReadStoreText(*account, kAddressValue);
     if (value && value->find(text) != std::string::npos) return name;
   }
-  return kReaderError;
+  return std::nullopt;
 }
 
 }  // namespace quillbank::outlook

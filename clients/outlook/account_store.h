@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/account_request.h"
-#include "app/configurator.h"
+#include "core/account_request.h"
+#include "core/configurator.h"
 #include "clients/outlook/store_conventions.h"
 #include "env/platform/platform.h"
 
@@ -78,12 +78,14 @@ class AccountStoreConfigurator : public AutoModeConfigurator {
   void SetAccountPrefix(const std::string& prefix) override { prefix_ = prefix; }
   void SetRequest(const AccountRequest& request) override;
 
-  // Readers. Each answers kReaderError when its key cannot be opened; see the
+  // Readers. Each answers no value when its key cannot be opened; see the
   // definitions for a key that opens without the value.
-  [[nodiscard]] std::string GetDefAcct() override;
-  [[nodiscard]] std::string FindAcctByAddr(const std::string& text) override;
-  [[nodiscard]] std::string GetAcctAddr(const std::string& key_name) override;
-  [[nodiscard]] std::string GetAcctName(const std::string& key_name) override;
+  [[nodiscard]] std::optional<std::string> GetDefAcct() override;
+  [[nodiscard]] std::optional<std::string> FindAcctByAddr(const std::string& text) override;
+  [[nodiscard]] std::optional<std::string> GetAcctAddr(
+      const std::optional<std::string>& key_name) override;
+  [[nodiscard]] std::optional<std::string> GetAcctName(
+      const std::optional<std::string>& key_name) override;
 
  protected:
   AccountStoreConfigurator(Platform& platform, const AccountRequest& request,
@@ -122,13 +124,14 @@ class AccountStoreConfigurator : public AutoModeConfigurator {
   [[nodiscard]] std::string LogData(const AccountValue& value) const;
   [[nodiscard]] bool WriteValues(const std::string& target, bool make_default,
                                  std::string& failure);
-  // Reads one text value of an account key for a reader: kReaderError when the
+  // Reads one text value of an account key for a reader: no value when the
   // key name names no single account key or the key cannot be opened (with
-  // the Win32 code in `open_result`), the empty text when the value is missing
-  // or does not fit 100 bytes and `missing_is_error` is false, kReaderError
-  // when it is true.
-  std::string ReadAccountValue(const std::string& key_name, const char* value_name,
-                               bool missing_is_error, long& open_result);
+  // the Win32 code in `open_result`); when the value is missing or does not
+  // fit 100 bytes, the empty text if `missing_is_error` is false, else no
+  // value.
+  std::optional<std::string> ReadAccountValue(const std::optional<std::string>& key_name,
+                                              const char* value_name, bool missing_is_error,
+                                              long& open_result);
 
   const AccountStoreLayout& layout_;
   // Every key and value the run creates or changes, to put back on failure.

@@ -95,12 +95,12 @@ ConfigStatus Outlook2000Configurator::Configure() {
     if (registry.Open(kStoreRoot, kExchangeOptionsKey, RegAccess::All, options) ==
         win32_error::kSuccess) {
       const std::string pick = ReadStoreText(*options, "PickLogonProfile").value_or("");
-      if (!pick.empty() && pick[0] == '1') return 4;
+      if (!pick.empty() && pick[0] == '1') return status::kNoDefaultProfile;
     }
     std::unique_ptr<RegistryKey> profiles;
     if (registry.Open(kStoreRoot, kMapiProfilesKey, RegAccess::All, profiles) !=
         win32_error::kSuccess) {
-      return 2;
+      return status::kStoreUnreadable;
     }
     profile_name_ = ReadStoreText(*profiles, "DefaultProfile").value_or("");
   }

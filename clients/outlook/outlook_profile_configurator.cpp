@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/provider_servers.h"
+#include "core/provider_servers.h"
 #include "clients/outlook/outlook_profile_store.h"
 #include "clients/outlook/store_conventions.h"
 #include "env/platform/registry_tree.h"
@@ -23,7 +23,7 @@ constexpr const char* kDisplayNameValue = "Display Name";
 // The status of a key that could not be opened: missing means Outlook has not
 // set up its profiles yet.
 ConfigStatus OpenFailureStatus(long result) {
-  return result == win32_error::kFileNotFound ? 3 : 2;
+  return result == win32_error::kFileNotFound ? status::kNeverStarted : status::kStoreUnreadable;
 }
 
 // The names of a key's subkeys in enumeration order; names that cannot be
@@ -79,7 +79,7 @@ std::string OutlookProfileConfigurator::AccountName() const {
 // ------------------------------------------------------------------ Configure
 
 ConfigStatus OutlookProfileConfigurator::Configure() {
-  if (AsksForProfile()) return 4;
+  if (AsksForProfile()) return status::kNoDefaultProfile;
 
   Registry& registry = platform_.registry;
   std::string profile;
@@ -119,7 +119,7 @@ ConfigStatus OutlookProfileConfigurator::Configure() {
   std::vector<std::string> subkeys;
   if (!ListSubkeys(*store, subkeys)) {
     *log_ << "the account keys cannot be read." << kEndLine;
-    return 2;
+    return status::kStoreUnreadable;
   }
   const std::optional<std::string> match = Search(store_path, subkeys);
   found_ = automatic_ && match.has_value();
@@ -384,30 +384,30 @@ std::optional<std::string> OutlookProfileConfigurator::DefaultProfileAccountPath
   return ProfileAccountPath(*profile);
 }
 
-std::string OutlookProfileConfigurator::GetDefAcct() {
+std::optional<std::string> OutlookProfileConfigurator::GetDefAcct() {
   const std::optional<std::string> store_path = DefaultProfileAccountPath();
-  if (!store_path) return kReaderError;
+  if (!store_path) return std::nullopt;
   std::unique_ptr<RegistryKey> store;
   if (platform_.registry.Open(kRoot, *store_path, RegAccess::All, store) != win32_error::kSuccess) {
-    return kReaderError;
+    return std::nullopt;
   }
   RegValue value;
   if (store->QueryValue(kAccountListValue, kAccountListCapacity, value) != win32_error::kSuccess ||
       value.data.size() < kEntrySize) {
-    return kReaderError;
+    return std::nullopt;
   }
   value.data.resize(kEntrySize);
   return AccountKeyName(DecodeAccountList(value.data)->front());
 }
 
-std::string OutlookProfileConfigurator::FindAcctByAddr(const std::string& text) {
+std::optional<std::string> OutlookProfileConfigurator::FindAcctByAddr(const std::string& text) {
   const std::optional<std::string> store_path = DefaultProfileAccountPath();
-  if (!store_path) return kReaderError;
+  if (!store_path) return std::nullopt;
   std::unique_ptr<RegistryKey> store;
   std::vector<std::string> subkeys;
   if (platform_.registry.Open(kRoot, *store_path, RegAccess::All, store) != win32_error::kSuccess ||
       !ListSubkeys(*store, subkeys)) {
-    return kReaderError;
+    return std::nullopt;
   }
   for (const std::string& name : subkeys) {
     if (!AccountNumberOf(name)) continue;
@@ -420,20 +420,20 @@ std::string OutlookProfileConfigurator::FindAcctByAddr(const std::string& text) 
     }
     if (DecodeText(platform_.code_page, value.data).find(text) != std::string::npos) return name;
   }
-  return kReaderError;
+  return std::nullopt;
 }
 
-long OutlookProfileConfigurator::ReadAccountText(const std::string& key_name,
+long OutlookProfileConfigurator::ReadAccountText(const std::optional<std::string>& key_name,
                                                  const char* value_name,
                                                  std::optional<std::string>& text,
                                                  bool& lossless) {
   // Only an account number can name an account key: anything else could
   // reach the profile's key itself or a key below an account.
   const std::optional<std::string> store_path = DefaultProfileAccountPath();
-  if (!store_path || !AccountNumberOf(key_name)) return win32_error::kFileNotFound;
+  if (!store_path || !key_name || !AccountNumberOf(*key_name)) return win32_error::kFileNotFound;
   std::unique_ptr<RegistryKey> account;
   const long opened =
-      platform_.registry.Open(kRoot, AccountPath(*store_path, key_name), RegAccess::All, account);
+      platform_.registry.Open(kRoot, AccountPath(*store_path, *key_name), RegAccess::All, account);
   if (opened != win32_error::kSuccess) return opened;
   RegValue value;
   if (account->QueryValue(value_name, kTextValueCapacity, value) == win32_error::kSuccess) {
@@ -442,21 +442,23 @@ long OutlookProfileConfigurator::ReadAccountText(const std::string& key_name,
   return win32_error::kSuccess;
 }
 
-std::string OutlookProfileConfigurator::GetAcctAddr(const std::string& key_name) {
+std::optional<std::string> OutlookProfileConfigurator::GetAcctAddr(
+    const std::optional<std::string>& key_name) {
   std::optional<std::string> text;
   bool lossless = true;
   if (ReadAccountText(key_name, kEmailValue, text, lossless) != win32_error::kSuccess ||
       !text || text->empty() || !lossless) {
-    return kReaderError;
+    return std::nullopt;
   }
   return *text;
 }
 
-std::string OutlookProfileConfigurator::GetAcctName(const std::string& key_name) {
+std::optional<std::string> OutlookProfileConfigurator::GetAcctName(
+    const std::optional<std::string>& key_name) {
   std::optional<std::string> text;
   bool lossless = true;
   if (ReadAccountText(key_name, kDisplayNameValue, text, lossless) != win32_error::kSuccess) {
-    return kReaderError;
+    return std::nullopt;
   }
   return text.value_or("");
 }

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "app/account_request.h"
-#include "app/configurator.h"
+#include "core/account_request.h"
+#include "core/configurator.h"
 #include "env/platform/platform.h"
 
 namespace quillbank {
@@ -47,21 +47,23 @@ class OutlookProfileConfigurator final : public AutoModeConfigurator {
   void SetAccountPrefix(const std::string& prefix) override { prefix_ = prefix; }
   void SetRequest(const AccountRequest& request) override;
 
-  // Readers. None logs, none creates a key; each answers kReaderError when
+  // Readers. None logs, none creates a key; each answers no value when
   // the default profile cannot be named or its key cannot be opened.
-  // The key name of the first account in the list; kReaderError when the
+  // The key name of the first account in the list; no value when the
   // list is missing or empty.
-  [[nodiscard]] std::string GetDefAcct() override;
+  [[nodiscard]] std::optional<std::string> GetDefAcct() override;
   // The key name of the first account (in enumeration order) whose "Email"
-  // contains `text` (case-sensitive); kReaderError when none does.
-  [[nodiscard]] std::string FindAcctByAddr(const std::string& text) override;
-  // The account's "Email"; kReaderError when the key name is not an account
+  // contains `text` (case-sensitive); no value when none does.
+  [[nodiscard]] std::optional<std::string> FindAcctByAddr(const std::string& text) override;
+  // The account's "Email"; no value when the key name is not an account
   // number or the value is missing, empty, unreadable or not narrow text, so
   // that a wrong address is never copied into a new account.
-  [[nodiscard]] std::string GetAcctAddr(const std::string& key_name) override;
-  // The account's "Display Name"; kReaderError when the account key cannot be
+  [[nodiscard]] std::optional<std::string> GetAcctAddr(
+      const std::optional<std::string>& key_name) override;
+  // The account's "Display Name"; no value when the account key cannot be
   // opened, the empty text when the value is missing or unreadable.
-  [[nodiscard]] std::string GetAcctName(const std::string& key_name) override;
+  [[nodiscard]] std::optional<std::string> GetAcctName(
+      const std::optional<std::string>& key_name) override;
 
  private:
   // What a run writes besides the account values.
@@ -86,7 +88,7 @@ class OutlookProfileConfigurator final : public AutoModeConfigurator {
   // "DefaultProfile" cannot be read or does not name one profile key.
   [[nodiscard]] std::optional<std::string> DefaultProfileAccountPath();
   // Reads one UTF-16 value of an account key for a reader.
-  [[nodiscard]] long ReadAccountText(const std::string& key_name, const char* value_name,
+  [[nodiscard]] long ReadAccountText(const std::optional<std::string>& key_name, const char* value_name,
                                      std::optional<std::string>& text, bool& lossless);
 
   Platform& platform_;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/provider_servers.h"
+#include "core/provider_servers.h"
 #include "clients/winmail/account_xml.h"
 #include "clients/winmail/utf16_text.h"
 #include "env/registry_access.h"

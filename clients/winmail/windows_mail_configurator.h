@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "app/account_request.h"
-#include "app/configurator.h"
+#include "core/account_request.h"
+#include "core/configurator.h"
 #include "env/platform/platform.h"
 
 namespace quillbank {

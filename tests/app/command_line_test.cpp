@@ -34,7 +34,7 @@ TEST(OptionLookupTest, ValuesAsStartUpReadsThem) {
       {"-auto -p \"Tess: \" -s \"@corp\"", "-s", "@corp"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(OptionValue(c.text, c.option), c.expected) << c.text << " / " << c.option;
+    EXPECT_EQ(OptionValue(c.text, c.option).value_or("*NULL*"), c.expected) << c.text << " / " << c.option;
   }
 }
 
@@ -87,7 +87,7 @@ TEST(ReadCommandTextTest, AutomaticModeTakesPrefixSearchAndFlags) {
   EXPECT_TRUE(state.overwrite_existing);
   EXPECT_FALSE(state.make_default);
   EXPECT_EQ(state.account_prefix, "Tess-");
-  EXPECT_EQ(state.search_text, "NULL");
+  EXPECT_EQ(state.search_text, std::nullopt);
 
   RunState searched;
   ASSERT_EQ(ReadCommandText("-auto -p \"T\" -s \"corp\"", searched), StartMode::Automatic);

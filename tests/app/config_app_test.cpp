@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "app/config_app.h"
-#include "app/config_session.h"
+#include "session/config_session.h"
 #include "tests/support/fake_configurators.h"
 #include "tests/support/fake_platform.h"
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/config_session.h"
-#include "app/registry_tree_dump.h"
-#include "app/status_message.h"
+#include "session/config_session.h"
+#include "session/registry_tree_dump.h"
+#include "session/status_message.h"
 #include "env/client_detection.h"
 #include "tests/support/fake_configurators.h"
 #include "tests/support/fake_platform.h"
@@ -158,13 +158,13 @@ TEST_F(ConfigSessionTest, ConfiguratorFailureGivesItsMessageAndExitCode) {
 
 TEST(StatusMessageTest, EveryClientExplainsWritesThatFailedAndRefusedInput) {
   for (int client = 0; client < 5; ++client) {
-    EXPECT_EQ(StatusMessage(client, 7),
+    EXPECT_EQ(StatusMessage(client, status::kWriteFailed),
               "ERROR: The email client's settings could not be written. No changes have been made.");
-    EXPECT_NE(StatusMessage(client, 30).find("cannot be used"), std::string::npos);
-    EXPECT_FALSE(StatusMessage(client, 1).empty()) << client;
+    EXPECT_NE(StatusMessage(client, status::kUnsafeInput).find("cannot be used"), std::string::npos);
+    EXPECT_FALSE(StatusMessage(client, status::kCannotConfigure).empty()) << client;
   }
-  EXPECT_EQ(StatusMessage(-1, 7), "");
-  EXPECT_EQ(StatusMessage(4, 99), "");
+  EXPECT_EQ(StatusMessage(-1, status::kWriteFailed), "");
+  EXPECT_EQ(StatusMessage(4, status::kAutoAccountExists), "");
 }
 
 TEST_F(ConfigSessionTest, ClientWithoutConfiguratorFailsWithStatusOne) {
@@ -290,7 +290,6 @@ TEST_F(ConfigSessionTest, AnotherRunHoldingTheMachineRefusesTheRunBeforeAnyStore
     RunState run;
     run.command_line = true;
     run.automatic = automatic;
-    run.search_text = "NULL";
     run.client_index = 4;
     run.address = "jane@example.com";
     run.display_name = "Jane Doe";
@@ -338,7 +337,6 @@ TEST_F(ConfigSessionTest, AutomaticModeWithCloseEndsClientsWaitsAndCopiesTheDefa
   state.automatic = true;
   state.close_running = true;
   state.account_prefix = "Tess-";
-  state.search_text = "NULL";
   Run();
   EXPECT_EQ(machine.processes.terminated, (std::vector<std::uint32_t>{42, 44}));
   EXPECT_EQ(machine.processes.waited_for, (std::vector<std::uint32_t>{42, 44}));
@@ -375,19 +373,19 @@ TEST_F(ConfigSessionTest, AutomaticModeWithCloseEndsClientsWaitsAndCopiesTheDefa
 TEST_F(ConfigSessionTest, AutomaticFailuresEndTheRunWithTheirOwnLines) {
   struct Case {
     std::string mail_command;
-    std::string search;
-    std::string default_account;
-    std::string address;
+    std::optional<std::string> search;
+    std::optional<std::string> default_account;
+    std::optional<std::string> address;
     std::string failure;
     int exit;
   };
   const Case cases[] = {
       {"msimn.exe", "corp", "00000001", "a@corp.com", "noDefault", 11},
-      {"msimn.exe", "NULL", kReaderError, "x", "defaultDNE", 12},
-      {"msimn.exe", "NULL", "00000001", kReaderError, "defaultDNE", 12},
-      {"notepad.exe", "NULL", "00000001", "a@b.c", "unsupportedDef", 13},
-      {"thunderbird.exe -compose %1", "NULL", "00000001", "a@b.c", "unsupportedDef", 13},
-      {"winmail.exe", "NULL", "00000001", "a@b.c", "unsupportedDef", 13},
+      {"msimn.exe", std::nullopt, std::nullopt, "x", "defaultDNE", 12},
+      {"msimn.exe", std::nullopt, "00000001", std::nullopt, "defaultDNE", 12},
+      {"notepad.exe", std::nullopt, "00000001", "a@b.c", "unsupportedDef", 13},
+      {"thunderbird.exe -compose %1", std::nullopt, "00000001", "a@b.c", "unsupportedDef", 13},
+      {"winmail.exe", std::nullopt, "00000001", "a@b.c", "unsupportedDef", 13},
   };
   for (const Case& c : cases) {
     FakePlatform fresh;
@@ -407,7 +405,7 @@ TEST_F(ConfigSessionTest, AutomaticFailuresEndTheRunWithTheirOwnLines) {
     const auto lines = LinesOf(fresh.files.ReadFile(kLogFile).value_or(""));
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[lines.size() - 4], "Email Client Configuration failed with error : " + c.failure)
-        << c.mail_command << " " << c.search;
+        << c.mail_command << " " << c.search.value_or("(no search)");
     EXPECT_EQ(lines[lines.size() - 2], "* Configuration Failed at 14:03:22 on 12/08/09 *");
     EXPECT_EQ(run.exit_code, c.exit);
     EXPECT_EQ(fakes.record.configure_calls, 0);

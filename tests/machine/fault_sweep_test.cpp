@@ -16,8 +16,8 @@
 #include <regex>
 #include <sstream>
 
-#include "app/config_session.h"
-#include "app/configurator_factory.h"
+#include "session/config_session.h"
+#include "app/client_configurators.h"
 #include "env/platform/machine/machine_folder.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/files_wrapper.h"

@@ -11,8 +11,8 @@
 #include <map>
 #include <sstream>
 
-#include "app/config_session.h"
-#include "app/configurator_factory.h"
+#include "session/config_session.h"
+#include "app/client_configurators.h"
 #include "env/platform/machine/machine_folder.h"
 #include "env/registry_access.h"
 

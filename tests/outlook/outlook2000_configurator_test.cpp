@@ -265,9 +265,9 @@ TEST_F(Outlook2000Test, TheAutomaticModeWritesThePrefixedAccountOrQuits) {
   auto run = [&](bool overwrite) {
     Outlook2000Configurator configurator(
         fake.platform, AccountRequest{"", "", false, overwrite, true, log.log()}, out);
-    const std::string key = configurator.GetDefAcct();
-    const std::string address = configurator.GetAcctAddr(key);
-    const std::string name = configurator.GetAcctName(key);
+    const std::optional<std::string> key = configurator.GetDefAcct();
+    const std::string address = configurator.GetAcctAddr(key).value_or(kReaderError);
+    const std::string name = configurator.GetAcctName(key).value_or(kReaderError);
     configurator.SetAutoMode();
     configurator.SetAccountPrefix("Tess-");
     configurator.SetRequest(AccountRequest{address, name, false, overwrite, true, log.log()});
@@ -295,17 +295,17 @@ TEST_F(Outlook2000Test, ReadersOfTheOmiStore) {
   fake.SetText(kHkcu, Account("00000001"), "SMTP Email Address", "jane.a@tessaline.net");
   fake.SetText(kHkcu, Account("00000003"), "SMTP Display Name", "No Address");
   Outlook2000Configurator configurator(fake.platform, Request(""), out);
-  EXPECT_EQ(configurator.GetDefAcct(), kReaderError);  // the store names no default
+  EXPECT_EQ(configurator.GetDefAcct(), std::nullopt);  // the store names no default
   EXPECT_EQ(configurator.FindAcctByAddr("jane."), "00000001");
-  EXPECT_EQ(configurator.GetAcctAddr("00000003"), kReaderError);
+  EXPECT_EQ(configurator.GetAcctAddr("00000003"), std::nullopt);
   EXPECT_EQ(configurator.GetAcctName("00000003"), "No Address");
   EXPECT_EQ(configurator.GetAcctName("00000001"), "");
   EXPECT_EQ(log.text(), "Searching for existant jane. account ... ");
 
   FakePlatform bare;
   Outlook2000Configurator on_bare(bare.platform, Request(""), out);
-  EXPECT_EQ(on_bare.GetDefAcct(), kReaderError);
-  EXPECT_EQ(on_bare.FindAcctByAddr("jane"), kReaderError);
+  EXPECT_EQ(on_bare.GetDefAcct(), std::nullopt);
+  EXPECT_EQ(on_bare.FindAcctByAddr("jane"), std::nullopt);
   EXPECT_EQ(bare.registry.Find(kHkcu, kStore), nullptr);  // a reader creates nothing
 }
 

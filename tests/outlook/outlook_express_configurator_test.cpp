@@ -213,10 +213,10 @@ class OutlookExpressAutomaticTest : public OutlookExpressTest {
   std::unique_ptr<OutlookExpressConfigurator> Prepare(const std::string& search, bool overwrite) {
     auto configurator = std::make_unique<OutlookExpressConfigurator>(
         fake.platform, AccountRequest{"", "", false, overwrite, true, log.log()});
-    const std::string key =
+    const std::optional<std::string> key =
         search.empty() ? configurator->GetDefAcct() : configurator->FindAcctByAddr(search);
-    address = configurator->GetAcctAddr(key);
-    name = configurator->GetAcctName(key);
+    address = configurator->GetAcctAddr(key).value_or(kReaderError);
+    name = configurator->GetAcctName(key).value_or(kReaderError);
     configurator->SetAutoMode();
     configurator->SetAccountPrefix("Tess-");
     configurator->SetRequest(AccountRequest{address, name, false, overwrite, true, log.log()});
@@ -300,7 +300,7 @@ TEST_F(OutlookExpressAutomaticTest, FindAcctByAddrTakesTheFirstAccountInEnumerat
   EXPECT_EQ(configurator.FindAcctByAddr("tessaline"), "A-account");
   EXPECT_EQ(configurator.FindAcctByAddr("example.com"), "c-account");
   // Case-sensitive; an empty text matches the first readable account.
-  EXPECT_EQ(configurator.FindAcctByAddr("TESSALINE"), kReaderError);
+  EXPECT_EQ(configurator.FindAcctByAddr("TESSALINE"), std::nullopt);
   EXPECT_EQ(configurator.FindAcctByAddr(""), "A-account");
   // The search line is left open for the next log output.
   EXPECT_EQ(log.text(),
@@ -312,8 +312,8 @@ TEST_F(OutlookExpressAutomaticTest, FindAcctByAddrTakesTheFirstAccountInEnumerat
 TEST_F(OutlookExpressAutomaticTest, ASearchThatMatchesNothingLeavesTheStoreAlone) {
   FakePlatform bare;  // no accounts key at all
   OutlookExpressConfigurator configurator(bare.platform, Request(""));
-  EXPECT_EQ(configurator.FindAcctByAddr("jane"), kReaderError);
-  EXPECT_EQ(configurator.GetAcctAddr(kReaderError), kReaderError);
+  EXPECT_EQ(configurator.FindAcctByAddr("jane"), std::nullopt);
+  EXPECT_EQ(configurator.GetAcctAddr(std::nullopt), std::nullopt);
   EXPECT_EQ(bare.registry.Find(kHkcu, kStore), nullptr);
   EXPECT_EQ(log.text(),
             "Searching for existant jane account ... GetAcctAddr Test Result: 2\r\n");
@@ -328,18 +328,18 @@ TEST_F(OutlookExpressAutomaticTest, ReadersAnswerErrorForAMissingOrOverlongAddre
   fake.SetText(kHkcu, Account("long-name"), "SMTP Display Name", std::string(100, 'n'));
 
   OutlookExpressConfigurator configurator(fake.platform, Request(""));
-  EXPECT_EQ(configurator.GetAcctAddr("no-address"), kReaderError);
-  EXPECT_EQ(configurator.GetAcctAddr("long-address"), kReaderError);  // 101 bytes with the NUL
+  EXPECT_EQ(configurator.GetAcctAddr("no-address"), std::nullopt);
+  EXPECT_EQ(configurator.GetAcctAddr("long-address"), std::nullopt);  // 101 bytes with the NUL
   EXPECT_EQ(configurator.GetAcctAddr("fits"), std::string(98, 'a') + "@");
-  EXPECT_EQ(configurator.GetAcctAddr("empty-address"), kReaderError);
+  EXPECT_EQ(configurator.GetAcctAddr("empty-address"), std::nullopt);
   // A missing or unreadable display name is empty, never the error text.
   EXPECT_EQ(configurator.GetAcctName("no-name"), "");
   EXPECT_EQ(configurator.GetAcctName("long-name"), "");
   EXPECT_EQ(configurator.GetAcctName("no-address"), "Nobody");
-  EXPECT_EQ(configurator.GetAcctName("missing"), kReaderError);
+  EXPECT_EQ(configurator.GetAcctName("missing"), std::nullopt);
   // Names that are not one account key are not looked up at all.
-  EXPECT_EQ(configurator.GetAcctAddr(""), kReaderError);
-  EXPECT_EQ(configurator.GetAcctName("no-name\\..\\fits"), kReaderError);
+  EXPECT_EQ(configurator.GetAcctAddr(""), std::nullopt);
+  EXPECT_EQ(configurator.GetAcctName("no-name\\..\\fits"), std::nullopt);
 
   const std::vector<std::string> lines = log.Lines();
   EXPECT_EQ(lines[0], "GetAcctAddr Test Result: 0");
@@ -350,10 +350,10 @@ TEST_F(OutlookExpressAutomaticTest, ReadersAnswerErrorForAMissingOrOverlongAddre
 TEST_F(OutlookExpressAutomaticTest, GetDefAcctWithoutTheStoreKeyOrWithoutADefault) {
   OutlookExpressConfigurator configurator(fake.platform, Request(""));
   // The store key exists (it holds the accounts key) but names no default.
-  EXPECT_EQ(configurator.GetDefAcct(), kReaderError);
+  EXPECT_EQ(configurator.GetDefAcct(), std::nullopt);
   FakePlatform bare;
   OutlookExpressConfigurator on_bare(bare.platform, Request(""));
-  EXPECT_EQ(on_bare.GetDefAcct(), kReaderError);
+  EXPECT_EQ(on_bare.GetDefAcct(), std::nullopt);
   EXPECT_EQ(log.Lines(), (std::vector<std::string>{"GetDefAcct Test Result: 0", "Result: *ERROR*",
                                                    "GetDefAcct Test Result: 2"}));
 }

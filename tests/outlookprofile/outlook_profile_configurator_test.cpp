@@ -175,10 +175,10 @@ TEST_F(ConfigureTest, AutomaticModeFindsPrefixedAccountName) {
   // The account the automatic mode copies from holds the bare address.
   SeedAccount("00000001", kAddress, "Jane Doe");
   auto configurator = Make(Request());
-  const std::string key = configurator->GetDefAcct();
+  const std::optional<std::string> key = configurator->GetDefAcct();
   ASSERT_EQ(key, "00000001");
-  const std::string address = configurator->GetAcctAddr(key);
-  const std::string name = configurator->GetAcctName(key);
+  const std::string address = configurator->GetAcctAddr(key).value_or(kReaderError);
+  const std::string name = configurator->GetAcctName(key).value_or(kReaderError);
   configurator->SetAutoMode();
   configurator->SetAccountPrefix("Tessaline - ");
   configurator->SetRequest(AccountRequest{address, name, false, false, true, log_.log()});

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/configurator.h"
+#include "core/configurator.h"
 #include "tests/outlookprofile/profile_store_fixture.h"
 
 namespace quillbank::testing {
@@ -39,28 +39,28 @@ TEST_F(ReadersTest, DefaultAccountIsFirstListEntry) {
 TEST_F(ReadersTest, FindAcctByAddrTakesFirstAccountHoldingText) {
   EXPECT_EQ(configurator_->FindAcctByAddr("@tessaline.net"), "00000001");
   EXPECT_EQ(configurator_->FindAcctByAddr("jane@"), "0000001a");
-  EXPECT_EQ(configurator_->FindAcctByAddr("JANE@"), kReaderError);
+  EXPECT_EQ(configurator_->FindAcctByAddr("JANE@"), std::nullopt);
   // A key not named by a number is no account.
-  EXPECT_EQ(configurator_->FindAcctByAddr("settings@"), kReaderError);
+  EXPECT_EQ(configurator_->FindAcctByAddr("settings@"), std::nullopt);
 }
 
 TEST_F(ReadersTest, MissingListOrProfileGivesError) {
   fake_.registry.Find(kHkcu, Store())->DeleteValue(Windows1252().Widen(kAccountListValue));
-  EXPECT_EQ(configurator_->GetDefAcct(), kReaderError);
+  EXPECT_EQ(configurator_->GetDefAcct(), std::nullopt);
   fake_.SetBinary(kHkcu, Store(), kAccountListValue, {});
-  EXPECT_EQ(configurator_->GetDefAcct(), kReaderError);
+  EXPECT_EQ(configurator_->GetDefAcct(), std::nullopt);
   fake_.SetBinary(kHkcu, Store(), kAccountListValue, {0x1a, 0});
-  EXPECT_EQ(configurator_->GetDefAcct(), kReaderError);
+  EXPECT_EQ(configurator_->GetDefAcct(), std::nullopt);
 
   // Without "DefaultProfile" no profile is the default: the fallback profile
   // is not read either.
   SeedStore({1, 0, 0, 0}, 2, "Outlook");
   SeedAccount("00000001", "fallback@tessaline.net", "Fallback", "", "Outlook");
   fake_.registry.Find(kHkcu, kProfilesKey)->DeleteValue(u"DefaultProfile");
-  EXPECT_EQ(configurator_->GetDefAcct(), kReaderError);
-  EXPECT_EQ(configurator_->FindAcctByAddr("@"), kReaderError);
-  EXPECT_EQ(configurator_->GetAcctAddr("00000001"), kReaderError);
-  EXPECT_EQ(configurator_->GetAcctName("00000001"), kReaderError);
+  EXPECT_EQ(configurator_->GetDefAcct(), std::nullopt);
+  EXPECT_EQ(configurator_->FindAcctByAddr("@"), std::nullopt);
+  EXPECT_EQ(configurator_->GetAcctAddr("00000001"), std::nullopt);
+  EXPECT_EQ(configurator_->GetAcctName("00000001"), std::nullopt);
 }
 
 TEST_F(ReadersTest, AddressThatCannotBeReadIsNeverCopied) {
@@ -70,19 +70,19 @@ TEST_F(ReadersTest, AddressThatCannotBeReadIsNeverCopied) {
   fake_.SetBinary(kHkcu, Account("00000004"), "Email", Utf16(std::string(50, 'a')));
   fake_.SetBinary(kHkcu, Account("00000005"), "Email", {'j', 0, 0x41, 0x01, '@', 0, 0, 0});
   for (const char* key : {"00000002", "00000003", "00000004", "00000005", "00000099"}) {
-    EXPECT_EQ(configurator_->GetAcctAddr(key), kReaderError) << key;
+    EXPECT_EQ(configurator_->GetAcctAddr(key), std::nullopt) << key;
   }
   EXPECT_EQ(configurator_->GetAcctName("00000002"), "No Mail");
   EXPECT_EQ(configurator_->GetAcctName("00000003"), "");
-  EXPECT_EQ(configurator_->GetAcctName("00000099"), kReaderError);
+  EXPECT_EQ(configurator_->GetAcctName("00000099"), std::nullopt);
 }
 
 TEST_F(ReadersTest, KeyNamesOtherThanAccountNumbersOpenNothing) {
   fake_.SetBinary(kHkcu, Account("00000001") + "Inner\\", "Email", Utf16("inner@tessaline.net"));
   fake_.SetBinary(kHkcu, Store(), "Email", Utf16("store@tessaline.net"));
   for (const char* key : {"", "Settings", "00000001\\Inner", "..\\0000001a", kReaderError}) {
-    EXPECT_EQ(configurator_->GetAcctAddr(key), kReaderError) << key;
-    EXPECT_EQ(configurator_->GetAcctName(key), kReaderError) << key;
+    EXPECT_EQ(configurator_->GetAcctAddr(key), std::nullopt) << key;
+    EXPECT_EQ(configurator_->GetAcctName(key), std::nullopt) << key;
   }
 }
 

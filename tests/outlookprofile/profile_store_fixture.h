@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/account_request.h"
+#include "core/account_request.h"
 #include "clients/outlook/outlook_profile_configurator.h"
 #include "clients/outlook/outlook_profile_store.h"
 #include "env/platform/registry_tree.h"

@@ -2,12 +2,14 @@
 // them to the run, so the run can be tested without any client's store.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/configurator_factory.h"
+#include "session/configurator_factory.h"
 #include "env/run_log.h"
 
 namespace quillbank::testing {
@@ -32,7 +34,7 @@ class FakeConfigurator : public AutoModeConfigurator {
     ++record_.configure_calls;
     if (record_.on_configure) record_.on_configure();
     *log_ << "Fake configurator ran." << kEndLine;
-    return status_;
+    return static_cast<ConfigStatus>(status_);
   }
   void SetAutoMode() override { record_.auto_mode = true; }
   void SetAccountPrefix(const std::string& prefix) override { record_.prefix = prefix; }
@@ -40,21 +42,24 @@ class FakeConfigurator : public AutoModeConfigurator {
     log_ = &request.log;
     Remember(request);
   }
-  std::string GetDefAcct() override { return default_account; }
-  std::string FindAcctByAddr(const std::string& text) override {
-    return text == search_match ? found_account : kReaderError;
+  std::optional<std::string> GetDefAcct() override { return default_account; }
+  std::optional<std::string> FindAcctByAddr(const std::string& text) override {
+    if (text != search_match) return std::nullopt;
+    return found_account;
   }
-  std::string GetAcctAddr(const std::string& key) override {
-    return key == kReaderError ? kReaderError : address;
+  std::optional<std::string> GetAcctAddr(const std::optional<std::string>& key) override {
+    if (!key) return std::nullopt;
+    return address;
   }
-  std::string GetAcctName(const std::string& key) override {
-    return key == kReaderError ? kReaderError : name;
+  std::optional<std::string> GetAcctName(const std::optional<std::string>& key) override {
+    if (!key) return std::nullopt;
+    return name;
   }
 
-  std::string default_account = "00000001";
+  std::optional<std::string> default_account = "00000001";
   std::string search_match;
   std::string found_account = "00000002";
-  std::string address = "copied@example.com";
+  std::optional<std::string> address = "copied@example.com";
   std::string name = "Copied Name";
 
  private:
@@ -76,10 +81,14 @@ class FakeFactory : public ConfiguratorFactory {
     if (client_index < 0 || client_index > 4 || !has_configurator) return nullptr;
     return std::make_unique<FakeConfigurator>(request, record, status);
   }
-  std::unique_ptr<AutoModeConfigurator> CreateAutoMode(int code, int outlook_version,
+  std::unique_ptr<AutoModeConfigurator> CreateAutoMode(MailClient client, int outlook_version,
                                                        const AccountRequest& request) override {
-    created_client = code - 1;
+    created_client = static_cast<int>(client);
     created_outlook_version = outlook_version;
+    if (std::find(reading_clients.begin(), reading_clients.end(), client) ==
+        reading_clients.end()) {
+      return nullptr;
+    }
     auto fake = std::make_unique<FakeConfigurator>(request, record, status);
     fake->default_account = default_account;
     fake->search_match = search_match;
@@ -92,10 +101,11 @@ class FakeFactory : public ConfiguratorFactory {
   bool has_configurator = true;
   int created_client = -99;
   int created_outlook_version = -99;
-  // Scripted readers for the automatic mode.
-  std::string default_account = "00000001";
+  // Scripted readers for the automatic mode, and the clients that have them.
+  std::vector<MailClient> reading_clients{MailClient::OutlookExpress, MailClient::Outlook};
+  std::optional<std::string> default_account = "00000001";
   std::string search_match;
-  std::string address = "copied@example.com";
+  std::optional<std::string> address = "copied@example.com";
 };
 
 }  // namespace quillbank::testing

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/account_request.h"
+#include "core/account_request.h"
 #include "clients/files/thunderbird_configurator.h"
 #include "tests/support/fake_platform.h"
 

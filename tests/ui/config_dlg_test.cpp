@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "app/configurator_factory.h"
+#include "session/configurator_factory.h"
 #include "env/client_detection.h"
 #include "env/client_launch.h"
 #include "tests/support/fake_configurators.h"

@@ -1,7 +1,7 @@
 // Whole logs of dialog runs with the real configurators, line by line.
 #include <gtest/gtest.h>
 
-#include "app/configurator_factory.h"
+#include "app/client_configurators.h"
 #include "env/client_detection.h"
 #include "env/client_launch.h"
 #include "tests/support/fake_platform.h"

@@ -1,6 +1,6 @@
-#include "app/status_message.h"
+#include "session/status_message.h"
 
-#include "app/mail_client.h"
+#include "core/mail_client.h"
 
 namespace quillbank {
 namespace {
@@ -26,33 +26,35 @@ std::string StatusMessage(int client_index, ConfigStatus status) {
 
   switch (static_cast<MailClient>(client_index)) {
     case MailClient::OutlookExpress:
-      if (status == 1) return kUnableToConfigure;
-      if (status == 6) return kAutoAlreadyFound;
+      if (status == status::kCannotConfigure) return kUnableToConfigure;
+      if (status == status::kAutoAccountExists) return kAutoAlreadyFound;
       break;
     case MailClient::Outlook:
-      if (status == 1 || status == 2) return kUnableToConfigure;
-      if (status == 3) {
+      if (status == status::kCannotConfigure || status == status::kStoreUnreadable) {
+        return kUnableToConfigure;
+      }
+      if (status == status::kNeverStarted) {
         return "ERROR: Outlook has not been run for the first time. Please run and close Outlook "
                "and try again.";
       }
-      if (status == 4) {
+      if (status == status::kNoDefaultProfile) {
         return "ERROR: No default email profile found. Please run Outlook and select a Default "
                "Profile when prompted during startup.";
       }
-      if (status == 6) return kAutoAlreadyFound;
+      if (status == status::kAutoAccountExists) return kAutoAlreadyFound;
       break;
     case MailClient::WindowsMail:
-      if (status == 1) return kUnableToConfigure;
+      if (status == status::kCannotConfigure) return kUnableToConfigure;
       break;
     case MailClient::Eudora:
-      if (status == 1) {
+      if (status == status::kCannotConfigure) {
         return "ERROR: Eudora has not been run for the first time or Eudora is not set to store "
                "data in the default location.";
       }
       break;
     case MailClient::Thunderbird:
       // The profile folder could not be found or prefs.js could not be read.
-      if (status == 1) return kUnableToConfigure;
+      if (status == status::kCannotConfigure) return kUnableToConfigure;
       break;
   }
   return "";

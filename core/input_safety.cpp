@@ -1,4 +1,4 @@
-#include "app/input_safety.h"
+#include "core/input_safety.h"
 
 namespace quillbank {
 

@@ -3,9 +3,11 @@
 // dialog binds its controls to them.
 #pragma once
 
+#include <optional>
 #include <string>
 
-#include "app/mail_client.h"
+#include "core/config_status.h"
+#include "core/mail_client.h"
 
 namespace quillbank {
 
@@ -13,7 +15,7 @@ struct RunState {
   bool command_line = false;    // no window exists; skip every control operation
   bool automatic = false;       // copy the default client's default account
   bool close_running = false;   // terminate running clients instead of refusing
-  std::string search_text;      // automatic mode: "-s" value, or "NULL"
+  std::optional<std::string> search_text;  // automatic mode: the "-s" value, if any
   int default_client_code = -1; // detection result, 0..5
   std::string account_prefix;   // automatic mode: "-p" value
   std::string address;
@@ -27,7 +29,7 @@ struct RunState {
   // Results.
   bool refused = false;         // a running mail client or another run ended the run
   bool run_succeeded = false;   // the configurator returned 0
-  int status = -1;              // the final ConfigStatus of the run
+  ConfigStatus status = status::kNotRun;  // the final status of the run
   std::string outcome_message;  // what the dialog shows (success or failure)
   // The exit code of the command-line and automatic modes (see ExitCode).
   int exit_code = 0;

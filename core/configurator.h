@@ -3,10 +3,11 @@
 // existing account.
 #pragma once
 
+#include <optional>
 #include <string>
 
-#include "app/account_request.h"
-#include "app/config_status.h"
+#include "core/account_request.h"
+#include "core/config_status.h"
 
 namespace quillbank {
 
@@ -18,7 +19,7 @@ class Configurator {
   [[nodiscard]] virtual ConfigStatus Configure() = 0;
 };
 
-// The text a reader returns when it cannot open the key it needs.
+// How the log shows, and the run compares, a value a reader could not read.
 inline constexpr const char* kReaderError = "*ERROR*";
 
 class AutoModeConfigurator : public Configurator {
@@ -29,11 +30,15 @@ class AutoModeConfigurator : public Configurator {
   // automatic-mode flag and the prefix.
   virtual void SetRequest(const AccountRequest& request) = 0;
 
-  // Readers: each returns kReaderError when its key cannot be opened.
-  [[nodiscard]] virtual std::string GetDefAcct() = 0;
-  [[nodiscard]] virtual std::string FindAcctByAddr(const std::string& text) = 0;
-  [[nodiscard]] virtual std::string GetAcctAddr(const std::string& key_name) = 0;
-  [[nodiscard]] virtual std::string GetAcctName(const std::string& key_name) = 0;
+  // Readers: each returns no value when it cannot read what it needs. The
+  // account readers are asked even when no account was found (no key name),
+  // so that their own log lines appear in every run.
+  [[nodiscard]] virtual std::optional<std::string> GetDefAcct() = 0;
+  [[nodiscard]] virtual std::optional<std::string> FindAcctByAddr(const std::string& text) = 0;
+  [[nodiscard]] virtual std::optional<std::string> GetAcctAddr(
+      const std::optional<std::string>& key_name) = 0;
+  [[nodiscard]] virtual std::optional<std::string> GetAcctName(
+      const std::optional<std::string>& key_name) = 0;
 };
 
 }  // namespace quillbank

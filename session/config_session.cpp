@@ -1,9 +1,8 @@
-#include "app/config_session.h"
+#include "session/config_session.h"
 
-#include "app/command_line.h"
-#include "app/input_safety.h"
-#include "app/registry_tree_dump.h"
-#include "app/status_message.h"
+#include "core/input_safety.h"
+#include "session/registry_tree_dump.h"
+#include "session/status_message.h"
 #include "env/client_detection.h"
 #include "env/registry_access.h"
 
@@ -16,17 +15,9 @@ constexpr const char* kMachineBusyText = "Another Quillbank run is changing this
 constexpr const char* kMessagingSubsystemKey =
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem";
 
-struct DetectionRow {
-  MailClient client;
-  const char* line_start;
-};
 // Tested and logged in this order; Outlook comes last with its version.
-constexpr DetectionRow kDetectionRows[] = {
-    {MailClient::Thunderbird, "Searching for Mozilla Thunderbird ... "},
-    {MailClient::Eudora, "Searching for Qualcomm Eudora ... "},
-    {MailClient::OutlookExpress, "Searching for Microsoft Outlook Express ... "},
-    {MailClient::WindowsMail, "Searching for Microsoft Windows Mail ... "},
-};
+constexpr MailClient kDetectionOrder[] = {MailClient::Thunderbird, MailClient::Eudora,
+                                          MailClient::OutlookExpress, MailClient::WindowsMail};
 
 // Lets the run lock go when the configuration run ends, on every path.
 class HeldRunLock final {
@@ -111,17 +102,17 @@ void ConfigSession::WriteBanner() {
 }
 
 void ConfigSession::DetectInstalledClients() {
-  for (const DetectionRow& row : kDetectionRows) {
-    log_ << row.line_start;
-    if (IsClientInstalled(platform_.registry, row.client)) {
+  for (const MailClient client : kDetectionOrder) {
+    log_ << "Searching for " << ClientInfo(client).name << " ... ";
+    if (IsClientInstalled(platform_.registry, client)) {
       log_ << "found.";
     } else {
-      if (view_) view_->DisableClientButton(static_cast<int>(row.client));
+      if (view_) view_->DisableClientButton(static_cast<int>(client));
       log_ << "not detected.";
     }
     log_ << kEndLine;
   }
-  log_ << "Searching for Microsoft Outlook ... ";
+  log_ << "Searching for " << ClientInfo(MailClient::Outlook).name << " ... ";
   if (IsClientInstalled(platform_.registry, MailClient::Outlook)) {
     outlook_version_ = ReadOutlookVersion(platform_.registry);
     log_ << "found. (Version " << outlook_version_ << ")";
@@ -250,41 +241,44 @@ std::unique_ptr<AutoModeConfigurator> ConfigSession::PrepareAutomaticRun() {
   const int code = state_.default_client_code;
   AccountRequest empty_request{"", "", state_.make_default, state_.overwrite_existing,
                                state_.use_ssl, log_};
+  const ClientRow* client = ClientWithDefaultCode(code);
   std::unique_ptr<AutoModeConfigurator> configurator;
-  // Only the registry stores can tell their default account; a default client
-  // without readers is reported as unsupported rather than configured from
-  // empty texts.
-  if (code == 1 || code == 2) {
-    configurator = factory_.CreateAutoMode(code, outlook_version_, empty_request);
+  if (client) {
+    configurator = factory_.CreateAutoMode(client->client, outlook_version_, empty_request);
   }
+  // A default client without readers is reported as unsupported rather than
+  // configured from empty texts.
   if (!configurator) {
     FailAutomaticRun(kUnsupportedDefault);
     return nullptr;
   }
 
-  const std::string key = state_.search_text == kNoSearchText
-                              ? configurator->GetDefAcct()
-                              : configurator->FindAcctByAddr(state_.search_text);
-  const std::string address = configurator->GetAcctAddr(key);
-  const std::string name = configurator->GetAcctName(key);
+  const std::optional<std::string> key = state_.search_text
+                                             ? configurator->FindAcctByAddr(*state_.search_text)
+                                             : configurator->GetDefAcct();
+  const std::optional<std::string> address = configurator->GetAcctAddr(key);
+  const std::optional<std::string> name = configurator->GetAcctName(key);
   configurator->SetAutoMode();
   configurator->SetAccountPrefix(state_.account_prefix);
-  configurator->SetRequest(AccountRequest{address, name, state_.make_default,
+  // What could not be read is carried as the reader's error text, as the log
+  // shows it; the run ends below before such a text could be written.
+  configurator->SetRequest(AccountRequest{address.value_or(kReaderError),
+                                          name.value_or(kReaderError), state_.make_default,
                                           state_.overwrite_existing, state_.use_ssl, log_});
 
-  if (key == kReaderError && state_.search_text != kNoSearchText) {
+  if (!key && state_.search_text) {
     FailAutomaticRun(kNoDefault);
     return nullptr;
   }
-  if (address == kReaderError) {
+  if (!address) {
     FailAutomaticRun(kDefaultDoesNotExist);
     return nullptr;
   }
-  state_.client_index = code - 1;
-  state_.address = address;
-  state_.display_name = name;
-  log_ << "Default Email Address: " << LogValue(address) << kEndLine;
-  log_ << "Default Display Name: " << LogValue(name) << kEndLine;
+  state_.client_index = static_cast<int>(client->client);
+  state_.address = *address;
+  state_.display_name = name.value_or(kReaderError);
+  log_ << "Default Email Address: " << LogValue(state_.address) << kEndLine;
+  log_ << "Default Display Name: " << LogValue(state_.display_name) << kEndLine;
   return configurator;
 }
 
@@ -315,10 +309,10 @@ void ConfigSession::ReportOutcome(ConfigStatus status) {
     state_.outcome_message = StatusMessage(state_.client_index, status);
     if (view_) view_->SetIntroText(state_.outcome_message);
     const std::string time = TimeStamp(platform_.clock);
-    log_ << "Email Client Configuration failed with error code: " << status << kEndLine;
+    log_ << "Email Client Configuration failed with error code: " << StatusNumber(status) << kEndLine;
     log_ << "Description: " << state_.outcome_message << kEndLine;
     if (state_.client_index == static_cast<int>(MailClient::Outlook) &&
-        (status == 2 || status == 3)) {
+        (status == status::kStoreUnreadable || status == status::kNeverStarted)) {
       log_.Line("Relevant Registry Structure:");
       DumpRegistryTree(platform_.registry, kMessagingSubsystemKey, 0, log_);
     }
@@ -344,7 +338,7 @@ void ConfigSession::LogTerminatedByUser() {
 int ExitCodeForStatus(ConfigStatus status) {
   if (status == status::kSuccess) return exit_code::kSuccess;
   if (status == status::kNotRun) return exit_code::kNoConfigurator;
-  return status;
+  return StatusNumber(status);
 }
 
 }  // namespace quillbank

@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "app/configurator_factory.h"
-#include "app/run_state.h"
-#include "app/run_view.h"
+#include "session/configurator_factory.h"
+#include "session/run_state.h"
+#include "session/run_view.h"
 #include "env/platform/platform.h"
 #include "env/run_log.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/config_status.h"
+#include "core/config_status.h"
 
 namespace quillbank {
 

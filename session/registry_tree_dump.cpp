@@ -1,4 +1,4 @@
-#include "app/registry_tree_dump.h"
+#include "session/registry_tree_dump.h"
 
 namespace quillbank {
 namespace {

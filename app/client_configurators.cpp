@@ -1,0 +1,93 @@
+#include "app/client_configurators.h"
+
+#include "clients/files/eudora_configurator.h"
+#include "clients/files/thunderbird_configurator.h"
+#include "clients/outlook/outlook2000_configurator.h"
+#include "clients/outlook/outlook_express_configurator.h"
+#include "clients/outlook/outlook_profile_configurator.h"
+#include "clients/winmail/windows_mail_configurator.h"
+
+namespace quillbank {
+namespace {
+
+using MakeConfigurator = std::unique_ptr<Configurator> (*)(Platform&, const AccountRequest&,
+                                                           int outlook_version);
+using MakeReadingConfigurator = std::unique_ptr<AutoModeConfigurator> (*)(
+    Platform&, const AccountRequest&, int outlook_version);
+
+template <typename Client>
+std::unique_ptr<Configurator> Make(Platform& platform, const AccountRequest& request, int) {
+  return std::make_unique<Client>(platform, request);
+}
+
+std::unique_ptr<AutoModeConfigurator> MakeOutlookExpress(Platform& platform,
+                                                         const AccountRequest& request, int) {
+  return std::make_unique<OutlookExpressConfigurator>(platform, request);
+}
+
+// Outlook keeps its accounts in one of two stores, chosen by its version.
+std::unique_ptr<AutoModeConfigurator> MakeOutlook(Platform& platform, const AccountRequest& request,
+                                                  int outlook_version) {
+  if (outlook_version < kFirstProfileStoreOutlookVersion) {
+    return std::make_unique<Outlook2000Configurator>(platform, request);
+  }
+  return std::make_unique<OutlookProfileConfigurator>(platform, request);
+}
+
+template <MakeReadingConfigurator make>
+std::unique_ptr<Configurator> AsConfigurator(Platform& platform, const AccountRequest& request,
+                                             int outlook_version) {
+  return make(platform, request, outlook_version);
+}
+
+std::unique_ptr<Configurator> MakeEudora(Platform& platform, const AccountRequest& request, int) {
+  // Eudora has no default account: make default is not passed.
+  return std::make_unique<EudoraConfigurator>(platform, request.address, request.display_name,
+                                              request.overwrite_existing, request.use_ssl,
+                                              request.log);
+}
+
+struct ClientMakers {
+  MailClient client;
+  MakeConfigurator make;
+  MakeReadingConfigurator make_reading;  // null while the client has no readers
+};
+
+// One row per row of the client table, in the same order.
+constexpr ClientMakers kMakers[] = {
+    {MailClient::OutlookExpress, AsConfigurator<MakeOutlookExpress>, MakeOutlookExpress},
+    {MailClient::Outlook, AsConfigurator<MakeOutlook>, MakeOutlook},
+    {MailClient::WindowsMail, Make<WindowsMailConfigurator>, nullptr},
+    {MailClient::Eudora, MakeEudora, nullptr},
+    {MailClient::Thunderbird, Make<ThunderbirdConfigurator>, nullptr},
+};
+static_assert(std::size(kMakers) == kClientTable.size(), "every client needs its makers");
+
+class ClientConfiguratorFactory final : public ConfiguratorFactory {
+ public:
+  explicit ClientConfiguratorFactory(Platform& platform) : platform_(platform) {}
+
+  std::unique_ptr<Configurator> Create(int client_index, int outlook_version,
+                                       const AccountRequest& request) override {
+    if (!IsClientIndex(client_index)) return nullptr;
+    return kMakers[client_index].make(platform_, request, outlook_version);
+  }
+
+  std::unique_ptr<AutoModeConfigurator> CreateAutoMode(MailClient client, int outlook_version,
+                                                       const AccountRequest& request) override {
+    const ClientMakers& makers = kMakers[static_cast<int>(client)];
+    if (!makers.make_reading) return nullptr;
+    return makers.make_reading(platform_, request, outlook_version);
+  }
+
+ private:
+  Platform& platform_;
+};
+
+}  // namespace
+
+std::unique_ptr<ConfiguratorFactory> MakeClientConfiguratorFactory(Platform& platform) {
+  return std::make_unique<ClientConfiguratorFactory>(platform);
+}
+
+}  // namespace quillbank
