@@ -3,13 +3,13 @@
 #include "core/input_safety.h"
 #include "session/registry_tree_dump.h"
 #include "session/status_message.h"
+#include "env/app_data.h"
 #include "env/client_detection.h"
 #include "env/registry_access.h"
 
 namespace quillbank {
 namespace {
 
-constexpr std::size_t kAppDataCapacity = 300;
 constexpr const char* kRefusalText = "Please exit all running email clients, and then restart Quillbank.";
 constexpr const char* kMachineBusyText = "Another Quillbank run is changing this machine; try again.";
 constexpr const char* kMessagingSubsystemKey =
@@ -73,20 +73,10 @@ bool ConfigSession::OnInitDialog() {
   return true;
 }
 
-std::string ConfigSession::FindLogFolder() {
-  // The user's own application data folder; the process environment is the
-  // fallback for users whose session has no "Volatile Environment" value.
-  if (auto folder = ReadText(platform_.registry, RegRoot::CurrentUser, "Volatile Environment\\",
-                             RegAccess::All, "APPDATA", kAppDataCapacity)) {
-    if (!folder->empty()) return *folder;
-  }
-  return platform_.environment.Get("APPDATA").value_or("");
-}
-
 void ConfigSession::OpenLog() {
-  const std::string folder = FindLogFolder();
-  if (folder.empty()) return;  // no defined place: the run goes on without a log
-  log_path_ = folder + "\\Quillbank.log";
+  const std::optional<std::string> folder = AppDataFolder(platform_);
+  if (!folder) return;  // no defined place: the run goes on without a log
+  log_path_ = *folder + "\\Quillbank.log";
   log_.Open(platform_.files.OpenForAppend(log_path_));
 }
 

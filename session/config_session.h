@@ -62,7 +62,6 @@ class ConfigSession {
   Platform& platform() { return platform_; }
 
  private:
-  std::string FindLogFolder();
   void OpenLog();
   void WriteBanner();
   void DetectInstalledClients();

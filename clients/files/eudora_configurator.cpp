@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "core/input_safety.h"
+#include "env/app_data.h"
 #include "env/registry_access.h"
 #include "env/run_log.h"
 #include "env/text_file.h"
@@ -9,17 +11,6 @@
 namespace quillbank {
 namespace eudora {
 
-namespace {
-
-bool HasControlCharacter(std::string_view text) {
-  for (const char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7F) return true;
-  }
-  return false;
-}
-
-}  // namespace
 }  // namespace eudora
 
 using namespace eudora;
@@ -78,19 +69,8 @@ bool EudoraConfigurator::RefuseUnsafeInput() {
   return unsafe;
 }
 
-std::optional<std::string> EudoraConfigurator::AppDataFolder() {
-  // The session's own value first, the process environment as a fallback;
-  // without either there is no first place to look.
-  std::optional<std::string> folder =
-      ReadText(platform_.registry, RegRoot::CurrentUser, kVolatileEnvironmentKey, RegAccess::All,
-               kAppDataValue, kRegistryCapacity);
-  if (!folder || folder->empty()) folder = platform_.environment.Get(kAppDataValue);
-  if (!folder || folder->empty()) return std::nullopt;
-  return folder;
-}
-
 std::optional<EudoraConfigurator::SettingsFile> EudoraConfigurator::FindSettingsFile() {
-  if (const std::optional<std::string> folder = AppDataFolder()) {
+  if (const std::optional<std::string> folder = AppDataFolder(platform_)) {
     const std::string path = *folder + kSettingsBelowAppData;
     if (std::optional<std::string> content = platform_.files.ReadFile(path)) {
       return SettingsFile{path, std::move(*content)};

@@ -21,8 +21,6 @@ namespace eudora {
 // Where the file is looked for first, below the user's application data
 // folder, and where that folder is named.
 inline constexpr const char* kSettingsBelowAppData = "\\Qualcomm\\Eudora\\Eudora.ini";
-inline constexpr const char* kVolatileEnvironmentKey = "Volatile Environment\\";
-inline constexpr const char* kAppDataValue = "APPDATA";
 // Otherwise beside the program, named by its App Paths entry.
 inline constexpr const char* kAppPathsKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Eudora.exe\\";
@@ -51,7 +49,6 @@ class EudoraConfigurator final : public Configurator {
   };
 
   [[nodiscard]] bool RefuseUnsafeInput();
-  [[nodiscard]] std::optional<std::string> AppDataFolder();
   [[nodiscard]] std::optional<SettingsFile> FindSettingsFile();
   [[nodiscard]] std::optional<SettingsFile> SettingsBesideProgram();
   // The new content for an address not found in the file.

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "clients/files/thunderbird_prefs.h"
+#include "core/input_safety.h"
 #include "clients/files/thunderbird_profile.h"
 #include "env/run_log.h"
 #include "env/text_file.h"
@@ -11,18 +12,6 @@
 namespace quillbank {
 
 using namespace thunderbird;
-
-namespace {
-
-bool HasControlCharacter(std::string_view text) {
-  for (const char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7F) return true;
-  }
-  return false;
-}
-
-}  // namespace
 
 ThunderbirdConfigurator::ThunderbirdConfigurator(Platform& platform, const AccountRequest& request)
     : platform_(platform),

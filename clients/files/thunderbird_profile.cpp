@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "clients/files/thunderbird_profile_list.h"
+#include "env/app_data.h"
 #include "env/registry_access.h"
 #include "env/run_log.h"
 #include "env/text_file.h"
@@ -132,11 +133,12 @@ class ProfileChooser {
 
   // The rule of older Thunderbirds: the folder need not exist yet, it is made.
   std::optional<Choice> FromDefaultName(std::string_view list, std::string& why) {
-    const std::string path = FindDefaultProfilePath(list);
-    if (path == kNoProfilePath) {
+    const std::optional<std::string> found = FindDefaultProfilePath(list);
+    if (!found || *found == kNoProfilePath) {
       why = "profiles.ini names no default profile.";
       return std::nullopt;
     }
+    const std::string& path = *found;
     if (!StaysInside(path)) {
       LogOutside(path);
       why = "profiles.ini names no default profile inside the Thunderbird folder.";
@@ -174,7 +176,7 @@ class ProfileChooser {
 
 }  // namespace
 
-std::string FindDefaultProfilePath(std::string_view profile_list) {
+std::optional<std::string> FindDefaultProfilePath(std::string_view profile_list) {
   // The default profile, once seen, stays seen: the first Path= line after it
   // is taken even when it belongs to a later section.
   bool default_seen = false;
@@ -184,15 +186,12 @@ std::string FindDefaultProfilePath(std::string_view profile_list) {
       return std::string(line.size() > 5 ? line.substr(5) : std::string_view());
     }
   }
-  return kNoProfilePath;
+  return std::nullopt;
 }
 
 std::optional<std::string> ProfileLocator::AppDataFolder() {
-  std::optional<std::string> folder =
-      ReadText(platform_.registry, RegRoot::CurrentUser, kVolatileEnvironmentKey, RegAccess::All,
-               kAppDataValue, kAppDataCapacity);
-  if (!folder || folder->empty()) folder = platform_.environment.Get(kAppDataValue);
-  if (!folder || folder->empty()) return std::nullopt;
+  std::optional<std::string> folder = quillbank::AppDataFolder(platform_);
+  if (!folder) return std::nullopt;
   while (folder->size() > 1 && (folder->back() == '\\' || folder->back() == '/')) folder->pop_back();
   return folder;
 }

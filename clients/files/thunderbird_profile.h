@@ -31,11 +31,8 @@ class RunLog;
 
 namespace thunderbird {
 
-inline constexpr const char* kVolatileEnvironmentKey = "Volatile Environment\\";
-inline constexpr const char* kAppDataValue = "APPDATA";
-inline constexpr std::size_t kAppDataCapacity = 300;  // bytes, terminator included
 inline constexpr const char* kCreatedProfileFolder = "Profiles\\s8eyyog6.default";
-// What FindDefaultProfilePath returns when profiles.ini names no default profile.
+// A default profile path of this text has always meant none.
 inline constexpr const char* kNoProfilePath = "NULL";
 
 // The seven lines of the profile list written for a first-time user.
@@ -69,16 +66,15 @@ struct PreparedProfile {
 
 // The path of the first "Path=" line after the first line naming the default
 // profile, or "NULL" when there is none.
-[[nodiscard]] std::string FindDefaultProfilePath(std::string_view profile_list);
+[[nodiscard]] std::optional<std::string> FindDefaultProfilePath(std::string_view profile_list);
 
 // Locates (and, for a first-time user, creates) the profile Thunderbird opens.
 class ProfileLocator {
  public:
   ProfileLocator(Platform& platform, RunLog& log) : platform_(platform), log_(log) {}
 
-  // The application data folder: the session's APPDATA registry value, or the
-  // APPDATA environment variable when the registry has none. nullopt when
-  // neither names a folder.
+  // The application data folder (see AppDataFolder of the environment),
+  // without trailing separators.
   [[nodiscard]] std::optional<std::string> AppDataFolder();
 
   // Finds the profile in use, or creates one for a first-time user; logs the

@@ -1,5 +1,6 @@
 #include "clients/outlook/store_conventions.h"
 
+#include "core/input_safety.h"
 #include "env/platform/registry_tree.h"
 #include "env/registry_access.h"
 
@@ -9,14 +10,6 @@ namespace {
 // Large enough for any value an account key holds; used only to remember a
 // value before it is replaced.
 constexpr std::size_t kJournalCapacity = 64 * 1024;
-
-bool HasControlCharacter(std::string_view text) {
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) return true;
-  }
-  return false;
-}
 
 }  // namespace
 

@@ -236,8 +236,8 @@ ConfigStatus WindowsMailConfigurator::Configure() {
   }
 
   log_ << "Searching for existant " << address_ << " account ... ";
-  const std::string found = FindAccountFile(*expanded, address_);
-  const bool rewrite = found != kNoAccountFile;
+  const std::optional<std::string> found = FindAccountFile(*expanded, address_);
+  const bool rewrite = found.has_value();
   if (rewrite && !overwrite_existing_) {
     log_.Line(" found. No changes will be made.");
     return status::kAlreadyExists;
@@ -259,16 +259,16 @@ ConfigStatus WindowsMailConfigurator::Configure() {
   std::optional<std::string> old_bytes;  // what a rewritten file held before
   std::string default_name = new_name;
   if (rewrite) {
-    log_ << " found existant at: " << found << kEndLine;
-    target = found;
-    old_bytes = platform_.files.ReadFile(found);
+    log_ << " found existant at: " << *found << kEndLine;
+    target = *found;
+    old_bytes = platform_.files.ReadFile(*found);
     if (!old_bytes) {
-      log_ << "Could not read " << found << ". No changes were made." << kEndLine;
+      log_ << "Could not read " << *found << ". No changes were made." << kEndLine;
       return status::kWriteFailed;
     }
     content = RewrittenAccountFile(platform_.code_page, *old_bytes, values);
     // The file's own name, whatever it looks like and wherever its folder lies.
-    default_name = FileNameOf(found);
+    default_name = FileNameOf(*found);
   } else {
     content = NewAccountFile(platform_.code_page, values);
   }
@@ -310,16 +310,16 @@ void WindowsMailConfigurator::PutBack(const std::string& path,
   if (!restored) log_ << "Could not put " << path << " back as it was." << kEndLine;
 }
 
-std::string WindowsMailConfigurator::FindAccountFile(const std::string& folder,
+std::optional<std::string> WindowsMailConfigurator::FindAccountFile(const std::string& folder,
                                                      const std::string& address) {
   const std::string pattern = folder + "\\account*";
   log_.Line(pattern);
-  if (pattern.size() > kMaxPatternLength) return kNoAccountFile;  // no listing takes it
+  if (pattern.size() > kMaxPatternLength) return std::nullopt;  // no listing takes it
   for (const std::string& name : platform_.files.ListFolder(pattern)) {
     const std::string path = folder + "\\" + name;
     if (FileHoldsAddress(path, address)) return path;
   }
-  return kNoAccountFile;
+  return std::nullopt;
 }
 
 bool WindowsMailConfigurator::FileHoldsAddress(const std::string& path, const std::string& address) {

@@ -31,8 +31,6 @@ inline constexpr const char* kUserProfilePlaceholder = "%USERPROFILE%";
 // The longest search pattern a directory listing takes (MAX_PATH less its
 // terminator).
 inline constexpr std::size_t kMaxPatternLength = 259;
-// What FindAccountFile returns when no account file holds the address.
-inline constexpr const char* kNoAccountFile = "NULL";
 
 // A number as Windows Mail stores DWORD elements: lower-case hexadecimal,
 // at least eight digits ("0000003c" for 60).
@@ -55,9 +53,10 @@ class WindowsMailConfigurator final : public Configurator {
   [[nodiscard]] ConfigStatus Configure() override;
 
   // The full path of the first entry of `folder` named "account*" that holds
-  // `address`, in listing order; kNoAccountFile when there is none. Logs the
-  // search pattern as a line.
-  [[nodiscard]] std::string FindAccountFile(const std::string& folder, const std::string& address);
+  // `address`, in listing order; none when there is none. Logs the search
+  // pattern as a line.
+  [[nodiscard]] std::optional<std::string> FindAccountFile(const std::string& folder,
+                                                           const std::string& address);
   // Whether the account in the file has the address as its
   // SMTP_Email_Address element, with the start tag this configurator writes
   // and the address escaped or (as older files may hold it) unescaped,

@@ -23,8 +23,8 @@ TEST(FindDefaultProfilePath, TakesTheFirstPathAfterTheDefaultProfile) {
                                          "Name=default", "", "[Profile1]", "Name=other",
                                          "Path=Profiles/later.other"})),
             "Profiles/later.other");
-  EXPECT_EQ(FindDefaultProfilePath(Crlf({"[Profile0]", "Name=work", "Path=Profiles/a.work"})), "NULL");
-  EXPECT_EQ(FindDefaultProfilePath(""), "NULL");
+  EXPECT_EQ(FindDefaultProfilePath(Crlf({"[Profile0]", "Name=work", "Path=Profiles/a.work"})), std::nullopt);
+  EXPECT_EQ(FindDefaultProfilePath(""), std::nullopt);
 }
 
 TEST(ParseIni, ReadsSectionsAndKeysAsThunderbirdDoes) {
