@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, if any is missing.
+# With "program", only what building the program alone needs.
 # Needs root (or sudo). Safe to run again.
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ make
+packages=(cmake ninja-build g++)
+[ "${1:-all}" = "program" ] || packages+=(
+  make
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine64 xvfb xauth x11-apps imagemagick

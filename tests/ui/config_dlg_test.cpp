@@ -11,7 +11,7 @@
 #include "tests/support/fake_configurators.h"
 #include "tests/support/fake_platform.h"
 #include "ui/config_dlg.h"
-#include "ui/headless_dialog.h"
+#include "tests/support/headless_dialog.h"
 
 namespace quillbank {
 namespace {

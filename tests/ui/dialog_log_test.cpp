@@ -6,7 +6,7 @@
 #include "env/client_launch.h"
 #include "tests/support/fake_platform.h"
 #include "ui/config_dlg.h"
-#include "ui/headless_dialog.h"
+#include "tests/support/headless_dialog.h"
 
 namespace quillbank {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/headless_dialog.h"
+#include "tests/support/headless_dialog.h"
 
 namespace quillbank {
 
