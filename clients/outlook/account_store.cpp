@@ -1,5 +1,6 @@
 #include "clients/outlook/account_store.h"
 
+#include "core/address_search.h"
 #include "core/provider_servers.h"
 #include "clients/outlook/store_conventions.h"
 #include "env/platform/registry_tree.h"
@@ -297,7 +298,7 @@ std::optional<std::string> AccountStoreConfigurator::FindAcctByAddr(const std::s
       continue;
     }
     const std::optional<std::string> value = ReadStoreText(*account, kAddressValue);
-    if (value && value->find(text) != std::string::npos) return name;
+    if (value && AddressMatches(*value, text)) return name;
   }
   return std::nullopt;
 }

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
-#include "core/provider_servers.h"
 #include "clients/outlook/outlook_profile_store.h"
 #include "clients/outlook/store_conventions.h"
+#include "core/address_search.h"
+#include "core/provider_servers.h"
 #include "env/platform/registry_tree.h"
 #include "env/registry_access.h"
 #include "env/run_log.h"
@@ -418,7 +419,7 @@ std::optional<std::string> OutlookProfileConfigurator::FindAcctByAddr(const std:
         account->QueryValue(kEmailValue, kTextValueCapacity, value) != win32_error::kSuccess) {
       continue;
     }
-    if (DecodeText(platform_.code_page, value.data).find(text) != std::string::npos) return name;
+    if (AddressMatches(DecodeText(platform_.code_page, value.data), text)) return name;
   }
   return std::nullopt;
 }
