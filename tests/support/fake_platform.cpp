@@ -72,6 +72,11 @@ void FakePlatform::CreateKey(RegRoot root, const std::string& path) {
   (void)registry.Create(root, path, key);
 }
 
+void FakePlatform::MakeAppData(const std::string& folder) {
+  SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", folder);
+  files.MakeFolders(folder);
+}
+
 void FakePlatform::SetText(RegRoot root, const std::string& path, const std::string& name,
                            const std::string& text) {
   std::unique_ptr<RegistryKey> key;

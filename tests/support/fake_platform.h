@@ -88,6 +88,9 @@ struct FakePlatform {
   void SetBinary(RegRoot root, const std::string& path, const std::string& name,
                  const std::vector<std::uint8_t>& data);
   void CreateKey(RegRoot root, const std::string& path);
+  // Gives the user an application data folder: the APPDATA value of HKCU
+  // "Volatile Environment", where the session looks first, and the folder.
+  void MakeAppData(const std::string& folder);
   // Reads back; nullopt when the key or value is missing.
   [[nodiscard]] std::optional<RegValue> Value(RegRoot root, const std::string& path,
                                               const std::string& name);
