@@ -25,8 +25,7 @@ class BorrowedSystem final : public SystemServices {
 class ConfigAppTest : public ::testing::Test {
  protected:
   ConfigAppTest() {
-    machine.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", "C:\\appdata");
-    machine.files.MakeFolders("C:\\appdata");
+    machine.MakeAppData("C:\\appdata");
   }
 
   int Run(const std::string& text) {

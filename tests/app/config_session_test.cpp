@@ -23,8 +23,7 @@ constexpr const char* kMailKeys = "SOFTWARE\\Clients\\Mail\\";
 class ConfigSessionTest : public ::testing::Test {
  protected:
   ConfigSessionTest() {
-    machine.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
-    machine.files.MakeFolders(kAppData);
+    machine.MakeAppData(kAppData);
     state.command_line = true;
   }
 
@@ -182,8 +181,7 @@ TEST_F(ConfigSessionTest, UnsafeAddressOrNameIsRefusedBeforeTheConfiguratorRuns)
            {"a\\b@c.d", "A"}, {"a b@c.d", "A"}, {"a\"b@c.d", "A"}, {"a[b]@c.d", "A"},
            {"<a>@c.d", "A"}, {"a@c.d", "A\tB"}, {"a@c.d\n", "A"}}) {
     FakePlatform fresh;
-    fresh.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
-    fresh.files.MakeFolders(kAppData);
+    fresh.MakeAppData(kAppData);
     FakeFactory fakes;
     RunState run;
     run.command_line = true;
@@ -282,8 +280,7 @@ TEST_F(ConfigSessionTest, RunningClientRefusesTheRun) {
 TEST_F(ConfigSessionTest, AnotherRunHoldingTheMachineRefusesTheRunBeforeAnyStoreIsRead) {
   for (const bool automatic : {false, true}) {
     FakePlatform fresh;
-    fresh.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
-    fresh.files.MakeFolders(kAppData);
+    fresh.MakeAppData(kAppData);
     fresh.SetText(RegRoot::ClassesRoot, "mailto\\shell\\open\\command", "", "msimn.exe");
     fresh.run_lock.grants = false;
     FakeFactory fakes;
@@ -389,8 +386,7 @@ TEST_F(ConfigSessionTest, AutomaticFailuresEndTheRunWithTheirOwnLines) {
   };
   for (const Case& c : cases) {
     FakePlatform fresh;
-    fresh.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
-    fresh.files.MakeFolders(kAppData);
+    fresh.MakeAppData(kAppData);
     fresh.SetText(RegRoot::ClassesRoot, "mailto\\shell\\open\\command", "", c.mail_command);
     FakeFactory fakes;
     fakes.default_account = c.default_account;

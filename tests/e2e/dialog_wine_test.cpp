@@ -4,7 +4,6 @@
 // with Enter, which starts the client. Screenshots of the views are saved in the build folder.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -12,11 +11,16 @@
 
 #include "tests/e2e/virtual_screen.h"
 #include "tests/e2e/wine_support.h"
+#include "tests/support/host_file.h"
+#include "tests/support/log_text.h"
 
 namespace quillbank::e2e {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::MaskedLines;
+using testing::ReadHostFile;
+using testing::WriteHostFile;
 
 struct SeenControl {
   bool visible = false;
@@ -93,11 +97,6 @@ fs::path ScreenshotFolder() {
   return folder;
 }
 
-void WriteAll(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // Thunderbird installed and the default client, with one profile, and
 // Outlook Express installed beside it; Thunderbird's App
 // Paths entry stands in for the client with a command that leaves a mark.
@@ -126,12 +125,12 @@ class DialogWineTest : public ::testing::Test {
     user = prefix.UserFolder();
     ASSERT_FALSE(user.empty());
     const fs::path thunderbird = user / "AppData" / "Roaming" / "Thunderbird";
-    WriteAll(thunderbird / "profiles.ini",
-             "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
-             "IsRelative=1\r\nPath=Profiles/abcd1234.default\r\n");
-    WriteAll(thunderbird / "Profiles" / "abcd1234.default" / "prefs.js",
-             "user_pref(\"mail.accountmanager.accounts\", \"account1\");\r\n");
-    WriteAll(prefix.DriveC() / "setup.reg", kSetup);
+    WriteHostFile(thunderbird / "profiles.ini",
+                  "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
+                  "IsRelative=1\r\nPath=Profiles/abcd1234.default\r\n");
+    WriteHostFile(thunderbird / "Profiles" / "abcd1234.default" / "prefs.js",
+                  "user_pref(\"mail.accountmanager.accounts\", \"account1\");\r\n");
+    WriteHostFile(prefix.DriveC() / "setup.reg", kSetup);
     const ProgramRun imported = RunWindowsProgram(prefix.path(), "regedit", {"/S", "C:\\setup.reg"});
     ASSERT_EQ(imported.exit_code, 0) << imported.err;
     ASSERT_TRUE(screen.ok());
@@ -224,7 +223,7 @@ TEST_F(DialogWineTest, AUserConfiguresThunderbirdAndClosesWithEnter) {
   EXPECT_TRUE(fs::exists(mark)) << "the client's App Paths command did not run";
 
   const std::vector<std::string> log =
-      MaskedLines(ReadFileBytes(user / "AppData" / "Roaming" / "Quillbank.log"));
+      MaskedLines(ReadHostFile(user / "AppData" / "Roaming" / "Quillbank.log"));
   const std::vector<std::string> start = {
       "Quillbank - Tessaline Log",
       "-------------------------------------------",

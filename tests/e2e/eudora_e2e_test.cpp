@@ -4,20 +4,21 @@
 // reset of it.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/e2e/wine_support.h"
+#include "tests/support/host_file.h"
+#include "tests/support/machine_fixture.h"
 
 namespace quillbank::e2e {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadHostFile;
+using testing::RunNativeProgram;
+using testing::WriteHostFile;
 
 // A settings account and two personas of another person.
 constexpr const char* kSeed =
@@ -35,39 +36,15 @@ constexpr const char* kSeed =
 
 constexpr const char* kEudoraBelowAppData = "Qualcomm/Eudora/Eudora.ini";
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteAll(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // A machine folder with Eudora detected and the user's application data
 // folder named by the session.
 fs::path WriteMachine(const fs::path& machine) {
-  WriteAll(machine / "system.reg",
-           "WINE REGISTRY Version 2\n"
-           ";; All keys relative to \\\\Machine\n"
-           "\n"
-           "#arch=win64\n"
-           "\n"
-           "[Software\\\\Clients\\\\Mail\\\\Eudora] 1700000000\n"
-           "@=\"Eudora\"\n");
-  WriteAll(machine / "user.reg",
-           "WINE REGISTRY Version 2\n"
-           ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
-           "\n"
-           "#arch=win64\n"
-           "\n"
-           "[Volatile Environment] 1700000000\n"
-           "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n");
-  const fs::path ini = machine / "drive_c" / "users" / "jane" / "AppData" / "Roaming" / kEudoraBelowAppData;
-  WriteAll(ini, kSeed);
+  testing::WriteMachineFolder(machine,
+                              "[Software\\\\Clients\\\\Mail\\\\Eudora] 1700000000\n"
+                              "@=\"Eudora\"\n",
+                              testing::kJaneAppData);
+  const fs::path ini = testing::JaneFolder(machine) / "AppData" / "Roaming" / kEudoraBelowAppData;
+  WriteHostFile(ini, kSeed);
   return ini;
 }
 
@@ -88,13 +65,12 @@ TEST(EudoraE2eTest, NativeAndWindowsBuildsLeaveTheSameEudoraIni) {
   const fs::path user = prefix.UserFolder();
   ASSERT_FALSE(user.empty());
   const fs::path wine_ini = user / "AppData" / "Roaming" / kEudoraBelowAppData;
-  WriteAll(wine_ini, kSeed);
+  WriteHostFile(wine_ini, kSeed);
   const ProgramRun detected = RunWindowsProgram(
       prefix.path(), "reg", {"add", "HKLM\\SOFTWARE\\Clients\\Mail\\Eudora", "/ve", "/d", "Eudora", "/f"});
   ASSERT_EQ(detected.exit_code, 0) << detected.err;
 
-  char pattern[] = "/tmp/quillbank-eudora-e2e-XXXXXX";
-  const fs::path root = mkdtemp(pattern);
+  const testing::TemporaryFolder root("eudora-e2e");
   const fs::path native_ini = WriteMachine(root / "machine");
 
   // A new persona, then a reset of it.
@@ -105,15 +81,14 @@ TEST(EudoraE2eTest, NativeAndWindowsBuildsLeaveTheSameEudoraIni) {
     const ProgramRun windows = RunWindowsProgram(prefix.path(), windows_program.string(), Args(overwrite));
     EXPECT_EQ(windows.exit_code, 0) << windows.out << windows.err;
 
-    const std::string written = ReadAll(native_ini);
+    const std::string written = ReadHostFile(native_ini);
     EXPECT_NE(written.find("Persona2=Persona-jane@tessaline.net\r\n[Persona-jane@tessaline.net]\r\n"),
               std::string::npos)
         << written;
-    EXPECT_EQ(ReadAll(wine_ini), written);
+    EXPECT_EQ(ReadHostFile(wine_ini), written);
     EXPECT_FALSE(fs::exists(native_ini.parent_path() / "Eudora.tmp"));
     EXPECT_FALSE(fs::exists(wine_ini.parent_path() / "Eudora.tmp"));
   }
-  fs::remove_all(root);
 }
 
 }  // namespace

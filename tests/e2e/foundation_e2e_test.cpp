@@ -2,70 +2,54 @@
 // sees from the outside.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "tests/e2e/wine_support.h"
+#include "tests/support/host_file.h"
+#include "tests/support/log_text.h"
+#include "tests/support/machine_fixture.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using quillbank::e2e::MaskedLines;
-using quillbank::e2e::ProgramRun;
-using quillbank::e2e::ReadFileBytes;
+using quillbank::testing::BackgroundProcess;
+using quillbank::testing::MaskedLines;
+using quillbank::testing::ProgramRun;
+using quillbank::testing::ReadHostFile;
 
 // Finds the one Quillbank.log below a machine folder.
 fs::path FindLog(const fs::path& machine) {
-  if (!fs::exists(machine)) return {};
-  for (const auto& entry : fs::recursive_directory_iterator(machine)) {
-    if (entry.path().filename() == "Quillbank.log") return entry.path();
-  }
-  return {};
+  return quillbank::testing::FindHostFile(machine, "Quillbank.log");
 }
 
 class FoundationE2eTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quillbank-e2e-XXXXXX";
-    root = mkdtemp(pattern);
-    data_home = root / "data";
-  }
-  void TearDown() override {
-    if (sleeper > 0) {
-      kill(sleeper, SIGKILL);
-      waitpid(sleeper, nullptr, 0);
-    }
-    fs::remove_all(root);
-  }
+  void SetUp() override { data_home = root / "data"; }
   // The default machine folder of a user whose data directory is `data_home`.
   fs::path DefaultMachine() const { return data_home / "quillbank" / "machine"; }
   ProgramRun RunOnDefaultMachine(const std::vector<std::string>& args) {
     // No QUILLBANK_MACHINE: the program uses the default folder below the
     // user's data directory.
-    return quillbank::e2e::RunNativeProgram("", QUILLBANK_PROGRAM, args,
-                                            {{"XDG_DATA_HOME", data_home.string()}});
+    return quillbank::testing::RunNativeProgram("", QUILLBANK_PROGRAM, args,
+                                                {{"XDG_DATA_HOME", data_home.string()}});
   }
   // Starts a process whose executable is named thunderbird.exe.
   void StartFakeThunderbird() {
     const fs::path copy = root / "thunderbird.exe";
     fs::copy_file("/bin/sleep", copy);
-    sleeper = fork();
-    if (sleeper == 0) {
-      execl(copy.c_str(), "thunderbird.exe", "60", nullptr);
-      _exit(127);
-    }
-    usleep(200 * 1000);
+    sleeper.emplace(quillbank::testing::ProcessLaunch{{copy.string(), "60"}});
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
 
-  fs::path root;
+  const quillbank::testing::TemporaryFolder root{"e2e"};
   fs::path data_home;
-  pid_t sleeper = -1;
+  std::optional<BackgroundProcess> sleeper;
 };
 
 TEST_F(FoundationE2eTest, OutOfRangeClientOnAFreshMachineFailsWithCodeTen) {
@@ -75,7 +59,7 @@ TEST_F(FoundationE2eTest, OutOfRangeClientOnAFreshMachineFailsWithCodeTen) {
   const fs::path log = FindLog(DefaultMachine());
   ASSERT_FALSE(log.empty());
   EXPECT_NE(outcome.out.find("Log file: C:\\"), std::string::npos) << outcome.out;
-  EXPECT_EQ(MaskedLines(ReadFileBytes(log)),
+  EXPECT_EQ(MaskedLines(ReadHostFile(log)),
             (std::vector<std::string>{
                 "Quillbank - Tessaline Log",
                 "-------------------------------------------",
@@ -119,21 +103,20 @@ TEST_F(FoundationE2eTest, RunningThunderbirdRefusesAndAutomaticCloseEndsIt) {
   StartFakeThunderbird();
   const ProgramRun refused = RunOnDefaultMachine({"-n", "Jane Doe", "-a", "jane@example.com", "-c", "4"});
   EXPECT_EQ(refused.exit_code, 20) << refused.out;
-  std::vector<std::string> lines = MaskedLines(ReadFileBytes(FindLog(DefaultMachine())));
+  std::vector<std::string> lines = MaskedLines(ReadHostFile(FindLog(DefaultMachine())));
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[lines.size() - 2], "* Configuration Incomplete. Terminated automatically at <time> *");
-  EXPECT_EQ(kill(sleeper, 0), 0) << "a refused run must not end the client";
+  EXPECT_FALSE(sleeper->WaitForEnd(std::chrono::milliseconds(0)))
+      << "a refused run must not end the client";
 
   const ProgramRun automatic = RunOnDefaultMachine({"-auto", "-p", "Tess-", "-x"});
   EXPECT_EQ(automatic.exit_code, 13) << automatic.out;  // the fresh machine has no default client
-  lines = MaskedLines(ReadFileBytes(FindLog(DefaultMachine())));
+  lines = MaskedLines(ReadHostFile(FindLog(DefaultMachine())));
   EXPECT_NE(std::find(lines.begin(), lines.end(),
                       "Running Email Client Detected: thunderbird.exe. Closed."),
             lines.end());
   EXPECT_EQ(lines[lines.size() - 4], "Email Client Configuration failed with error : unsupportedDef");
-  int status = 0;
-  EXPECT_EQ(waitpid(sleeper, &status, WNOHANG), sleeper) << "the client must have ended";
-  sleeper = -1;
+  EXPECT_TRUE(sleeper->WaitForEnd(std::chrono::milliseconds(0))) << "the client must have ended";
 }
 
 }  // namespace

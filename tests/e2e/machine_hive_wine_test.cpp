@@ -3,21 +3,16 @@
 // Wine's own regedit exports.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 #include <vector>
 
 #include "tests/e2e/wine_support.h"
+#include "tests/support/host_file.h"
 
 namespace quillbank::e2e {
 namespace {
 
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testing::RunNativeProgram;
 
 // regedit /E writes UTF-16LE with a byte-order mark; the exported text here is ASCII.
 std::string Utf16ToAscii(const std::string& bytes) {
@@ -32,14 +27,14 @@ TEST(MachineHiveWineTest, WineReadsWhatTheNativeProgramWroteIntoItsHive) {
   if (!WineAvailable()) GTEST_SKIP() << "wine64 is not installed";
   ScenarioPrefix prefix;
   ASSERT_TRUE(prefix.ok());
-  const std::string before = ReadAll(prefix.SystemHive());
+  const std::string before = testing::ReadHostFile(prefix.SystemHive());
 
   // Outlook 2000's store is created by the run: 21 values and the default.
   const ProgramRun native = RunNativeProgram(
       prefix.path(), QUILLBANK_PROGRAM,
       {"-n", "Jos\xc3\xa9 Doe", "-a", "jose@example.com", "-c", "1", "-d"});
   ASSERT_EQ(native.exit_code, 0) << native.out << native.err;
-  EXPECT_EQ(ReadAll(prefix.SystemHive()), before) << "a hive the run did not change is rewritten";
+  EXPECT_EQ(testing::ReadHostFile(prefix.SystemHive()), before) << "a hive the run did not change is rewritten";
 
   const std::filesystem::path exported = prefix.DriveC() / "account.reg";
   const ProgramRun regedit = RunWindowsProgram(
@@ -47,14 +42,14 @@ TEST(MachineHiveWineTest, WineReadsWhatTheNativeProgramWroteIntoItsHive) {
       {"/E", "C:\\account.reg",
        "HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\Outlook\\OMI Account Manager"});
   ASSERT_EQ(regedit.exit_code, 0) << regedit.err;
-  const std::string text = Utf16ToAscii(ReadAll(exported));
+  const std::string text = Utf16ToAscii(testing::ReadHostFile(exported));
   EXPECT_NE(text.find("\"Default Mail Account\"=\"jose@example.com\""), std::string::npos) << text;
   EXPECT_NE(text.find("\"POP3 Port\"=dword:000003e3"), std::string::npos) << text;
   EXPECT_NE(text.find("\"SMTP Port\"=dword:000001d1"), std::string::npos) << text;
   EXPECT_NE(text.find("\"SMTP Server\"=\"secure.tessaline.net\""), std::string::npos) << text;
   // The display name's letter, typed as UTF-8, kept as Windows-1252 and
   // exported as its Unicode code.
-  const std::string raw = ReadAll(exported);
+  const std::string raw = testing::ReadHostFile(exported);
   const std::string wanted("J\0o\0s\0\xe9\0 \0D\0o\0e\0", 16);
   EXPECT_NE(raw.find(wanted), std::string::npos) << text;
 }
@@ -89,7 +84,7 @@ TEST(MachineHiveWineTest, KeysWineWroteOutsideTheCodePageSurviveARun) {
     const ProgramRun reg = RunWindowsProgram(prefix.path(), "reg", args, utf8);
     ASSERT_EQ(reg.exit_code, 0) << args[1] << reg.err;
   }
-  const std::string before = ReadAll(prefix.UserHive());
+  const std::string before = testing::ReadHostFile(prefix.UserHive());
   ASSERT_NE(before.find("[Software\\\\\\x6d4b\\x8bd5\\x540d\\x79f0]"), std::string::npos);
 
   const ProgramRun native = RunNativeProgram(prefix.path(), QUILLBANK_PROGRAM,
@@ -98,7 +93,7 @@ TEST(MachineHiveWineTest, KeysWineWroteOutsideTheCodePageSurviveARun) {
 
   // The run changes the store key (its default account) and adds the
   // account's key; every other line is still there, in the same order.
-  const std::vector<std::string> after = Lines(ReadAll(prefix.UserHive()));
+  const std::vector<std::string> after = Lines(testing::ReadHostFile(prefix.UserHive()));
   std::size_t next = 0;
   bool in_store_key = false;
   for (const std::string& line : Lines(before)) {

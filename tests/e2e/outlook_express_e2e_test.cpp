@@ -4,35 +4,30 @@
 // and a search that matches nothing changes nothing.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <array>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "env/platform/system.h"
 #include "env/registry_access.h"
 #include "tests/e2e/wine_support.h"
+#include "tests/support/host_file.h"
+#include "tests/support/log_text.h"
+#include "tests/support/machine_fixture.h"
 
 namespace quillbank {
 namespace {
 
 namespace fs = std::filesystem;
-using e2e::MaskedLines;
-using e2e::ProgramRun;
-using e2e::ReadFileBytes;
+using testing::MaskedLines;
+using testing::ProgramRun;
+using testing::ReadHostFile;
 
 // The native program on the machine folder `machine`.
 ProgramRun RunProgram(const std::vector<std::string>& args, const fs::path& machine) {
-  return e2e::RunNativeProgram(machine, QUILLBANK_PROGRAM, args);
+  return testing::RunNativeProgram(machine, QUILLBANK_PROGRAM, args);
 }
 
 constexpr const char* kAccounts = "Software\\Microsoft\\Internet Account Manager\\Accounts\\";
@@ -50,9 +45,7 @@ AccountValues ReadAccount(const fs::path& machine, const std::string& key_name) 
       "POP3 Timeout", "POP3 User Name", "SMTP Display Name", "SMTP Email Address", "SMTP Port",
       "SMTP Prompt for Password", "SMTP Secure Connection", "SMTP Server", "SMTP Split Messages",
       "SMTP Timeout", "SMTP Use Sicily", "SMTP User Name"};
-  setenv("QUILLBANK_MACHINE", machine.c_str(), 1);
-  SystemOpenResult opened = OpenSystem();
-  unsetenv("QUILLBANK_MACHINE");
+  SystemOpenResult opened = testing::OpenMachine(machine);
   AccountValues values;
   if (!opened.services) {
     ADD_FAILURE() << opened.error;
@@ -100,60 +93,45 @@ AccountValues ExpectedAccount(const std::string& account_name, const std::string
 // "00000001" (the default, jane@tessaline.net) and "00000002"
 // (jane.work@tessaline.net).
 void WriteMachine(const fs::path& machine) {
-  fs::create_directories(machine / "drive_c" / "users" / "jane" / "AppData" / "Roaming");
-  std::ofstream system(machine / "system.reg", std::ios::binary);
-  system << "WINE REGISTRY Version 2\n"
-            ";; All keys relative to \\\\Machine\n"
-            "\n"
-            "#arch=win64\n"
-            "\n"
-            "[Software\\\\Classes\\\\mailto\\\\shell\\\\open\\\\command] 1700000000\n"
-            "@=\"\\\"C:\\\\Program Files\\\\Outlook Express\\\\msimn.exe\\\" /mailurl:%1\"\n"
-            "\n"
-            "[Software\\\\Clients\\\\Mail\\\\Outlook Express] 1700000000\n"
-            "@=\"Outlook Express\"\n"
-            "\n"
-            "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1700000000\n"
-            "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n";
-  std::ofstream user(machine / "user.reg", std::ios::binary);
-  user << "WINE REGISTRY Version 2\n"
-          ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
-          "\n"
-          "#arch=win64\n"
-          "\n"
-          "[Software\\\\Microsoft\\\\Internet Account Manager] 1700000000\n"
-          "\"Default Mail Account\"=\"00000001\"\n"
-          "\n"
-          "[Software\\\\Microsoft\\\\Internet Account Manager\\\\Accounts\\\\00000001] 1700000000\n"
-          "\"Account Name\"=\"Home\"\n"
-          "\"POP3 Server\"=\"pop.example.com\"\n"
-          "\"SMTP Display Name\"=\"Jane Doe\"\n"
-          "\"SMTP Email Address\"=\"jane@tessaline.net\"\n"
-          "\n"
-          "[Software\\\\Microsoft\\\\Internet Account Manager\\\\Accounts\\\\00000002] 1700000000\n"
-          "\"Account Name\"=\"Work\"\n"
-          "\"SMTP Display Name\"=\"Jane at Work\"\n"
-          "\"SMTP Email Address\"=\"jane.work@tessaline.net\"\n"
-          "\n"
-          "[Volatile Environment] 1700000000\n"
-          "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n";
+  testing::WriteMachineFolder(
+      machine,
+      "[Software\\\\Classes\\\\mailto\\\\shell\\\\open\\\\command] 1700000000\n"
+      "@=\"\\\"C:\\\\Program Files\\\\Outlook Express\\\\msimn.exe\\\" /mailurl:%1\"\n"
+      "\n"
+      "[Software\\\\Clients\\\\Mail\\\\Outlook Express] 1700000000\n"
+      "@=\"Outlook Express\"\n"
+      "\n"
+      "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1700000000\n"
+      "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n",
+      "[Software\\\\Microsoft\\\\Internet Account Manager] 1700000000\n"
+      "\"Default Mail Account\"=\"00000001\"\n"
+      "\n"
+      "[Software\\\\Microsoft\\\\Internet Account Manager\\\\Accounts\\\\00000001] 1700000000\n"
+      "\"Account Name\"=\"Home\"\n"
+      "\"POP3 Server\"=\"pop.example.com\"\n"
+      "\"SMTP Display Name\"=\"Jane Doe\"\n"
+      "\"SMTP Email Address\"=\"jane@tessaline.net\"\n"
+      "\n"
+      "[Software\\\\Microsoft\\\\Internet Account Manager\\\\Accounts\\\\00000002] 1700000000\n"
+      "\"Account Name\"=\"Work\"\n"
+      "\"SMTP Display Name\"=\"Jane at Work\"\n"
+      "\"SMTP Email Address\"=\"jane.work@tessaline.net\"\n"
+      "\n" +
+          std::string(testing::kJaneAppData));
 }
 
 fs::path LogOf(const fs::path& machine) {
-  return machine / "drive_c" / "users" / "jane" / "AppData" / "Roaming" / "Quillbank.log";
+  return testing::JaneFolder(machine) / "AppData" / "Roaming" / "Quillbank.log";
 }
 
 class OutlookExpressE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quillbank-oe-e2e-XXXXXX";
-    root = mkdtemp(pattern);
     machine = root / "machine";
     WriteMachine(machine);
   }
-  void TearDown() override { fs::remove_all(root); }
 
-  fs::path root;
+  const testing::TemporaryFolder root{"oe-e2e"};
   fs::path machine;
 };
 
@@ -166,7 +144,7 @@ TEST_F(OutlookExpressE2eTest, TheAutomaticModeCopiesTheDefaultAccountUnderThePre
   // The account copied from is left as it was.
   EXPECT_EQ(ReadAccount(machine, "00000001")["POP3 Server"], "sz:pop.example.com");
 
-  const std::vector<std::string> lines = MaskedLines(ReadFileBytes(LogOf(machine)));
+  const std::vector<std::string> lines = MaskedLines(ReadHostFile(LogOf(machine)));
   const std::vector<std::string> expected = {
       "Automatically Configuring from default email client's default account.",
       "GetDefAcct Test Result: 0",
@@ -185,7 +163,7 @@ TEST_F(OutlookExpressE2eTest, TheAutomaticModeCopiesTheDefaultAccountUnderThePre
       "...not found. Creating new account.",
   };
   const auto start = std::find(lines.begin(), lines.end(), expected.front());
-  ASSERT_NE(start, lines.end()) << ReadFileBytes(LogOf(machine));
+  ASSERT_NE(start, lines.end()) << ReadHostFile(LogOf(machine));
   ASSERT_GE(static_cast<std::size_t>(lines.end() - start), expected.size());
   EXPECT_EQ(std::vector<std::string>(start, start + expected.size()), expected);
   EXPECT_NE(std::find(lines.begin(), lines.end(),
@@ -202,7 +180,7 @@ TEST_F(OutlookExpressE2eTest, ASearchTextPicksTheFirstAccountHoldingIt) {
             ExpectedAccount("Tess-jane.work@tessaline.net", "jane.work@tessaline.net",
                             "Jane at Work"));
   EXPECT_TRUE(ReadAccount(machine, "Tess-jane@tessaline.net").empty());
-  const std::vector<std::string> lines = MaskedLines(ReadFileBytes(LogOf(machine)));
+  const std::vector<std::string> lines = MaskedLines(ReadHostFile(LogOf(machine)));
   // The search line is continued by the next reader's line.
   EXPECT_NE(std::find(lines.begin(), lines.end(),
                       "Searching for existant work account ... GetAcctAddr Test Result: 0"),
@@ -210,11 +188,11 @@ TEST_F(OutlookExpressE2eTest, ASearchTextPicksTheFirstAccountHoldingIt) {
 }
 
 TEST_F(OutlookExpressE2eTest, ASearchThatMatchesNothingEndsWithNoDefaultAndChangesNothing) {
-  const std::string hive = ReadFileBytes(machine / "user.reg");
+  const std::string hive = ReadHostFile(machine / "user.reg");
   const ProgramRun outcome = RunProgram({"-auto", "-p", "Tess-", "-s", "nobody", "-u", "-d"}, machine);
   EXPECT_EQ(outcome.exit_code, 11) << outcome.out;
-  EXPECT_EQ(ReadFileBytes(machine / "user.reg"), hive);
-  const std::vector<std::string> lines = MaskedLines(ReadFileBytes(LogOf(machine)));
+  EXPECT_EQ(ReadHostFile(machine / "user.reg"), hive);
+  const std::vector<std::string> lines = MaskedLines(ReadHostFile(LogOf(machine)));
   ASSERT_GE(lines.size(), 5u);
   EXPECT_EQ(std::vector<std::string>(lines.end() - 5, lines.end()),
             (std::vector<std::string>{
@@ -231,16 +209,16 @@ TEST_F(OutlookExpressE2eTest, ASearchThatMatchesNothingEndsWithNoDefaultAndChang
 TEST_F(OutlookExpressE2eTest, ADefaultAccountWithoutAReadableAddressEndsWithDefaultDne) {
   // The default names an account whose address is longer than the store's
   // 100-byte buffer: it cannot be read, so nothing is copied.
-  std::string hive = ReadFileBytes(machine / "user.reg");
+  std::string hive = ReadHostFile(machine / "user.reg");
   const std::string address_line = "\"SMTP Email Address\"=\"jane@tessaline.net\"";
   hive.replace(hive.find(address_line), address_line.size(),
                "\"SMTP Email Address\"=\"" + std::string(100, 'j') + "@tessaline.net\"");
-  std::ofstream(machine / "user.reg", std::ios::binary) << hive;
+  testing::WriteHostFile(machine / "user.reg", hive);
 
   const ProgramRun outcome = RunProgram({"-auto", "-p", "Tess-", "-u"}, machine);
   EXPECT_EQ(outcome.exit_code, 12) << outcome.out;
-  EXPECT_EQ(ReadFileBytes(machine / "user.reg"), hive);
-  const std::vector<std::string> lines = MaskedLines(ReadFileBytes(LogOf(machine)));
+  EXPECT_EQ(ReadHostFile(machine / "user.reg"), hive);
+  const std::vector<std::string> lines = MaskedLines(ReadHostFile(LogOf(machine)));
   ASSERT_GE(lines.size(), 8u);
   EXPECT_EQ(std::vector<std::string>(lines.end() - 8, lines.end() - 2),
             (std::vector<std::string>{
@@ -257,23 +235,24 @@ TEST_F(OutlookExpressE2eTest, ADefaultAccountWithoutAReadableAddressEndsWithDefa
 
 // The same machine as WriteMachine, as a registry file for regedit.
 void WriteSeed(const fs::path& file) {
-  std::ofstream out(file, std::ios::binary);
-  out << "REGEDIT4\r\n\r\n"
-         "[HKEY_CLASSES_ROOT\\mailto\\shell\\open\\command]\r\n"
-         "@=\"\\\"C:\\\\Program Files\\\\Outlook Express\\\\msimn.exe\\\" /mailurl:%1\"\r\n\r\n"
-         "[HKEY_LOCAL_MACHINE\\Software\\Clients\\Mail\\Outlook Express]\r\n"
-         "@=\"Outlook Express\"\r\n\r\n"
-         "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Account Manager]\r\n"
-         "\"Default Mail Account\"=\"00000001\"\r\n\r\n"
-         "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Account Manager\\Accounts\\00000001]\r\n"
-         "\"Account Name\"=\"Home\"\r\n"
-         "\"POP3 Server\"=\"pop.example.com\"\r\n"
-         "\"SMTP Display Name\"=\"Jane Doe\"\r\n"
-         "\"SMTP Email Address\"=\"jane@tessaline.net\"\r\n\r\n"
-         "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Account Manager\\Accounts\\00000002]\r\n"
-         "\"Account Name\"=\"Work\"\r\n"
-         "\"SMTP Display Name\"=\"Jane at Work\"\r\n"
-         "\"SMTP Email Address\"=\"jane.work@tessaline.net\"\r\n\r\n";
+  testing::WriteHostFile(
+      file,
+      "REGEDIT4\r\n\r\n"
+      "[HKEY_CLASSES_ROOT\\mailto\\shell\\open\\command]\r\n"
+      "@=\"\\\"C:\\\\Program Files\\\\Outlook Express\\\\msimn.exe\\\" /mailurl:%1\"\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\Clients\\Mail\\Outlook Express]\r\n"
+      "@=\"Outlook Express\"\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Account Manager]\r\n"
+      "\"Default Mail Account\"=\"00000001\"\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Account Manager\\Accounts\\00000001]\r\n"
+      "\"Account Name\"=\"Home\"\r\n"
+      "\"POP3 Server\"=\"pop.example.com\"\r\n"
+      "\"SMTP Display Name\"=\"Jane Doe\"\r\n"
+      "\"SMTP Email Address\"=\"jane@tessaline.net\"\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Account Manager\\Accounts\\00000002]\r\n"
+      "\"Account Name\"=\"Work\"\r\n"
+      "\"SMTP Display Name\"=\"Jane at Work\"\r\n"
+      "\"SMTP Email Address\"=\"jane.work@tessaline.net\"\r\n\r\n");
 }
 
 std::string WindowsPath(const fs::path& path) {
@@ -286,16 +265,13 @@ std::string WindowsPath(const fs::path& path) {
 // line: through a batch file, so that the quotes reach the program as typed.
 int RunWindowsProgramTyped(const fs::path& prefix, const std::string& arguments) {
   const fs::path batch = prefix / "drive_c" / "run.bat";
-  std::ofstream(batch, std::ios::binary)
-      << WindowsPath(e2e::WindowsProgram()) << " " << arguments << "\r\nexit /b %errorlevel%\r\n";
+  testing::WriteHostFile(batch, WindowsPath(e2e::WindowsProgram()) + " " + arguments +
+                                    "\r\nexit /b %errorlevel%\r\n");
   return e2e::RunWindowsProgram(prefix, "cmd", {"/c", "C:\\run.bat"}).exit_code;
 }
 
 std::vector<std::string> WineLog(const fs::path& prefix) {
-  for (const auto& entry : fs::recursive_directory_iterator(prefix / "drive_c" / "users")) {
-    if (entry.path().filename() == "Quillbank.log") return MaskedLines(ReadFileBytes(entry.path()));
-  }
-  return {};
+  return MaskedLines(ReadHostFile(testing::FindHostFile(prefix / "drive_c" / "users", "Quillbank.log")));
 }
 
 // The run's own lines, from the automatic mode's first line to the end.
@@ -342,7 +318,7 @@ TEST_F(OutlookExpressE2eTest, TheWindowsBuildUnderWineLeavesTheSameAccountsAndLo
   }
   EXPECT_EQ(ReadAccount(prefix, "Tess-jane.work@tessaline.net")["Account Name"],
             "sz:Tess-jane.work@tessaline.net");
-  EXPECT_EQ(RunLines(WineLog(prefix)), RunLines(MaskedLines(ReadFileBytes(LogOf(machine)))));
+  EXPECT_EQ(RunLines(WineLog(prefix)), RunLines(MaskedLines(ReadHostFile(LogOf(machine)))));
 }
 
 }  // namespace

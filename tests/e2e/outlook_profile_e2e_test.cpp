@@ -5,27 +5,24 @@
 // must leave the same values in the store.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <map>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "env/platform/system.h"
 #include "env/registry_access.h"
 #include "tests/e2e/wine_support.h"
+#include "tests/support/host_file.h"
+#include "tests/support/log_text.h"
+#include "tests/support/machine_fixture.h"
 
 namespace quillbank {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadHostFile;
 
 constexpr const char* kProfiles =
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
@@ -101,13 +98,9 @@ std::string ValueLine(const SeedValue& value) {
 
 // The keys as Wine keeps them in a prefix's hives, for the machine folder.
 void WriteMachineFolder(const fs::path& folder, const std::vector<SeedKey>& keys) {
-  fs::create_directories(folder / "drive_c" / "users" / "jane" / "AppData" / "Roaming");
+  std::string hives[2];  // system.reg, user.reg
   for (const bool machine : {true, false}) {
-    std::ofstream hive(folder / (machine ? "system.reg" : "user.reg"), std::ios::binary);
-    hive << "WINE REGISTRY Version 2\n"
-         << (machine ? ";; All keys relative to \\\\Machine\n"
-                     : ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n")
-         << "\n#arch=win64\n";
+    std::string& hive = hives[machine ? 0 : 1];
     std::vector<SeedKey> all = keys;
     if (machine) {
       all.push_back({true, "Software\\Microsoft\\Windows\\CurrentVersion",
@@ -120,10 +113,12 @@ void WriteMachineFolder(const fs::path& folder, const std::vector<SeedKey>& keys
       if (key.machine != machine) continue;
       std::string path = key.path;
       while (!path.empty() && path.back() == '\\') path.pop_back();
-      hive << "\n[" << Escaped(path) << "] 1700000000\n";
-      for (const SeedValue& value : key.values) hive << ValueLine(value);
+      if (!hive.empty()) hive += "\n";
+      hive += "[" + Escaped(path) + "] 1700000000\n";
+      for (const SeedValue& value : key.values) hive += ValueLine(value);
     }
   }
+  testing::WriteMachineFolder(folder, hives[0], hives[1]);
 }
 
 // The keys as a file for "reg import", for a Wine prefix.
@@ -139,26 +134,12 @@ std::string RegFile(const std::vector<SeedKey>& keys) {
 
 // ------------------------------------------------------------------ running
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // The log lines from the run's request on, time stamps masked.
 std::vector<std::string> RunLines(const fs::path& folder) {
-  fs::path log;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (entry.path().filename() == "Quillbank.log") log = entry.path();
-  }
-  static const std::regex stamp(R"(\d\d:\d\d:\d\d on \d\d/\d\d/\d\d)");
-  std::stringstream in(std::regex_replace(ReadAll(log), stamp, "<time>"));
+  const fs::path log = testing::FindHostFile(folder, "Quillbank.log");
   std::vector<std::string> lines;
-  std::string line;
   bool started = false;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : testing::LinesOf(testing::MaskTimeStamps(ReadHostFile(log)))) {
     started = started || line.rfind("User Entered", 0) == 0 || line.rfind("Automatically", 0) == 0;
     if (started) lines.push_back(line);
   }
@@ -174,9 +155,7 @@ std::vector<std::string> StoreValues(const fs::path& folder) {
       "POP3 Server", "POP3 Use SSL", "POP3 User", "SMTP Port", "SMTP Use Auth", "SMTP Server",
       "SMTP Use SSL"};
   std::vector<std::string> lines;
-  setenv("QUILLBANK_MACHINE", folder.c_str(), 1);
-  SystemOpenResult opened = OpenSystem();
-  unsetenv("QUILLBANK_MACHINE");
+  SystemOpenResult opened = testing::OpenMachine(folder);
   if (!opened.services) {
     ADD_FAILURE() << opened.error;
     return lines;
@@ -222,23 +201,20 @@ const std::vector<std::string> kQuotedAutomaticRun = {"-auto", "-p", "Tessaline 
 class OutlookProfileE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quillbank-profile-e2e-XXXXXX";
-    root = mkdtemp(pattern);
     machine = root / "machine";
     WriteMachineFolder(machine, OutlookMachine());
   }
-  void TearDown() override { fs::remove_all(root); }
 
   int RunNative(const std::vector<std::string>& args) {
-    return e2e::RunNativeProgram(machine, QUILLBANK_PROGRAM, args).exit_code;
+    return testing::RunNativeProgram(machine, QUILLBANK_PROGRAM, args).exit_code;
   }
 
-  fs::path root;
+  const testing::TemporaryFolder root{"profile-e2e"};
   fs::path machine;
 };
 
 TEST_F(OutlookProfileE2eTest, NewDefaultAccountThenItsAutomaticCopy) {
-  ASSERT_EQ(RunNative(kNewDefaultRun), 0) << ReadAll(machine / "user.reg");
+  ASSERT_EQ(RunNative(kNewDefaultRun), 0) << ReadHostFile(machine / "user.reg");
   const std::string clsid =
       " 7b 45 44 34 37 35 34 31 31 2d 42 30 44 36 2d 31 31 44 32 2d 38 43 33 42 2d 30 30 31 30 "
       "34 42 32 41 36 36 37 36 7d 00";
@@ -289,9 +265,9 @@ TEST_F(OutlookProfileE2eTest, WithoutProfilesTheRunShowsTheMessagingTree) {
                   {}});
   fs::remove_all(machine);
   WriteMachineFolder(machine, keys);
-  const std::string hive = ReadAll(machine / "user.reg");
+  const std::string hive = ReadHostFile(machine / "user.reg");
   EXPECT_EQ(RunNative(kNewDefaultRun), 3);
-  EXPECT_EQ(ReadAll(machine / "user.reg"), hive);
+  EXPECT_EQ(ReadHostFile(machine / "user.reg"), hive);
   const std::vector<std::string> lines = RunLines(machine);
   ASSERT_GE(lines.size(), 6u);
   EXPECT_EQ(std::vector<std::string>(lines.end() - 6, lines.end()),
@@ -316,7 +292,7 @@ TEST_F(OutlookProfileE2eTest, WindowsBuildUnderWineLeavesTheSameValues) {
   e2e::ScenarioPrefix prefix;
   ASSERT_TRUE(prefix.ok());
   const fs::path seed = root / "seed.reg";
-  std::ofstream(seed, std::ios::binary) << RegFile(OutlookMachine());
+  testing::WriteHostFile(seed, RegFile(OutlookMachine()));
   ASSERT_EQ(e2e::RunWindowsProgram(prefix.path(), "reg", {"import", "Z:" + seed.string()}).exit_code,
             0);
 

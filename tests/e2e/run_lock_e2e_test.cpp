@@ -14,14 +14,18 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/wine_support.h"
+#include "tests/support/host_file.h"
+#include "tests/support/log_text.h"
+#include "tests/support/machine_fixture.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using quillbank::e2e::MaskedLines;
-using quillbank::e2e::ProgramRun;
-using quillbank::e2e::ReadFileBytes;
+using quillbank::testing::FindHostFile;
+using quillbank::testing::MaskedLines;
+using quillbank::testing::ProgramRun;
+using quillbank::testing::ReadHostFile;
 
 constexpr const char* kBusyMessage = "Another Quillbank run is changing this machine; try again.";
 
@@ -32,18 +36,15 @@ std::vector<std::string> Account(const std::string& address, const char* client)
 class RunLockE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quillbank-lock-e2e-XXXXXX";
-    root = mkdtemp(pattern);
     machine = root / "machine";
     // A first run makes the machine, so the runs below share one.
     ASSERT_EQ(Run(Account("first@example.com", "4")).exit_code, 0);
   }
   void TearDown() override {
     if (lock_fd >= 0) close(lock_fd);
-    fs::remove_all(root);
   }
   ProgramRun Run(const std::vector<std::string>& args, const std::string& program = QUILLBANK_PROGRAM) {
-    return quillbank::e2e::RunNativeProgram(machine, program, args);
+    return quillbank::testing::RunNativeProgram(machine, program, args);
   }
   // This test process takes the machine's lock, as a run of the program
   // holds it.
@@ -56,15 +57,9 @@ class RunLockE2eTest : public ::testing::Test {
     close(lock_fd);
     lock_fd = -1;
   }
-  std::string Prefs() { return ReadFileBytes(FindFile("prefs.js")); }
-  fs::path FindFile(const std::string& name) {
-    for (const auto& entry : fs::recursive_directory_iterator(machine)) {
-      if (entry.path().filename() == name) return entry.path();
-    }
-    return {};
-  }
+  std::string Prefs() { return ReadHostFile(FindHostFile(machine, "prefs.js")); }
 
-  fs::path root;
+  const quillbank::testing::TemporaryFolder root{"lock-e2e"};
   fs::path machine;
   int lock_fd = -1;
 };
@@ -86,7 +81,7 @@ TEST_F(RunLockE2eTest, RunsStartedTogetherEachKeepTheirAccount) {
     EXPECT_EQ(outcome.exit_code, 0) << outcome.out << outcome.err;
   }
   const std::string prefs = Prefs();
-  const std::string hive = ReadFileBytes(machine / "user.reg");
+  const std::string hive = ReadHostFile(machine / "user.reg");
   for (const auto& [address, client] : runs) {
     const std::string& store = std::string(client) == "4" ? prefs : hive;
     EXPECT_NE(store.find(address), std::string::npos) << address;
@@ -107,7 +102,7 @@ TEST_F(RunLockE2eTest, ARunWaitsForTheMachineAndGoesOnWhenItIsFree) {
 TEST_F(RunLockE2eTest, ARunThatWaitsTooLongEndsWith21AndChangesNothing) {
   HoldTheMachine();
   const std::string prefs = Prefs();
-  const std::string hive = ReadFileBytes(machine / "user.reg");
+  const std::string hive = ReadHostFile(machine / "user.reg");
   const auto started = std::chrono::steady_clock::now();
   const ProgramRun outcome = Run(Account("blocked@example.com", "4"));
   const auto waited = std::chrono::steady_clock::now() - started;
@@ -116,9 +111,9 @@ TEST_F(RunLockE2eTest, ARunThatWaitsTooLongEndsWith21AndChangesNothing) {
   EXPECT_GE(waited, std::chrono::seconds(10));
   EXPECT_LT(waited, std::chrono::seconds(20));
   EXPECT_EQ(Prefs(), prefs);
-  EXPECT_EQ(ReadFileBytes(machine / "user.reg"), hive);
+  EXPECT_EQ(ReadHostFile(machine / "user.reg"), hive);
   // The log tells the outcome as it tells the other refusals.
-  const std::vector<std::string> log = MaskedLines(ReadFileBytes(FindFile("Quillbank.log")));
+  const std::vector<std::string> log = MaskedLines(ReadHostFile(FindHostFile(machine, "Quillbank.log")));
   ASSERT_GE(log.size(), 4u);
   EXPECT_EQ(std::vector<std::string>(log.end() - 4, log.end()),
             (std::vector<std::string>{kBusyMessage, "",
@@ -127,7 +122,7 @@ TEST_F(RunLockE2eTest, ARunThatWaitsTooLongEndsWith21AndChangesNothing) {
 }
 
 TEST_F(RunLockE2eTest, AMachineFolderWithoutALockFileIsNotUsed) {
-  const std::string hive = ReadFileBytes(machine / "user.reg");
+  const std::string hive = ReadHostFile(machine / "user.reg");
   struct Case {
     const char* name;
     bool as_nobody;  // the folder is root's and not writable for nobody
@@ -139,7 +134,7 @@ TEST_F(RunLockE2eTest, AMachineFolderWithoutALockFileIsNotUsed) {
     if (!c.as_nobody) fs::create_directory(machine / "quillbank.lock");
     if (c.as_nobody) {
       if (geteuid() != 0) continue;  // already another user: the folder is ours
-      fs::permissions(root, fs::perms(0755));
+      fs::permissions(root.path(), fs::perms(0755));
       fs::permissions(machine, fs::perms(0555));
     }
     const ProgramRun outcome =
@@ -150,7 +145,7 @@ TEST_F(RunLockE2eTest, AMachineFolderWithoutALockFileIsNotUsed) {
     EXPECT_EQ(outcome.exit_code, 69) << outcome.out << outcome.err;
     EXPECT_NE(outcome.err.find("cannot create the lock file"), std::string::npos) << outcome.err;
     EXPECT_EQ(Prefs().find("x@example.com"), std::string::npos);
-    EXPECT_EQ(ReadFileBytes(machine / "user.reg"), hive);
+    EXPECT_EQ(ReadHostFile(machine / "user.reg"), hive);
     fs::permissions(machine, fs::perms(0755));
     fs::remove_all(machine / "quillbank.lock");
   }

@@ -5,20 +5,24 @@
 // run of the Windows build under wine64 must write the same Eudora.ini.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "tests/e2e/wine_support.h"
+#include "tests/support/host_file.h"
+#include "tests/support/log_text.h"
+#include "tests/support/machine_fixture.h"
 
 namespace quillbank::e2e {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::MaskedLines;
+using testing::ReadHostFile;
+using testing::RunNativeProgram;
+using testing::WriteHostFile;
 
 constexpr const char* kNameUtf8 = "J\xC3\xBCrgen Gr\xC3\xB6\xC3\x9F \xE2\x82\xAC";  // Jürgen Größ €
 constexpr const char* kName1252 = "J\xFCrgen Gr\xF6\xDF \x80";
@@ -28,35 +32,26 @@ constexpr const char* kPrefs = "AppData/Roaming/Thunderbird/Profiles/abcd1234.de
 constexpr const char* kStoreFolder = "AppData/Local/Microsoft/Windows Mail/Local Folders";
 constexpr const char* kLog = "AppData/Roaming/Quillbank.log";
 
-void WriteAll(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // The user's files for Eudora, Thunderbird and Windows Mail below `user`.
 void WriteUserFiles(const fs::path& user) {
-  WriteAll(user / kEudora, "[Settings]\r\nRealName=Bob Stone\r\nReturnAddress=bob@example.com\r\n");
+  WriteHostFile(user / kEudora, "[Settings]\r\nRealName=Bob Stone\r\nReturnAddress=bob@example.com\r\n");
   const fs::path thunderbird = user / "AppData" / "Roaming" / "Thunderbird";
-  WriteAll(thunderbird / "profiles.ini",
-           "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
-           "IsRelative=1\r\nPath=Profiles/abcd1234.default\r\n");
-  WriteAll(user / kPrefs, "// Mozilla User Preferences\r\n");
+  WriteHostFile(thunderbird / "profiles.ini",
+                "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
+                "IsRelative=1\r\nPath=Profiles/abcd1234.default\r\n");
+  WriteHostFile(user / kPrefs, "// Mozilla User Preferences\r\n");
   fs::create_directories(user / kStoreFolder);
 }
 
 fs::path WriteMachine(const fs::path& machine) {
-  WriteAll(machine / "system.reg",
-           "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n"
-           "[Software\\\\Clients\\\\Mail\\\\Eudora] 1700000000\n@=\"Eudora\"\n");
-  WriteAll(machine / "user.reg",
-           "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
-           "#arch=win64\n\n"
-           "[Software\\\\Microsoft\\\\Windows Mail] 1700000000\n"
-           "\"Store Root\"=str(2):\"%USERPROFILE%\\\\AppData\\\\Local\\\\Microsoft\\\\Windows Mail\\\\\"\n\n"
-           "[Volatile Environment] 1700000000\n"
-           "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n"
-           "\"USERPROFILE\"=\"C:\\\\users\\\\jane\"\n");
-  const fs::path user = machine / "drive_c" / "users" / "jane";
+  testing::WriteMachineFolder(
+      machine, "[Software\\\\Clients\\\\Mail\\\\Eudora] 1700000000\n@=\"Eudora\"\n",
+      "[Software\\\\Microsoft\\\\Windows Mail] 1700000000\n"
+      "\"Store Root\"=str(2):\"%USERPROFILE%\\\\AppData\\\\Local\\\\Microsoft\\\\Windows Mail\\\\\"\n\n"
+      "[Volatile Environment] 1700000000\n"
+      "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n"
+      "\"USERPROFILE\"=\"C:\\\\users\\\\jane\"\n");
+  const fs::path user = testing::JaneFolder(machine);
   WriteUserFiles(user);
   return user;
 }
@@ -74,11 +69,8 @@ std::vector<std::string> Args(const std::string& name, const std::string& addres
 class TextEncodingE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quillbank-text-e2e-XXXXXX";
-    root = mkdtemp(pattern);
     user = WriteMachine(root / "machine");
   }
-  void TearDown() override { fs::remove_all(root); }
 
   ProgramRun Run(const std::vector<std::string>& args) {
     return RunNativeProgram(root / "machine", QUILLBANK_PROGRAM, args);
@@ -87,24 +79,25 @@ class TextEncodingE2eTest : public ::testing::Test {
   std::vector<std::pair<std::string, std::string>> Snapshot() {
     std::vector<std::pair<std::string, std::string>> files;
     for (const auto& entry : fs::recursive_directory_iterator(root / "machine")) {
-      if (entry.is_regular_file()) files.emplace_back(entry.path().string(), ReadFileBytes(entry.path()));
+      if (entry.is_regular_file()) files.emplace_back(entry.path().string(), ReadHostFile(entry.path()));
     }
     std::sort(files.begin(), files.end());
     return files;
   }
 
-  fs::path root, user;
+  const testing::TemporaryFolder root{"text-e2e"};
+  fs::path user;
 };
 
 TEST_F(TextEncodingE2eTest, EachStoreGetsTheTypedTextInItsOwnEncoding) {
   const ProgramRun eudora = Run(Args(kNameUtf8, kAddress, "3"));
   ASSERT_EQ(eudora.exit_code, 0) << eudora.out << eudora.err;
-  const std::string ini = ReadFileBytes(user / kEudora);
+  const std::string ini = ReadHostFile(user / kEudora);
   EXPECT_NE(ini.find(std::string("RealName=") + kName1252 + "\r\n"), std::string::npos) << ini;
 
   const ProgramRun thunderbird = Run(Args(kNameUtf8, kAddress, "4"));
   ASSERT_EQ(thunderbird.exit_code, 0) << thunderbird.out << thunderbird.err;
-  const std::string prefs = ReadFileBytes(user / kPrefs);
+  const std::string prefs = ReadHostFile(user / kPrefs);
   EXPECT_NE(prefs.find(std::string("user_pref(\"mail.identity.id1.fullName\", \"") + kNameUtf8 + "\");\r\n"),
             std::string::npos)
       << prefs;
@@ -112,13 +105,13 @@ TEST_F(TextEncodingE2eTest, EachStoreGetsTheTypedTextInItsOwnEncoding) {
   const ProgramRun winmail = Run(Args(kNameUtf8, kAddress, "2"));
   ASSERT_EQ(winmail.exit_code, 0) << winmail.out << winmail.err;
   std::string account;
-  for (const auto& entry : fs::directory_iterator(user / kStoreFolder)) account = ReadFileBytes(entry.path());
+  for (const auto& entry : fs::directory_iterator(user / kStoreFolder)) account = ReadHostFile(entry.path());
   const std::string element = Utf16("<SMTP_Display_Name type=\"SZ\">J\xFCrgen Gr\xF6\xDF ") + "\xAC\x20" +
                               Utf16("</SMTP_Display_Name>");
   EXPECT_NE(account.find(element), std::string::npos);
 
   // The log keeps the code page.
-  const std::string log = ReadFileBytes(user / kLog);
+  const std::string log = ReadHostFile(user / kLog);
   EXPECT_NE(log.find(std::string("User Entered Display Name: ") + kName1252 + "\r\n"), std::string::npos);
 }
 
@@ -148,7 +141,7 @@ TEST_F(TextEncodingE2eTest, RefusedAndEmptyValuesWriteNothing) {
 TEST_F(TextEncodingE2eTest, ALineEndInANameCannotForgeALogLine) {
   const ProgramRun run = Run(Args("Jane\r\n* Configuration Complete at now *", kAddress, "3"));
   EXPECT_EQ(run.exit_code, 30);
-  const std::vector<std::string> lines = MaskedLines(ReadFileBytes(user / kLog));
+  const std::vector<std::string> lines = MaskedLines(ReadHostFile(user / kLog));
   EXPECT_NE(std::find(lines.begin(), lines.end(),
                       "User Entered Display Name: Jane\\x0D\\x0A* Configuration Complete at now *"),
             lines.end());
@@ -181,20 +174,20 @@ TEST_F(TextEncodingE2eTest, TheWindowsBuildConvertsTheUnicodeCommandLineTheSameW
   ASSERT_EQ(windows.exit_code, 0) << windows.out << windows.err;
   const ProgramRun native = Run(Args(kNameUtf8, kAddress, "3"));
   ASSERT_EQ(native.exit_code, 0) << native.out << native.err;
-  const std::string ini = ReadFileBytes(wine_user / kEudora);
+  const std::string ini = ReadHostFile(wine_user / kEudora);
   EXPECT_NE(ini.find(std::string("RealName=") + kName1252 + "\r\n"), std::string::npos) << ini;
-  EXPECT_EQ(ini, ReadFileBytes(user / kEudora));
+  EXPECT_EQ(ini, ReadHostFile(user / kEudora));
 
   // What Windows-1252 cannot hold is refused, not written as "?". (Wine
   // quotes an argument only when it holds a blank, and the name must come
   // in quotes.)
-  const std::string before = ReadFileBytes(wine_user / kEudora);
+  const std::string before = ReadHostFile(wine_user / kEudora);
   const ProgramRun refused =
       RunWindowsProgram(prefix.path(), windows_program.string(),
                         Args("\xE4\xB8\xAD\xE6\x96\x87 \xE6\x96\x87", "x@tessaline.net", "3"), locale);
   EXPECT_EQ(refused.exit_code, 30) << refused.out << refused.err;
   EXPECT_NE(refused.out.find("U+4E2D"), std::string::npos) << refused.out;
-  EXPECT_EQ(ReadFileBytes(wine_user / kEudora), before);
+  EXPECT_EQ(ReadHostFile(wine_user / kEudora), before);
 }
 
 }  // namespace

@@ -8,12 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <regex>
 #include <string>
@@ -21,11 +18,15 @@
 #include <vector>
 
 #include "tests/e2e/wine_support.h"
+#include "tests/support/host_file.h"
+#include "tests/support/machine_fixture.h"
 
 namespace quillbank::e2e {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadHostFile;
+using testing::RunNativeProgram;
 
 constexpr const char* kThunderbird = "/usr/bin/thunderbird";
 
@@ -33,36 +34,19 @@ constexpr const char* kThunderbird = "/usr/bin/thunderbird";
 // starts it; ends it with SIGTERM once `ready` holds or 30 s have passed, and
 // waits until it has gone (it writes prefs.js once more as it shuts down).
 void RunThunderbird(const fs::path& home, const std::function<bool()>& ready) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setpgid(0, 0);
-    setenv("HOME", home.c_str(), 1);
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    unsetenv("XDG_CONFIG_HOME");
-    unsetenv("XDG_CACHE_HOME");
-    if (FILE* quiet = freopen("/dev/null", "w", stderr)) (void)quiet;
-    if (FILE* quiet = freopen("/dev/null", "w", stdout)) (void)quiet;
-    execl(kThunderbird, kThunderbird, "--headless", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  setpgid(pid, pid);
+  testing::BackgroundProcess thunderbird(
+      {{kThunderbird, "--headless"},
+       {{"HOME", home.string()}},
+       {"DISPLAY", "WAYLAND_DISPLAY", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}});
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   bool ended = false;
   while (!ended && std::chrono::steady_clock::now() < deadline && !ready()) {
-    ended = waitpid(pid, nullptr, WNOHANG) == pid;
+    ended = thunderbird.WaitForEnd(std::chrono::milliseconds(0));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
-  if (!ended) kill(-pid, SIGTERM);
-  for (int waited_ms = 0; waited_ms < 15000 && !ended; waited_ms += 100) {
-    ended = waitpid(pid, nullptr, WNOHANG) == pid;
-    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  if (!ended) {
-    kill(-pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-  }
-  kill(-pid, SIGKILL);  // helper processes of the group end with it
+  if (!ended) thunderbird.SignalGroup(SIGTERM);
+  thunderbird.WaitForEnd(std::chrono::seconds(15));
+  thunderbird.SignalGroup(SIGKILL);  // helper processes of the group end with it
 }
 
 // The profile folders below a Thunderbird folder whose prefs.js holds `text`.
@@ -71,7 +55,7 @@ std::vector<fs::path> ProfilesHolding(const fs::path& thunderbird, const std::st
   std::error_code error;
   for (const auto& entry : fs::recursive_directory_iterator(thunderbird, error)) {
     if (entry.path().filename() == "prefs.js" &&
-        ReadFileBytes(entry.path()).find(text) != std::string::npos) {
+        ReadHostFile(entry.path()).find(text) != std::string::npos) {
       found.push_back(entry.path().parent_path());
     }
   }
@@ -87,41 +71,38 @@ void CopyFolder(const fs::path& from, const fs::path& to) {
 
 // A home in which Thunderbird has run once: made once per test program and
 // copied by each test, since a start of Thunderbird takes seconds.
-const fs::path& ThunderbirdMadeHome() {
-  static const fs::path home = [] {
-    char pattern[] = "/tmp/quillbank-thunderbird-home-XXXXXX";
-    const fs::path made = mkdtemp(pattern);
+struct MadeHome {
+  MadeHome() {
+    const fs::path& made = folder.path();
     RunThunderbird(made, [&made] {
-      const std::string list = ReadFileBytes(made / ".thunderbird" / "profiles.ini");
+      const std::string list = ReadHostFile(made / ".thunderbird" / "profiles.ini");
       return list.find("[Install") != std::string::npos &&
              !ProfilesHolding(made / ".thunderbird", "").empty();
     });
-    std::atexit([] { fs::remove_all(ThunderbirdMadeHome()); });
-    return made;
-  }();
-  return home;
+  }
+  testing::TemporaryFolder folder{"thunderbird-home"};
+};
+
+const fs::path& ThunderbirdMadeHome() {
+  static const MadeHome home;
+  return home.folder.path();
 }
 
 // The Default= of profiles.ini's first Install section: the profile
 // Thunderbird opens.
 std::string InstallDefault(const fs::path& thunderbird) {
   std::smatch match;
-  const std::string list = ReadFileBytes(thunderbird / "profiles.ini");
+  const std::string list = ReadHostFile(thunderbird / "profiles.ini");
   static const std::regex install(R"(\[Install[0-9A-F]+\]\r?\nDefault=([^\r\n]+))");
   return std::regex_search(list, match, install) ? match[1].str() : "";
 }
 
 // A machine with Thunderbird installed and jane's application data folder.
 void WriteMachine(const fs::path& machine) {
-  fs::create_directories(machine / "drive_c" / "users" / "jane" / "AppData" / "Roaming");
-  std::ofstream(machine / "system.reg", std::ios::binary)
-      << "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n"
-         "[Software\\\\Clients\\\\Mail\\\\Mozilla Thunderbird] 1700000000\n"
-         "@=\"Mozilla Thunderbird\"\n";
-  std::ofstream(machine / "user.reg", std::ios::binary)
-      << "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
-         "#arch=win64\n\n[Volatile Environment] 1700000000\n"
-         "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n";
+  testing::WriteMachineFolder(machine,
+                              "[Software\\\\Clients\\\\Mail\\\\Mozilla Thunderbird] 1700000000\n"
+                              "@=\"Mozilla Thunderbird\"\n",
+                              testing::kJaneAppData);
 }
 
 class ThunderbirdRealTest : public ::testing::Test {
@@ -131,19 +112,14 @@ class ThunderbirdRealTest : public ::testing::Test {
       GTEST_SKIP() << kThunderbird << " is missing: install the Debian package thunderbird "
                    << "to let real Thunderbird check the files the program writes.";
     }
-    char pattern[] = "/tmp/quillbank-thunderbird-e2e-XXXXXX";
-    root = mkdtemp(pattern);
     machine = root / "machine";
     home = root / "home";
     fs::create_directories(home);
     WriteMachine(machine);
   }
-  void TearDown() override {
-    if (!root.empty()) fs::remove_all(root);
-  }
 
   fs::path MachineThunderbird() const {
-    return machine / "drive_c" / "users" / "jane" / "AppData" / "Roaming" / "Thunderbird";
+    return testing::JaneFolder(machine) / "AppData" / "Roaming" / "Thunderbird";
   }
   fs::path HomeThunderbird() const { return home / ".thunderbird"; }
 
@@ -160,7 +136,7 @@ class ThunderbirdRealTest : public ::testing::Test {
   // The incoming server the program gave `address`, as "serverN".
   static std::string ServerOf(const fs::path& profile, const std::string& address) {
     std::smatch match;
-    const std::string prefs = ReadFileBytes(profile / "prefs.js");
+    const std::string prefs = ReadHostFile(profile / "prefs.js");
     const std::regex user("\"mail\\.server\\.(server[0-9]+)\\.userName\", \"" + address + "\"");
     return std::regex_search(prefs, match, user) ? match[1].str() : "";
   }
@@ -176,7 +152,8 @@ class ThunderbirdRealTest : public ::testing::Test {
         << "Thunderbird did not load " << address << " from " << profile;
   }
 
-  fs::path root, machine, home;
+  const testing::TemporaryFolder root{"thunderbird-e2e"};
+  fs::path machine, home;
 };
 
 TEST_F(ThunderbirdRealTest, WritesIntoTheProfileThunderbirdOpens) {
@@ -187,7 +164,7 @@ TEST_F(ThunderbirdRealTest, WritesIntoTheProfileThunderbirdOpens) {
 
   const ProgramRun first = Configure("jane@example.com");
   ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
-  const std::string log = ReadFileBytes(machine / "drive_c/users/jane/AppData/Roaming/Quillbank.log");
+  const std::string log = ReadHostFile(machine / "drive_c/users/jane/AppData/Roaming/Quillbank.log");
   EXPECT_NE(log.find("Thunderbird profile in use: C:\\users\\jane\\AppData\\Roaming\\Thunderbird\\" +
                      in_use + " (named by profiles.ini section Install"),
             std::string::npos)
@@ -227,10 +204,10 @@ TEST_F(ThunderbirdRealTest, TheWindowsBuildTakesTheSameProfile) {
   const ProgramRun windows = RunWindowsProgram(prefix.path(), windows_program.string(), args);
   ASSERT_EQ(windows.exit_code, 0) << windows.out << windows.err;
   ASSERT_EQ(Configure("jane@example.com").exit_code, 0);
-  const std::string native_prefs = ReadFileBytes(HomeThunderbird() / in_use / "prefs.js");
+  const std::string native_prefs = ReadHostFile(HomeThunderbird() / in_use / "prefs.js");
   EXPECT_NE(native_prefs.find("\"jane@example.com\""), std::string::npos);
-  EXPECT_EQ(ReadFileBytes(wine_thunderbird / in_use / "prefs.js"), native_prefs);
-  const std::string wine_log = ReadFileBytes(prefix.UserFolder() / "AppData/Roaming/Quillbank.log");
+  EXPECT_EQ(ReadHostFile(wine_thunderbird / in_use / "prefs.js"), native_prefs);
+  const std::string wine_log = ReadHostFile(prefix.UserFolder() / "AppData/Roaming/Quillbank.log");
   EXPECT_NE(wine_log.find("Thunderbird profile in use: "), std::string::npos);
   EXPECT_NE(wine_log.find("\\Thunderbird\\" + in_use + " (named by profiles.ini section Install"),
             std::string::npos)

@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "tests/e2e/wine_support.h"
+#include "tests/support/program_run.h"
 
 namespace quillbank::e2e {
 namespace {
@@ -64,7 +64,7 @@ VirtualScreen::~VirtualScreen() {
 bool VirtualScreen::Screenshot(const std::filesystem::path& png, const ScreenArea& area) const {
   const std::string crop = std::to_string(area.width) + "x" + std::to_string(area.height) + "+" +
                            std::to_string(area.x) + "+" + std::to_string(area.y);
-  const ProgramRun run = RunNativeProgram(
+  const testing::ProgramRun run = testing::RunNativeProgram(
       "", kImport, {"-display", display_, "-window", "root", "-crop", crop, "+repage", png.string()});
   return run.exit_code == 0 && std::filesystem::exists(png);
 }

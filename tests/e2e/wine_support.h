@@ -1,6 +1,5 @@
-// Helpers for end-to-end tests that start the programs as processes: the
-// native build on a machine folder, and the Windows build under wine64 in a
-// Wine prefix. A scenario typically gets a fresh prefix (a copy of one made
+// Helpers for end-to-end tests that start the Windows build under wine64 in a
+// Wine prefix (the native build runs through tests/support/program_run.h). A scenario typically gets a fresh prefix (a copy of one made
 // once per test program), runs the Windows program in it, and reads back the
 // prefix's user.reg/system.reg and drive_c like a machine folder.
 //
@@ -17,20 +16,16 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "tests/support/program_run.h"
 
 namespace quillbank::e2e {
 
-using EnvironmentAdditions = std::vector<std::pair<std::string, std::string>>;
-
-// What a finished (or stopped) program left behind.
-struct ProgramRun {
-  int exit_code = -1;      // the program's exit code; -1 when it did not exit by itself
-  bool timed_out = false;  // it was killed after the time limit
-  std::string out;         // everything it wrote to standard output, as bytes
-  std::string err;         // standard error (Wine's own messages land here too)
-};
+// A Windows program's run is told as a native one's (Wine's own messages
+// land in its standard error).
+using testing::EnvironmentAdditions;
+using testing::ProgramRun;
 
 // True when wine64 and wineserver are installed where the tests look for
 // them (/usr/lib/wine/).
@@ -107,37 +102,15 @@ class BackgroundProgram {
  public:
   BackgroundProgram(const std::filesystem::path& prefix, const std::string& program,
                     const std::vector<std::string>& args, const EnvironmentAdditions& environment = {});
-  ~BackgroundProgram();
-  BackgroundProgram(const BackgroundProgram&) = delete;
-  BackgroundProgram& operator=(const BackgroundProgram&) = delete;
 
-  [[nodiscard]] bool started() const { return pid_ > 0; }
+  [[nodiscard]] bool started() const { return process_.started(); }
   // Waits up to `timeout` for the program to end; its exit code, or nullopt
   // when it is still running (or did not exit by itself).
   std::optional<int> Wait(std::chrono::milliseconds timeout);
 
  private:
-  int pid_ = -1;
-  bool ended_ = false;
+  testing::BackgroundProcess process_;
 };
-
-// Runs a native program with QUILLBANK_MACHINE set to `machine` (any
-// QUILLBANK_MACHINE of the test's own environment is replaced; an empty
-// `machine` leaves it unset, so the program uses its default folder), standard
-// input empty, plus the environment additions. Killed after `timeout`.
-[[nodiscard]] ProgramRun RunNativeProgram(const std::filesystem::path& machine,
-                                          const std::string& program,
-                                          const std::vector<std::string>& args,
-                                          const EnvironmentAdditions& environment = {},
-                                          std::chrono::seconds timeout = std::chrono::seconds(60));
-
-// The whole content of a file as bytes; empty when it cannot be read.
-[[nodiscard]] std::string ReadFileBytes(const std::filesystem::path& path);
-
-// The lines of a log or text file with "\r\n" or "\n" line ends, time stamps
-// ("14:03:22 on 12/08/09") replaced by "<time>" and braced GUIDs by "{<guid>}",
-// so that runs at different times and on different builds compare equal.
-[[nodiscard]] std::vector<std::string> MaskedLines(const std::string& text);
 
 // Ends the wineserver of `prefix` and its processes, and waits until it has
 // gone (its hives are then on disk). Harmless when none runs.

@@ -5,21 +5,20 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <chrono>
-#include <fstream>
-#include <sstream>
+#include <optional>
+
+#include "tests/support/host_file.h"
+#include "tests/support/program_run.h"
 
 namespace quillbank::e2e {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing::ReadHostFile;
+using testing::RunNativeProgram;
 
 TEST(WineSupportTest, AWindowsProgramRunsInAScenarioPrefixAndItsRegistryReachesTheDisk) {
   if (!WineAvailable()) GTEST_SKIP() << "wine64 is not installed";
@@ -39,7 +38,7 @@ TEST(WineSupportTest, AWindowsProgramRunsInAScenarioPrefixAndItsRegistryReachesT
       prefix.path(), "reg",
       {"add", "HKCU\\Software\\QuillbankE2E", "/v", "Account Name", "/d", "Jane", "/f"});
   EXPECT_EQ(added.exit_code, 0) << added.out << added.err;
-  const std::string hive = ReadAll(prefix.UserHive());
+  const std::string hive = ReadHostFile(prefix.UserHive());
   EXPECT_NE(hive.find("[Software\\\\QuillbankE2E]"), std::string::npos);
   EXPECT_NE(hive.find("\"Account Name\"=\"Jane\""), std::string::npos);
 
@@ -59,16 +58,16 @@ TEST(WineSupportTest, ScenarioPrefixesAreIndependentCopiesOfTheTemplate) {
     ASSERT_TRUE(second.ok());
     EXPECT_NE(first.path(), second.path());
     EXPECT_TRUE(fs::is_symlink(first.path() / "dosdevices" / "c:"));
-    EXPECT_EQ(ReadAll(first.UserHive()), ReadAll(TemplatePrefix() / "user.reg"));
+    EXPECT_EQ(ReadHostFile(first.UserHive()), ReadHostFile(TemplatePrefix() / "user.reg"));
 
     EXPECT_EQ(RunWindowsProgram(first.path(), "reg",
                                 {"add", "HKLM\\Software\\QuillbankE2E", "/v", "n", "/t",
                                  "REG_DWORD", "/d", "7", "/f"})
                   .exit_code,
               0);
-    EXPECT_NE(ReadAll(first.SystemHive()).find("\"n\"=dword:00000007"), std::string::npos);
-    EXPECT_EQ(ReadAll(second.SystemHive()).find("QuillbankE2E"), std::string::npos);
-    EXPECT_EQ(ReadAll(TemplatePrefix() / "system.reg").find("QuillbankE2E"), std::string::npos);
+    EXPECT_NE(ReadHostFile(first.SystemHive()).find("\"n\"=dword:00000007"), std::string::npos);
+    EXPECT_EQ(ReadHostFile(second.SystemHive()).find("QuillbankE2E"), std::string::npos);
+    EXPECT_EQ(ReadHostFile(TemplatePrefix() / "system.reg").find("QuillbankE2E"), std::string::npos);
     removed = first.path();
   }
   EXPECT_FALSE(fs::exists(removed));
@@ -89,6 +88,17 @@ TEST(WineSupportTest, NativeProgramsSeeTheirMachineFolderAndAreStoppedWhenTheyHa
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
 
   EXPECT_EQ(RunNativeProgram(machine, "/no/such/program", {}).exit_code, 127);
+
+  // In the background: the exit code once it has ended by itself, none when
+  // a signal to its group ended it.
+  testing::BackgroundProcess exits({{"/bin/sh", "-c", "exit 5"}});
+  EXPECT_TRUE(exits.WaitForEnd(std::chrono::seconds(10)));
+  EXPECT_EQ(exits.exit_code(), std::optional<int>(5));
+  testing::BackgroundProcess sleeps({{"/bin/sleep", "30"}});
+  EXPECT_FALSE(sleeps.WaitForEnd(std::chrono::milliseconds(0)));
+  sleeps.SignalGroup(SIGKILL);
+  EXPECT_TRUE(sleeps.WaitForEnd(std::chrono::seconds(10)));
+  EXPECT_EQ(sleeps.exit_code(), std::nullopt);
 }
 
 }  // namespace

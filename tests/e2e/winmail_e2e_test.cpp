@@ -4,33 +4,30 @@
 // wine64 leaving the same account file and default account on an equal prefix.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <array>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "env/platform/system.h"
 #include "env/registry_access.h"
 #include "tests/e2e/wine_support.h"
+#include "tests/support/host_file.h"
+#include "tests/support/log_text.h"
+#include "tests/support/machine_fixture.h"
 
 namespace quillbank {
 namespace {
 
 namespace fs = std::filesystem;
-using e2e::MaskedLines;
-using e2e::ProgramRun;
-using e2e::ReadFileBytes;
+using testing::MaskedLines;
+using testing::ProgramRun;
+using testing::ReadHostFile;
 
 // The native program on the machine folder `machine`.
 ProgramRun RunProgram(const std::vector<std::string>& args, const fs::path& machine) {
-  return e2e::RunNativeProgram(machine, QUILLBANK_PROGRAM, args);
+  return testing::RunNativeProgram(machine, QUILLBANK_PROGRAM, args);
 }
 
 constexpr const char* kStoreFolder = "AppData/Local/Microsoft/Windows Mail/Local Folders";
@@ -84,7 +81,7 @@ std::vector<std::pair<std::string, std::string>> AccountFiles(const fs::path& fo
   std::vector<std::pair<std::string, std::string>> files;
   if (!fs::exists(folder)) return files;
   for (const auto& entry : fs::directory_iterator(folder)) {
-    files.emplace_back(entry.path().filename().string(), ReadFileBytes(entry.path()));
+    files.emplace_back(entry.path().filename().string(), ReadHostFile(entry.path()));
   }
   std::sort(files.begin(), files.end());
   return files;
@@ -93,9 +90,7 @@ std::vector<std::pair<std::string, std::string>> AccountFiles(const fs::path& fo
 // The default account value of a machine folder, read through the program's
 // own machine backend.
 std::string DefaultAccountOf(const fs::path& machine) {
-  setenv("QUILLBANK_MACHINE", machine.c_str(), 1);
-  SystemOpenResult opened = OpenSystem();
-  unsetenv("QUILLBANK_MACHINE");
+  SystemOpenResult opened = testing::OpenMachine(machine);
   if (!opened.services) {
     ADD_FAILURE() << opened.error;
     return "";
@@ -108,50 +103,36 @@ std::string DefaultAccountOf(const fs::path& machine) {
 // A machine with Windows Mail installed and its store root in the user's
 // profile, as Windows Vista sets it up.
 void WriteMachine(const fs::path& machine) {
-  fs::create_directories(machine / "drive_c" / "users" / "jane" / "AppData" / "Roaming");
-  fs::create_directories(machine / "drive_c" / "users" / "jane" / kStoreFolder);
-  std::ofstream system(machine / "system.reg", std::ios::binary);
-  system << "WINE REGISTRY Version 2\n"
-            ";; All keys relative to \\\\Machine\n"
-            "\n"
-            "#arch=win64\n"
-            "\n"
-            "[Software\\\\Clients\\\\Mail\\\\Windows Mail] 1700000000\n"
-            "@=\"Windows Mail\"\n"
-            "\n"
-            "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1700000000\n"
-            "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n";
-  std::ofstream user(machine / "user.reg", std::ios::binary);
-  user << "WINE REGISTRY Version 2\n"
-          ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
-          "\n"
-          "#arch=win64\n"
-          "\n"
-          "[Software\\\\Microsoft\\\\Windows Mail] 1700000000\n"
-          "\"Store Root\"=str(2):\"%USERPROFILE%\\\\AppData\\\\Local\\\\Microsoft\\\\Windows Mail\\\\\"\n"
-          "\n"
-          "[Volatile Environment] 1700000000\n"
-          "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n"
-          "\"USERPROFILE\"=\"C:\\\\users\\\\jane\"\n";
+  fs::create_directories(testing::JaneFolder(machine) / kStoreFolder);
+  testing::WriteMachineFolder(
+      machine,
+      "[Software\\\\Clients\\\\Mail\\\\Windows Mail] 1700000000\n"
+      "@=\"Windows Mail\"\n"
+      "\n"
+      "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1700000000\n"
+      "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n",
+      "[Software\\\\Microsoft\\\\Windows Mail] 1700000000\n"
+      "\"Store Root\"=str(2):\"%USERPROFILE%\\\\AppData\\\\Local\\\\Microsoft\\\\Windows Mail\\\\\"\n"
+      "\n"
+      "[Volatile Environment] 1700000000\n"
+      "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n"
+      "\"USERPROFILE\"=\"C:\\\\users\\\\jane\"\n");
 }
 
 class WindowsMailE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quillbank-winmail-e2e-XXXXXX";
-    root = mkdtemp(pattern);
     machine = root / "machine";
     WriteMachine(machine);
   }
-  void TearDown() override { fs::remove_all(root); }
 
-  fs::path StoreFolder() const { return machine / "drive_c" / "users" / "jane" / kStoreFolder; }
+  fs::path StoreFolder() const { return testing::JaneFolder(machine) / kStoreFolder; }
   fs::path LogFile() const {
-    return machine / "drive_c" / "users" / "jane" / "AppData" / "Roaming" / "Quillbank.log";
+    return testing::JaneFolder(machine) / "AppData" / "Roaming" / "Quillbank.log";
   }
 
   const std::vector<std::string> kArgs{"-n", "Jane & Co", "-a", "jane&co@tessaline.net", "-c", "2", "-d"};
-  fs::path root;
+  const testing::TemporaryFolder root{"winmail-e2e"};
   fs::path machine;
 };
 
@@ -165,7 +146,7 @@ TEST_F(WindowsMailE2eTest, CreatesTheAccountFileMakesItDefaultAndFindsItAgain) {
   EXPECT_EQ(files[0].second, ExpectedAccountFile());
   EXPECT_EQ(DefaultAccountOf(machine), files[0].first);
 
-  std::vector<std::string> lines = MaskedLines(ReadFileBytes(LogFile()));
+  std::vector<std::string> lines = MaskedLines(ReadHostFile(LogFile()));
   const std::string folder = "C:\\users\\jane\\AppData\\Local\\Microsoft\\Windows Mail\\Local Folders";
   const std::vector<std::string> expected{
       "Client Selected to Configure: Microsoft Windows Mail",
@@ -203,38 +184,31 @@ TEST_F(WindowsMailE2eTest, CreatesTheAccountFileMakesItDefaultAndFindsItAgain) {
 
   // Found again: without overwrite nothing changes; with it the same file is
   // rewritten with the same content.
-  const std::string user_hive = ReadFileBytes(machine / "user.reg");
+  const std::string user_hive = ReadHostFile(machine / "user.reg");
   const ProgramRun again = RunProgram(kArgs, machine);
   EXPECT_EQ(again.exit_code, 5) << again.out;
   EXPECT_EQ(AccountFiles(StoreFolder()), files);
-  EXPECT_EQ(ReadFileBytes(machine / "user.reg"), user_hive);
+  EXPECT_EQ(ReadHostFile(machine / "user.reg"), user_hive);
   std::vector<std::string> with_overwrite = kArgs;
   with_overwrite.push_back("-u");
   const ProgramRun rewritten = RunProgram(with_overwrite, machine);
   EXPECT_EQ(rewritten.exit_code, 0) << rewritten.out;
   EXPECT_EQ(AccountFiles(StoreFolder()), files);
-  lines = MaskedLines(ReadFileBytes(LogFile()));
+  lines = MaskedLines(ReadHostFile(LogFile()));
   EXPECT_NE(std::find(lines.begin(), lines.end(), " found existant at: " + folder + "\\account{<guid>}.oeaccount"),
             lines.end());
 }
 
 TEST_F(WindowsMailE2eTest, WithoutAStoreRootTheRunFailsAndWritesNothing) {
-  std::ofstream user(machine / "user.reg", std::ios::binary);
-  user << "WINE REGISTRY Version 2\n"
-          ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
-          "\n"
-          "#arch=win64\n"
-          "\n"
-          "[Volatile Environment] 1700000000\n"
-          "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n"
-          "\"USERPROFILE\"=\"C:\\\\users\\\\jane\"\n";
-  user.close();
-  const std::string user_hive = ReadFileBytes(machine / "user.reg");
+  testing::WriteHostFile(machine / "user.reg",
+                         std::string(testing::kUserHiveHeader) + "\n" + testing::kJaneAppData +
+                             "\"USERPROFILE\"=\"C:\\\\users\\\\jane\"\n");
+  const std::string user_hive = ReadHostFile(machine / "user.reg");
   const ProgramRun outcome = RunProgram(kArgs, machine);
   EXPECT_EQ(outcome.exit_code, 1) << outcome.out;
   EXPECT_TRUE(AccountFiles(StoreFolder()).empty());
-  EXPECT_EQ(ReadFileBytes(machine / "user.reg"), user_hive);
-  const std::vector<std::string> lines = MaskedLines(ReadFileBytes(LogFile()));
+  EXPECT_EQ(ReadHostFile(machine / "user.reg"), user_hive);
+  const std::vector<std::string> lines = MaskedLines(ReadHostFile(LogFile()));
   ASSERT_GE(lines.size(), 5u);
   EXPECT_EQ(std::vector<std::string>(lines.end() - 5, lines.end()),
             (std::vector<std::string>{
@@ -255,10 +229,7 @@ TEST_F(WindowsMailE2eTest, NativeAndWindowsBuildsLeaveTheSameAccountFile) {
 
   e2e::ScenarioPrefix prefix;
   ASSERT_TRUE(prefix.ok());
-  fs::path user;
-  for (const auto& entry : fs::directory_iterator(prefix.DriveC() / "users")) {
-    if (entry.path().filename() != "Public") user = entry.path();
-  }
+  const fs::path user = prefix.UserFolder();
   ASSERT_FALSE(user.empty());
   fs::create_directories(user / kStoreFolder);
   // The store root without its closing backslash, which a Windows command
@@ -272,18 +243,18 @@ TEST_F(WindowsMailE2eTest, NativeAndWindowsBuildsLeaveTheSameAccountFile) {
     const e2e::ProgramRun added = e2e::RunWindowsProgram(prefix.path(), "reg", args);
     ASSERT_EQ(added.exit_code, 0) << added.err;
   }
-  std::string hive = ReadFileBytes(machine / "user.reg");
+  std::string hive = ReadHostFile(machine / "user.reg");
   const std::string with_backslash = "Windows Mail\\\\\"\n";
   ASSERT_NE(hive.find(with_backslash), std::string::npos);
   hive.replace(hive.find(with_backslash), with_backslash.size(), "Windows Mail\"\n");
-  std::ofstream(machine / "user.reg", std::ios::binary) << hive;
+  testing::WriteHostFile(machine / "user.reg", hive);
 
   const std::regex guid(R"([0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12})");
   for (const bool overwrite : {false, true}) {
     SCOPED_TRACE(overwrite ? "rewrite" : "creation");
     std::vector<std::string> args = kArgs;
     if (overwrite) args.push_back("-u");
-    const e2e::ProgramRun native = e2e::RunNativeProgram(machine, QUILLBANK_PROGRAM, args);
+    const ProgramRun native = RunProgram(args, machine);
     EXPECT_EQ(native.exit_code, 0) << native.out << native.err;
     const e2e::ProgramRun windows = e2e::RunWindowsProgram(prefix.path(), windows_program.string(), args);
     EXPECT_EQ(windows.exit_code, 0) << windows.out << windows.err;

@@ -7,20 +7,18 @@
 // keeps the account when the mail service cannot be made, both on purpose.)
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <regex>
-#include <sstream>
 
 #include "session/config_session.h"
 #include "app/client_configurators.h"
 #include "env/platform/machine/machine_folder.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/files_wrapper.h"
+#include "tests/support/host_file.h"
+#include "tests/support/machine_fixture.h"
 
 namespace quillbank {
 namespace {
@@ -124,17 +122,8 @@ class FaultyRegistry final : public Registry {
   FaultPlan& plan_;
 };
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void Append(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
-}
+using testing::AppendHostFile;
+using testing::ReadHostFile;
 
 // Every file and folder of the machine but the log and the lock file, hive
 // time stamps masked (a rewritten key gets the time of its run).
@@ -148,7 +137,7 @@ MachineState StateOf(const fs::path& machine) {
     if (entry.is_directory()) {
       state[name + "/"] = "";
     } else {
-      const std::string bytes = Slurp(entry.path());
+      const std::string bytes = ReadHostFile(entry.path());
       state[name] = entry.path().extension() == ".reg" ? std::regex_replace(bytes, stamp, "$1 T\n")
                                                        : bytes;
     }
@@ -177,12 +166,6 @@ struct Scenario {
 
 class FaultSweepTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quillbank-sweep-XXXXXX";
-    root_ = mkdtemp(pattern);
-  }
-  void TearDown() override { fs::remove_all(root_); }
-
   // A minimal machine with the scenario's store, made once per scenario.
   fs::path MakeTemplate(const Scenario& scenario) {
     const fs::path machine = root_ / "template";
@@ -236,26 +219,26 @@ class FaultSweepTest : public ::testing::Test {
     return run.exit_code;
   }
 
-  fs::path root_;
+  const testing::TemporaryFolder root_{"sweep"};
 };
 
 const Scenario kScenarios[] = {
     {"Outlook Express, new default account", 0, true, false,
      [](const fs::path& machine, const fs::path&) {
-       Append(machine / "user.reg",
+       AppendHostFile(machine / "user.reg",
               "\n[Software\\\\Microsoft\\\\Internet Account Manager\\\\Accounts] 1700000000\n");
      }},
     {"Outlook 2002 and later profile store", 1, true, false, [](const fs::path&, const fs::path&) {}},
     {"Windows Mail, new default account", 2, true, false,
      [](const fs::path& machine, const fs::path& roaming) {
-       Append(machine / "user.reg",
+       AppendHostFile(machine / "user.reg",
               "\n[Software\\\\Microsoft\\\\Windows Mail] 1700000000\n"
               "\"Store Root\"=\"%USERPROFILE%\\\\AppData\\\\Local\\\\Microsoft\\\\Windows Mail\\\\\"\n");
        fs::create_directories(roaming.parent_path() / "Local/Microsoft/Windows Mail/Local Folders");
      }},
     {"Eudora, reset of a persona", 3, false, true,
      [](const fs::path&, const fs::path& roaming) {
-       Append(roaming / "Qualcomm/Eudora/Eudora.ini",
+       AppendHostFile(roaming / "Qualcomm/Eudora/Eudora.ini",
               "[Settings]\r\nRealName=Bob\r\nReturnAddress=bob@example.com\r\n[Personalities]\r\n"
               "Persona0=Persona-jane@example.com\r\n[Persona-jane@example.com]\r\n"
               "ReturnAddress=jane@example.com\r\n");
@@ -263,10 +246,10 @@ const Scenario kScenarios[] = {
     {"Thunderbird, a first-time user", 4, true, false, [](const fs::path&, const fs::path&) {}},
     {"Thunderbird, an account beside another", 4, false, false,
      [](const fs::path&, const fs::path& roaming) {
-       Append(roaming / "Thunderbird/profiles.ini",
+       AppendHostFile(roaming / "Thunderbird/profiles.ini",
               "[Profile0]\nName=default-release\nIsRelative=1\nPath=Profiles/k.default-release\n\n"
               "[InstallAAAA]\nDefault=Profiles/k.default-release\nLocked=1\n");
-       Append(roaming / "Thunderbird/Profiles/k.default-release/prefs.js",
+       AppendHostFile(roaming / "Thunderbird/Profiles/k.default-release/prefs.js",
               "user_pref(\"mail.account.account1.identities\", \"id1\");\n"
               "user_pref(\"mail.account.account1.server\", \"server1\");\n"
               "user_pref(\"mail.accountmanager.accounts\", \"account1\");\n"

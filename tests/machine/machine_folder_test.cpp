@@ -1,40 +1,29 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "env/platform/machine/machine_folder.h"
 #include "env/registry_access.h"
+#include "tests/support/host_file.h"
+#include "tests/support/machine_fixture.h"
 
 namespace quillbank {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testing::ReadHostFile;
 
 class MachineFolderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quillbank-machine-XXXXXX";
-    folder = mkdtemp(pattern);
-  }
-  void TearDown() override { fs::remove_all(folder); }
   std::unique_ptr<SystemServices> Open() {
     std::string error;
     auto system = OpenMachineFolder(folder.string(), error);
     EXPECT_TRUE(system) << error;
     return system;
   }
-  fs::path folder;
+  const testing::TemporaryFolder root{"machine"};
+  const fs::path folder = root.path();
 };
 
 TEST_F(MachineFolderTest, NewFolderGetsAMinimalMachineWithAUserEnvironment) {
@@ -71,7 +60,7 @@ TEST_F(MachineFolderTest, CommittedChangesReachTheHiveAndSurviveAReopen) {
   ASSERT_EQ(key->QueryValue("Blob", 70, blob), 0);
   EXPECT_EQ(blob.data, std::vector<std::uint8_t>(70, 0xab));
   EXPECT_EQ(ReadText(*key, "", 10).value_or("?"), "");
-  EXPECT_NE(Slurp(folder / "user.reg").find("\"Name\"=\"Ren\\x00e9 \\\"R\\\" \\\\ x\""), std::string::npos);
+  EXPECT_NE(ReadHostFile(folder / "user.reg").find("\"Name\"=\"Ren\\x00e9 \\\"R\\\" \\\\ x\""), std::string::npos);
 }
 
 }  // namespace
@@ -110,23 +99,22 @@ TEST_F(MachineFolderTest, PathsBelowDriveCResolveWithoutRegardToCaseAndListInNtf
 }
 
 TEST_F(MachineFolderTest, AFolderThatIsNotAMachineIsRefusedAndLeftAlone) {
-  std::ofstream(folder / "notes.txt") << "mine";
+  testing::WriteHostFile(folder / "notes.txt", "mine");
   std::string error;
   EXPECT_FALSE(OpenMachineFolder(folder.string(), error));
   EXPECT_NE(error.find("not a machine folder"), std::string::npos);
   EXPECT_FALSE(fs::exists(folder / "user.reg"));
 
   const fs::path broken = folder / "broken";
-  fs::create_directories(broken);
-  std::ofstream(broken / "user.reg") << "not a hive\n";
-  std::ofstream(broken / "system.reg") << "WINE REGISTRY Version 2\n";
+  testing::WriteHostFile(broken / "user.reg", "not a hive\n");
+  testing::WriteHostFile(broken / "system.reg", "WINE REGISTRY Version 2\n");
   EXPECT_FALSE(OpenMachineFolder(broken.string(), error));
   EXPECT_NE(error.find("user.reg"), std::string::npos);
 
   // Keys nested 20,000 deep: refused with a reason, not a crash.
   std::string path = "k";
   for (int i = 1; i < 20000; ++i) path += "\\\\k";
-  std::ofstream(broken / "user.reg") << "WINE REGISTRY Version 2\n\n[" << path << "] 1\n\n";
+  testing::WriteHostFile(broken / "user.reg", "WINE REGISTRY Version 2\n\n[" + path + "] 1\n\n");
   EXPECT_FALSE(OpenMachineFolder(broken.string(), error));
   EXPECT_NE(error.find("deeper than 512 levels"), std::string::npos) << error;
 }

@@ -4,45 +4,38 @@
 // status 7 and the files as they were.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include "session/config_session.h"
 #include "app/client_configurators.h"
 #include "env/platform/machine/machine_folder.h"
 #include "env/registry_access.h"
+#include "tests/support/host_file.h"
+#include "tests/support/machine_fixture.h"
 
 namespace quillbank {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testing::AppendHostFile;
+using testing::ReadHostFile;
 
 class RegistryCommitTest : public ::testing::Test {
  protected:
   void SetUp() override { MakeMachine(); }
-  void TearDown() override { fs::remove_all(folder_); }
 
   // A minimal machine with Outlook Express's account store and a key whose
   // name Windows-1252 cannot hold.
   void MakeMachine() {
-    char pattern[] = "/tmp/quillbank-commit-XXXXXX";
-    folder_ = mkdtemp(pattern);
+    fs::create_directories(folder_);
     std::string error;
     ASSERT_TRUE(OpenMachineFolder(folder_.string(), error)) << error;  // a minimal machine
-    std::ofstream(folder_ / "user.reg", std::ios::binary | std::ios::app)
-        << "[Software\\\\Microsoft\\\\Internet Account Manager\\\\Accounts] 1700000000\n\n"
-        << "[Software\\\\\\x0422\\x0435\\x0441\\x0442] 1700000000\n\"v\"=\"\\x0416\"\n\n";
+    AppendHostFile(folder_ / "user.reg",
+                   "[Software\\\\Microsoft\\\\Internet Account Manager\\\\Accounts] 1700000000\n\n"
+                   "[Software\\\\\\x0422\\x0435\\x0441\\x0442] 1700000000\n\"v\"=\"\\x0416\"\n\n");
   }
 
   // Opens the folder with a hive writer that counts writes per file name and
@@ -61,7 +54,8 @@ class RegistryCommitTest : public ::testing::Test {
     return system;
   }
 
-  fs::path folder_;
+  const testing::TemporaryFolder root_{"commit"};
+  const fs::path folder_ = root_ / "machine";
   std::map<std::string, int> writes_;
 };
 
@@ -84,12 +78,12 @@ TEST_F(RegistryCommitTest, ARunWritesEachChangedHiveOnceAndAFailedWriteChangesNo
     fs::remove_all(folder_);
     MakeMachine();
     if (c.account_exists) {
-      std::ofstream(folder_ / "user.reg", std::ios::binary | std::ios::app)
-          << "[Software\\\\Microsoft\\\\Internet Account Manager\\\\Accounts\\\\00000001] 1700000000\n"
-          << "\"SMTP Email Address\"=\"jane@example.com\"\n\n";
+      AppendHostFile(folder_ / "user.reg",
+                     "[Software\\\\Microsoft\\\\Internet Account Manager\\\\Accounts\\\\00000001] 1700000000\n"
+                     "\"SMTP Email Address\"=\"jane@example.com\"\n\n");
     }
-    const std::string user_before = Slurp(folder_ / "user.reg");
-    const std::string system_before = Slurp(folder_ / "system.reg");
+    const std::string user_before = ReadHostFile(folder_ / "user.reg");
+    const std::string system_before = ReadHostFile(folder_ / "system.reg");
     {
       auto system = Open(c.failing);
       ASSERT_TRUE(system);
@@ -110,9 +104,9 @@ TEST_F(RegistryCommitTest, ARunWritesEachChangedHiveOnceAndAFailedWriteChangesNo
     }
     EXPECT_EQ(writes_["user.reg"], c.user_writes);
     EXPECT_EQ(writes_["system.reg"], 0);
-    EXPECT_EQ(Slurp(folder_ / "user.reg") == user_before, c.user_reg_unchanged);
-    EXPECT_EQ(Slurp(folder_ / "system.reg"), system_before);
-    const std::string after = Slurp(folder_ / "user.reg");
+    EXPECT_EQ(ReadHostFile(folder_ / "user.reg") == user_before, c.user_reg_unchanged);
+    EXPECT_EQ(ReadHostFile(folder_ / "system.reg"), system_before);
+    const std::string after = ReadHostFile(folder_ / "user.reg");
     EXPECT_NE(after.find("[Software\\\\\\x0422\\x0435\\x0441\\x0442] 1700000000\n\"v\"=\"\\x0416\"\n"),
               std::string::npos);
     writes_.clear();
@@ -120,8 +114,8 @@ TEST_F(RegistryCommitTest, ARunWritesEachChangedHiveOnceAndAFailedWriteChangesNo
 }
 
 TEST_F(RegistryCommitTest, WhenTheSecondHiveFailsTheFirstGetsItsOldTextBack) {
-  const std::string user_before = Slurp(folder_ / "user.reg");
-  const std::string system_before = Slurp(folder_ / "system.reg");
+  const std::string user_before = ReadHostFile(folder_ / "user.reg");
+  const std::string system_before = ReadHostFile(folder_ / "system.reg");
   auto system = Open("system.reg");
   ASSERT_TRUE(system);
   Registry& registry = system->platform().registry;
@@ -130,10 +124,10 @@ TEST_F(RegistryCommitTest, WhenTheSecondHiveFailsTheFirstGetsItsOldTextBack) {
     ASSERT_EQ(registry.Create(root, "Software\\Quillbank", key), 0);
     ASSERT_EQ(SetText(*key, "x", "y"), 0);
   }
-  EXPECT_EQ(Slurp(folder_ / "user.reg"), user_before);  // nothing before the commit
+  EXPECT_EQ(ReadHostFile(folder_ / "user.reg"), user_before);  // nothing before the commit
   EXPECT_NE(registry.Commit(), 0);
-  EXPECT_EQ(Slurp(folder_ / "user.reg"), user_before);
-  EXPECT_EQ(Slurp(folder_ / "system.reg"), system_before);
+  EXPECT_EQ(ReadHostFile(folder_ / "user.reg"), user_before);
+  EXPECT_EQ(ReadHostFile(folder_ / "system.reg"), system_before);
   EXPECT_EQ(writes_["user.reg"], 2);  // the new text, then the old one again
 }
 

@@ -15,12 +15,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "env/platform/machine/host_files.h"
 #include "env/platform/machine/machine_folder.h"
+#include "tests/support/host_file.h"
+#include "tests/support/machine_fixture.h"
 
 namespace quillbank {
 namespace {
@@ -29,16 +29,8 @@ namespace fs = std::filesystem;
 
 constexpr const char* kTarget = "C:\\Data\\prefs.js";
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void Spit(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using testing::ReadHostFile;
+using testing::WriteHostFile;
 
 struct stat StatOf(const fs::path& path) {
   struct stat info {};
@@ -55,9 +47,7 @@ enum class Runner { Here, AsNobody, DiskFull };
 class ReplaceContentsTest : public ::testing::Test {
  public:  // the cases' set-up and checks reach in
   void SetUp() override {
-    char pattern[] = "/tmp/quillbank-replace-XXXXXX";
-    root = mkdtemp(pattern);
-    fs::permissions(root, fs::perms(0755));
+    fs::permissions(root.path(), fs::perms(0755));
     machine = root / "machine";
     std::string error;
     system = OpenMachineFolder(machine.string(), error);
@@ -66,7 +56,6 @@ class ReplaceContentsTest : public ::testing::Test {
     fs::create_directories(data);
     target = data / "prefs.js";
   }
-  void TearDown() override { fs::remove_all(root); }
 
   FileWrite Replace(Runner runner, const std::string& bytes) {
     Files& files = system->platform().files;
@@ -101,7 +90,7 @@ class ReplaceContentsTest : public ::testing::Test {
     return names;
   }
 
-  fs::path root;
+  const testing::TemporaryFolder root{"replace"};
   fs::path machine;
   fs::path data;
   fs::path target;
@@ -123,48 +112,48 @@ TEST_F(ReplaceContentsTest, KeepsWhatTheUserSetOnTheFileAndRefusesWhatIsReadOnly
   const Case cases[] = {
       {"a symbolic link is followed and the file it names replaced", Runner::Here,
        [](ReplaceContentsTest& t) {
-         Spit(t.data / "real.js", "old");
+         WriteHostFile(t.data / "real.js", "old");
          fs::create_symlink("real.js", t.target);
        },
        FileWrite::Written, {"prefs.js", "real.js"},
        [](ReplaceContentsTest& t) {
          EXPECT_TRUE(fs::is_symlink(t.target));
-         EXPECT_EQ(Slurp(t.data / "real.js"), "new");
+         EXPECT_EQ(ReadHostFile(t.data / "real.js"), "new");
        }},
       {"a link to a file outside the folder replaces that file", Runner::Here,
        [](ReplaceContentsTest& t) {
-         Spit(t.root / "elsewhere.js", "old");
+         WriteHostFile(t.root / "elsewhere.js", "old");
          fs::create_symlink(t.root / "elsewhere.js", t.target);
        },
        FileWrite::Written, {"prefs.js"},
        [](ReplaceContentsTest& t) {
          EXPECT_TRUE(fs::is_symlink(t.target));
-         EXPECT_EQ(Slurp(t.root / "elsewhere.js"), "new");
+         EXPECT_EQ(ReadHostFile(t.root / "elsewhere.js"), "new");
        }},
       {"mode 0600 is kept", Runner::Here,
        [](ReplaceContentsTest& t) {
-         Spit(t.target, "old");
+         WriteHostFile(t.target, "old");
          fs::permissions(t.target, fs::perms(0600));
        },
        FileWrite::Written, {"prefs.js"},
        [](ReplaceContentsTest& t) { EXPECT_EQ(StatOf(t.target).st_mode & 07777, 0600u); }},
       {"another user's file keeps its owner when root rewrites it", Runner::Here,
        [nobody](ReplaceContentsTest& t) {
-         Spit(t.target, "old");
+         WriteHostFile(t.target, "old");
          ASSERT_EQ(::chown(t.target.c_str(), nobody, nobody), 0);
        },
        FileWrite::Written, {"prefs.js"},
        [nobody](ReplaceContentsTest& t) { EXPECT_EQ(StatOf(t.target).st_uid, nobody); }},
       {"a read-only file is refused even for root", Runner::Here,
        [](ReplaceContentsTest& t) {
-         Spit(t.target, "old");
+         WriteHostFile(t.target, "old");
          fs::permissions(t.target, fs::perms(0444));
        },
        FileWrite::ReadOnly, {"prefs.js"},
        [](ReplaceContentsTest& t) { EXPECT_EQ(StatOf(t.target).st_mode & 07777, 0444u); }},
       {"a read-only file of the user's own is refused", Runner::AsNobody,
        [nobody](ReplaceContentsTest& t) {
-         Spit(t.target, "old");
+         WriteHostFile(t.target, "old");
          fs::permissions(t.target, fs::perms(0444));
          ASSERT_EQ(::chown(t.target.c_str(), nobody, nobody), 0);
          ASSERT_EQ(::chown(t.data.c_str(), nobody, nobody), 0);
@@ -172,7 +161,7 @@ TEST_F(ReplaceContentsTest, KeepsWhatTheUserSetOnTheFileAndRefusesWhatIsReadOnly
        FileWrite::ReadOnly, {"prefs.js"}, nullptr},
       {"a file the user may not write is refused, though the folder is theirs", Runner::AsNobody,
        [nobody](ReplaceContentsTest& t) {
-         Spit(t.target, "old");
+         WriteHostFile(t.target, "old");
          fs::permissions(t.target, fs::perms(0644));
          ASSERT_EQ(::chown(t.data.c_str(), nobody, nobody), 0);
        },
@@ -180,17 +169,17 @@ TEST_F(ReplaceContentsTest, KeepsWhatTheUserSetOnTheFileAndRefusesWhatIsReadOnly
        [](ReplaceContentsTest& t) { EXPECT_EQ(StatOf(t.target).st_uid, 0u); }},
       {"a link planted at the temporary name is not written through", Runner::Here,
        [](ReplaceContentsTest& t) {
-         Spit(t.target, "old");
-         Spit(t.root / "victim", "victim");
+         WriteHostFile(t.target, "old");
+         WriteHostFile(t.root / "victim", "victim");
          fs::create_symlink(t.root / "victim", TemporaryPathBeside(t.target, 0));
        },
        FileWrite::Written, {"prefs.js", TemporaryPathBeside("prefs.js", 0).filename().string()},
        [](ReplaceContentsTest& t) {
-         EXPECT_EQ(Slurp(t.root / "victim"), "victim");
+         EXPECT_EQ(ReadHostFile(t.root / "victim"), "victim");
          EXPECT_TRUE(fs::is_symlink(TemporaryPathBeside(t.target, 0)));
        }},
       {"a full disk leaves the old file and no temporary file", Runner::DiskFull,
-       [](ReplaceContentsTest& t) { Spit(t.target, "old"); }, FileWrite::Failed, {"prefs.js"},
+       [](ReplaceContentsTest& t) { WriteHostFile(t.target, "old"); }, FileWrite::Failed, {"prefs.js"},
        nullptr},
   };
   for (const Case& c : cases) {
@@ -200,9 +189,9 @@ TEST_F(ReplaceContentsTest, KeepsWhatTheUserSetOnTheFileAndRefusesWhatIsReadOnly
     fs::remove(root / "elsewhere.js");
     fs::remove(root / "victim");
     c.arrange(*this);
-    const std::string before = Slurp(target);
+    const std::string before = ReadHostFile(target);
     EXPECT_EQ(Replace(c.runner, "new"), c.expected);
-    EXPECT_EQ(Slurp(target), c.expected == FileWrite::Written ? "new" : before);
+    EXPECT_EQ(ReadHostFile(target), c.expected == FileWrite::Written ? "new" : before);
     EXPECT_EQ(Leftovers(c.made), std::vector<std::string>{});
     if (c.check) c.check(*this);
   }
@@ -211,13 +200,13 @@ TEST_F(ReplaceContentsTest, KeepsWhatTheUserSetOnTheFileAndRefusesWhatIsReadOnly
 // The hive writer takes the same way: a link planted at the fixed name an
 // earlier version used for its temporary file is left alone.
 TEST_F(ReplaceContentsTest, TheHiveWriterDoesNotWriteThroughAPlantedLink) {
-  Spit(root / "victim", "victim");
+  WriteHostFile(root / "victim", "victim");
   fs::create_symlink(root / "victim", machine / "user.reg.quillbank-tmp");
   std::unique_ptr<RegistryKey> key;
   ASSERT_EQ(system->platform().registry.Create(RegRoot::CurrentUser, "Software\\Test", key), 0);
   ASSERT_EQ(system->platform().registry.Commit(), 0);
-  EXPECT_EQ(Slurp(root / "victim"), "victim");
-  EXPECT_NE(Slurp(machine / "user.reg").find("[Software\\\\Test]"), std::string::npos);
+  EXPECT_EQ(ReadHostFile(root / "victim"), "victim");
+  EXPECT_NE(ReadHostFile(machine / "user.reg").find("[Software\\\\Test]"), std::string::npos);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <regex>
 
 #include "env/registry_access.h"
 
@@ -73,6 +72,11 @@ void FakePlatform::CreateKey(RegRoot root, const std::string& path) {
   (void)registry.Create(root, path, key);
 }
 
+void FakePlatform::MakeAppData(const std::string& folder) {
+  SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", folder);
+  files.MakeFolders(folder);
+}
+
 void FakePlatform::SetText(RegRoot root, const std::string& path, const std::string& name,
                            const std::string& text) {
   std::unique_ptr<RegistryKey> key;
@@ -132,24 +136,5 @@ CapturedLog::CapturedLog() : text_(std::make_shared<std::string>()) {
 }
 
 std::vector<std::string> CapturedLog::Lines() const { return LinesOf(*text_); }
-
-std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::size_t stop = end;
-    if (stop > start && text[stop - 1] == '\r') --stop;
-    lines.push_back(text.substr(start, stop - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
-std::string MaskTimeStamps(const std::string& text) {
-  static const std::regex stamp(R"(\d\d:\d\d:\d\d on \d\d/\d\d/\d\d)");
-  return std::regex_replace(text, stamp, "<time>");
-}
 
 }  // namespace quillbank::testing

@@ -10,6 +10,7 @@
 #include "env/platform/platform.h"
 #include "env/platform/registry_tree.h"
 #include "env/run_log.h"
+#include "tests/support/log_text.h"
 #include "tests/support/memory_files.h"
 
 namespace quillbank::testing {
@@ -87,6 +88,9 @@ struct FakePlatform {
   void SetBinary(RegRoot root, const std::string& path, const std::string& name,
                  const std::vector<std::uint8_t>& data);
   void CreateKey(RegRoot root, const std::string& path);
+  // Gives the user an application data folder: the APPDATA value of HKCU
+  // "Volatile Environment", where the session looks first, and the folder.
+  void MakeAppData(const std::string& folder);
   // Reads back; nullopt when the key or value is missing.
   [[nodiscard]] std::optional<RegValue> Value(RegRoot root, const std::string& path,
                                               const std::string& name);
@@ -112,12 +116,5 @@ class CapturedLog {
   std::shared_ptr<std::string> text_;
   RunLog log_;
 };
-
-// Splits text at "\r\n" (or "\n") into lines; a last line end adds no empty line.
-[[nodiscard]] std::vector<std::string> LinesOf(const std::string& text);
-
-// Replaces every "HH:MM:SS on MM/DD/YY" time stamp with "<time>", so that logs
-// written by a real clock can be compared with expected text.
-[[nodiscard]] std::string MaskTimeStamps(const std::string& text);
 
 }  // namespace quillbank::testing

@@ -28,8 +28,7 @@ inline std::string Crlf(const Lines& lines) {
 
 struct ThunderbirdUser {
   ThunderbirdUser() {
-    fake.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
-    fake.files.MakeFolders(kAppData);
+    fake.MakeAppData(kAppData);
   }
 
   // A profile list naming Profiles/abcd1234.default, and its prefs.js.

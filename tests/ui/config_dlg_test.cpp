@@ -28,8 +28,7 @@ constexpr const char* kRefusal = "Please exit all running email clients, and the
 class ConfigDlgTest : public ::testing::Test {
  protected:
   ConfigDlgTest() {
-    machine.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
-    machine.files.MakeFolders(kAppData);
+    machine.MakeAppData(kAppData);
   }
 
   void Install(MailClient client) { machine.CreateKey(RegRoot::LocalMachine, ClientMailKey(client)); }
