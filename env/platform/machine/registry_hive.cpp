@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <set>
 #include <utility>
 
@@ -302,6 +303,8 @@ std::u16string UpperPath(const std::vector<std::u16string>& parts) {
 }
 
 }  // namespace
+
+long long KeyStampNow() { return static_cast<long long>(std::time(nullptr)); }
 
 bool RegistryHive::Load(const std::string& text, RegistryNode& root, std::string& error) {
   if (text.rfind("WINE REGISTRY Version 2", 0) != 0) {
