@@ -50,6 +50,9 @@ class RegistryHive {
     std::vector<std::pair<std::u16string, RegValue>> values;  // as read
   };
 
+  [[nodiscard]] RegistryNode* ReadKeyLine(const std::string& raw, const std::string& line,
+                                          RegistryNode& root, std::string& error);
+  void ReadEntryLine(const std::string& raw, const std::string& line, RegistryNode& key);
   void RenderChanged(const RegistryNode& node, const NodeRecord& record, long long stamp,
                      std::string& out) const;
 
