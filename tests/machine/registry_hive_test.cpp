@@ -110,6 +110,53 @@ TEST(RegistryHiveTest, RewritesKeepWhatTheRunDidNotChange) {
   }
 }
 
+// Each value form Wine writes is read as the type and data Windows would
+// return, and a value of that type written anew takes the same form.
+TEST(RegistryHiveTest, ValueFormsAreReadAndWrittenAsWineWritesThem) {
+  struct Form {
+    const char* line;
+    std::uint32_t type;
+    std::vector<std::uint8_t> data;
+    const char* written;  // when a new value of this type is written otherwise
+  };
+  const std::string long_hex =
+      "\"Long\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\\n"
+      "  16,17,18,19";  // wrapped once the line passes 76 columns
+  std::vector<std::uint8_t> counting(26);
+  for (std::uint8_t i = 0; i < counting.size(); ++i) counting[i] = i;
+  const Form forms[] = {
+      {"\"S\"=\"a\\x00e9\"", reg_type::kSz, {'a', 0, 0xe9, 0, 0, 0}, nullptr},
+      {"@=\"d\"", reg_type::kSz, {'d', 0, 0, 0}, nullptr},
+      {"\"E\"=str(2):\"%A%\"", reg_type::kExpandSz, {'%', 0, 'A', 0, '%', 0, 0, 0}, nullptr},
+      {"\"D\"=dword:000003e3", reg_type::kDword, {0xe3, 0x03, 0, 0}, nullptr},
+      {"\"B\"=hex:01,ff", reg_type::kBinary, {0x01, 0xff}, nullptr},
+      {"\"M\"=hex(7):41,00,00,00,00,00", reg_type::kMultiSz, {0x41, 0, 0, 0, 0, 0}, nullptr},
+      {"\"O\"=hex(ffff0011):01,02", 0xffff0011u, {1, 2}, nullptr},
+      {"\"T\"=str(7):\"a\"", reg_type::kMultiSz, {'a', 0, 0, 0}, "\"T\"=hex(7):61,00,00,00"},
+      {long_hex.c_str(), reg_type::kBinary, counting, nullptr},
+  };
+  for (const Form& form : forms) {
+    SCOPED_TRACE(form.line);
+    RegistryNode root;
+    RegistryHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.Load(std::string(kHeader) + "[K] 1700000000\n" + form.line + "\n\n", root, error))
+        << error;
+    const RegistryNode* key = root.FindSubkey(u"K");
+    ASSERT_TRUE(key);
+    ASSERT_EQ(key->values.size(), 1u);
+    EXPECT_EQ(key->values[0].second.type, form.type);
+    EXPECT_EQ(key->values[0].second.data, form.data);
+
+    RegistryNode fresh;
+    RegistryHive empty;
+    ASSERT_TRUE(empty.Load(kHeader, fresh, error)) << error;
+    fresh.AddSubkey(u"New").SetValue(key->values[0].first, key->values[0].second);
+    EXPECT_EQ(empty.Render(fresh, kStamp), std::string(kHeader) + "[New] 1800000000\n" +
+                                               (form.written ? form.written : form.line) + "\n\n");
+  }
+}
+
 std::string Nested(std::size_t depth) {
   std::string path;
   for (std::size_t i = 0; i < depth; ++i) path += i ? "\\\\k" : "k";

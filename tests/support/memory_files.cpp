@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "env/platform/wildcard.h"
+
 namespace quillbank::testing {
 
 std::string NormalisePath(const std::string& path) {
@@ -31,21 +33,6 @@ bool IsDriveRoot(const std::string& normalised) {
 }
 
 }  // namespace
-
-bool WildcardMatch(std::string_view pattern, std::string_view name) {
-  if (pattern.empty()) return name.empty();
-  if (pattern[0] == '*') {
-    for (std::size_t skip = 0; skip <= name.size(); ++skip) {
-      if (WildcardMatch(pattern.substr(1), name.substr(skip))) return true;
-    }
-    return false;
-  }
-  if (name.empty()) return false;
-  const bool same = pattern[0] == '?' ||
-                    std::toupper(static_cast<unsigned char>(pattern[0])) ==
-                        std::toupper(static_cast<unsigned char>(name[0]));
-  return same && WildcardMatch(pattern.substr(1), name.substr(1));
-}
 
 class MemoryAppendFile final : public AppendFile {
  public:
@@ -143,7 +130,7 @@ std::vector<std::string> MemoryFiles::ListFolder(const std::string& pattern) {
     if (ParentOf(entry_key) != folder) return;
     const auto cut = original.find_last_of("\\/");
     const std::string name = cut == std::string::npos ? original : original.substr(cut + 1);
-    if (WildcardMatch(name_pattern, name)) names.push_back(name);
+    if (MatchesWildcard(name, name_pattern)) names.push_back(name);
   };
   for (const auto& [entry_key, entry] : files_) consider(entry_key, entry.path);
   for (const auto& [entry_key, original] : folders_) consider(entry_key, original);

@@ -60,7 +60,4 @@ class MemoryFiles final : public Files {
 // trailing backslash.
 [[nodiscard]] std::string NormalisePath(const std::string& path);
 
-// Wildcard match of "*" and "?" without regard to case.
-[[nodiscard]] bool WildcardMatch(std::string_view pattern, std::string_view name);
-
 }  // namespace quillbank::testing

@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <thread>
 #include <utility>
 
@@ -146,6 +148,15 @@ fs::path TemporaryPathBeside(const fs::path& target, int attempt) {
   return FolderOf(target) / name;
 }
 
+std::optional<std::string> ReadHostFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (in.bad()) return std::nullopt;
+  return content.str();
+}
+
 FileWrite ReplaceHostFile(const fs::path& path, std::string_view bytes) {
   const std::optional<fs::path> target = FinalTarget(path);
   if (!target) return FileWrite::Failed;
@@ -164,6 +175,10 @@ FileWrite ReplaceHostFile(const fs::path& path, std::string_view bytes) {
   if (!temporary->WriteAll(bytes) || !temporary->FlushAndClose()) return FileWrite::Failed;
   if (!temporary->RenameOver(*target)) return FileWrite::Failed;
   return FlushFolder(FolderOf(*target)) ? FileWrite::Written : FileWrite::Failed;
+}
+
+bool WriteHostFileReplacing(const fs::path& path, std::string_view bytes) {
+  return ReplaceHostFile(path, bytes) == FileWrite::Written;
 }
 
 // ------------------------------------------------------------------- lock

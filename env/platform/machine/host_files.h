@@ -1,15 +1,20 @@
-// The host files a machine folder is made of: how one is replaced safely, and
-// the lock file that lets one run at a time change the folder.
+// The host files a machine folder is made of: how one is read, how one is
+// replaced safely, and the lock file that lets one run at a time change the
+// folder.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "env/platform/platform.h"
 
 namespace quillbank {
+
+// A host file's bytes as they are; none when it cannot be read.
+[[nodiscard]] std::optional<std::string> ReadHostFile(const std::filesystem::path& path);
 
 // Replaces a host file's content as Files::ReplaceContents describes: a new
 // temporary file beside the final target (symbolic links followed), created
@@ -18,6 +23,8 @@ namespace quillbank {
 // folder fsync'ed. When that last flush fails the new content is already in
 // place, but the change is not known to last, so the result is Failed.
 [[nodiscard]] FileWrite ReplaceHostFile(const std::filesystem::path& path, std::string_view bytes);
+// The same, true when the file was written.
+[[nodiscard]] bool WriteHostFileReplacing(const std::filesystem::path& path, std::string_view bytes);
 
 // The name the `attempt`-th temporary file for `target` gets (a hidden name
 // with the process id, so two processes never pick the same one and a

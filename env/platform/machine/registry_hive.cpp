@@ -2,11 +2,35 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <set>
 #include <utility>
 
 namespace quillbank {
 namespace {
+
+constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
+
+// How Wine writes a value's data after the "=": REG_SZ as a quoted text,
+// REG_DWORD after "dword:", REG_BINARY after "hex:", other text types as
+// "str(<type>):" and a quoted text, and any other type as "hex(<type>):" and
+// its bytes, the type number in hexadecimal.
+constexpr std::string_view kDwordForm = "dword:";
+constexpr std::string_view kBinaryForm = "hex:";
+constexpr std::string_view kTypedTextForm = "str(";
+constexpr std::string_view kTypedHexForm = "hex(";
+constexpr std::string_view kTypedFormEnd = "):";
+
+bool StartsWith(std::string_view text, std::string_view start) {
+  return text.substr(0, start.size()) == start;
+}
+
+// "str(2):" or "hex(7):": a typed form's prefix for `type`.
+std::string TypedForm(std::string_view form, std::uint32_t type) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%x", static_cast<unsigned>(type));
+  return std::string(form) + number + std::string(kTypedFormEnd);
+}
 
 bool IsHex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -163,23 +187,25 @@ std::string RenderHex(const std::string& prefix, const std::vector<std::uint8_t>
   return out;
 }
 
+std::string RenderDword(const std::vector<std::uint8_t>& data) {
+  char digits[16];
+  const unsigned number = data[0] | data[1] << 8 | data[2] << 16 | static_cast<unsigned>(data[3]) << 24;
+  std::snprintf(digits, sizeof digits, "%08x", number);
+  return std::string(kDwordForm) + digits;
+}
+
+// A value line as Wine would write it. Hex data wraps where Wine wraps it,
+// counting the columns from the line's start.
 std::string RenderValue(const std::u16string& name, const RegValue& value) {
-  std::string out = name.empty() ? "@=" : "\"" + Escape(name, false) + "\"=";
+  const std::string lead = name.empty() ? "@=" : "\"" + Escape(name, false) + "\"=";
   if (const auto text = StringForm(value)) {
-    if (value.type == reg_type::kExpandSz) out += "str(2):";
-    return out + "\"" + Escape(*text, false) + "\"\n";
+    const std::string form = value.type == reg_type::kSz ? "" : TypedForm(kTypedTextForm, value.type);
+    return lead + form + "\"" + Escape(*text, false) + "\"\n";
   }
-  if (value.type == reg_type::kDword && value.data.size() == 4) {
-    char buffer[20];
-    const unsigned number = value.data[0] | value.data[1] << 8 | value.data[2] << 16 |
-                            static_cast<unsigned>(value.data[3]) << 24;
-    std::snprintf(buffer, sizeof buffer, "dword:%08x", number);
-    return out + buffer + "\n";
-  }
-  if (value.type == reg_type::kBinary) return RenderHex(out + "hex:", value.data) + "\n";
-  char prefix[24];
-  std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
-  return RenderHex(out + prefix, value.data) + "\n";
+  if (value.type == reg_type::kDword && value.data.size() == 4) return lead + RenderDword(value.data) + "\n";
+  const std::string form = value.type == reg_type::kBinary ? std::string(kBinaryForm)
+                                                           : TypedForm(kTypedHexForm, value.type);
+  return RenderHex(lead + form, value.data) + "\n";
 }
 
 bool SameValue(const RegValue& a, const RegValue& b) { return a.type == b.type && a.data == b.data; }
@@ -193,70 +219,92 @@ bool SameValues(const std::vector<std::pair<std::u16string, RegValue>>& a,
   return true;
 }
 
+// A quoted text with Wine's escapes from `start` (the opening quote) on, as
+// a value of `type`.
+bool ParseQuotedText(const std::string& data, std::size_t start, std::uint32_t type, RegValue& value) {
+  std::size_t pos = start + 1;
+  std::u16string wide;
+  if (!ReadEscaped(data, pos, '"', wide)) return false;
+  value = {type, Utf16LeBytes(wide)};
+  return true;
+}
+
+// The type number of a typed form ("str(2):", "hex(7):"), which ends at `end`.
+std::uint32_t TypeNumber(const std::string& data, std::string_view form, std::size_t end) {
+  const std::size_t start = form.size();
+  return static_cast<std::uint32_t>(std::strtoul(data.substr(start, end - start).c_str(), nullptr, 16));
+}
+
+bool ParseTypedText(const std::string& data, RegValue& value) {
+  const std::size_t end = data.find(std::string(kTypedFormEnd) + "\"");
+  if (end == std::string::npos) return false;
+  return ParseQuotedText(data, end + kTypedFormEnd.size(), TypeNumber(data, kTypedTextForm, end), value);
+}
+
+void ParseDword(const std::string& digits, RegValue& value) {
+  const unsigned long number = std::strtoul(digits.c_str(), nullptr, 16);
+  value = {reg_type::kDword,
+           {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
+            static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)}};
+}
+
+bool ParseTypedHex(const std::string& data, RegValue& value) {
+  const std::size_t end = data.find(kTypedFormEnd);
+  if (end == std::string::npos) return false;
+  value = {TypeNumber(data, kTypedHexForm, end), ParseHexBytes(data.substr(end + kTypedFormEnd.size()))};
+  return true;
+}
+
 // Parses the data after "=" of a value line; false for a form this program
 // does not know (the line is then kept as it stands).
 bool ParseValueData(const std::string& data, RegValue& value) {
-  if (!data.empty() && data[0] == '"') {
-    std::size_t p = 1;
-    std::u16string wide;
-    if (!ReadEscaped(data, p, '"', wide)) return false;
-    value = {reg_type::kSz, Utf16LeBytes(wide)};
+  if (StartsWith(data, "\"")) return ParseQuotedText(data, 0, reg_type::kSz, value);
+  if (StartsWith(data, kTypedTextForm)) return ParseTypedText(data, value);
+  if (StartsWith(data, kDwordForm)) {
+    ParseDword(data.substr(kDwordForm.size()), value);
     return true;
   }
-  if (data.rfind("str(", 0) == 0) {
-    const std::size_t close = data.find("):\"");
-    if (close == std::string::npos) return false;
-    std::size_t p = close + 3;
-    std::u16string wide;
-    if (!ReadEscaped(data, p, '"', wide)) return false;
-    value = {static_cast<std::uint32_t>(std::strtoul(data.substr(4, close - 4).c_str(), nullptr, 16)),
-             Utf16LeBytes(wide)};
+  if (StartsWith(data, kBinaryForm)) {
+    value = {reg_type::kBinary, ParseHexBytes(data.substr(kBinaryForm.size()))};
     return true;
   }
-  if (data.rfind("dword:", 0) == 0) {
-    const unsigned long number = std::strtoul(data.substr(6).c_str(), nullptr, 16);
-    value = {reg_type::kDword,
-             {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
-              static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)}};
-    return true;
-  }
-  if (data.rfind("hex:", 0) == 0) {
-    value = {reg_type::kBinary, ParseHexBytes(data.substr(4))};
-    return true;
-  }
-  if (data.rfind("hex(", 0) == 0) {
-    const std::size_t close = data.find("):");
-    if (close == std::string::npos) return false;
-    value = {static_cast<std::uint32_t>(std::strtoul(data.substr(4, close - 4).c_str(), nullptr, 16)),
-             ParseHexBytes(data.substr(close + 2))};
-    return true;
-  }
+  if (StartsWith(data, kTypedHexForm)) return ParseTypedHex(data, value);
   return false;
 }
 
-// Parses a value line (continuations joined); false when it is none.
+// Parses a value line (continuations joined): "@" or a quoted name, "=" and
+// the data; false when it is none.
 bool ParseValueLine(const std::string& line, std::u16string& name, RegValue& value) {
-  std::size_t pos = 0;
+  std::size_t pos = 1;
   name.clear();
-  if (line.empty()) return false;
-  if (line[0] == '@') {
-    pos = 1;
-  } else if (line[0] == '"') {
-    pos = 1;
+  if (StartsWith(line, "\"")) {
     if (!ReadEscaped(line, pos, '"', name)) return false;
-  } else {
+  } else if (!StartsWith(line, "@")) {
     return false;
   }
   if (pos >= line.size() || line[pos] != '=') return false;
   return ParseValueData(line.substr(pos + 1), value);
 }
 
-// The file's lines with their line ends; hex data continued with a final
-// backslash stays one entry, `joined` holding it as one line.
+// A line of the file with its line end. Hex data continued with a final
+// backslash stays one line: `raw` holds all its lines as read, `joined` the
+// data as one line without the breaks and the indentation.
 struct RawLine {
   std::string raw;
   std::string joined;
 };
+
+bool ContinuesOnNextLine(const RawLine& line) {
+  return !line.joined.empty() && line.joined.back() == '\\' &&
+         line.joined.find("=hex") != std::string::npos;
+}
+
+void AppendContinuation(RawLine& line, std::string raw, std::string text) {
+  line.joined.pop_back();  // the backslash
+  text.erase(0, text.find_first_not_of(' '));
+  line.joined += text;
+  line.raw += raw;
+}
 
 std::vector<RawLine> SplitLines(const std::string& text) {
   std::vector<RawLine> lines;
@@ -269,19 +317,26 @@ std::vector<RawLine> SplitLines(const std::string& text) {
     std::string line = raw;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     if (continued) {
-      RawLine& previous = lines.back();
-      previous.joined.pop_back();  // the backslash
-      line.erase(0, line.find_first_not_of(' '));
-      previous.joined += line;
-      previous.raw += raw;
+      AppendContinuation(lines.back(), std::move(raw), std::move(line));
     } else {
       lines.push_back({std::move(raw), std::move(line)});
     }
-    const std::string& joined = lines.back().joined;
-    continued = !joined.empty() && joined.back() == '\\' && joined.find("=hex") != std::string::npos;
+    continued = ContinuesOnNextLine(lines.back());
     start = end;
   }
   return lines;
+}
+
+bool IsKeyLine(const RawLine& line) { return StartsWith(line.joined, "["); }
+
+// The path of a key line ("[Software\\Wine] 1700000000"), split, and where
+// its bracketed part ends; false when the closing bracket is missing.
+bool ParseKeyLine(const std::string& line, std::vector<std::u16string>& parts, std::size_t& end) {
+  end = 1;
+  std::u16string path;
+  if (!ReadEscaped(line, end, ']', path)) return false;
+  parts = SplitKeyPath(path);
+  return true;
 }
 
 // Wine's "#time=" value: 100 ns intervals since 1601, in hexadecimal.
@@ -303,8 +358,10 @@ std::u16string UpperPath(const std::vector<std::u16string>& parts) {
 
 }  // namespace
 
+long long KeyStampNow() { return static_cast<long long>(std::time(nullptr)); }
+
 bool RegistryHive::Load(const std::string& text, RegistryNode& root, std::string& error) {
-  if (text.rfind("WINE REGISTRY Version 2", 0) != 0) {
+  if (!StartsWith(text, kHeader)) {
     error = "not a Wine registry file";
     return false;
   }
@@ -313,42 +370,54 @@ bool RegistryHive::Load(const std::string& text, RegistryNode& root, std::string
   records_.clear();
   const std::vector<RawLine> lines = SplitLines(text);
   std::size_t i = 0;
-  for (; i < lines.size() && lines[i].joined.rfind("[", 0) != 0; ++i) header_ += lines[i].raw;
-
-  RegistryNode* current = nullptr;
+  for (; i < lines.size() && !IsKeyLine(lines[i]); ++i) header_ += lines[i].raw;
+  RegistryNode* key = nullptr;
   for (; i < lines.size(); ++i) {
-    const RawLine& line = lines[i];
-    if (line.joined.rfind("[", 0) == 0) {
-      std::size_t pos = 1;
-      std::u16string path;
-      if (!ReadEscaped(line.joined, pos, ']', path)) {
-        error = "unreadable key line: " + line.joined;
-        return false;
-      }
-      const std::vector<std::u16string> parts = SplitKeyPath(path);
-      if (parts.size() > kMaxKeyDepth) {
-        error = "keys are nested deeper than " + std::to_string(kMaxKeyDepth) + " levels";
-        return false;
-      }
-      current = &root;
-      for (const std::u16string& part : parts) current = &current->AddSubkey(part);
-      records_[current].blocks.push_back(blocks_.size());
-      blocks_.push_back({current, UpperPath(parts), line.raw, line.joined.substr(0, pos), {}});
-      continue;
+    if (IsKeyLine(lines[i])) {
+      key = ReadKeyLine(lines[i].raw, lines[i].joined, root, error);
+      if (!key) return false;
+    } else {
+      ReadEntryLine(lines[i].raw, lines[i].joined, *key);  // the header ends at a key line
     }
-    Entry entry{line.raw, LineKind::kOther, {}, {}};
-    if (line.joined.empty()) {
-      entry.kind = LineKind::kBlank;
-    } else if (line.joined.rfind("#time=", 0) == 0) {
-      entry.kind = LineKind::kTime;
-    } else if (ParseValueLine(line.joined, entry.value_name, entry.value)) {
-      entry.kind = LineKind::kValue;
-      current->SetValue(entry.value_name, entry.value);
-    }
-    blocks_.back().entries.push_back(std::move(entry));
   }
   for (auto& [node, record] : records_) record.values = node->values;
   return true;
+}
+
+// Starts a block for the key the line names, creating the key (and the keys
+// above it) in the tree; null, with the reason in `error`, for a line that is
+// no key line or nests deeper than Windows allows.
+RegistryNode* RegistryHive::ReadKeyLine(const std::string& raw, const std::string& line,
+                                        RegistryNode& root, std::string& error) {
+  std::vector<std::u16string> parts;
+  std::size_t end = 0;
+  if (!ParseKeyLine(line, parts, end)) {
+    error = "unreadable key line: " + line;
+    return nullptr;
+  }
+  if (parts.size() > kMaxKeyDepth) {
+    error = "keys are nested deeper than " + std::to_string(kMaxKeyDepth) + " levels";
+    return nullptr;
+  }
+  RegistryNode* key = &root;
+  for (const std::u16string& part : parts) key = &key->AddSubkey(part);
+  records_[key].blocks.push_back(blocks_.size());
+  blocks_.push_back({key, UpperPath(parts), raw, line.substr(0, end), {}});
+  return key;
+}
+
+// Adds a line of the current block; a value line also sets the value in `key`.
+void RegistryHive::ReadEntryLine(const std::string& raw, const std::string& line, RegistryNode& key) {
+  Entry entry{raw, LineKind::kOther, {}, {}};
+  if (line.empty()) {
+    entry.kind = LineKind::kBlank;
+  } else if (StartsWith(line, "#time=")) {
+    entry.kind = LineKind::kTime;
+  } else if (ParseValueLine(line, entry.value_name, entry.value)) {
+    entry.kind = LineKind::kValue;
+    key.SetValue(entry.value_name, entry.value);
+  }
+  blocks_.back().entries.push_back(std::move(entry));
 }
 
 std::string RegistryHive::Render(const RegistryNode& root, long long stamp) const {

@@ -15,6 +15,11 @@
 
 namespace quillbank {
 
+// The present moment as Wine stamps a key line ("[Key] 1700000000"): seconds
+// since 1970. The "#time=" line that Wine writes below it holds the same
+// moment in 100 ns intervals since 1601; Render derives that from this stamp.
+[[nodiscard]] long long KeyStampNow();
+
 class RegistryHive {
  public:
   // Parses `text` into `root`, an empty node. False, with the reason in
@@ -45,6 +50,9 @@ class RegistryHive {
     std::vector<std::pair<std::u16string, RegValue>> values;  // as read
   };
 
+  [[nodiscard]] RegistryNode* ReadKeyLine(const std::string& raw, const std::string& line,
+                                          RegistryNode& root, std::string& error);
+  void ReadEntryLine(const std::string& raw, const std::string& line, RegistryNode& key);
   void RenderChanged(const RegistryNode& node, const NodeRecord& record, long long stamp,
                      std::string& out) const;
 

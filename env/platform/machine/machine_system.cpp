@@ -1,0 +1,106 @@
+// Opening the machine folder: the services of one machine, wired together.
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "env/platform/machine/host_files.h"
+#include "env/platform/machine/machine_clock.h"
+#include "env/platform/machine/machine_environment.h"
+#include "env/platform/machine/machine_files.h"
+#include "env/platform/machine/machine_folder.h"
+#include "env/platform/machine/machine_processes.h"
+#include "env/platform/machine/machine_registry.h"
+#include "env/platform/machine/machine_run_lock.h"
+#include "env/platform/machine/machine_uuids.h"
+#include "env/platform/machine/minimal_machine.h"
+#include "env/platform/mapi.h"
+
+namespace quillbank {
+namespace {
+
+namespace fs = std::filesystem;
+
+class MachineSystem final : public SystemServices {
+ public:
+  MachineSystem(const fs::path& folder, HostFileWriter write_hive)
+      : registry_(std::move(write_hive)),
+        files_(folder / "drive_c"),
+        environment_(registry_),
+        processes_(folder),
+        run_lock_(registry_, folder) {}
+
+  [[nodiscard]] bool Load(const fs::path& folder, std::string& error) {
+    if (!run_lock_.Open(error)) return false;
+    if (!registry_.Load(folder, error)) return false;
+    mapi_ = MakeRegistryMapiStandIn(registry_, uuids_);
+    platform_.mapi = mapi_.get();
+    platform_.run_lock = &run_lock_;
+    return true;
+  }
+  Platform& platform() override { return platform_; }
+
+ private:
+  MachineRegistry registry_;
+  MachineFiles files_;
+  MachineEnvironment environment_;
+  MachineProcesses processes_;
+  MachineClock clock_;
+  MachineUuids uuids_;
+  MachineRunLock run_lock_;
+  std::unique_ptr<MapiAdmin> mapi_;
+  Platform platform_{registry_, files_, environment_, processes_, clock_, uuids_, Windows1252()};
+};
+
+// Makes sure `folder` holds a machine: one is created in a missing or empty
+// folder, but a folder with other things in it is not taken over.
+bool EnsureMachine(const fs::path& folder, std::string& error) {
+  if (fs::exists(folder / "user.reg") || fs::exists(folder / "system.reg")) return true;
+  std::error_code failed;
+  if (fs::exists(folder) && !fs::is_empty(folder, failed)) {
+    error = "the folder " + folder.string() + " is not a machine folder (no user.reg or system.reg)";
+    return false;
+  }
+  fs::create_directories(folder, failed);
+  return CreateMinimalMachine(folder, error);
+}
+
+HostFileWriter ReplacingWriter() {
+  return [](const std::string& path, const std::string& bytes) {
+    return WriteHostFileReplacing(path, bytes);
+  };
+}
+
+}  // namespace
+
+std::string DefaultMachineFolder() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data && *data) return (fs::path(data) / "quillbank" / "machine").string();
+  const char* home = std::getenv("HOME");
+  return (fs::path(home && *home ? home : "/tmp") / ".local" / "share" / "quillbank" / "machine").string();
+}
+
+std::unique_ptr<SystemServices> OpenMachineFolder(const std::string& folder_name, std::string& error,
+                                                  HostFileWriter write_hive) {
+  const fs::path folder(folder_name);
+  if (!EnsureMachine(folder, error)) return nullptr;
+  if (ServedByWineserver(folder)) {
+    error = "a running wineserver is using the machine folder " + folder.string() +
+            "; end it (wineserver -k) and try again. Nothing was changed.";
+    return nullptr;
+  }
+  auto system = std::make_unique<MachineSystem>(folder, write_hive ? std::move(write_hive)
+                                                                   : ReplacingWriter());
+  if (!system->Load(folder, error)) return nullptr;
+  return system;
+}
+
+SystemOpenResult OpenSystem() {
+  const char* chosen = std::getenv("QUILLBANK_MACHINE");
+  const std::string folder = chosen && *chosen ? chosen : DefaultMachineFolder();
+  SystemOpenResult result;
+  result.services = OpenMachineFolder(folder, result.error);
+  return result;
+}
+
+}  // namespace quillbank

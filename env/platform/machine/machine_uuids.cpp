@@ -1,0 +1,24 @@
+#include "env/platform/machine/machine_uuids.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+
+namespace quillbank {
+
+std::string MachineUuids::NewUuid() {
+  std::uint8_t bytes[16];
+  std::ifstream random("/dev/urandom", std::ios::binary);
+  random.read(reinterpret_cast<char*>(bytes), sizeof bytes);
+  // The version (4, random) and the variant (RFC 4122) in their fixed bits.
+  bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);
+  bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);
+  char text[37];
+  std::snprintf(text, sizeof text,
+                "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", bytes[0],
+                bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
+                bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
+  return text;
+}
+
+}  // namespace quillbank
