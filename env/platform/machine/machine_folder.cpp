@@ -13,6 +13,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -377,7 +378,12 @@ class MachineProcesses final : public Processes {
     return entries;
   }
 
-  bool Terminate(std::uint32_t id) override { return ::kill(static_cast<pid_t>(id), SIGTERM) == 0; }
+  // One process only: kill() takes 0, and any id that becomes a negative
+  // pid_t, as a whole process group.
+  bool Terminate(std::uint32_t id) override {
+    if (id == 0 || id > static_cast<std::uint32_t>(std::numeric_limits<pid_t>::max())) return false;
+    return ::kill(static_cast<pid_t>(id), SIGTERM) == 0;
+  }
 
   bool WaitForExit(std::uint32_t id, std::uint32_t timeout_ms) override {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
