@@ -55,7 +55,9 @@ class MemoryAppendFile final : public AppendFile {
     files_.AppendTo(key_, bytes);
     return true;
   }
+  // Like closing a handle: only the first close succeeds.
   bool Close() override {
+    if (closed_) return false;
     closed_ = true;
     return true;
   }
@@ -93,7 +95,7 @@ void MemoryFiles::MarkReadOnly(const std::string& path) { read_only_.insert(Norm
 
 std::unique_ptr<AppendFile> MemoryFiles::OpenForAppend(const std::string& path) {
   const std::string key = NormalisePath(path);
-  if (!FolderExists(ParentOf(key))) return nullptr;
+  if (!FolderExists(ParentOf(key)) || folders_.count(key)) return nullptr;
   Entry& entry = files_[key];
   if (entry.path.empty()) entry.path = path;
   return std::make_unique<MemoryAppendFile>(*this, key);
