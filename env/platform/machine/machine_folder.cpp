@@ -206,9 +206,14 @@ class MachineFiles final : public Files {
     return std::make_unique<MachineAppendFile>(fd);
   }
 
+  // Like DeleteFileA, refuses a file marked read-only (no write bit at all).
   bool DeleteFile(const std::string& path) override {
     const auto host = Resolve(path);
-    return host && fs::is_regular_file(*host) && ::unlink(host->c_str()) == 0;
+    if (!host || !fs::is_regular_file(*host)) return false;
+    constexpr fs::perms kWrite =
+        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    if ((fs::status(*host).permissions() & kWrite) == fs::perms::none) return false;
+    return ::unlink(host->c_str()) == 0;
   }
 
   bool RemoveFolder(const std::string& path) override {
