@@ -133,6 +133,8 @@ TEST_P(FilesContract, AppendingAddsAtTheEndForEveryWriterUntilClosed) {
 
 TEST_P(FilesContract, FoldersAreMadeOneLevelAtATimeAndRemovedOnlyWhenEmpty) {
   Put("file.txt", "x");
+  Put("locked.txt", "x");
+  backend_->MarkReadOnly(Path("locked.txt"));
   enum class Call { CreateFolder, RemoveFolder, DeleteFile, FileExists, FolderExists };
   struct Step {
     Call call;
@@ -161,9 +163,12 @@ TEST_P(FilesContract, FoldersAreMadeOneLevelAtATimeAndRemovedOnlyWhenEmpty) {
       {Call::DeleteFile, "file.txt", true},
       {Call::DeleteFile, "file.txt", false},
       {Call::FileExists, "file.txt", false},
+      {Call::DeleteFile, "locked.txt", false},  // read-only
+      {Call::FileExists, "locked.txt", true},
   };
   int number = 0;
   for (const Step& step : steps) {
+    ++number;
     const std::string path = Path(step.path);
     bool result = false;
     switch (step.call) {
@@ -173,9 +178,9 @@ TEST_P(FilesContract, FoldersAreMadeOneLevelAtATimeAndRemovedOnlyWhenEmpty) {
       case Call::FileExists: result = files().FileExists(path); break;
       case Call::FolderExists: result = files().FolderExists(path); break;
     }
-    EXPECT_EQ(result, step.result) << "step " << ++number << ": " << step.path;
+    EXPECT_EQ(result, step.result) << "step " << number << ": " << step.path;
   }
-  EXPECT_EQ(Listed("*"), Names{});
+  EXPECT_EQ(Listed("*"), Names{"locked.txt"});
 }
 
 TEST_P(FilesContract, ListingMatchesWildcardsWithoutRegardToCase) {

@@ -105,7 +105,11 @@ void MemoryFiles::AppendTo(const std::string& key, std::string_view bytes) {
   files_[key].bytes.append(bytes);
 }
 
-bool MemoryFiles::DeleteFile(const std::string& path) { return files_.erase(NormalisePath(path)) > 0; }
+bool MemoryFiles::DeleteFile(const std::string& path) {
+  const std::string key = NormalisePath(path);
+  if (read_only_.count(key)) return false;  // as DeleteFileA refuses it
+  return files_.erase(key) > 0;
+}
 
 bool MemoryFiles::RemoveFolder(const std::string& path) {
   const std::string key = NormalisePath(path);
