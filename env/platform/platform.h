@@ -65,7 +65,8 @@ class RegistryKey {
   // `capacity` bytes; on failure `out` is left untouched.
   [[nodiscard]] virtual long QueryValue(std::string_view name, std::size_t capacity,
                                         RegValue& out) = 0;
-  // RegSetValueExA: replaces the value (creating it when missing).
+  // RegSetValueExA: replaces the value (creating it when missing). This and
+  // DeleteValue fail with 5 on a key opened for reading.
   virtual long SetValue(std::string_view name, std::uint32_t type,
                         const std::vector<std::uint8_t>& data) = 0;
   // RegDeleteValueA: 2 when the value was missing.

@@ -178,13 +178,15 @@ bool RegistryNode::RemoveLeafSubkey(std::u16string_view name) {
 namespace {
 
 // A key opened through the narrow API: names widen through the code page on
-// the way in, text and subkey names narrow through it on the way out.
+// the way in, text and subkey names narrow through it on the way out. A key
+// opened for reading refuses changes, as a KEY_READ handle does on Windows.
 class MemoryKey final : public RegistryKey {
  public:
-  MemoryKey(MemoryRegistry& registry, RegRoot root, RegistryNode& node)
+  MemoryKey(MemoryRegistry& registry, RegRoot root, RegistryNode& node, RegAccess access)
       : registry_(registry),
         root_(root == RegRoot::ClassesRoot ? RegRoot::LocalMachine : root),
-        node_(node) {}
+        node_(node),
+        access_(access) {}
 
   long QueryValue(std::string_view name, std::size_t capacity, RegValue& out) override {
     const RegValue* value = Lookup(name);
@@ -207,7 +209,7 @@ class MemoryKey final : public RegistryKey {
   long SetValue(std::string_view name, std::uint32_t type,
                 const std::vector<std::uint8_t>& data) override {
     const std::u16string wide_name = Page().Widen(name);
-    if (!Writable(wide_name)) return win32_error::kAccessDenied;
+    if (access_ != RegAccess::All || !Writable(wide_name)) return win32_error::kAccessDenied;
     RegValue value{type, data};
     if (IsTextType(type)) {
       const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
@@ -219,6 +221,7 @@ class MemoryKey final : public RegistryKey {
   }
 
   long DeleteValue(std::string_view name) override {
+    if (access_ != RegAccess::All) return win32_error::kAccessDenied;
     const std::u16string wide_name = Page().Widen(name);
     if (!Lookup(name)) return win32_error::kFileNotFound;
     node_.DeleteValue(wide_name);
@@ -268,6 +271,7 @@ class MemoryKey final : public RegistryKey {
   MemoryRegistry& registry_;
   RegRoot root_;
   RegistryNode& node_;
+  RegAccess access_;
 };
 
 }  // namespace
@@ -315,11 +319,11 @@ RegistryNode* MemoryRegistry::Find(RegRoot root, std::string_view path) {
   return FindFrom(&RootNode(root), parts);
 }
 
-long MemoryRegistry::Open(RegRoot root, std::string_view path, RegAccess,
+long MemoryRegistry::Open(RegRoot root, std::string_view path, RegAccess access,
                           std::unique_ptr<RegistryKey>& key) {
   RegistryNode* node = Find(root, path);
   if (!node) return win32_error::kFileNotFound;
-  key = std::make_unique<MemoryKey>(*this, root, *node);
+  key = std::make_unique<MemoryKey>(*this, root, *node, access);
   return win32_error::kSuccess;
 }
 
@@ -338,7 +342,7 @@ long MemoryRegistry::Create(RegRoot root, std::string_view path, std::unique_ptr
     node = next;
   }
   if (created) NotifyChanged(root == RegRoot::ClassesRoot ? RegRoot::LocalMachine : root);
-  key = std::make_unique<MemoryKey>(*this, root, *node);
+  key = std::make_unique<MemoryKey>(*this, root, *node, RegAccess::All);
   return win32_error::kSuccess;
 }
 

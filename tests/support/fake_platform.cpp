@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 
 #include "env/registry_access.h"
 
@@ -44,10 +47,12 @@ void FakeEnvironment::Unset(const std::string& name) { values_.erase(Upper(name)
 
 bool FakeProcesses::Terminate(std::uint32_t id) {
   terminated.push_back(id);
-  running.erase(std::remove_if(running.begin(), running.end(),
-                               [id](const ProcessEntry& p) { return p.id == id; }),
-                running.end());
-  return true;
+  const auto ended = std::remove_if(running.begin(), running.end(),
+                                    [id](const ProcessEntry& p) { return p.id == id; });
+  // Like TerminateProcess, fails for an id no process has.
+  const bool found = ended != running.end();
+  running.erase(ended, running.end());
+  return found;
 }
 
 bool FakeProcesses::WaitForExit(std::uint32_t id, std::uint32_t) {
@@ -59,6 +64,41 @@ bool FakeProcesses::WaitForExit(std::uint32_t id, std::uint32_t) {
 bool FakeProcesses::Start(const std::string& command_line) {
   started.push_back(command_line);
   return start_succeeds;
+}
+
+struct FakeRunLock::Machine {
+  std::mutex mutex;
+  std::condition_variable released;
+  const FakeRunLock* holder = nullptr;
+};
+
+FakeRunLock::FakeRunLock() : FakeRunLock(std::make_shared<Machine>()) {}
+
+FakeRunLock::FakeRunLock(std::shared_ptr<Machine> machine) : machine_(std::move(machine)) {}
+
+std::unique_ptr<FakeRunLock> FakeRunLock::AnotherHolder() const {
+  return std::unique_ptr<FakeRunLock>(new FakeRunLock(machine_));
+}
+
+bool FakeRunLock::Acquire(std::uint32_t timeout_ms) {
+  waited_ms = timeout_ms;
+  held = false;
+  if (!grants) return false;
+  std::unique_lock<std::mutex> lock(machine_->mutex);
+  held = machine_->released.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] {
+    return machine_->holder == nullptr || machine_->holder == this;
+  });
+  if (held) machine_->holder = this;
+  return held;
+}
+
+void FakeRunLock::Release() {
+  {
+    const std::lock_guard<std::mutex> lock(machine_->mutex);
+    if (machine_->holder == this) machine_->holder = nullptr;
+  }
+  machine_->released.notify_all();
+  held = false;
 }
 
 std::string SequenceUuids::NewUuid() {

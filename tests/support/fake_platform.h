@@ -55,18 +55,25 @@ class SequenceUuids final : public UuidSource {
 };
 
 // Grants the run lock unless a test says otherwise, and counts what was asked.
+// The locks AnotherHolder() makes stand for other runs on the same machine:
+// while one of them holds the lock, the others wait for it and may time out.
 class FakeRunLock final : public RunLock {
  public:
-  bool Acquire(std::uint32_t timeout_ms) override {
-    waited_ms = timeout_ms;
-    held = grants;
-    return grants;
-  }
-  void Release() override { held = false; }
+  FakeRunLock();
+  bool Acquire(std::uint32_t timeout_ms) override;
+  void Release() override;
+  // Another run's lock on the same machine.
+  [[nodiscard]] std::unique_ptr<FakeRunLock> AnotherHolder() const;
 
   bool grants = true;
   bool held = false;
   std::uint32_t waited_ms = 0;
+
+ private:
+  struct Machine;  // which holder has the lock, shared by all of them
+  explicit FakeRunLock(std::shared_ptr<Machine> machine);
+
+  std::shared_ptr<Machine> machine_;
 };
 
 struct FakePlatform {

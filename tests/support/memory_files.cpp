@@ -42,7 +42,9 @@ class MemoryAppendFile final : public AppendFile {
     files_.AppendTo(key_, bytes);
     return true;
   }
+  // Like closing a handle: only the first close succeeds.
   bool Close() override {
+    if (closed_) return false;
     closed_ = true;
     return true;
   }
@@ -80,7 +82,7 @@ void MemoryFiles::MarkReadOnly(const std::string& path) { read_only_.insert(Norm
 
 std::unique_ptr<AppendFile> MemoryFiles::OpenForAppend(const std::string& path) {
   const std::string key = NormalisePath(path);
-  if (!FolderExists(ParentOf(key))) return nullptr;
+  if (!FolderExists(ParentOf(key)) || folders_.count(key)) return nullptr;
   Entry& entry = files_[key];
   if (entry.path.empty()) entry.path = path;
   return std::make_unique<MemoryAppendFile>(*this, key);
@@ -90,7 +92,11 @@ void MemoryFiles::AppendTo(const std::string& key, std::string_view bytes) {
   files_[key].bytes.append(bytes);
 }
 
-bool MemoryFiles::DeleteFile(const std::string& path) { return files_.erase(NormalisePath(path)) > 0; }
+bool MemoryFiles::DeleteFile(const std::string& path) {
+  const std::string key = NormalisePath(path);
+  if (read_only_.count(key)) return false;  // as DeleteFileA refuses it
+  return files_.erase(key) > 0;
+}
 
 bool MemoryFiles::RemoveFolder(const std::string& path) {
   const std::string key = NormalisePath(path);

@@ -36,7 +36,7 @@ class MemoryFiles final : public Files {
   // While set (not empty), replacing a file whose path ends with this text
   // fails and leaves the file as it was, as a full disk would.
   void FailWritesEndingWith(std::string suffix) { fail_suffix_ = std::move(suffix); }
-  // Marks a file read-only: replacing it is refused.
+  // Marks a file read-only: replacing or deleting it is refused.
   void MarkReadOnly(const std::string& path);
   // How many replacements were asked for, whatever became of them.
   [[nodiscard]] int replacements() const { return replacements_; }

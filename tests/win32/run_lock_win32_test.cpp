@@ -8,29 +8,30 @@
 #include <string>
 
 #include "env/platform/win32/win32_platform.h"
+#include "tests/support/child_mode.h"
 
 namespace quillbank {
 namespace {
 
-// Run as children of the test below; disabled so that an ordinary run skips
-// them. A failed expectation gives the child a non-zero exit code.
-TEST(Win32RunLockChild, DISABLED_FindsTheLockTaken) {
-  EXPECT_FALSE(MakeWin32RunLock()->Acquire(300));
-}
-TEST(Win32RunLockChild, DISABLED_GetsTheLock) { EXPECT_TRUE(MakeWin32RunLock()->Acquire(300)); }
-TEST(Win32RunLockChild, DISABLED_TakesTheLockAndEndsHoldingIt) {
+// Children of the test below; each exits with 0 when it saw what it expected.
+int FindTheLockTaken() { return MakeWin32RunLock()->Acquire(300) ? 1 : 0; }
+int GetTheLock() { return MakeWin32RunLock()->Acquire(300) ? 0 : 1; }
+int TakeTheLockAndEndHoldingIt() {
   std::unique_ptr<RunLock> lock = MakeWin32RunLock();
-  ASSERT_TRUE(lock->Acquire(300));
+  if (!lock->Acquire(300)) return 1;
   ExitProcess(0);  // without Release
 }
+[[maybe_unused]] const bool kChildren =
+    testing::RegisterChild("find-the-lock-taken", &FindTheLockTaken) &&
+    testing::RegisterChild("get-the-lock", &GetTheLock) &&
+    testing::RegisterChild("take-the-lock-and-end-holding-it", &TakeTheLockAndEndHoldingIt);
 
-// Runs one of the child tests in a new process of this program; its exit
+// Runs one of the children in a new process of this program; its exit
 // code, or -1 when it could not be run or did not end in time.
-int RunChild(const char* test) {
+int RunChild(const char* child) {
   char own[MAX_PATH];
   const DWORD length = GetModuleFileNameA(nullptr, own, MAX_PATH);
-  std::string command = "\"" + std::string(own, length) +
-                        "\" --gtest_also_run_disabled_tests --gtest_filter=Win32RunLockChild." + test;
+  std::string command = "\"" + std::string(own, length) + "\" " + testing::ChildArgument(child);
   // The child's output goes nowhere rather than into this program's.
   const HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, 0, nullptr);
@@ -56,12 +57,12 @@ int RunChild(const char* test) {
 TEST(Win32RunLockTest, OneProcessAtATimeHoldsTheLock) {
   std::unique_ptr<RunLock> lock = MakeWin32RunLock();
   ASSERT_TRUE(lock->Acquire(1000));
-  EXPECT_EQ(RunChild("DISABLED_FindsTheLockTaken"), 0);
+  EXPECT_EQ(RunChild("find-the-lock-taken"), 0);
   lock->Release();
-  EXPECT_EQ(RunChild("DISABLED_GetsTheLock"), 0);
+  EXPECT_EQ(RunChild("get-the-lock"), 0);
 
   // A holder that ended without letting go does not keep the next run out.
-  EXPECT_EQ(RunChild("DISABLED_TakesTheLockAndEndsHoldingIt"), 0);
+  EXPECT_EQ(RunChild("take-the-lock-and-end-holding-it"), 0);
   EXPECT_TRUE(lock->Acquire(1000));
   lock->Release();
 }

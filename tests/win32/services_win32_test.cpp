@@ -10,14 +10,23 @@
 
 #include "env/platform/system.h"
 #include "env/platform/win32/win32_platform.h"
+#include "tests/support/child_mode.h"
 
 namespace quillbank {
 namespace {
 
-// Started as a child by the process tests through a renamed copy of this
-// program; disabled so that an ordinary run skips it.
-TEST(Win32Child, DISABLED_SleepsForAMinute) { Sleep(60000); }
-TEST(Win32Child, DISABLED_SleepsForTwoSeconds) { Sleep(2000); }
+// Children the process tests start through a renamed copy of this program.
+int SleepForAMinute() {
+  Sleep(60000);
+  return 0;
+}
+int SleepForTwoSeconds() {
+  Sleep(2000);
+  return 0;
+}
+[[maybe_unused]] const bool kSleepers =
+    testing::RegisterChild("sleep-a-minute", &SleepForAMinute) &&
+    testing::RegisterChild("sleep-two-seconds", &SleepForTwoSeconds);
 
 std::string OwnPath() {
   char path[MAX_PATH];
@@ -39,24 +48,24 @@ class Win32ProcessesTest : public ::testing::Test {
   void TearDown() override {
     for (int i = 0; i < 50 && !DeleteFileA(copy_.c_str()); ++i) Sleep(100);
   }
-  // Starts the copy running one of the child tests above, its output going
+  // Starts the copy as one of the children above, its output going
   // nowhere: with no handles inherited, the child would otherwise write into
   // this program's output.
-  bool StartChild(const char* test) {
+  bool StartChild(const char* child) {
     const HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, OPEN_EXISTING, 0, nullptr);
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     SetStdHandle(STD_OUTPUT_HANDLE, nul);
     SetStdHandle(STD_ERROR_HANDLE, nul);
-    const bool started = processes_->Start(ChildCommand(test));
+    const bool started = processes_->Start(ChildCommand(child));
     SetStdHandle(STD_OUTPUT_HANDLE, out);
     SetStdHandle(STD_ERROR_HANDLE, err);
     CloseHandle(nul);
     return started;
   }
-  std::string ChildCommand(const char* test) const {
-    return "\"" + copy_ + "\" --gtest_also_run_disabled_tests --gtest_filter=Win32Child." + test;
+  std::string ChildCommand(const char* child) const {
+    return "\"" + copy_ + "\" " + testing::ChildArgument(child);
   }
   // The id of the running copy, once the process list shows it.
   std::uint32_t FindChild() {
@@ -86,7 +95,7 @@ TEST_F(Win32ProcessesTest, TheListNamesEachProcessByItsExecutableFileName) {
 }
 
 TEST_F(Win32ProcessesTest, AStartedChildCanBeWaitedForAndTerminated) {
-  ASSERT_TRUE(StartChild("DISABLED_SleepsForAMinute"));
+  ASSERT_TRUE(StartChild("sleep-a-minute"));
   const std::uint32_t child = FindChild();
   ASSERT_NE(child, 0u);
   EXPECT_FALSE(processes_->WaitForExit(child, 200));  // still sleeping
@@ -96,7 +105,7 @@ TEST_F(Win32ProcessesTest, AStartedChildCanBeWaitedForAndTerminated) {
 }
 
 TEST_F(Win32ProcessesTest, WaitingReturnsOnceAChildEndsByItselfAndForAnUnknownId) {
-  ASSERT_TRUE(StartChild("DISABLED_SleepsForTwoSeconds"));
+  ASSERT_TRUE(StartChild("sleep-two-seconds"));
   const std::uint32_t child = FindChild();
   ASSERT_NE(child, 0u);
   const auto started = std::chrono::steady_clock::now();

@@ -100,9 +100,14 @@ std::unique_ptr<AppendFile> MachineFiles::OpenForAppend(const std::string& path)
   return std::make_unique<MachineAppendFile>(fd);
 }
 
+// Like DeleteFileA, refuses a file marked read-only (no write bit at all).
 bool MachineFiles::DeleteFile(const std::string& path) {
   const auto host = Resolve(path);
-  return host && fs::is_regular_file(*host) && ::unlink(host->c_str()) == 0;
+  if (!host || !fs::is_regular_file(*host)) return false;
+  constexpr fs::perms kWrite =
+      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  if ((fs::status(*host).permissions() & kWrite) == fs::perms::none) return false;
+  return ::unlink(host->c_str()) == 0;
 }
 
 bool MachineFiles::RemoveFolder(const std::string& path) {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <optional>
 #include <thread>
 
@@ -103,7 +104,10 @@ std::vector<ProcessEntry> MachineProcesses::List() {
   return entries;
 }
 
+// One process only: kill() takes 0, and any id that becomes a negative
+// pid_t, as a whole process group.
 bool MachineProcesses::Terminate(std::uint32_t id) {
+  if (id == 0 || id > static_cast<std::uint32_t>(std::numeric_limits<pid_t>::max())) return false;
   return ::kill(static_cast<pid_t>(id), SIGTERM) == 0;
 }
 

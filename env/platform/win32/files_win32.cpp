@@ -71,6 +71,19 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// An existing file's path with its name spelled as the folder holds it.
+// Replacing gives the file the name it is asked by, so a file found without
+// regard to case would otherwise be renamed; the user's file keeps its name.
+std::string AsNamedInFolder(const std::string& path) {
+  WIN32_FIND_DATAA entry;
+  const UniqueFind find(FindFirstFileA(path.c_str(), &entry));
+  if (!find.valid()) return path;
+  const std::string name = entry.cFileName;
+  // A name the code page cannot hold comes back with '?' in it.
+  if (name.find('?') != std::string::npos) return path;
+  return FolderOf(path) + name;
+}
+
 // GetFinalPathNameByHandleA exists from Vista on; the program also runs
 // where it does not (and where files cannot be symbolic links either).
 using FinalPathFunction = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
@@ -187,7 +200,7 @@ class Win32Files final : public Files {
   }
 
   FileWrite ReplaceContents(const std::string& path, std::string_view bytes) override {
-    const std::optional<std::string> target = FinalTarget(path);
+    std::optional<std::string> target = FinalTarget(path);
     if (!target) return FileWrite::Failed;
     const DWORD attributes = Attributes(*target);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
@@ -195,6 +208,7 @@ class Win32Files final : public Files {
     if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return FileWrite::Failed;
     // Windows refuses to replace a read-only file, and so does the program.
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return FileWrite::ReadOnly;
+    if (exists) target = AsNamedInFolder(*target);
 
     // The new file starts with the old one's attributes: ReplaceFile would
     // carry them over, but not every implementation of it does (Wine's).
