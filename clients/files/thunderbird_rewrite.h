@@ -4,6 +4,8 @@
 // Every line that none of them recognises is copied unchanged.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +33,66 @@ struct Designations {
   std::string identity;
   std::string server;
   std::string smtp;
+};
+
+// Each preference line the configurator writes for an account, by name.
+enum class AccountPref : std::size_t {
+  // The fresh account set, in the order it is written and logged.
+  kIdentities,       // mail.account.account<N>.identities
+  kServer,           // mail.account.account<N>.server
+  kAccountList,      // mail.accountmanager.accounts
+  kDefaultAccount,   // mail.accountmanager.defaultaccount
+  kFullName,         // mail.identity.id<N>.fullName
+  kSmtpServer,       // mail.identity.id<N>.smtpServer
+  kHostname,         // mail.server.server<N>.hostname
+  kLoginAtStartup,   // mail.server.server<N>.login_at_startup
+  kType,             // mail.server.server<N>.type
+  kUserName,         // mail.server.server<N>.userName
+  kName,             // mail.server.server<N>.name
+  kIsSecure,         // mail.server.server<N>.isSecure
+  kPort,             // mail.server.server<N>.port
+  kUserEmail,        // mail.identity.id<N>.useremail
+  kDraftFolder,      // mail.identity.id<N>.draft_folder
+  kFccFolder,        // mail.identity.id<N>.fcc_folder
+  kSmtpAuthMethod,   // mail.smtpserver.smtp<N>.auth_method
+  kSmtpPort,         // mail.smtpserver.smtp<N>.port
+  kSmtpTrySsl,       // mail.smtpserver.smtp<N>.try_ssl
+  kSmtpHostname,     // mail.smtpserver.smtp<N>.hostname
+  kSmtpUserName,     // mail.smtpserver.smtp<N>.username
+  kSmtpList,         // mail.smtpservers
+  kDefaultSmtp,      // mail.smtp.defaultserver
+  // Never part of the fresh set: written for an account added beside others
+  // or in a reset.
+  kSocketType,       // mail.server.server<N>.socketType
+  kRealHostname,     // mail.server.server<N>.realhostname
+  kSmtpRealHostname  // mail.smtpserver.smtp<N>.realhostname
+};
+inline constexpr std::size_t kFreshSetSize = 23;
+inline constexpr std::size_t kAccountPrefCount = 26;
+
+// The lines of one account with the provider's values, each with the key it
+// sets, for the designations `names`.
+class AccountBlock final {
+ public:
+  AccountBlock(const AccountValues& values, const Designations& names);
+
+  [[nodiscard]] const std::string& Key(AccountPref pref) const { return At(pref).key; }
+  [[nodiscard]] const std::string& Line(AccountPref pref) const { return At(pref).line; }
+  // The fresh set: its 23 lines in order.
+  [[nodiscard]] std::vector<std::string> FreshSet() const;
+
+ private:
+  struct Entry {
+    std::string key;
+    std::string line;
+  };
+  [[nodiscard]] const Entry& At(AccountPref pref) const {
+    return entries_[static_cast<std::size_t>(pref)];
+  }
+  void Text(AccountPref pref, std::string key, std::string_view text);
+  void Bare(AccountPref pref, std::string key, std::string_view value);
+
+  std::array<Entry, kAccountPrefCount> entries_;
 };
 
 // The 23 lines of a fresh account set, also the block the log lists.
