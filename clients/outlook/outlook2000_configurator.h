@@ -20,8 +20,6 @@ inline constexpr const char* kOmiAccountsPath =
     "Software\\Microsoft\\Office\\Outlook\\OMI Account Manager\\Accounts\\";
 inline constexpr const char* kOutlookSetupKey = "Software\\Microsoft\\Office\\9.0\\Outlook\\Setup";
 inline constexpr const char* kExchangeOptionsKey = "Software\\Microsoft\\Exchange\\Client\\Options";
-inline constexpr const char* kMapiProfilesKey =
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
 // "MailSupport" starting with this byte: Corporate/Workgroup mode.
 inline constexpr int kCorporateMailSupport = 1;
 // Where the Outlook 2000 store lives, which values it takes and how its log
