@@ -1,5 +1,7 @@
 #include "app/client_configurators.h"
 
+#include <iostream>
+
 #include "clients/files/eudora_configurator.h"
 #include "clients/files/thunderbird_configurator.h"
 #include "clients/outlook/outlook2000_configurator.h"
@@ -29,7 +31,7 @@ std::unique_ptr<AutoModeConfigurator> MakeOutlookExpress(Platform& platform,
 std::unique_ptr<AutoModeConfigurator> MakeOutlook(Platform& platform, const AccountRequest& request,
                                                   int outlook_version) {
   if (outlook_version < kFirstProfileStoreOutlookVersion) {
-    return std::make_unique<Outlook2000Configurator>(platform, request);
+    return std::make_unique<Outlook2000Configurator>(platform, request, std::cout);
   }
   return std::make_unique<OutlookProfileConfigurator>(platform, request);
 }

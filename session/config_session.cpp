@@ -5,6 +5,7 @@
 #include "session/status_message.h"
 #include "env/app_data.h"
 #include "env/client_detection.h"
+#include "env/platform/mapi.h"
 #include "env/registry_access.h"
 
 namespace quillbank {
@@ -12,8 +13,6 @@ namespace {
 
 constexpr const char* kRefusalText = "Please exit all running email clients, and then restart Quillbank.";
 constexpr const char* kMachineBusyText = "Another Quillbank run is changing this machine; try again.";
-constexpr const char* kMessagingSubsystemKey =
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem";
 
 // Tested and logged in this order; Outlook comes last with its version.
 constexpr MailClient kDetectionOrder[] = {MailClient::Thunderbird, MailClient::Eudora,

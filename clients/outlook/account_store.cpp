@@ -1,7 +1,6 @@
 #include "clients/outlook/account_store.h"
 
 #include "core/address_search.h"
-#include "core/provider_servers.h"
 #include "clients/outlook/store_conventions.h"
 #include "env/platform/registry_tree.h"
 #include "env/registry_access.h"
@@ -14,44 +13,11 @@ constexpr const char* kDefaultAccountValue = "Default Mail Account";
 constexpr const char* kAddressValue = "SMTP Email Address";
 constexpr const char* kDisplayNameValue = "SMTP Display Name";
 
-bool IsText(ValueSource source) {
-  switch (source) {
-    case ValueSource::kAccountName:
-    case ValueSource::kAddress:
-    case ValueSource::kDisplayName:
-    case ValueSource::kIncomingServer:
-    case ValueSource::kOutgoingServer:
-      return true;
-    default:
-      return false;
-  }
-}
-
 }  // namespace
 
 AccountStoreConfigurator::AccountStoreConfigurator(Platform& platform, const AccountRequest& request,
                                                    const AccountStoreLayout& layout)
-    : platform_(platform),
-      log_(&request.log),
-      address_(request.address),
-      display_name_(request.display_name),
-      make_default_(request.make_default),
-      overwrite_existing_(request.overwrite_existing),
-      use_ssl_(request.use_ssl),
-      layout_(layout) {}
-
-void AccountStoreConfigurator::SetRequest(const AccountRequest& request) {
-  address_ = request.address;
-  display_name_ = request.display_name;
-  make_default_ = request.make_default;
-  overwrite_existing_ = request.overwrite_existing;
-  use_ssl_ = request.use_ssl;
-  log_ = &request.log;
-}
-
-std::string AccountStoreConfigurator::AccountName() const {
-  return automatic_ ? prefix_ + address_ : address_;
-}
+    : RequestedAccount(request), platform_(platform), layout_(layout) {}
 
 bool AccountStoreConfigurator::RefuseUnsafeAccount() {
   const std::string problem =
@@ -148,12 +114,7 @@ ConfigStatus AccountStoreConfigurator::WriteAccount() {
   log_->Line(search.matched ? layout_.found_resetting : layout_.not_found);
   log_->EmptyLine();
 
-  log_->Line("The following settings were written/overwritten in the system registry:");
-  log_->EmptyLine();
-  for (const AccountValue& value : layout_.values) {
-    if (value.logged) *log_ << value.name << ": " << LogData(value) << kEndLine;
-  }
-  log_->EmptyLine();
+  LogSettings(layout_.values);
   if (layout_.log_target_key) *log_ << "Writing at RegKey: " << search.target << kEndLine;
 
   const bool make_default =
@@ -165,22 +126,6 @@ ConfigStatus AccountStoreConfigurator::WriteAccount() {
     return status::kWriteFailed;
   }
   return status::kSuccess;
-}
-
-std::string AccountStoreConfigurator::LogData(const AccountValue& value) const {
-  const ServerSettings servers = ServersFor(use_ssl_);
-  switch (value.source) {
-    case ValueSource::kAccountName: return AccountName();
-    case ValueSource::kAddress: return address_;
-    case ValueSource::kDisplayName: return display_name_;
-    case ValueSource::kIncomingServer: return servers.incoming_host;
-    case ValueSource::kOutgoingServer: return servers.outgoing_host;
-    case ValueSource::kIncomingPort: return std::to_string(servers.incoming_port);
-    case ValueSource::kOutgoingPort: return std::to_string(servers.outgoing_port);
-    case ValueSource::kSecureConnection: return use_ssl_ ? "1" : "0";
-    case ValueSource::kFixed: return std::to_string(value.fixed);
-  }
-  return "";
 }
 
 bool AccountStoreConfigurator::WriteValues(const std::string& target, bool make_default,
@@ -199,7 +144,7 @@ bool AccountStoreConfigurator::WriteValues(const std::string& target, bool make_
                 "). Nothing was written.");
   }
   for (const AccountValue& value : layout_.values) {
-    const std::string data = LogData(value);
+    const std::string data = ValueText(value);
     result = IsText(value.source)
                  ? journal_.SetText(*key, target, value.name, data)
                  : journal_.SetDword(*key, target, value.name,

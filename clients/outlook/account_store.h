@@ -12,6 +12,7 @@
 
 #include "core/account_request.h"
 #include "core/configurator.h"
+#include "clients/outlook/requested_account.h"
 #include "clients/outlook/store_conventions.h"
 #include "env/platform/platform.h"
 
@@ -20,26 +21,6 @@ namespace quillbank {
 class RunLog;
 
 namespace outlook {
-
-// Where the data of an account value comes from.
-enum class ValueSource {
-  kAccountName,      // text: prefix + address (the bare address outside the automatic mode)
-  kAddress,          // text: the address
-  kDisplayName,      // text: the display name
-  kIncomingServer,   // text: the POP3 host for the SSL choice
-  kOutgoingServer,   // text: the SMTP host for the SSL choice
-  kIncomingPort,     // number: 995 or 110
-  kOutgoingPort,     // number: 465 or 587
-  kSecureConnection, // number: 1 with SSL, 0 without
-  kFixed,            // number: `fixed`
-};
-
-struct AccountValue {
-  const char* name;
-  ValueSource source;
-  std::uint32_t fixed = 0;
-  bool logged = true;  // listed in the settings block of the log
-};
 
 // Whether the store's "Accounts" key must exist already (a missing store then
 // means the client was never set up: status 1) or is created when missing.
@@ -69,15 +50,11 @@ struct AccountStoreLayout {
   bool readers_log_open_results;   // GetDefAcct/GetAcctAddr log their open result and value
 };
 
-// A store configurator: the request's fields, the automatic-mode state and the
-// algorithm over one layout. The concrete configurators supply the layout and
+// A store configurator: the algorithm over one layout, for the request
+// RequestedAccount keeps. The concrete configurators supply the layout and
 // their own Configure around WriteAccount.
-class AccountStoreConfigurator : public AutoModeConfigurator {
+class AccountStoreConfigurator : public RequestedAccount {
  public:
-  void SetAutoMode() override { automatic_ = true; }
-  void SetAccountPrefix(const std::string& prefix) override { prefix_ = prefix; }
-  void SetRequest(const AccountRequest& request) override;
-
   // Readers. Each answers no value when its key cannot be opened; see the
   // definitions for a key that opens without the value.
   [[nodiscard]] std::optional<std::string> GetDefAcct() override;
@@ -99,19 +76,8 @@ class AccountStoreConfigurator : public AutoModeConfigurator {
   // every value is back as it was).
   [[nodiscard]] ConfigStatus WriteAccount();
 
-  // Prefix + address in the automatic mode, the address otherwise.
-  [[nodiscard]] std::string AccountName() const;
-
   Platform& platform_;
-  RunLog* log_;
-  std::string address_;
-  std::string display_name_;
-  bool make_default_;
-  bool overwrite_existing_;
-  bool use_ssl_;
   bool found_ = false;
-  bool automatic_ = false;
-  std::string prefix_;
 
  private:
   struct SearchResult {
@@ -121,7 +87,6 @@ class AccountStoreConfigurator : public AutoModeConfigurator {
     std::uint32_t count = 0;
   };
   SearchResult Search();
-  [[nodiscard]] std::string LogData(const AccountValue& value) const;
   [[nodiscard]] bool WriteValues(const std::string& target, bool make_default,
                                  std::string& failure);
   // Reads one text value of an account key for a reader: no value when the

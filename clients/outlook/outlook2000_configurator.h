@@ -5,7 +5,7 @@
 // and then names in the profile's registry section.
 #pragma once
 
-#include <iostream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,8 +20,6 @@ inline constexpr const char* kOmiAccountsPath =
     "Software\\Microsoft\\Office\\Outlook\\OMI Account Manager\\Accounts\\";
 inline constexpr const char* kOutlookSetupKey = "Software\\Microsoft\\Office\\9.0\\Outlook\\Setup";
 inline constexpr const char* kExchangeOptionsKey = "Software\\Microsoft\\Exchange\\Client\\Options";
-inline constexpr const char* kMapiProfilesKey =
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
 // "MailSupport" starting with this byte: Corporate/Workgroup mode.
 inline constexpr int kCorporateMailSupport = 1;
 // Where the Outlook 2000 store lives, which values it takes and how its log
@@ -31,9 +29,9 @@ inline constexpr int kCorporateMailSupport = 1;
 
 class Outlook2000Configurator final : public outlook::AccountStoreConfigurator {
  public:
-  // MAPI's failure lines go to `out` (the process's standard output).
-  Outlook2000Configurator(Platform& platform, const AccountRequest& request,
-                          std::ostream& out = std::cout);
+  // MAPI's failure lines go to `out`, which the program points at its
+  // standard output.
+  Outlook2000Configurator(Platform& platform, const AccountRequest& request, std::ostream& out);
 
   // 0 written (whatever the MAPI step did); 1 the accounts key cannot be
   // created; 2 Corporate/Workgroup mode without a profiles key; 4
@@ -48,7 +46,7 @@ class Outlook2000Configurator final : public outlook::AccountStoreConfigurator {
 
   // Adds an Internet mail service named by the address to the default profile
   // through MAPI, then names the profile sections that appeared with it.
-  // False after a failed step, whose line went to the standard output.
+  // False after a failed step, whose line went to the output.
   bool CreateInternetMailService();
 
   // The default MAPI profile's name, read by Configure in Corporate/Workgroup
@@ -60,7 +58,7 @@ class Outlook2000Configurator final : public outlook::AccountStoreConfigurator {
   [[nodiscard]] std::vector<std::string> ProfileSections(const std::string& profile_path);
   bool FailMapiStep(const char* text, MapiResult result);
   // Names the sections that are not in `known` after the account; false,
-  // with every value put back and a line on the standard output, when a
+  // with every value put back and a line on the output, when a
   // value cannot be written.
   bool NameNewSections(const std::string& profile_path, const std::vector<std::string>& known);
 

@@ -45,113 +45,144 @@ std::string AccountPath(const std::string& store_path, const std::string& key_na
   return store_path + key_name + "\\";
 }
 
-// One value an account gets.
-struct AccountValue {
-  const char* name;
+// The values an account gets in the profile store, in writing (and logging)
+// order.
+const std::vector<outlook::AccountValue>& ProfileValues() {
+  using S = outlook::ValueSource;
+  static const std::vector<outlook::AccountValue> values{
+      {kAccountNameValue, S::kAccountName},
+      {"clsid", S::kFixedText, 0, true, kPop3AccountClsid},
+      {kDisplayNameValue, S::kDisplayName},
+      {kEmailValue, S::kAddress},
+      {"Leave on Server", S::kFixed, 0},
+      {"POP3 Port", S::kIncomingPort},
+      {"POP3 Server", S::kIncomingServer},
+      {"POP3 Use SSL", S::kSecureConnection},
+      {"POP3 User", S::kAddress},
+      {"SMTP Port", S::kOutgoingPort},
+      {"SMTP Use Auth", S::kFixed, 1, /*logged=*/false},
+      {"SMTP Server", S::kOutgoingServer},
+      {"SMTP Use SSL", S::kSecureConnection},
+  };
+  return values;
+}
+
+// A value as the profile store keeps it: the account's own texts as UTF-16 in
+// binary values, the class id as a plain string, numbers as DWORDs.
+struct StoredValue {
   std::uint32_t type;
   std::vector<std::uint8_t> data;
 };
+StoredValue Stored(const CodePage& code_page, outlook::ValueSource source, const std::string& text) {
+  if (source == outlook::ValueSource::kFixedText) return {reg_type::kSz, SzData(text)};
+  if (outlook::IsText(source)) return {reg_type::kBinary, EncodeText(code_page, text)};
+  return {reg_type::kDword, DwordData(static_cast<std::uint32_t>(std::stoul(text)))};
+}
 
 }  // namespace
 
 OutlookProfileConfigurator::OutlookProfileConfigurator(Platform& platform,
                                                        const AccountRequest& request)
-    : platform_(platform),
-      use_ssl_(request.use_ssl),
-      address_(request.address),
-      display_name_(request.display_name),
-      make_default_(request.make_default),
-      overwrite_existing_(request.overwrite_existing),
-      log_(&request.log) {}
-
-void OutlookProfileConfigurator::SetRequest(const AccountRequest& request) {
-  use_ssl_ = request.use_ssl;
-  address_ = request.address;
-  display_name_ = request.display_name;
-  make_default_ = request.make_default;
-  overwrite_existing_ = request.overwrite_existing;
-  log_ = &request.log;
-}
-
-std::string OutlookProfileConfigurator::AccountName() const {
-  return automatic_ ? prefix_ + address_ : address_;
-}
+    : RequestedAccount(request), platform_(platform) {}
 
 // ------------------------------------------------------------------ Configure
 
 ConfigStatus OutlookProfileConfigurator::Configure() {
   if (AsksForProfile()) return status::kNoDefaultProfile;
-
-  Registry& registry = platform_.registry;
   std::string profile;
-  {
-    std::unique_ptr<RegistryKey> profiles;
-    const long opened = registry.Open(kRoot, kProfilesKey, RegAccess::All, profiles);
-    if (opened != win32_error::kSuccess) return OpenFailureStatus(opened);
-    profile = ReadText(*profiles, kDefaultProfileValue, outlook::kValueCapacity).value_or("");
-  }
+  if (const auto stop = ReadDefaultProfile(profile)) return *stop;
 
   log_->Line("Starting Outlook configuration...");
   log_->EmptyLine();
+  Store store;
+  if (const auto stop = OpenStore(profile, store)) return *stop;
+  if (const auto stop = RefuseUnfindableName()) return *stop;
+  std::optional<std::string> match;
+  if (const auto stop = FindAccount(store, match)) return *stop;
+  Plan plan;
+  if (const auto stop = Decide(store, match, plan)) return *stop;
 
+  if (!WriteAccount(*store.key, store.path, plan.number, plan.change)) return status::kWriteFailed;
+  store.key.reset();
+  log_->EmptyLine();
+  LogSettings(ProfileValues());
+  return status::kSuccess;
+}
+
+std::optional<ConfigStatus> OutlookProfileConfigurator::ReadDefaultProfile(std::string& profile) {
+  std::unique_ptr<RegistryKey> profiles;
+  const long opened = platform_.registry.Open(kRoot, kProfilesKey, RegAccess::All, profiles);
+  if (opened != win32_error::kSuccess) return OpenFailureStatus(opened);
+  profile = ReadText(*profiles, kDefaultProfileValue, outlook::kValueCapacity).value_or("");
+  return std::nullopt;
+}
+
+std::optional<ConfigStatus> OutlookProfileConfigurator::OpenStore(const std::string& profile,
+                                                                  Store& store) {
   // Without a usable default profile name the fallback profile is the only
   // candidate; a name with a backslash would reach a key below another one.
-  std::string store_path = ProfileAccountPath(kFallbackProfile);
-  std::unique_ptr<RegistryKey> store;
+  Registry& registry = platform_.registry;
+  store.path = ProfileAccountPath(kFallbackProfile);
   long opened = win32_error::kFileNotFound;
   if (IsProfileName(profile)) {
-    opened = registry.Open(kRoot, ProfileAccountPath(profile), RegAccess::All, store);
-    if (opened == win32_error::kSuccess) store_path = ProfileAccountPath(profile);
+    opened = registry.Open(kRoot, ProfileAccountPath(profile), RegAccess::All, store.key);
+    if (opened == win32_error::kSuccess) store.path = ProfileAccountPath(profile);
   }
   if (opened != win32_error::kSuccess) {
-    opened = registry.Open(kRoot, store_path, RegAccess::All, store);
+    opened = registry.Open(kRoot, store.path, RegAccess::All, store.key);
     if (opened != win32_error::kSuccess) return OpenFailureStatus(opened);
   }
+  return std::nullopt;
+}
 
+std::optional<ConfigStatus> OutlookProfileConfigurator::RefuseUnfindableName() {
   // Values are searched with 100-byte reads: a longer name could never be
   // found again, and every later run would add one more copy of the account.
-  if (address_.size() > kMaxTextLength || AccountName().size() > kMaxTextLength) {
-    *log_ << "The account name '" << AccountName() << "' or the address is longer than "
-          << kMaxTextLength << " characters. Nothing was written." << kEndLine;
-    return status::kCannotConfigure;
+  if (address_.size() <= kMaxTextLength && AccountName().size() <= kMaxTextLength) {
+    return std::nullopt;
   }
+  *log_ << "The account name '" << AccountName() << "' or the address is longer than "
+        << kMaxTextLength << " characters. Nothing was written." << kEndLine;
+  return status::kCannotConfigure;
+}
 
+std::optional<ConfigStatus> OutlookProfileConfigurator::FindAccount(
+    Store& store, std::optional<std::string>& match) {
   *log_ << "Searching for existant " << address_ << " account ... ";
-  std::vector<std::string> subkeys;
-  if (!ListSubkeys(*store, subkeys)) {
+  if (!ListSubkeys(*store.key, store.subkeys)) {
     *log_ << "the account keys cannot be read." << kEndLine;
     return status::kStoreUnreadable;
   }
-  const std::optional<std::string> match = Search(store_path, subkeys);
-  found_ = automatic_ && match.has_value();
+  match = Search(store.path, store.subkeys);
+  return std::nullopt;
+}
 
-  std::uint32_t number = 0;
-  std::optional<ListChange> change;
-  if (found_ && !overwrite_existing_) {
-    log_->Line(" found. Quitting.");
-    return status::kAutoAccountExists;
-  }
+std::optional<ConfigStatus> OutlookProfileConfigurator::Decide(
+    const Store& store, const std::optional<std::string>& match, Plan& plan) {
   if (match && !overwrite_existing_) {
+    if (automatic_) {
+      log_->Line(" found. Quitting.");
+      return status::kAutoAccountExists;
+    }
     log_->Line(" found. No changes will be made.");
     return status::kAlreadyExists;
   }
   if (match) {
     log_->Line(" found. Reseting settings to defaults.");
-    number = *AccountNumberOf(*match);
-    if (make_default_) {
-      change.emplace();
-      if (!RebuildList(store_path, subkeys, number, *change)) return status::kCannotConfigure;
+    plan.number = *AccountNumberOf(*match);
+    if (!make_default_) return std::nullopt;  // the list stays as it is
+    plan.change.emplace();
+    if (!RebuildList(store.path, store.subkeys, plan.number, *plan.change)) {
+      return status::kCannotConfigure;
     }
-  } else {
-    log_->Line("not found. Creating new account.");
-    change.emplace();
-    if (!PlanNewAccount(*store, subkeys, number, *change)) return status::kCannotConfigure;
+    return std::nullopt;
   }
-
-  if (!WriteAccount(*store, store_path, number, change)) return status::kWriteFailed;
-  store.reset();
-  LogSettings();
-  return status::kSuccess;
+  log_->Line("not found. Creating new account.");
+  plan.change.emplace();
+  if (!PlanNewAccount(*store.key, store.subkeys, plan.number, *plan.change)) {
+    return status::kCannotConfigure;
+  }
+  return std::nullopt;
 }
 
 bool OutlookProfileConfigurator::AsksForProfile() {
@@ -285,24 +316,6 @@ bool OutlookProfileConfigurator::PlanNewAccount(RegistryKey& store,
 bool OutlookProfileConfigurator::WriteAccount(RegistryKey& store, const std::string& store_path,
                                               std::uint32_t number,
                                               const std::optional<ListChange>& change) {
-  const ServerSettings servers = ServersFor(use_ssl_);
-  const std::uint32_t ssl = use_ssl_ ? 1 : 0;
-  const std::vector<AccountValue> values = {
-      {kAccountNameValue, reg_type::kBinary, EncodeText(platform_.code_page, AccountName())},
-      {"clsid", reg_type::kSz, SzData(kPop3AccountClsid)},
-      {kDisplayNameValue, reg_type::kBinary, EncodeText(platform_.code_page, display_name_)},
-      {kEmailValue, reg_type::kBinary, EncodeText(platform_.code_page, address_)},
-      {"Leave on Server", reg_type::kDword, DwordData(0)},
-      {"POP3 Port", reg_type::kDword, DwordData(static_cast<std::uint32_t>(servers.incoming_port))},
-      {"POP3 Server", reg_type::kBinary, EncodeText(platform_.code_page, servers.incoming_host)},
-      {"POP3 Use SSL", reg_type::kDword, DwordData(ssl)},
-      {"POP3 User", reg_type::kBinary, EncodeText(platform_.code_page, address_)},
-      {"SMTP Port", reg_type::kDword, DwordData(static_cast<std::uint32_t>(servers.outgoing_port))},
-      {"SMTP Use Auth", reg_type::kDword, DwordData(1)},
-      {"SMTP Server", reg_type::kBinary, EncodeText(platform_.code_page, servers.outgoing_host)},
-      {"SMTP Use SSL", reg_type::kDword, DwordData(ssl)},
-  };
-
   const std::string target = AccountPath(store_path, AccountKeyName(number));
   // The account's values first, so that the list never names an account
   // whose values are not all in; every change, the account key's creation
@@ -325,8 +338,9 @@ bool OutlookProfileConfigurator::WriteAccount(RegistryKey& store, const std::str
           << "). Every value was put back as it was." << kEndLine;
     return false;
   };
-  for (const AccountValue& value : values) {
-    result = journal.Set(*account, target, value.name, value.type, value.data);
+  for (const outlook::AccountValue& value : ProfileValues()) {
+    const StoredValue stored = Stored(platform_.code_page, value.source, ValueText(value));
+    result = journal.Set(*account, target, value.name, stored.type, stored.data);
     if (result != win32_error::kSuccess) return failed(value.name, result);
   }
   account.reset();
@@ -351,28 +365,6 @@ bool OutlookProfileConfigurator::WriteAccount(RegistryKey& store, const std::str
                        NextChangeVer(counter.data));
   if (result != win32_error::kSuccess) return failed(kLastChangeVerValue, result);
   return true;
-}
-
-void OutlookProfileConfigurator::LogSettings() {
-  const ServerSettings servers = ServersFor(use_ssl_);
-  const char* ssl = use_ssl_ ? "1" : "0";
-  RunLog& log = *log_;
-  log.EmptyLine();
-  log.Line("The following settings were written/overwritten in the system registry:");
-  log.EmptyLine();
-  log << "Account Name: " << AccountName() << kEndLine;
-  log << "clsid: " << kPop3AccountClsid << kEndLine;
-  log << "Display Name: " << display_name_ << kEndLine;
-  log << "Email: " << address_ << kEndLine;
-  log << "Leave on Server: " << 0 << kEndLine;
-  log << "POP3 Port: " << servers.incoming_port << kEndLine;
-  log << "POP3 Server: " << servers.incoming_host << kEndLine;
-  log << "POP3 Use SSL: " << ssl << kEndLine;
-  log << "POP3 User: " << address_ << kEndLine;
-  log << "SMTP Port: " << servers.outgoing_port << kEndLine;
-  log << "SMTP Server: " << servers.outgoing_host << kEndLine;
-  log << "SMTP Use SSL: " << ssl << kEndLine;
-  log.EmptyLine();
 }
 
 // -------------------------------------------------------------------- readers

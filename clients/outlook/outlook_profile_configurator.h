@@ -16,15 +16,15 @@
 #include <string>
 #include <vector>
 
+#include "clients/outlook/requested_account.h"
 #include "core/account_request.h"
-#include "core/configurator.h"
 #include "env/platform/platform.h"
 
 namespace quillbank {
 
 class RunLog;
 
-class OutlookProfileConfigurator final : public AutoModeConfigurator {
+class OutlookProfileConfigurator final : public outlook::RequestedAccount {
  public:
   OutlookProfileConfigurator(Platform& platform, const AccountRequest& request);
 
@@ -42,10 +42,6 @@ class OutlookProfileConfigurator final : public AutoModeConfigurator {
   // 7 a write failed; every value written was put back.
   // 2, 3 and 4 come before anything is written, 5 and 6 after the search only.
   [[nodiscard]] ConfigStatus Configure() override;
-
-  void SetAutoMode() override { automatic_ = true; }
-  void SetAccountPrefix(const std::string& prefix) override { prefix_ = prefix; }
-  void SetRequest(const AccountRequest& request) override;
 
   // Readers. None logs, none creates a key; each answers no value when
   // the default profile cannot be named or its key cannot be opened.
@@ -72,8 +68,31 @@ class OutlookProfileConfigurator final : public AutoModeConfigurator {
     std::optional<std::uint32_t> next_account_id;
   };
 
+  // The default profile's account store, opened for the run.
+  struct Store {
+    std::string path;
+    std::unique_ptr<RegistryKey> key;
+    std::vector<std::string> subkeys;  // filled by FindAccount
+  };
+  // What the run writes: the account's number and, unless an existing
+  // account keeps its place, the new account list.
+  struct Plan {
+    std::uint32_t number = 0;
+    std::optional<ListChange> change;
+  };
+
+  // The steps of Configure; each answers the status to end the run with, or
+  // none to go on.
+  [[nodiscard]] std::optional<ConfigStatus> ReadDefaultProfile(std::string& profile);
+  [[nodiscard]] std::optional<ConfigStatus> OpenStore(const std::string& profile, Store& store);
+  [[nodiscard]] std::optional<ConfigStatus> RefuseUnfindableName();
+  [[nodiscard]] std::optional<ConfigStatus> FindAccount(Store& store,
+                                                        std::optional<std::string>& match);
+  [[nodiscard]] std::optional<ConfigStatus> Decide(const Store& store,
+                                                   const std::optional<std::string>& match,
+                                                   Plan& plan);
+
   [[nodiscard]] bool AsksForProfile();
-  [[nodiscard]] std::string AccountName() const;
   [[nodiscard]] std::optional<std::string> Search(const std::string& store_path,
                                                   const std::vector<std::string>& subkeys);
   [[nodiscard]] bool RebuildList(const std::string& store_path,
@@ -83,7 +102,6 @@ class OutlookProfileConfigurator final : public AutoModeConfigurator {
                                     std::uint32_t& number, ListChange& change);
   [[nodiscard]] bool WriteAccount(RegistryKey& store, const std::string& store_path,
                                   std::uint32_t number, const std::optional<ListChange>& change);
-  void LogSettings();
   // The default profile's account key path; nullopt when the profiles key or
   // "DefaultProfile" cannot be read or does not name one profile key.
   [[nodiscard]] std::optional<std::string> DefaultProfileAccountPath();
@@ -92,15 +110,6 @@ class OutlookProfileConfigurator final : public AutoModeConfigurator {
                                      std::optional<std::string>& text, bool& lossless);
 
   Platform& platform_;
-  bool use_ssl_;
-  std::string address_;
-  std::string display_name_;
-  bool make_default_;
-  bool overwrite_existing_;
-  bool automatic_ = false;
-  bool found_ = false;
-  std::string prefix_;
-  RunLog* log_;
 };
 
 }  // namespace quillbank

@@ -17,14 +17,14 @@
 #include <vector>
 
 #include "env/platform/code_page.h"
+#include "env/platform/mapi.h"
 
 namespace quillbank::outlook_profile {
 
 // Keys and values, all under HKEY_CURRENT_USER.
 inline constexpr const char* kExchangeOptionsKey = "Software\\Microsoft\\Exchange\\Client\\Options";
 inline constexpr const char* kPickLogonProfileValue = "PickLogonProfile";
-inline constexpr const char* kProfilesKey =
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
+inline constexpr const char* kProfilesKey = kMapiProfilesKey;
 inline constexpr const char* kDefaultProfileValue = "DefaultProfile";
 // The profile whose accounts are used when the default profile has none.
 inline constexpr const char* kFallbackProfile = "Outlook";

@@ -14,6 +14,13 @@
 
 namespace quillbank {
 
+// Where MAPI keeps the current user's settings (under HKEY_CURRENT_USER), and
+// below it the profiles, one key per profile named after it.
+inline constexpr const char* kMessagingSubsystemKey =
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem";
+inline constexpr const char* kMapiProfilesKey =
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
+
 class Registry;
 class UuidSource;
 
@@ -77,7 +84,7 @@ class MapiAdmin {
 [[nodiscard]] std::unique_ptr<MapiAdmin> MakeWin32Mapi();
 
 // The machine folder's stand-in: profiles are the keys below the current
-// user's "...\Windows NT\CurrentVersion\Windows Messaging Subsystem\Profiles";
+// user's kMapiProfilesKey;
 // logging on needs the profile's key; creating a service adds a profile
 // section named by a fresh UUID (32 hex digits) holding "001e3d09" (the
 // service name), "001e3d0b" = "MailServiceEntry" and "001e3001" (the display

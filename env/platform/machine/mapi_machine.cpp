@@ -10,8 +10,9 @@
 namespace quillbank {
 namespace {
 
-constexpr const char* kProfilesPath =
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles\\";
+std::string ProfilePath(const std::string& profile) {
+  return std::string(kMapiProfilesKey) + "\\" + profile;
+}
 
 struct KnownService {
   const char* name;
@@ -28,7 +29,7 @@ std::vector<std::uint8_t> Sz(const std::string& text) {
 bool ProfileExists(Registry& registry, const std::string& profile) {
   if (profile.empty() || profile.find('\\') != std::string::npos) return false;
   std::unique_ptr<RegistryKey> key;
-  return registry.Open(RegRoot::CurrentUser, kProfilesPath + profile, RegAccess::Read, key) ==
+  return registry.Open(RegRoot::CurrentUser, ProfilePath(profile), RegAccess::Read, key) ==
          win32_error::kSuccess;
 }
 
@@ -47,7 +48,7 @@ class StandInServiceAdmin final : public MapiServiceAdmin {
     std::string section = uuids_.NewUuid();
     section.erase(std::remove(section.begin(), section.end(), '-'), section.end());
     std::unique_ptr<RegistryKey> key;
-    if (registry_.Create(RegRoot::CurrentUser, kProfilesPath + profile_ + "\\" + section, key) !=
+    if (registry_.Create(RegRoot::CurrentUser, ProfilePath(profile_) + "\\" + section, key) !=
         win32_error::kSuccess) {
       return mapi_result::kFail;
     }
