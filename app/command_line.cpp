@@ -21,6 +21,18 @@ bool IsQuotedOption(std::string_view option) {
   return option == "-n" || option == "-p" || option == "-s";
 }
 
+std::string CommandTextFromArguments(int argc, const char* const* argv) {
+  std::string text;
+  for (int i = 1; i < argc; ++i) {
+    std::string argument = argv[i];
+    const bool quoted = argument.size() >= 2 && argument.front() == '"' && argument.back() == '"';
+    if (i > 1 && IsQuotedOption(argv[i - 1]) && !quoted) argument = "\"" + argument + "\"";
+    if (!text.empty()) text += ' ';
+    text += argument;
+  }
+  return text;
+}
+
 bool HasOption(const std::string& text, const std::string& option) {
   return (" " + text).find(" " + option) != std::string::npos;
 }

@@ -17,6 +17,12 @@ inline constexpr const char* kNullValue = "*NULL*";
 // A "-s" value that asks for no search, as a missing "-s" does.
 inline constexpr const char* kNoSearchText = "NULL";
 
+// The command text a Windows user would have typed, rebuilt from arguments
+// whose quotes the shell has removed: the values of the quoted options are
+// wrapped in double quotes unless they already start and end with one, and
+// all arguments after the program's own name are joined by single blanks.
+[[nodiscard]] std::string CommandTextFromArguments(int argc, const char* const* argv);
+
 // True when " " + text contains " " + option anywhere (so "-d" also matches
 // any word that starts with those two characters).
 [[nodiscard]] bool HasOption(const std::string& text, const std::string& option);

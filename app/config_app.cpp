@@ -16,6 +16,14 @@ std::string ClientRangeMessage() {
          std::to_string(kClientCount - 1) + " (" + ClientNumbers() + "). Nothing was configured.";
 }
 
+// The log's path as the program knows it and, on the machine folder, where
+// the file lies on this computer.
+std::string LogFileText(const std::string& log_path, SystemServices& system) {
+  if (log_path.empty()) return "(none: no application data folder)";
+  const std::optional<std::string> host = system.HostPathOf(log_path);
+  return host ? log_path + " (" + *host + ")" : log_path;
+}
+
 }  // namespace
 
 ConfigApp::ConfigApp(ConfigAppServices services, std::ostream& out, std::ostream& err)
@@ -73,9 +81,7 @@ int ConfigApp::InitInstance(const std::string& command_text) {
     message = "ERROR: The configuration failed with error code " + std::to_string(state.status) + ".";
   }
   out_ << message << "\n";
-  out_ << "Log file: " << (session.log_path().empty() ? "(none: no application data folder)"
-                                                       : session.log_path())
-       << "\n";
+  out_ << "Log file: " << LogFileText(session.log_path(), *system) << "\n";
   return state.exit_code;
 }
 

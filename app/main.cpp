@@ -1,6 +1,7 @@
 // Quillbank: sets up the provider's POP3 account in the user's mail client.
 #include <iostream>
 
+#include "app/command_line.h"
 #include "app/config_app.h"
 #include "app/client_configurators.h"
 #include "env/platform/system.h"
@@ -19,5 +20,5 @@ int main(int argc, char** argv) {
   services.make_factory = [](Platform& platform) { return MakeClientConfiguratorFactory(platform); };
   if (HasDialogHost()) services.run_dialog = RunDialogMode;
   ConfigApp app(std::move(services), std::cout, std::cerr);
-  return app.InitInstance(CommandText(argc, argv));
+  return app.InitInstance(SystemCommandText().value_or(CommandTextFromArguments(argc, argv)));
 }

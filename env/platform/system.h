@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "env/platform/platform.h"
@@ -14,6 +15,12 @@ class SystemServices {
  public:
   virtual ~SystemServices() = default;
   [[nodiscard]] virtual Platform& platform() = 0;
+  // Where a file of this system lies on the computer the program runs on,
+  // when that is not the path itself (the machine folder); none on Windows.
+  [[nodiscard]] virtual std::optional<std::string> HostPathOf(const std::string& path) {
+    (void)path;
+    return std::nullopt;
+  }
 };
 
 struct SystemOpenResult {
@@ -28,13 +35,10 @@ struct SystemOpenResult {
 [[nodiscard]] SystemOpenResult OpenSystem();
 
 // The command text as the Windows application framework hands it over: the
-// command line after the program path, as UTF-8. On Windows it is taken from
-// the process's own Unicode command line. Elsewhere the arguments are taken as
-// they come (UTF-8), and since the shell has removed the quotes, the text a
-// Windows user would have typed is rebuilt: the values of "-n", "-p" and "-s"
-// are wrapped in double quotes unless they already start and end with one,
-// and all arguments are joined by single blanks.
-[[nodiscard]] std::string CommandText(int argc, char** argv);
+// command line after the program path, as UTF-8, taken from the process's own
+// Unicode command line. None elsewhere: there the program has only its
+// arguments, from which the command line rebuilds the text.
+[[nodiscard]] std::optional<std::string> SystemCommandText();
 
 // The code page of the program's narrow text on this system, known before
 // the system is opened: Windows-1252 on the machine folder, the ANSI code

@@ -103,5 +103,17 @@ TEST(ReadCommandTextTest, EmptyTextIsTheDialogAndXIsIgnoredOnTheCommandLine) {
   EXPECT_FALSE(state.close_running);
 }
 
+TEST(CommandTextTest, RebuildsTheQuotesTheShellRemoved) {
+  const char* args[] = {"quillbank", "-n", "Jane Doe", "-a", "jane@example.com", "-c", "4",
+                        "-d"};
+  EXPECT_EQ(CommandTextFromArguments(8, args),
+            "-n \"Jane Doe\" -a jane@example.com -c 4 -d");
+  const char* automatic[] = {"quillbank", "-auto", "-p", "\"Tess-\"", "-s", "corp", "-x"};
+  EXPECT_EQ(CommandTextFromArguments(7, automatic), "-auto -p \"Tess-\" -s \"corp\" -x");
+  const char* none[] = {"quillbank"};
+  EXPECT_EQ(CommandTextFromArguments(1, none), "");
+}
+
 }  // namespace
+
 }  // namespace quillbank

@@ -59,6 +59,8 @@ TEST_F(FoundationE2eTest, OutOfRangeClientOnAFreshMachineFailsWithCodeTen) {
   const fs::path log = FindLog(DefaultMachine());
   ASSERT_FALSE(log.empty());
   EXPECT_NE(outcome.out.find("Log file: C:\\"), std::string::npos) << outcome.out;
+  // The printed path also says where the log lies on this computer.
+  EXPECT_NE(outcome.out.find(" (" + log.string() + ")\n"), std::string::npos) << outcome.out;
   EXPECT_EQ(MaskedLines(ReadHostFile(log)),
             (std::vector<std::string>{
                 "Quillbank - Tessaline Log",

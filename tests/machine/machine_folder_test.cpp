@@ -119,16 +119,5 @@ TEST_F(MachineFolderTest, AFolderThatIsNotAMachineIsRefusedAndLeftAlone) {
   EXPECT_NE(error.find("deeper than 512 levels"), std::string::npos) << error;
 }
 
-TEST(CommandTextTest, RebuildsTheQuotesTheShellRemoved) {
-  const char* args[] = {"quillbank", "-n", "Jane Doe", "-a", "jane@example.com", "-c", "4",
-                        "-d"};
-  EXPECT_EQ(CommandText(8, const_cast<char**>(args)),
-            "-n \"Jane Doe\" -a jane@example.com -c 4 -d");
-  const char* automatic[] = {"quillbank", "-auto", "-p", "\"Tess-\"", "-s", "corp", "-x"};
-  EXPECT_EQ(CommandText(7, const_cast<char**>(automatic)), "-auto -p \"Tess-\" -s \"corp\" -x");
-  const char* none[] = {"quillbank"};
-  EXPECT_EQ(CommandText(1, const_cast<char**>(none)), "");
-}
-
 }  // namespace
 }  // namespace quillbank

@@ -169,7 +169,7 @@ TEST(Win32CommandTextTest, TheProgramPathAndTheBlanksAfterItAreSkipped) {
   EXPECT_EQ(CommandTextAfterProgram("\"C:\\unterminated -auto"), "");
   EXPECT_EQ(CommandTextAfterProgram(""), "");
   // The running program's own command line.
-  EXPECT_EQ(CommandText(0, nullptr), CommandTextAfterProgram(GetCommandLineA()));
+  EXPECT_EQ(SystemCommandText(), CommandTextAfterProgram(GetCommandLineA()));
 }
 
 TEST(Win32SystemTest, OpenSystemAlwaysHandsOutTheServices) {

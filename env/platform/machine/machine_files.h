@@ -29,10 +29,10 @@ class MachineFiles final : public Files {
   bool FolderExists(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string& pattern) override;
 
- private:
   // The host path of a Windows path on drive C:; none for other drives.
   [[nodiscard]] std::optional<std::filesystem::path> Resolve(const std::string& windows_path) const;
 
+ private:
   std::filesystem::path drive_c_;
 };
 

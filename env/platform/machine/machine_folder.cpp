@@ -6,20 +6,7 @@
 
 namespace quillbank {
 
-std::string CommandText(int argc, char** argv) {
-  std::string text;
-  for (int i = 1; i < argc; ++i) {
-    std::string argument = argv[i];
-    const std::string previous = i > 1 ? argv[i - 1] : "";
-    const bool quoted_value = previous == "-n" || previous == "-p" || previous == "-s";
-    if (quoted_value && !(argument.size() >= 2 && argument.front() == '"' && argument.back() == '"')) {
-      argument = "\"" + argument + "\"";
-    }
-    if (!text.empty()) text += ' ';
-    text += argument;
-  }
-  return text;
-}
+std::optional<std::string> SystemCommandText() { return std::nullopt; }
 
 void AttachToParentConsole() {}
 

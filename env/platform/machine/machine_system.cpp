@@ -21,6 +21,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A host path below the user's home folder is shown as "~/...", as a shell
+// user would type it.
+std::string WithHomeAsTilde(const std::string& path) {
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) return path;
+  std::string prefix = home;
+  while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
+  if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0 &&
+      path[prefix.size()] == '/') {
+    return "~" + path.substr(prefix.size());
+  }
+  return path;
+}
+
 class MachineSystem final : public SystemServices {
  public:
   MachineSystem(const fs::path& folder, HostFileWriter write_hive)
@@ -39,6 +53,11 @@ class MachineSystem final : public SystemServices {
     return true;
   }
   Platform& platform() override { return platform_; }
+  std::optional<std::string> HostPathOf(const std::string& path) override {
+    const std::optional<fs::path> host = files_.Resolve(path);
+    if (!host) return std::nullopt;
+    return WithHomeAsTilde(host->string());
+  }
 
  private:
   MachineRegistry registry_;

@@ -54,7 +54,7 @@ std::string CommandTextAfterProgram(std::string_view line) {
   return std::string(line.substr(at));
 }
 
-std::string CommandText(int /*argc*/, char** /*argv*/) {
+std::optional<std::string> SystemCommandText() {
   // Read as Unicode: the narrow command line would already have lost what
   // the ANSI code page cannot hold, with "?" in its place.
   const wchar_t* line = GetCommandLineW();
