@@ -59,7 +59,11 @@ struct ClientMakers {
 constexpr ClientMakers kMakers[] = {
     {MailClient::OutlookExpress, AsConfigurator<MakeOutlookExpress>, MakeOutlookExpress},
     {MailClient::Outlook, AsConfigurator<MakeOutlook>, MakeOutlook},
-    {MailClient::WindowsMail, Make<WindowsMailConfigurator>, nullptr},
+    {MailClient::WindowsMail, Make<WindowsMailConfigurator>,
+     [](Platform& platform, const AccountRequest& request,
+        int) -> std::unique_ptr<AutoModeConfigurator> {
+       return std::make_unique<WindowsMailConfigurator>(platform, request);
+     }},
     {MailClient::Eudora, MakeEudora, nullptr},
     {MailClient::Thunderbird, Make<ThunderbirdConfigurator>, nullptr},
 };

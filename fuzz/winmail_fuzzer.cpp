@@ -1,6 +1,7 @@
 // Windows Mail account files as any program may leave them: the search reads
-// every account file, a reset rewrites the one that matches. No input may
-// crash the run, a failed run changes no file, and no temporary file stays.
+// every account file, a reset rewrites the one that matches, the automatic
+// mode's readers read it. No input may crash the run or a reader, a failed
+// run or a reader changes no file, and no temporary file stays.
 #include "clients/winmail/windows_mail_configurator.h"
 #include "fuzz/fuzz_support.h"
 
@@ -21,6 +22,15 @@ void Run(FuzzedDataProvider& input) {
   const std::string address = input.ConsumeBool() ? "jane@example.com" : "a@b";
   fake.files.Put(std::string(kFolder) + "\\account{a}.oeaccount", input.ConsumeRemainingBytesAsString());
   const auto before = Snapshot(fake.files);
+
+  // The automatic mode's readers take the same file and change nothing.
+  {
+    WindowsMailConfigurator readers(fake.platform, {"", "", false, false, true, machine.log.log()});
+    const std::optional<std::string> key = readers.FindAcctByAddr("@");
+    (void)readers.GetAcctAddr(key);
+    (void)readers.GetAcctName("account{a}.oeaccount");
+    if (Snapshot(fake.files) != before) Fail("a reader changed a file");
+  }
 
   AccountRequest request{address, "Jane Doe", make_default, overwrite, true, machine.log.log()};
   const ConfigStatus status = WindowsMailConfigurator(fake.platform, request).Configure();

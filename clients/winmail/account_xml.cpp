@@ -112,7 +112,64 @@ class MarkupWalk {
   std::u16string_view text_;
 };
 
+// The number of a character reference's digits ("65" or "x41"); none when
+// they are not digits or the character lies beyond U+FFFF.
+std::optional<char16_t> ReferencedUnit(std::u16string_view digits) {
+  unsigned base = 10;
+  if (!digits.empty() && (digits[0] == u'x' || digits[0] == u'X')) {
+    base = 16;
+    digits.remove_prefix(1);
+  }
+  if (digits.empty()) return std::nullopt;
+  unsigned long number = 0;
+  for (const char16_t c : digits) {
+    unsigned digit = 0;
+    if (c >= u'0' && c <= u'9') {
+      digit = c - u'0';
+    } else if (base == 16 && c >= u'a' && c <= u'f') {
+      digit = c - u'a' + 10;
+    } else if (base == 16 && c >= u'A' && c <= u'F') {
+      digit = c - u'A' + 10;
+    } else {
+      return std::nullopt;
+    }
+    number = number * base + digit;
+    if (number > 0xFFFF) return std::nullopt;
+  }
+  return static_cast<char16_t>(number);
+}
+
+std::optional<char16_t> EntityUnit(std::u16string_view name) {
+  if (name == u"amp") return u'&';
+  if (name == u"lt") return u'<';
+  if (name == u"gt") return u'>';
+  if (name == u"quot") return u'"';
+  if (name == u"apos") return u'\'';
+  if (!name.empty() && name[0] == u'#') return ReferencedUnit(name.substr(1));
+  return std::nullopt;
+}
+
 }  // namespace
+
+std::optional<std::u16string> DecodedText(std::u16string_view content) {
+  std::u16string text;
+  text.reserve(content.size());
+  for (std::size_t at = 0; at < content.size(); ++at) {
+    const char16_t c = content[at];
+    if (c == u'<') return std::nullopt;
+    if (c != u'&') {
+      text.push_back(c);
+      continue;
+    }
+    const std::size_t end = content.find(u';', at);
+    if (end == kNone) return std::nullopt;
+    const std::optional<char16_t> unit = EntityUnit(content.substr(at + 1, end - at - 1));
+    if (!unit) return std::nullopt;
+    text.push_back(*unit);
+    at = end;
+  }
+  return text;
+}
 
 AccountMarkup ReadAccountMarkup(std::u16string_view text) { return MarkupWalk(text).Read(); }
 

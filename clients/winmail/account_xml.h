@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -33,5 +34,11 @@ struct AccountMarkup {
 // Reads `text`. Markup that ends early (an unclosed tag or comment) ends the
 // reading there: what was found before it is returned.
 [[nodiscard]] AccountMarkup ReadAccountMarkup(std::u16string_view text);
+
+// The text an element's content stands for: the five predefined entities and
+// decimal or hexadecimal character references decoded. None when the content
+// holds markup, an unknown or unclosed reference, or a character outside
+// UTF-16's first plane: such a value is not plain text this program can take.
+[[nodiscard]] std::optional<std::u16string> DecodedText(std::u16string_view content);
 
 }  // namespace quillbank::winmail

@@ -8,6 +8,7 @@
 #include "core/provider_servers.h"
 #include "clients/winmail/account_xml.h"
 #include "clients/winmail/utf16_text.h"
+#include "core/input_safety.h"
 #include "env/registry_access.h"
 #include "env/run_log.h"
 #include "env/text_file.h"
@@ -67,12 +68,16 @@ constexpr std::array<Element, kElementCount> kElements{{
 
 using ElementValues = std::array<std::string, kElementCount>;
 
+constexpr std::size_t kAccountNameIndex = 0;
+constexpr std::size_t kAddressIndex = kElementCount - 1;
+
 // The value of every element for one request, as plain (unescaped) text.
-ElementValues ValuesFor(const std::string& address, const std::string& display_name, bool use_ssl) {
+ElementValues ValuesFor(const std::string& account_name, const std::string& address,
+                        const std::string& display_name, bool use_ssl) {
   const ServerSettings servers = ServersFor(use_ssl);
   const std::string secure_flag = use_ssl ? "00000001" : "00000000";
   const std::string timeout = DwordText(60);
-  return {address,
+  return {account_name,
           "00000003",
           servers.incoming_host,
           address,
@@ -193,6 +198,31 @@ std::string FileNameOf(const std::string& path) {
 }
 
 }  // namespace
+
+AccountFolder FindAccountFolder(Platform& platform) {
+  // Without a store root there is no folder to search or write in.
+  const std::optional<std::string> store_root =
+      ReadText(platform.registry, RegRoot::CurrentUser, kStoreKey, RegAccess::Read, kStoreRootValue,
+               kStoreRootCapacity);
+  if (!store_root || store_root->empty()) {
+    return {std::nullopt, std::string("Windows Mail store root not found (\"") + kStoreRootValue +
+                              "\" of HKEY_CURRENT_USER\\" + kStoreKey + ")."};
+  }
+  // The root is kept with its closing backslash; one missing is supplied.
+  std::string folder = *store_root;
+  if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
+  folder += "Local Folders";
+  const std::optional<std::string> expanded = ExpandUserProfile(folder, platform.environment);
+  if (!expanded) {
+    return {std::nullopt,
+            "USERPROFILE is not set, so the Windows Mail folder " + folder + " cannot be found."};
+  }
+  if (expanded->size() + std::string_view("\\account*").size() > kMaxPatternLength) {
+    return {std::nullopt, "The Windows Mail folder path is too long: " + *expanded + "."};
+  }
+  return {expanded, ""};
+}
+
 }  // namespace winmail
 
 using namespace winmail;
@@ -204,66 +234,73 @@ WindowsMailConfigurator::WindowsMailConfigurator(Platform& platform, const Accou
       display_name_(request.display_name),
       make_default_(request.make_default),
       overwrite_existing_(request.overwrite_existing),
-      log_(request.log) {}
+      log_(&request.log) {}
+
+void WindowsMailConfigurator::SetRequest(const AccountRequest& request) {
+  use_ssl_ = request.use_ssl;
+  address_ = request.address;
+  display_name_ = request.display_name;
+  make_default_ = request.make_default;
+  overwrite_existing_ = request.overwrite_existing;
+  log_ = &request.log;
+}
+
+std::string WindowsMailConfigurator::AccountName() const {
+  return automatic_ ? prefix_ + address_ : address_;
+}
 
 ConfigStatus WindowsMailConfigurator::Configure() {
-  const ElementValues values = ValuesFor(address_, display_name_, use_ssl_);
+  // The prefix is typed text like the address and name, which the run has
+  // checked already: a control character could break the account file.
+  if (automatic_ && HasControlCharacter(prefix_)) {
+    *log_ << "Refusing account name '" << LogValue(AccountName())
+          << "': the prefix holds a control character. Nothing was written." << kEndLine;
+    return status::kUnsafeInput;
+  }
+  const std::string account_name = AccountName();
+  const ElementValues values = ValuesFor(account_name, address_, display_name_, use_ssl_);
   const std::string guid = platform_.uuids.NewUuid();
 
-  // Without a store root there is no folder to search or write in.
-  const std::optional<std::string> store_root =
-      ReadText(platform_.registry, RegRoot::CurrentUser, kStoreKey, RegAccess::All, kStoreRootValue,
-               kStoreRootCapacity);
-  if (!store_root || store_root->empty()) {
-    log_ << "Windows Mail store root not found (\"" << kStoreRootValue << "\" of HKEY_CURRENT_USER\\"
-         << kStoreKey << "). No changes will be made." << kEndLine;
+  const AccountFolder folder = FindAccountFolder(platform_);
+  if (!folder.path) {
+    *log_ << folder.problem << " No changes will be made." << kEndLine;
     return status::kCannotConfigure;
   }
-  // The root is kept with its closing backslash; one missing is supplied.
-  std::string folder = *store_root;
-  if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
-  folder += "Local Folders";
-  const std::optional<std::string> expanded = ExpandUserProfile(folder, platform_.environment);
-  if (!expanded) {
-    log_ << "USERPROFILE is not set, so the Windows Mail folder " << folder
-         << " cannot be found. No changes will be made." << kEndLine;
-    return status::kCannotConfigure;
-  }
-  if (expanded->size() + std::string_view("\\account*").size() > kMaxPatternLength) {
-    log_ << "The Windows Mail folder path is too long: " << *expanded
-         << ". No changes will be made." << kEndLine;
-    return status::kCannotConfigure;
-  }
+  const std::optional<std::string>& expanded = folder.path;
 
-  log_ << "Searching for existant " << address_ << " account ... ";
-  const std::optional<std::string> found = FindAccountFile(*expanded, address_);
+  // The automatic copy shares its address with the account it was copied
+  // from: it is found by its name, so that the original is never touched.
+  *log_ << "Searching for existant " << account_name << " account ... ";
+  const std::optional<std::string> found =
+      automatic_ ? FindFileHolding(*expanded, kAccountNameIndex, account_name)
+                 : FindAccountFile(*expanded, address_);
   const bool rewrite = found.has_value();
   if (rewrite && !overwrite_existing_) {
-    log_.Line(" found. No changes will be made.");
+    log_->Line(" found. No changes will be made.");
     return status::kAlreadyExists;
   }
   if (rewrite) {
-    log_.Line(" found. Reseting settings to defaults.");
+    log_->Line(" found. Reseting settings to defaults.");
   } else {
-    log_.Line("not found. Creating new account.");
+    log_->Line("not found. Creating new account.");
   }
-  log_.EmptyLine();
+  log_->EmptyLine();
 
   const std::string new_name = "account{" + guid + "}.oeaccount";
   const std::string new_path = *expanded + "\\" + new_name;
-  log_.Line("Starting Windows Mail configuration...");
-  log_.EmptyLine();
+  log_->Line("Starting Windows Mail configuration...");
+  log_->EmptyLine();
 
   std::string target = new_path;
   std::string content;
   std::optional<std::string> old_bytes;  // what a rewritten file held before
   std::string default_name = new_name;
   if (rewrite) {
-    log_ << " found existant at: " << *found << kEndLine;
+    *log_ << " found existant at: " << *found << kEndLine;
     target = *found;
     old_bytes = platform_.files.ReadFile(*found);
     if (!old_bytes) {
-      log_ << "Could not read " << *found << ". No changes were made." << kEndLine;
+      *log_ << "Could not read " << *found << ". No changes were made." << kEndLine;
       return status::kWriteFailed;
     }
     content = RewrittenAccountFile(platform_.code_page, *old_bytes, values);
@@ -275,16 +312,16 @@ ConfigStatus WindowsMailConfigurator::Configure() {
   // The account file first, then the registry value that names it: a
   // failure of the second step can still put the file back, so the run
   // changes both or neither.
-  if (!ReplaceFileContents(platform_.files, target, content, log_)) return status::kWriteFailed;
+  if (!ReplaceFileContents(platform_.files, target, content, *log_)) return status::kWriteFailed;
   if (make_default_ && !MakeDefault(default_name)) {
     PutBack(target, old_bytes);
     return status::kWriteFailed;
   }
 
-  log_.Line("The following settings were written/overwritten in Windows Mail's configuration:");
-  log_.EmptyLine();
+  log_->Line("The following settings were written/overwritten in Windows Mail's configuration:");
+  log_->EmptyLine();
   for (std::size_t i = 0; i < kElementCount; ++i) {
-    log_ << kElements[i].label << values[i] << kEndLine;
+    *log_ << kElements[i].label << values[i] << kEndLine;
   }
   return status::kSuccess;
 }
@@ -297,7 +334,7 @@ bool WindowsMailConfigurator::MakeDefault(const std::string& file_name) {
   // value must be on disk before the account file is known to stay.
   if (result == win32_error::kSuccess) result = platform_.registry.Commit();
   if (result == win32_error::kSuccess) return true;
-  log_ << "Could not write " << kDefaultAccountValue << " (error " << result
+  *log_ << "Could not write " << kDefaultAccountValue << " (error " << result
        << "). No changes were made." << kEndLine;
   return false;
 }
@@ -307,27 +344,38 @@ void WindowsMailConfigurator::PutBack(const std::string& path,
   const bool restored = old_bytes ? platform_.files.ReplaceContents(path, *old_bytes) ==
                                         FileWrite::Written
                                   : platform_.files.DeleteFile(path);
-  if (!restored) log_ << "Could not put " << path << " back as it was." << kEndLine;
+  if (!restored) *log_ << "Could not put " << path << " back as it was." << kEndLine;
 }
 
 std::optional<std::string> WindowsMailConfigurator::FindAccountFile(const std::string& folder,
-                                                     const std::string& address) {
+                                                                    const std::string& address) {
+  return FindFileHolding(folder, kAddressIndex, address);
+}
+
+std::optional<std::string> WindowsMailConfigurator::FindFileHolding(const std::string& folder,
+                                                                    std::size_t element,
+                                                                    const std::string& value) {
   const std::string pattern = folder + "\\account*";
-  log_.Line(pattern);
+  log_->Line(pattern);
   if (pattern.size() > kMaxPatternLength) return std::nullopt;  // no listing takes it
   for (const std::string& name : platform_.files.ListFolder(pattern)) {
     const std::string path = folder + "\\" + name;
-    if (FileHoldsAddress(path, address)) return path;
+    if (FileHoldsValue(path, element, value)) return path;
   }
   return std::nullopt;
 }
 
 bool WindowsMailConfigurator::FileHoldsAddress(const std::string& path, const std::string& address) {
-  const Element& element = kElements[kElementCount - 1];  // SMTP_Email_Address
+  return FileHoldsValue(path, kAddressIndex, address);
+}
+
+bool WindowsMailConfigurator::FileHoldsValue(const std::string& path, std::size_t element_index,
+                                             const std::string& value) {
+  const Element& element = kElements[element_index];
   const CodePage& code_page = platform_.code_page;
   const WideText start_tag = code_page.Widen(OpeningTag(element));
-  const WideText escaped = code_page.Widen(XmlEscape(address));
-  const WideText plain = code_page.Widen(address);
+  const WideText escaped = code_page.Widen(XmlEscape(value));
+  const WideText plain = code_page.Widen(value);
   const std::optional<std::string> bytes = platform_.files.ReadFile(path);
   if (!bytes) return false;
   const WideText text = CodeUnitsOf(*bytes);

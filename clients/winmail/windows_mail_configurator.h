@@ -3,7 +3,9 @@
 // root, and names the default account's file in the registry. This
 // configurator finds the file that holds the requested address, then leaves it
 // alone, rewrites its settings in place, or creates a new account file, and
-// can make the account the default one.
+// can make the account the default one. For the automatic mode it reads the
+// default account, or searches the account files by address; the key its
+// readers pass around is an account file's name.
 #pragma once
 
 #include <cstdint>
@@ -39,18 +41,49 @@ inline constexpr std::size_t kMaxPatternLength = 259;
 // The text with "&", "<" and ">" written as XML character references.
 [[nodiscard]] std::string XmlEscape(const std::string& text);
 
+// Where the account files lie: the store root's "Local Folders", expanded.
+// Without it, `problem` says why in a log sentence.
+struct AccountFolder {
+  std::optional<std::string> path;
+  std::string problem;
+};
+[[nodiscard]] AccountFolder FindAccountFolder(Platform& platform);
+
 }  // namespace winmail
 
-class WindowsMailConfigurator final : public Configurator {
+class WindowsMailConfigurator final : public AutoModeConfigurator {
  public:
   WindowsMailConfigurator(Platform& platform, const AccountRequest& request);
 
   // 0 when an account file was created or rewritten; 5 when a file with the
-  // address exists and overwrite is off (nothing changed); 1 when the store
-  // root cannot be read or its folder cannot be named (nothing changed); 7
-  // when the account file could not be written completely, or the default
-  // account could not be set (the file is then put back: nothing changed).
+  // address (in the automatic mode: with the account name) exists and
+  // overwrite is off (nothing changed); 1 when the store root cannot be read
+  // or its folder cannot be named (nothing changed); 7 when the account file
+  // could not be written completely, or the default account could not be set
+  // (the file is then put back: nothing changed); 30 when the prefix holds a
+  // control character (nothing changed).
   [[nodiscard]] ConfigStatus Configure() override;
+
+  // The automatic mode names the account prefix + address and finds an
+  // earlier copy by that name, never by its address, which it shares with
+  // the account it was copied from.
+  void SetAutoMode() override { automatic_ = true; }
+  void SetAccountPrefix(const std::string& prefix) override { prefix_ = prefix; }
+  void SetRequest(const AccountRequest& request) override;
+
+  // Readers: each logs one line naming what it read and its result, and
+  // never changes the registry or a file. No value when the store root, the
+  // default-account value or the account file cannot be read.
+  [[nodiscard]] std::optional<std::string> GetDefAcct() override;
+  // The first account file, in ascending byte order of the file names, whose
+  // address contains the text.
+  [[nodiscard]] std::optional<std::string> FindAcctByAddr(const std::string& text) override;
+  // SMTP_Email_Address of the named account file; an empty one is no value.
+  [[nodiscard]] std::optional<std::string> GetAcctAddr(
+      const std::optional<std::string>& key_name) override;
+  // SMTP_Display_Name of the named account file; empty when it has none.
+  [[nodiscard]] std::optional<std::string> GetAcctName(
+      const std::optional<std::string>& key_name) override;
 
   // The full path of the first entry of `folder` named "account*" that holds
   // `address`, in listing order; none when there is none. Logs the search
@@ -65,6 +98,23 @@ class WindowsMailConfigurator final : public Configurator {
   [[nodiscard]] bool FileHoldsAddress(const std::string& path, const std::string& address);
 
  private:
+  // Prefix + address in the automatic mode, the address otherwise.
+  [[nodiscard]] std::string AccountName() const;
+  // The first entry of `folder` named "account*", in listing order, whose
+  // element (index into the element table) holds `value`; logs the pattern.
+  [[nodiscard]] std::optional<std::string> FindFileHolding(const std::string& folder,
+                                                           std::size_t element,
+                                                           const std::string& value);
+  // Whether the file's element (index into the element table) holds `value`,
+  // as FileHoldsAddress compares the address.
+  [[nodiscard]] bool FileHoldsValue(const std::string& path, std::size_t element,
+                                    const std::string& value);
+  // The bytes of an account file named by a reader's key; none when the key
+  // names no file in the account folder or the file cannot be read.
+  [[nodiscard]] std::optional<std::string> ReadAccountFile(const std::optional<std::string>& key_name);
+  // Logs one reader's line: "<reader> Result (<what>): <value or *ERROR*>".
+  void LogReaderResult(const char* reader, const std::string& what,
+                       const std::optional<std::string>& value);
   // Names the file as the default account; false (logged) when that failed.
   [[nodiscard]] bool MakeDefault(const std::string& file_name);
   // Undoes the account file's change: the old content back, or a new file
@@ -77,7 +127,9 @@ class WindowsMailConfigurator final : public Configurator {
   std::string display_name_;
   bool make_default_;
   bool overwrite_existing_;
-  RunLog& log_;
+  RunLog* log_;
+  bool automatic_ = false;
+  std::string prefix_;
 };
 
 }  // namespace quillbank

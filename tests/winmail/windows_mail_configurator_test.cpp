@@ -557,3 +557,144 @@ TEST_F(WindowsMailTest, NarrowTextIsWidenedThroughTheCodePage) {
 
 }  // namespace
 }  // namespace quillbank
+
+namespace quillbank {
+namespace {
+
+// What the automatic mode's readers give for one store, and the lines they log.
+struct ReaderCase {
+  const char* name;
+  std::optional<std::string> default_account;  // "Default Mail Account"; none: value missing
+  std::optional<std::string> search;           // -s text; none: the default account
+  std::optional<std::string> key, address, display_name;
+  std::vector<std::string> log;
+  bool store_root = true;  // false: "Store Root" missing
+};
+
+TEST_F(WindowsMailTest, ReadersFindTheDefaultOrSearchedAccountAndLogWhatTheyRead) {
+  const std::string pattern = "SMTP_Email_Address containing '%s' in " + InFolder("account*");
+  auto search_line = [&](const std::string& text, const std::string& result) {
+    std::string line = "FindAcctByAddr Result (" + pattern + "): " + result;
+    line.replace(line.find("%s"), 2, text);
+    return line;
+  };
+  const std::vector<ReaderCase> cases{
+      {"the default account", "account{b}.oeaccount", std::nullopt, "account{b}.oeaccount",
+       "jane.work@tessaline.net", "Jane at Work",
+       {"GetDefAcct Result (Default Mail Account): account{b}.oeaccount",
+        "GetAcctAddr Result (SMTP_Email_Address of account{b}.oeaccount): jane.work@tessaline.net",
+        "GetAcctName Result (SMTP_Display_Name of account{b}.oeaccount): Jane at Work"}},
+      // Both match; "Z" sorts before "a" in byte order, whatever the listing says.
+      {"the first match by file name", std::nullopt, "@tessaline", "account{Z}.oeaccount",
+       "tom&jerry@tessaline.net", "J\xF6rg",
+       {search_line("@tessaline", "account{Z}.oeaccount"),
+        "GetAcctAddr Result (SMTP_Email_Address of account{Z}.oeaccount): tom&jerry@tessaline.net",
+        "GetAcctName Result (SMTP_Display_Name of account{Z}.oeaccount): J\xF6rg"}},
+      {"case counts in a search", "account{b}.oeaccount", "WORK", std::nullopt, std::nullopt,
+       std::nullopt,
+       {search_line("WORK", "*ERROR*"), "GetAcctAddr Result (SMTP_Email_Address of *ERROR*): *ERROR*",
+        "GetAcctName Result (SMTP_Display_Name of *ERROR*): *ERROR*"}},
+      {"a default naming a missing file", "account{gone}.oeaccount", std::nullopt,
+       "account{gone}.oeaccount", std::nullopt, std::nullopt,
+       {"GetDefAcct Result (Default Mail Account): account{gone}.oeaccount",
+        "GetAcctAddr Result (SMTP_Email_Address of account{gone}.oeaccount): *ERROR*",
+        "GetAcctName Result (SMTP_Display_Name of account{gone}.oeaccount): *ERROR*"}},
+      {"a default naming a file outside the folder", "..\\account{b}.oeaccount", std::nullopt,
+       "..\\account{b}.oeaccount", std::nullopt, std::nullopt,
+       {"GetDefAcct Result (Default Mail Account): ..\\\\account{b}.oeaccount",
+        "GetAcctAddr Result (SMTP_Email_Address of ..\\\\account{b}.oeaccount): *ERROR*",
+        "GetAcctName Result (SMTP_Display_Name of ..\\\\account{b}.oeaccount): *ERROR*"}},
+      // An account without an address is skipped by a search and is no default.
+      {"an account without an address", "account{c}.oeaccount", std::nullopt,
+       "account{c}.oeaccount", std::nullopt, "",
+       {"GetDefAcct Result (Default Mail Account): account{c}.oeaccount",
+        "GetAcctAddr Result (SMTP_Email_Address of account{c}.oeaccount): *ERROR*",
+        "GetAcctName Result (SMTP_Display_Name of account{c}.oeaccount): "}},
+      {"no default account", std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+       {"GetDefAcct Result (Default Mail Account): *ERROR*",
+        "GetAcctAddr Result (SMTP_Email_Address of *ERROR*): *ERROR*",
+        "GetAcctName Result (SMTP_Display_Name of *ERROR*): *ERROR*"}},
+      {"a store without its root", "account{a}.oeaccount", std::nullopt, "account{a}.oeaccount",
+       std::nullopt, std::nullopt,
+       {"GetDefAcct Result (Default Mail Account): account{a}.oeaccount",
+        "GetAcctAddr Result (SMTP_Email_Address of account{a}.oeaccount): *ERROR*",
+        "GetAcctName Result (SMTP_Display_Name of account{a}.oeaccount): *ERROR*"},
+       false},
+      {"a search in a store without its root", std::nullopt, "jane", std::nullopt, std::nullopt,
+       std::nullopt,
+       {"FindAcctByAddr Result (SMTP_Email_Address containing 'jane' in Windows Mail's account "
+        "folder): *ERROR*",
+        "GetAcctAddr Result (SMTP_Email_Address of *ERROR*): *ERROR*",
+        "GetAcctName Result (SMTP_Display_Name of *ERROR*): *ERROR*"},
+       false},
+  };
+  machine.files.Put(InFolder("account{a}.oeaccount"),
+                    Utf16File(NewFileLines(true, "jane@tessaline.net", "Jane Doe")));
+  machine.files.Put(InFolder("account{b}.oeaccount"),
+                    Utf16File(NewFileLines(true, "jane.work@tessaline.net", "Jane at Work")));
+  machine.files.Put(InFolder("account{Z}.oeaccount"),
+                    Utf16File(NewFileLines(true, "tom&amp;jerry@tessaline.net", "J&#xF6;rg")));
+  machine.files.Put(InFolder("account{c}.oeaccount"),
+                    Utf16File({"<MessageAccount>", "<SMTP_Email_Address type=\"SZ\"></SMTP_Email_Address>",
+                               "</MessageAccount>"}));
+  const std::vector<std::string> files = machine.files.AllFiles();
+  for (const ReaderCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::unique_ptr<RegistryKey> store;
+    ASSERT_EQ(machine.registry.Open(RegRoot::CurrentUser, winmail::kStoreKey, RegAccess::All, store), 0);
+    if (!c.store_root) store->DeleteValue(winmail::kStoreRootValue);
+    std::unique_ptr<RegistryKey> iam;
+    if (machine.registry.Open(RegRoot::CurrentUser, winmail::kDefaultAccountKey, RegAccess::All, iam) == 0) {
+      iam->DeleteValue(winmail::kDefaultAccountValue);
+    }
+    if (c.default_account) {
+      machine.SetText(RegRoot::CurrentUser, winmail::kDefaultAccountKey, winmail::kDefaultAccountValue,
+                      *c.default_account);
+    }
+    CapturedLog reader_log;
+    WindowsMailConfigurator configurator(machine.platform, {"", "", false, false, true, reader_log.log()});
+    const std::optional<std::string> key =
+        c.search ? configurator.FindAcctByAddr(*c.search) : configurator.GetDefAcct();
+    EXPECT_EQ(key, c.key);
+    EXPECT_EQ(configurator.GetAcctAddr(key), c.address);
+    EXPECT_EQ(configurator.GetAcctName(key), c.display_name);
+    EXPECT_EQ(reader_log.Lines(), c.log);
+    EXPECT_EQ(machine.files.AllFiles(), files);
+  }
+}
+
+// The automatic copy is named prefix + address and found again by that name:
+// the account it was copied from, with the same address, is never touched.
+TEST_F(WindowsMailTest, TheAutomaticCopyIsNamedByThePrefixAndFoundByItsName) {
+  const std::string original = Utf16File(NewFileLines(false, kAddress, "Jane Doe"));
+  machine.files.Put(InFolder("account{old}.oeaccount"), original);
+  auto run_automatic = [&](const std::string& prefix, bool overwrite_copy, CapturedLog& run_log) {
+    WindowsMailConfigurator configurator(machine.platform, {"", "", false, false, true, run_log.log()});
+    configurator.SetAutoMode();
+    configurator.SetAccountPrefix(prefix);
+    configurator.SetRequest({kAddress, "Jane Doe", false, overwrite_copy, true, run_log.log()});
+    return configurator.Configure();
+  };
+  std::vector<std::string> copy = NewFileLines(true);
+  copy[2] = "    <Account_Name type=\"SZ\">T&amp;C jane@tessaline.net</Account_Name>";
+
+  CapturedLog first;
+  ASSERT_EQ(run_automatic("T&C ", false, first), status::kSuccess);
+  EXPECT_EQ(Bytes(kFirstFile), Utf16File(copy));
+  EXPECT_EQ(first.Lines()[0], "Searching for existant T&C jane@tessaline.net account ... " + InFolder("account*"));
+  EXPECT_EQ(first.Lines()[7], "Account Name: T&C jane@tessaline.net");
+  // The escaped name is found again.
+  CapturedLog second;
+  EXPECT_EQ(run_automatic("T&C ", false, second), status::kAlreadyExists);
+  EXPECT_EQ(Bytes("account{old}.oeaccount"), original);
+
+  // A control character in the prefix is refused before anything is read.
+  CapturedLog refused;
+  EXPECT_EQ(run_automatic("T\nC ", true, refused), status::kUnsafeInput);
+  EXPECT_EQ(refused.Lines(), std::vector<std::string>{"Refusing account name 'T\\x0AC jane@tessaline.net': "
+                                                      "the prefix holds a control character. Nothing was written."});
+  EXPECT_EQ(AccountFolder().size(), 2u);
+}
+
+}  // namespace
+}  // namespace quillbank
