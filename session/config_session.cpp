@@ -259,13 +259,15 @@ std::unique_ptr<AutoModeConfigurator> ConfigSession::PrepareAutomaticRun() {
     FailAutomaticRun(kNoDefault);
     return nullptr;
   }
-  if (!address) {
+  // An account whose address or name cannot be read is not copied: the copy
+  // would carry the error text as its address or name.
+  if (!address || !name) {
     FailAutomaticRun(kDefaultDoesNotExist);
     return nullptr;
   }
   state_.client_index = static_cast<int>(client->client);
   state_.address = *address;
-  state_.display_name = name.value_or(kReaderError);
+  state_.display_name = *name;
   log_ << "Default Email Address: " << LogValue(state_.address) << kEndLine;
   log_ << "Default Display Name: " << LogValue(state_.display_name) << kEndLine;
   return configurator;

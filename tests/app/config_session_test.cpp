@@ -373,16 +373,20 @@ TEST_F(ConfigSessionTest, AutomaticFailuresEndTheRunWithTheirOwnLines) {
     std::optional<std::string> search;
     std::optional<std::string> default_account;
     std::optional<std::string> address;
+    std::optional<std::string> name;
     std::string failure;
     int exit;
   };
   const Case cases[] = {
-      {"msimn.exe", "corp", "00000001", "a@corp.com", "noDefault", 11},
-      {"msimn.exe", std::nullopt, std::nullopt, "x", "defaultDNE", 12},
-      {"msimn.exe", std::nullopt, "00000001", std::nullopt, "defaultDNE", 12},
-      {"notepad.exe", std::nullopt, "00000001", "a@b.c", "unsupportedDef", 13},
-      {"thunderbird.exe -compose %1", std::nullopt, "00000001", "a@b.c", "unsupportedDef", 13},
-      {"winmail.exe", std::nullopt, "00000001", "a@b.c", "unsupportedDef", 13},
+      {"msimn.exe", "corp", "00000001", "a@corp.com", "N", "noDefault", 11},
+      {"msimn.exe", std::nullopt, std::nullopt, "x", "N", "defaultDNE", 12},
+      {"msimn.exe", std::nullopt, "00000001", std::nullopt, "N", "defaultDNE", 12},
+      // A name that cannot be read is not copied as the error text.
+      {"msimn.exe", std::nullopt, "00000001", "a@b.c", std::nullopt, "defaultDNE", 12},
+      {"notepad.exe", std::nullopt, "00000001", "a@b.c", "N", "unsupportedDef", 13},
+      // The fake factory has readers for Outlook Express and Outlook only.
+      {"thunderbird.exe -compose %1", std::nullopt, "00000001", "a@b.c", "N", "unsupportedDef", 13},
+      {"winmail.exe", std::nullopt, "00000001", "a@b.c", "N", "unsupportedDef", 13},
   };
   for (const Case& c : cases) {
     FakePlatform fresh;
@@ -391,6 +395,7 @@ TEST_F(ConfigSessionTest, AutomaticFailuresEndTheRunWithTheirOwnLines) {
     FakeFactory fakes;
     fakes.default_account = c.default_account;
     fakes.address = c.address;
+    fakes.name = c.name;
     RunState run;
     run.command_line = run.automatic = true;
     run.account_prefix = "T-";

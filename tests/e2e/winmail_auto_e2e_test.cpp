@@ -15,14 +15,17 @@
 #include <vector>
 
 #include "tests/e2e/wine_support.h"
+#include "tests/support/host_file.h"
+#include "tests/support/log_text.h"
+#include "tests/support/program_run.h"
 
 namespace quillbank {
 namespace {
 
 namespace fs = std::filesystem;
-using e2e::MaskedLines;
-using e2e::ProgramRun;
-using e2e::ReadFileBytes;
+using testing::MaskedLines;
+using testing::ProgramRun;
+using testing::ReadHostFile;
 
 constexpr const char* kStoreFolder = "AppData/Local/Microsoft/Windows Mail/Local Folders";
 constexpr const char* kOriginal = "account{home}.oeaccount";
@@ -132,22 +135,22 @@ class WindowsMailAutoE2eTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(root); }
 
   ProgramRun Run(const std::vector<std::string>& args) const {
-    return e2e::RunNativeProgram(machine, QUILLBANK_PROGRAM, args);
+    return testing::RunNativeProgram(machine, QUILLBANK_PROGRAM, args);
   }
   fs::path StoreFolder() const { return machine / "drive_c" / "users" / "jane" / kStoreFolder; }
   std::vector<std::string> LogLines() const {
-    return MaskedLines(ReadFileBytes(machine / "drive_c" / "users" / "jane" / "AppData" /
+    return MaskedLines(ReadHostFile(machine / "drive_c" / "users" / "jane" / "AppData" /
                                      "Roaming" / "Quillbank.log"));
   }
   // Every account file by name and content, and both hives.
   std::vector<std::pair<std::string, std::string>> State() const {
     std::vector<std::pair<std::string, std::string>> state;
     for (const auto& entry : fs::directory_iterator(StoreFolder())) {
-      state.emplace_back(entry.path().filename().string(), ReadFileBytes(entry.path()));
+      state.emplace_back(entry.path().filename().string(), ReadHostFile(entry.path()));
     }
     std::sort(state.begin(), state.end());
-    state.emplace_back("user.reg", ReadFileBytes(machine / "user.reg"));
-    state.emplace_back("system.reg", ReadFileBytes(machine / "system.reg"));
+    state.emplace_back("user.reg", ReadHostFile(machine / "user.reg"));
+    state.emplace_back("system.reg", ReadHostFile(machine / "system.reg"));
     return state;
   }
 
@@ -190,7 +193,7 @@ TEST_F(WindowsMailAutoE2eTest, CopiesTheDefaultAccountUnderThePrefixAndFindsTheC
   EXPECT_EQ(State(), state);
 
   // With -u the copy is reset, never the original that has its address.
-  std::string stale = ReadFileBytes(StoreFolder() / copy);
+  std::string stale = ReadHostFile(StoreFolder() / copy);
   stale.replace(stale.find(std::string("s\0e\0c\0u\0r\0e\0", 12)), 12, std::string("o\0l\0d\0-\0-\0-\0", 12));
   std::ofstream(StoreFolder() / copy, std::ios::binary) << stale;
   ASSERT_NE(State(), state);

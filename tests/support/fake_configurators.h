@@ -60,7 +60,7 @@ class FakeConfigurator : public AutoModeConfigurator {
   std::string search_match;
   std::string found_account = "00000002";
   std::optional<std::string> address = "copied@example.com";
-  std::string name = "Copied Name";
+  std::optional<std::string> name = "Copied Name";
 
  private:
   void Remember(const AccountRequest& r) {
@@ -93,6 +93,7 @@ class FakeFactory : public ConfiguratorFactory {
     fake->default_account = default_account;
     fake->search_match = search_match;
     fake->address = address;
+    fake->name = name;
     return fake;
   }
 
@@ -106,6 +107,7 @@ class FakeFactory : public ConfiguratorFactory {
   std::optional<std::string> default_account = "00000001";
   std::string search_match;
   std::optional<std::string> address = "copied@example.com";
+  std::optional<std::string> name = "Copied Name";
 };
 
 }  // namespace quillbank::testing
