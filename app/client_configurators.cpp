@@ -40,7 +40,8 @@ std::unique_ptr<Configurator> AsConfigurator(Platform& platform, const AccountRe
   return make(platform, request, outlook_version);
 }
 
-std::unique_ptr<Configurator> MakeEudora(Platform& platform, const AccountRequest& request, int) {
+std::unique_ptr<AutoModeConfigurator> MakeEudora(Platform& platform, const AccountRequest& request,
+                                                 int) {
   // Eudora has no default account: make default is not passed.
   return std::make_unique<EudoraConfigurator>(platform, request.address, request.display_name,
                                               request.overwrite_existing, request.use_ssl,
@@ -58,7 +59,7 @@ constexpr ClientMakers kMakers[] = {
     {MailClient::OutlookExpress, AsConfigurator<MakeOutlookExpress>, MakeOutlookExpress},
     {MailClient::Outlook, AsConfigurator<MakeOutlook>, MakeOutlook},
     {MailClient::WindowsMail, Make<WindowsMailConfigurator>, nullptr},
-    {MailClient::Eudora, MakeEudora, nullptr},
+    {MailClient::Eudora, AsConfigurator<MakeEudora>, MakeEudora},
     {MailClient::Thunderbird, Make<ThunderbirdConfigurator>, nullptr},
 };
 static_assert(std::size(kMakers) == kClientTable.size(), "every client needs its makers");
