@@ -83,6 +83,21 @@ Outcome RunAutomatic(FakePlatform& fake, const std::optional<std::string>& searc
   return {state.exit_code, Lines(std::find(all.begin(), all.end(), kFirstRunLine), all.end())};
 }
 
+// The lines of a run whose readers found the account `key`.
+Lines Copied(const std::string& first, const std::string& key, const std::string& address,
+             const std::string& name) {
+  return {first + key, "GetAcctAddr Result (ReturnAddress of " + key + "): " + address,
+          "GetAcctName Result (RealName of " + key + "): " + name,
+          "Default Email Address: " + address, "Default Display Name: " + name};
+}
+
+// The lines of a run whose first reader found no account.
+Lines NotFound(const std::string& first, const std::string& failure) {
+  return {first + "*ERROR*", "GetAcctAddr Result (ReturnAddress of *ERROR*): *ERROR*",
+          "GetAcctName Result (RealName of *ERROR*): *ERROR*",
+          "Email Client Configuration failed with error : " + failure};
+}
+
 TEST(EudoraReadersTest, TheReadersFindTheAccountToCopyOrEndTheRun) {
   struct Case {
     const char* what;
@@ -91,54 +106,30 @@ TEST(EudoraReadersTest, TheReadersFindTheAccountToCopyOrEndTheRun) {
     int exit_code;
     Lines lines;  // after the first run line, up to the addresses or the failure
   };
+  const std::string dominant = "GetDefAcct Result (dominant personality [Settings]): ";
+  const auto search = [](const char* text) {
+    return "FindAcctByAddr Result (ReturnAddress containing \"" + std::string(text) + "\"): ";
+  };
   const std::string no_address = "[Settings]\r\n;ReturnAddress=x@example.com\r\nReturnAddress=\r\n";
   const Case cases[] = {
       {"default account", kIniText, std::nullopt, 0,
-       {"GetDefAcct Result (dominant personality [Settings]): Settings",
-        "GetAcctAddr Result (ReturnAddress of Settings): bob@example.com",
-        "GetAcctName Result (RealName of Settings): Bob Stone",
-        "Default Email Address: bob@example.com", "Default Display Name: Bob Stone"}},
+       Copied(dominant, "Settings", "bob@example.com", "Bob Stone")},
       {"the dominant personality is searched first", kIniText, "bob@", 0,
-       {"FindAcctByAddr Result (ReturnAddress containing \"bob@\"): Settings",
-        "GetAcctAddr Result (ReturnAddress of Settings): bob@example.com",
-        "GetAcctName Result (RealName of Settings): Bob Stone",
-        "Default Email Address: bob@example.com", "Default Display Name: Bob Stone"}},
+       Copied(search("bob@"), "Settings", "bob@example.com", "Bob Stone")},
       {"a listed persona, found by part of its address", kIniText, "club", 0,
-       {"FindAcctByAddr Result (ReturnAddress containing \"club\"): Persona-club",
-        "GetAcctAddr Result (ReturnAddress of Persona-club): bob@club.example",
-        "GetAcctName Result (RealName of Persona-club): Bob at the Club",
-        "Default Email Address: bob@club.example", "Default Display Name: Bob at the Club"}},
+       Copied(search("club"), "Persona-club", "bob@club.example", "Bob at the Club")},
       {"a persona without a real name", kIniText, "work", 0,
-       {"FindAcctByAddr Result (ReturnAddress containing \"work\"): Persona-work",
-        "GetAcctAddr Result (ReturnAddress of Persona-work): bob@work.example",
-        "GetAcctName Result (RealName of Persona-work): ",
-        "Default Email Address: bob@work.example", "Default Display Name: "}},
-      {"case counts", kIniText, "BOB", 11,
-       {"FindAcctByAddr Result (ReturnAddress containing \"BOB\"): *ERROR*",
-        "GetAcctAddr Result (ReturnAddress of *ERROR*): *ERROR*",
-        "GetAcctName Result (RealName of *ERROR*): *ERROR*",
-        "Email Client Configuration failed with error : noDefault"}},
+       Copied(search("work"), "Persona-work", "bob@work.example", "")},
+      {"case counts", kIniText, "BOB", 11, NotFound(search("BOB"), "noDefault")},
       {"a persona the list does not name is no account", kIniText, "stray", 11,
-       {"FindAcctByAddr Result (ReturnAddress containing \"stray\"): *ERROR*",
-        "GetAcctAddr Result (ReturnAddress of *ERROR*): *ERROR*",
-        "GetAcctName Result (RealName of *ERROR*): *ERROR*",
-        "Email Client Configuration failed with error : noDefault"}},
+       NotFound(search("stray"), "noDefault")},
       {"a dominant personality without an address", no_address, std::nullopt, 12,
-       {"GetDefAcct Result (dominant personality [Settings]): Settings",
-        "GetAcctAddr Result (ReturnAddress of Settings): *ERROR*",
+       {dominant + "Settings", "GetAcctAddr Result (ReturnAddress of Settings): *ERROR*",
         "GetAcctName Result (RealName of Settings): ",
         "Email Client Configuration failed with error : defaultDNE"}},
       {"no dominant personality", "[Personalities]\r\nPersona0=Persona-a\r\n[Persona-a]\r\n",
-       std::nullopt, 12,
-       {"GetDefAcct Result (dominant personality [Settings]): *ERROR*",
-        "GetAcctAddr Result (ReturnAddress of *ERROR*): *ERROR*",
-        "GetAcctName Result (RealName of *ERROR*): *ERROR*",
-        "Email Client Configuration failed with error : defaultDNE"}},
-      {"no Eudora.ini", std::nullopt, std::nullopt, 12,
-       {"GetDefAcct Result (dominant personality [Settings]): *ERROR*",
-        "GetAcctAddr Result (ReturnAddress of *ERROR*): *ERROR*",
-        "GetAcctName Result (RealName of *ERROR*): *ERROR*",
-        "Email Client Configuration failed with error : defaultDNE"}},
+       std::nullopt, 12, NotFound(dominant, "defaultDNE")},
+      {"no Eudora.ini", std::nullopt, std::nullopt, 12, NotFound(dominant, "defaultDNE")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
