@@ -22,9 +22,10 @@ std::unique_ptr<Configurator> Make(Platform& platform, const AccountRequest& req
   return std::make_unique<Client>(platform, request);
 }
 
-std::unique_ptr<AutoModeConfigurator> MakeOutlookExpress(Platform& platform,
-                                                         const AccountRequest& request, int) {
-  return std::make_unique<OutlookExpressConfigurator>(platform, request);
+template <typename Client>
+std::unique_ptr<AutoModeConfigurator> MakeReading(Platform& platform, const AccountRequest& request,
+                                                  int) {
+  return std::make_unique<Client>(platform, request);
 }
 
 // Outlook keeps its accounts in one of two stores, chosen by its version.
@@ -42,7 +43,8 @@ std::unique_ptr<Configurator> AsConfigurator(Platform& platform, const AccountRe
   return make(platform, request, outlook_version);
 }
 
-std::unique_ptr<Configurator> MakeEudora(Platform& platform, const AccountRequest& request, int) {
+std::unique_ptr<AutoModeConfigurator> MakeEudora(Platform& platform, const AccountRequest& request,
+                                                 int) {
   // Eudora has no default account: make default is not passed.
   return std::make_unique<EudoraConfigurator>(platform, request.address, request.display_name,
                                               request.overwrite_existing, request.use_ssl,
@@ -57,14 +59,12 @@ struct ClientMakers {
 
 // One row per row of the client table, in the same order.
 constexpr ClientMakers kMakers[] = {
-    {MailClient::OutlookExpress, AsConfigurator<MakeOutlookExpress>, MakeOutlookExpress},
+    {MailClient::OutlookExpress, AsConfigurator<MakeReading<OutlookExpressConfigurator>>,
+     MakeReading<OutlookExpressConfigurator>},
     {MailClient::Outlook, AsConfigurator<MakeOutlook>, MakeOutlook},
-    {MailClient::WindowsMail, Make<WindowsMailConfigurator>,
-     [](Platform& platform, const AccountRequest& request,
-        int) -> std::unique_ptr<AutoModeConfigurator> {
-       return std::make_unique<WindowsMailConfigurator>(platform, request);
-     }},
-    {MailClient::Eudora, MakeEudora, nullptr},
+    {MailClient::WindowsMail, AsConfigurator<MakeReading<WindowsMailConfigurator>>,
+     MakeReading<WindowsMailConfigurator>},
+    {MailClient::Eudora, AsConfigurator<MakeEudora>, MakeEudora},
     {MailClient::Thunderbird, Make<ThunderbirdConfigurator>, nullptr},
 };
 static_assert(std::size(kMakers) == kClientTable.size(), "every client needs its makers");

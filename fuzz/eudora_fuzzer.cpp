@@ -1,16 +1,65 @@
 // Eudora.ini as Eudora or a user may leave it: no crash, a failed run leaves
 // the file as it was, and a successful one keeps the sections of others and
-// every comment line.
+// every comment line. In the automatic mode the readers change nothing, and
+// the account copied from reads the same afterwards.
 #include "clients/files/eudora_configurator.h"
 #include "fuzz/fuzz_support.h"
+
+#include <optional>
+#include <string>
+#include <utility>
 
 namespace quillbank::fuzz {
 namespace {
 
 constexpr const char* kIni = "C:\\Users\\jane\\AppData\\Roaming\\Qualcomm\\Eudora\\Eudora.ini";
 
+// The address and name of the account `key` names, as a fresh reader sees
+// them.
+std::pair<std::optional<std::string>, std::optional<std::string>> ReadAccount(
+    testing::FakePlatform& fake, RunLog& log, const std::optional<std::string>& key) {
+  EudoraConfigurator reader(fake.platform, "", "", false, true, log);
+  return {reader.GetAcctAddr(key), reader.GetAcctName(key)};
+}
+
+void RunAutomatic(FuzzMachine& machine, bool overwrite, const std::string& search,
+                  const std::string& before) {
+  testing::FakePlatform& fake = machine.fake;
+  RunLog& log = machine.log.log();
+  EudoraConfigurator configurator(fake.platform, "", "", overwrite, true, log);
+  const std::optional<std::string> key =
+      search.empty() ? configurator.GetDefAcct() : configurator.FindAcctByAddr(search);
+  const std::optional<std::string> address = configurator.GetAcctAddr(key);
+  const std::optional<std::string> name = configurator.GetAcctName(key);
+  if (fake.files.replacements() != 0 || fake.files.ReadFile(kIni) != before) {
+    Fail("a reader changed Eudora.ini");
+  }
+  if (!address) return;
+  const std::string prefix = "Tess ";
+  configurator.SetAutoMode();
+  configurator.SetAccountPrefix(prefix);
+  configurator.SetRequest(AccountRequest{*address, name.value_or(""), false, overwrite, true, log});
+  const ConfigStatus status = configurator.Configure();
+  const std::string after = fake.files.ReadFile(kIni).value_or("");
+  if (status != status::kSuccess && after != before) Fail("a failed run changed Eudora.ini");
+  if (!LeavesNoTemporaryFile(fake.files)) Fail("a temporary file was left");
+  // The copy's own section aside, the account copied from is never written.
+  if (status == status::kSuccess && !eudora::EqualsIgnoringCase(*key, "Persona-" + prefix + *address) &&
+      ReadAccount(fake, log, key) != std::make_pair(address, name)) {
+    Fail("the account copied from changed");
+  }
+}
+
 void Run(FuzzedDataProvider& input) {
   FuzzMachine machine;
+  if (input.ConsumeBool()) {
+    const bool overwrite = input.ConsumeBool();
+    const std::string search = input.ConsumeBool() ? "" : input.ConsumeBytesAsString(2);
+    const std::string before = input.ConsumeRemainingBytesAsString();
+    machine.fake.files.Put(kIni, before);
+    RunAutomatic(machine, overwrite, search, before);
+    return;
+  }
   testing::FakePlatform& fake = machine.fake;
   const bool overwrite = input.ConsumeBool();
   const bool use_ssl = input.ConsumeBool();

@@ -40,6 +40,14 @@ std::optional<std::size_t> FindLineContaining(const SettingsLines& lines, std::s
   return std::nullopt;
 }
 
+std::optional<std::size_t> FindHeaderContaining(const SettingsLines& lines,
+                                                std::string_view part) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (IsSectionHeader(lines[i]) && Contains(lines[i], part)) return i;
+  }
+  return std::nullopt;
+}
+
 std::size_t SectionEnd(const SettingsLines& lines, std::size_t header) {
   std::size_t end = header + 1;
   while (end < lines.size() && !IsSectionHeader(lines[end])) ++end;
@@ -50,7 +58,7 @@ int LastPersonaNumber(const SettingsLines& lines) {
   int result = -2;
   std::size_t i = 0;
   while (i < lines.size()) {
-    if (!Contains(lines[i], kPersonalitiesHeader)) {
+    if (!IsSectionHeader(lines[i]) || !Contains(lines[i], kPersonalitiesHeader)) {
       ++i;
       continue;
     }

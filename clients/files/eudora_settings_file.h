@@ -30,7 +30,13 @@ inline constexpr std::string_view kPersonalitiesHeader = "[Personalities]";
 // section header, or the number of lines.
 [[nodiscard]] std::size_t SectionEnd(const SettingsLines& lines, std::size_t header);
 
-// The number of the last persona listed: -2 when no line contains
+// The index of the first section header (a line starting with "[") that
+// contains `part`; none when no header does. A comment or a value that
+// mentions a section never stands for it.
+[[nodiscard]] std::optional<std::size_t> FindHeaderContaining(const SettingsLines& lines,
+                                                              std::string_view part);
+
+// The number of the last persona listed: -2 when no section header contains
 // "[Personalities]"; otherwise, for the last such section, -1 when it has no
 // line containing "Persona", else the number of its last such line
 // ("Persona3=Persona-x" gives 3).

@@ -119,7 +119,9 @@ std::string SettingsRewriter::RewriteSection(std::optional<std::size_t> header) 
 }
 
 std::string SettingsRewriter::AddPersona(int last_persona) {
-  const std::optional<std::size_t> list = FindLineContaining(lines_, kPersonalitiesHeader);
+  // Only a header starts the list: a new persona inserted after a line that
+  // merely mentions it would take over the lines of the section around it.
+  const std::optional<std::size_t> list = FindHeaderContaining(lines_, kPersonalitiesHeader);
   if (last_persona >= -1 && list) {
     // The new entry follows the last "Persona" line of the list, or the
     // header of an empty list; it never lands outside the list.

@@ -181,6 +181,17 @@ TEST_F(EudoraConfiguratorTest, NewPersonaStaysInsideTheList) {
                  {"[Persona-a]", "[Persona-c]"}));
 }
 
+TEST_F(EudoraConfiguratorTest, ALineMentioningTheListDoesNotTakeThePersona) {
+  // Inserted after the comment, the persona's header would take the
+  // settings account's address into the new section.
+  const Lines settings{"[Settings]", "; see [Personalities]", "RealName=Bob",
+                       "ReturnAddress=bob@example.com"};
+  PutIni(settings);
+  ASSERT_EQ(Run(), status::kSuccess);
+  ExpectIni(Join(Join(settings, {"[Personalities]", "Persona0=Persona-jane@tessaline.net"}),
+                 PersonaSection(false)));
+}
+
 TEST_F(EudoraConfiguratorTest, FileWithoutSettingsSectionGetsAPersona) {
   PutIni({"AutoCheck=1", "RealName="});
   ASSERT_EQ(Run(), status::kSuccess);

@@ -11,6 +11,8 @@ namespace {
 TEST(EudoraLastPersonaNumber, TellsMissingAndEmptyListsApart) {
   EXPECT_EQ(LastPersonaNumber({"[Settings]", "RealName=Bob"}), -2);
   EXPECT_EQ(LastPersonaNumber({}), -2);
+  // A line that only mentions the list is none.
+  EXPECT_EQ(LastPersonaNumber({"[Settings]", "; see [Personalities]", "Persona0=x"}), -2);
   // An empty list, followed by a section or ending the file.
   EXPECT_EQ(LastPersonaNumber({"[Personalities]", "[Settings]", "Persona=x"}), -1);
   EXPECT_EQ(LastPersonaNumber({"[Settings]", "[Personalities]"}), -1);
