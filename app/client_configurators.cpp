@@ -59,7 +59,10 @@ constexpr ClientMakers kMakers[] = {
     {MailClient::Outlook, AsConfigurator<MakeOutlook>, MakeOutlook},
     {MailClient::WindowsMail, Make<WindowsMailConfigurator>, nullptr},
     {MailClient::Eudora, MakeEudora, nullptr},
-    {MailClient::Thunderbird, Make<ThunderbirdConfigurator>, nullptr},
+    {MailClient::Thunderbird, Make<ThunderbirdConfigurator>,
+     [](Platform& platform, const AccountRequest& request, int) -> std::unique_ptr<AutoModeConfigurator> {
+       return std::make_unique<ThunderbirdConfigurator>(platform, request);
+     }},
 };
 static_assert(std::size(kMakers) == kClientTable.size(), "every client needs its makers");
 
