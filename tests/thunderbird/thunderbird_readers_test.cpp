@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "clients/files/thunderbird_prefs.h"
 #include "tests/thunderbird/thunderbird_test_support.h"
 
 namespace quillbank::thunderbird_test {
@@ -115,6 +116,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, ThunderbirdReadersTest, ::testing::ValuesIn(kCas
                          [](const ::testing::TestParamInfo<ReaderCase>& info) {
                            return "Case" + std::to_string(info.index);
                          });
+
+TEST(ThunderbirdUnescape, TurnsAStringBodyIntoUtf8) {
+  const struct {
+    const char* body;
+    std::optional<std::string> text;
+  } cases[] = {
+      {"plain", "plain"},
+      {"a\\\"b\\\\c\\'", "a\"b\\c'"},
+      {"J\\u00FCrgen\\x41\\n", "J\xC3\xBCrgenA\n"},
+      {"\\ud83d\\ude00", "\xF0\x9F\x98\x80"},
+      {"\\ud83d alone", std::nullopt},
+      {"\\ude00", std::nullopt},
+      {"\\u00f", std::nullopt},
+      {"\\xG1", std::nullopt},
+      {"ends\\", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(thunderbird::UnescapeJsString(c.body), c.text) << c.body;
+}
 
 // The copy is named by the prefix and the address; a second run finds it by
 // that name, and a reset with overwrite touches the copy, never the original.
