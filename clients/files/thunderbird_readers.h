@@ -8,7 +8,9 @@
 // Folders) count. An account's address and name are the useremail and
 // fullName of its first identity, turned from prefs.js's UTF-8 into the code
 // page. Each read logs one line: "<Reader> Result (<what was read>): <value>",
-// with "*ERROR*" for a value that could not be read.
+// with "*ERROR*" for a value that could not be read. prefs.js is read once,
+// by the first reader, whose line follows the profile lookup's own line (the
+// profile taken, or why there is none).
 #pragma once
 
 #include <memory>
@@ -46,8 +48,8 @@ class AccountReaders final {
  private:
   // What was read of one field of an account's first identity.
   struct IdentityValue {
-    std::string source;             // "useremail of id2", for the log line
-    bool has_identity = false;      // the account holds mail and has an identity
+    std::string source;                    // "useremail of id2", for the log line
+    bool has_identity = false;             // the account holds mail and has an identity
     std::optional<std::string_view> text;  // the field's text as prefs.js holds it
   };
 
