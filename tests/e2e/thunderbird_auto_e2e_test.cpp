@@ -171,5 +171,54 @@ TEST_F(ThunderbirdAutoE2eTest, ADefaultNamingAMissingAccountEndsWithDefaultDneAn
   EXPECT_TRUE(Holds(Log(), "GetAcctAddr Result (useremail of account7): *ERROR*"));
 }
 
+// ------------------------------------------------------------ under wine64
+
+// Runs the Windows program with `arguments` typed as on a Windows command
+// line: through a batch file, so that the quotes reach the program as typed.
+int RunWindowsProgramTyped(const fs::path& prefix, const std::string& arguments) {
+  std::string program = "Z:" + e2e::WindowsProgram().string();
+  std::replace(program.begin(), program.end(), '/', '\\');
+  std::ofstream(prefix / "drive_c" / "run.bat", std::ios::binary)
+      << program << " " << arguments << "\r\nexit /b %errorlevel%\r\n";
+  return e2e::RunWindowsProgram(prefix, "cmd", {"/c", "C:\\run.bat"}).exit_code;
+}
+
+// The run's own lines from the automatic mode's first line on, without the
+// profile's path, which names the user.
+std::vector<std::string> RunLines(const std::vector<std::string>& lines) {
+  auto line = std::find(lines.begin(), lines.end(),
+                        "Automatically Configuring from default email client's default account.");
+  std::vector<std::string> run;
+  for (; line != lines.end(); ++line) {
+    if (line->rfind("Thunderbird profile in use: ", 0) != 0) run.push_back(*line);
+  }
+  return run;
+}
+
+TEST_F(ThunderbirdAutoE2eTest, TheWindowsBuildUnderWineWritesTheSamePrefsAndLog) {
+  if (!e2e::WineAvailable() || e2e::WindowsProgram().empty()) {
+    GTEST_SKIP() << "needs wine64 and the win64 build";
+  }
+  e2e::ScenarioPrefix prefix;
+  ASSERT_TRUE(prefix.ok());
+  std::ofstream(prefix.DriveC() / "seed.reg", std::ios::binary)
+      << "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\mailto\\shell\\open\\command]\r\n"
+         "@=\"\\\"C:\\\\Program Files\\\\Mozilla Thunderbird\\\\thunderbird.exe\\\" -osint\"\r\n\r\n"
+         "[HKEY_LOCAL_MACHINE\\Software\\Clients\\Mail\\Mozilla Thunderbird]\r\n"
+         "@=\"Mozilla Thunderbird\"\r\n\r\n";
+  ASSERT_EQ(e2e::RunWindowsProgram(prefix.path(), "regedit", {"/S", "C:\\seed.reg"}).exit_code, 0);
+  const fs::path wine_roaming = prefix.UserFolder() / "AppData" / "Roaming";
+  fs::create_directories(wine_roaming);
+  fs::copy(machine / "drive_c/users/jane/AppData/Roaming/Thunderbird", wine_roaming / "Thunderbird",
+           fs::copy_options::recursive);
+
+  const ProgramRun native = Run({"-auto", "-p", "Tessaline "});
+  ASSERT_EQ(native.exit_code, 0) << native.out;
+  ASSERT_EQ(RunWindowsProgramTyped(prefix.path(), "-auto -p \"Tessaline \""), 0);
+  EXPECT_EQ(ReadFileBytes(wine_roaming / "Thunderbird/Profiles/abcd1234.default/prefs.js"),
+            ReadFileBytes(Prefs()));
+  EXPECT_EQ(RunLines(MaskedLines(ReadFileBytes(wine_roaming / "Quillbank.log"))), RunLines(Log()));
+}
+
 }  // namespace
 }  // namespace quillbank
