@@ -92,6 +92,21 @@ std::optional<std::string> AccountList::AccountWithServerName(std::string_view n
   return std::nullopt;
 }
 
+std::optional<std::string> AccountList::AccountWithServer(std::string_view type,
+                                                         std::string_view host,
+                                                         std::string_view user) const {
+  for (const std::string& account : Listed()) {
+    const std::optional<std::string_view> server = ServerOf(account);
+    if (!server) continue;
+    auto same = [&](std::string_view setting, std::string_view wanted) {
+      const std::optional<std::string_view> value = Text(Key("mail.server.", *server, setting));
+      return value && SameIgnoringCase(*value, wanted);
+    };
+    if (same(".type", type) && same(".hostname", host) && same(".userName", user)) return account;
+  }
+  return std::nullopt;
+}
+
 std::optional<std::string_view> AccountList::ServerOf(std::string_view account) const {
   const std::optional<std::string_view> server = Text(Key("mail.account.", account, ".server"));
   if (!server || Trimmed(*server).empty()) return std::nullopt;

@@ -40,6 +40,14 @@ class AccountList final {
   // as prefs.js holds it, escapes included), regardless of letter case.
   [[nodiscard]] std::optional<std::string> AccountWithServerName(std::string_view name) const;
 
+  // The first listed account whose incoming server has the type `type`, the
+  // host `host` and the user name `user` (host and user written as prefs.js
+  // holds them; both regardless of letter case). Thunderbird loads only one
+  // account per such server and drops the others as duplicates.
+  [[nodiscard]] std::optional<std::string> AccountWithServer(std::string_view type,
+                                                             std::string_view host,
+                                                             std::string_view user) const;
+
  private:
   [[nodiscard]] std::optional<std::string_view> ServerOf(std::string_view account) const;
 

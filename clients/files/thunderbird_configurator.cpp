@@ -78,6 +78,21 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
   *log_ << "Searching for existant " << values_.server_name << " account ... ";
   const std::optional<IdentityMatch> found = no_accounts ? std::nullopt : FindExisting(lines, scan);
 
+  if (!found && automatic_ && !no_accounts) {
+    const std::optional<std::string> twin = AccountList(lines).AccountWithServer(
+        "pop3", EscapeJsString(file_values_.servers.incoming_host),
+        EscapeJsString(file_values_.address));
+    if (twin) {
+      // Thunderbird would drop the copy as a duplicate of that account when
+      // it starts, so the run would succeed without an account to show.
+      *log_ << " found. " << LogValue(*twin)
+            << " uses the same server and user name, so Thunderbird would not load a copy. "
+               "No changes will be made."
+            << kEndLine;
+      return status::kAlreadyExists;
+    }
+  }
+
   std::string content;
   Designations names;
   if (found) {

@@ -168,5 +168,26 @@ TEST(ThunderbirdAutomaticCopy, IsNamedByThePrefixAndFoundAgainByThatName) {
   EXPECT_EQ(user.fake.files.ReadFile(kPrefs), written);
 }
 
+// Thunderbird loads one account per server and user name: an account that
+// is already the provider's is not copied, with or without overwrite.
+TEST(ThunderbirdAutomaticCopy, IsNotMadeOfAnAccountOnTheProvidersOwnServer) {
+  ThunderbirdUser user;
+  ASSERT_EQ(user.Run("jane@example.com", "Jane Doe", false, false), status::kSuccess);
+  const std::string prefs =
+      std::string(kAppData) + "\\Thunderbird\\Profiles\\s8eyyog6.default\\prefs.js";
+  const std::optional<std::string> before = user.fake.files.ReadFile(prefs);
+  for (const bool overwrite : {false, true}) {
+    AccountRequest request{"jane@example.com", "Jane Doe", false, overwrite, true, user.log.log()};
+    ThunderbirdConfigurator copy(user.fake.platform, request);
+    copy.SetAutoMode();
+    copy.SetAccountPrefix("Tessaline ");
+    EXPECT_EQ(copy.Configure(), status::kAlreadyExists);
+    EXPECT_EQ(user.fake.files.ReadFile(prefs), before);
+  }
+  EXPECT_EQ(user.log.Lines().back(),
+            "Searching for existant Tessaline jane@example.com account ...  found. account2 uses the "
+            "same server and user name, so Thunderbird would not load a copy. No changes will be made.");
+}
+
 }  // namespace
 }  // namespace quillbank::thunderbird_test
