@@ -12,19 +12,13 @@
 namespace quillbank {
 namespace {
 
-using MakeConfigurator = std::unique_ptr<Configurator> (*)(Platform&, const AccountRequest&,
-                                                           int outlook_version);
-using MakeReadingConfigurator = std::unique_ptr<AutoModeConfigurator> (*)(
+// Every configurator can also read its client's accounts, for the automatic
+// mode.
+using MakeConfigurator = std::unique_ptr<AutoModeConfigurator> (*)(
     Platform&, const AccountRequest&, int outlook_version);
 
 template <typename Client>
-std::unique_ptr<Configurator> Make(Platform& platform, const AccountRequest& request, int) {
-  return std::make_unique<Client>(platform, request);
-}
-
-template <typename Client>
-std::unique_ptr<AutoModeConfigurator> MakeReading(Platform& platform, const AccountRequest& request,
-                                                  int) {
+std::unique_ptr<AutoModeConfigurator> Make(Platform& platform, const AccountRequest& request, int) {
   return std::make_unique<Client>(platform, request);
 }
 
@@ -37,12 +31,6 @@ std::unique_ptr<AutoModeConfigurator> MakeOutlook(Platform& platform, const Acco
   return std::make_unique<OutlookProfileConfigurator>(platform, request);
 }
 
-template <MakeReadingConfigurator make>
-std::unique_ptr<Configurator> AsConfigurator(Platform& platform, const AccountRequest& request,
-                                             int outlook_version) {
-  return make(platform, request, outlook_version);
-}
-
 std::unique_ptr<AutoModeConfigurator> MakeEudora(Platform& platform, const AccountRequest& request,
                                                  int) {
   // Eudora has no default account: make default is not passed.
@@ -51,23 +39,20 @@ std::unique_ptr<AutoModeConfigurator> MakeEudora(Platform& platform, const Accou
                                               request.log);
 }
 
-struct ClientMakers {
+struct ClientMaker {
   MailClient client;
   MakeConfigurator make;
-  MakeReadingConfigurator make_reading;  // null while the client has no readers
 };
 
 // One row per row of the client table, in the same order.
-constexpr ClientMakers kMakers[] = {
-    {MailClient::OutlookExpress, AsConfigurator<MakeReading<OutlookExpressConfigurator>>,
-     MakeReading<OutlookExpressConfigurator>},
-    {MailClient::Outlook, AsConfigurator<MakeOutlook>, MakeOutlook},
-    {MailClient::WindowsMail, AsConfigurator<MakeReading<WindowsMailConfigurator>>,
-     MakeReading<WindowsMailConfigurator>},
-    {MailClient::Eudora, AsConfigurator<MakeEudora>, MakeEudora},
-    {MailClient::Thunderbird, Make<ThunderbirdConfigurator>, nullptr},
+constexpr ClientMaker kMakers[] = {
+    {MailClient::OutlookExpress, Make<OutlookExpressConfigurator>},
+    {MailClient::Outlook, MakeOutlook},
+    {MailClient::WindowsMail, Make<WindowsMailConfigurator>},
+    {MailClient::Eudora, MakeEudora},
+    {MailClient::Thunderbird, Make<ThunderbirdConfigurator>},
 };
-static_assert(std::size(kMakers) == kClientTable.size(), "every client needs its makers");
+static_assert(std::size(kMakers) == kClientTable.size(), "every client needs its maker");
 
 class ClientConfiguratorFactory final : public ConfiguratorFactory {
  public:
@@ -81,9 +66,7 @@ class ClientConfiguratorFactory final : public ConfiguratorFactory {
 
   std::unique_ptr<AutoModeConfigurator> CreateAutoMode(MailClient client, int outlook_version,
                                                        const AccountRequest& request) override {
-    const ClientMakers& makers = kMakers[static_cast<int>(client)];
-    if (!makers.make_reading) return nullptr;
-    return makers.make_reading(platform_, request, outlook_version);
+    return kMakers[static_cast<int>(client)].make(platform_, request, outlook_version);
   }
 
  private:

@@ -24,7 +24,14 @@ void Run(FuzzedDataProvider& input) {
   fake.files.Put(kPrefs, before);
 
   AccountRequest request{address, "Jane Doe", make_default, overwrite, use_ssl, machine.log.log()};
-  const ConfigStatus status = ThunderbirdConfigurator(fake.platform, request).Configure();
+  ThunderbirdConfigurator configurator(fake.platform, request);
+  // The automatic mode's readers take whatever the file holds, and change
+  // nothing.
+  const std::optional<std::string> key = configurator.GetDefAcct();
+  (void)configurator.GetAcctAddr(key);
+  (void)configurator.GetAcctName(configurator.FindAcctByAddr("@"));
+  if (fake.files.ReadFile(kPrefs) != before) Fail("a reader changed prefs.js");
+  const ConfigStatus status = configurator.Configure();
   const std::string after = fake.files.ReadFile(kPrefs).value_or("");
   if (status != status::kSuccess && after != before) Fail("a failed run changed prefs.js");
   if (!LeavesNoTemporaryFile(fake.files)) Fail("a temporary file was left");

@@ -97,6 +97,95 @@ std::string EscapeJsString(std::string_view text) {
   return escaped;
 }
 
+namespace {
+
+std::optional<unsigned> HexValue(std::string_view digits) {
+  if (digits.empty()) return std::nullopt;
+  unsigned value = 0;
+  for (const char c : digits) {
+    unsigned digit = 0;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<unsigned>(c - '0');
+    } else if (c >= 'a' && c <= 'f') {
+      digit = static_cast<unsigned>(c - 'a' + 10);
+    } else if (c >= 'A' && c <= 'F') {
+      digit = static_cast<unsigned>(c - 'A' + 10);
+    } else {
+      return std::nullopt;
+    }
+    value = value * 16 + digit;
+  }
+  return value;
+}
+
+void AppendUtf8(std::string& out, unsigned code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+bool IsHighSurrogate(unsigned code) { return code >= 0xD800 && code <= 0xDBFF; }
+bool IsLowSurrogate(unsigned code) { return code >= 0xDC00 && code <= 0xDFFF; }
+
+char OneLetterEscape(char c) {
+  switch (c) {
+    case 'n': return '\n';
+    case 'r': return '\r';
+    case 't': return '\t';
+    case 'b': return '\b';
+    case 'f': return '\f';
+    case 'v': return '\v';
+    case '0': return '\0';
+    default: return c;
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> UnescapeJsString(std::string_view body) {
+  std::string text;
+  text.reserve(body.size());
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    if (body[i] != '\\') {
+      text += body[i];
+      continue;
+    }
+    if (++i == body.size()) return std::nullopt;
+    const char kind = body[i];
+    if (kind != 'x' && kind != 'u') {
+      text += OneLetterEscape(kind);
+      continue;
+    }
+    const std::size_t digits = kind == 'x' ? 2 : 4;
+    std::optional<unsigned> code = HexValue(body.substr(i + 1, digits));
+    if (!code || body.substr(i + 1, digits).size() != digits) return std::nullopt;
+    i += digits;
+    if (IsLowSurrogate(*code)) return std::nullopt;
+    if (IsHighSurrogate(*code)) {
+      // The low half must follow as an escape of its own.
+      if (body.substr(i + 1, 2) != "\\u") return std::nullopt;
+      const std::optional<unsigned> low = HexValue(body.substr(i + 3, 4));
+      if (!low || body.substr(i + 3, 4).size() != 4 || !IsLowSurrogate(*low)) return std::nullopt;
+      code = 0x10000 + ((*code - 0xD800) << 10) + (*low - 0xDC00);
+      i += 6;
+    }
+    AppendUtf8(text, *code);
+  }
+  return text;
+}
+
 std::string TextPref(std::string_view key, std::string_view text) {
   std::string line = "user_pref(\"";
   line.append(key).append("\", \"").append(EscapeJsString(text)).append("\");");

@@ -30,6 +30,11 @@ inline constexpr std::string_view kDefaultAccountKey = "mail.accountmanager.defa
 // quote is escaped, so it can neither end the value early nor add a
 // preference of its own.
 [[nodiscard]] std::string EscapeJsString(std::string_view text);
+// The text a JavaScript string literal's body stands for, as UTF-8: \n, \t
+// and the other one-letter escapes, \xHH and \uXXXX (a surrogate pair as one
+// character), and a backslash before any other character for that character.
+// None when an \x or \u escape is incomplete or a surrogate stands alone.
+[[nodiscard]] std::optional<std::string> UnescapeJsString(std::string_view body);
 // user_pref("key", "text"); with the text escaped.
 [[nodiscard]] std::string TextPref(std::string_view key, std::string_view text);
 // user_pref("key", value); with the value written as it is (numbers, true).

@@ -222,19 +222,11 @@ PreparedProfile ProfileLocator::PrepareProfile() {
     location.profile_path = thunderbird_folder + "\\" + location.profile_folder;
     reason = "created for a first-time user";
   } else {
-    std::string why = "profiles.ini cannot be read.";
-    std::optional<Choice> choice;
-    if (list) {
-      why.clear();
-      choice = ProfileChooser(files, log_, thunderbird_folder).Choose(*list, why);
-    }
-    if (!choice) {
+    std::string why;
+    if (!ChooseListedProfile(thunderbird_folder, list, location, reason, why)) {
       result.status = Fail(status::kCannotConfigure, why, location);
       return result;
     }
-    location.profile_folder = choice->folder;
-    location.profile_path = choice->path;
-    reason = choice->reason;
   }
 
   location.preferences_path = location.profile_path + "\\prefs.js";
@@ -242,9 +234,54 @@ PreparedProfile ProfileLocator::PrepareProfile() {
     result.status = CreateProfileFolder(thunderbird_folder, first_time, location);
     if (result.status != status::kSuccess) return result;
   }
+  LogProfileInUse(location, reason);
+  return result;
+}
+
+std::optional<ProfileLocation> ProfileLocator::FindProfile() {
+  const std::optional<std::string> app_data = AppDataFolder();
+  if (!app_data) {
+    log_.Line("Thunderbird profile not usable: the user's application data folder is not known.");
+    return std::nullopt;
+  }
+  const std::string thunderbird_folder = *app_data + "\\Thunderbird";
+  const std::string profile_list_path = thunderbird_folder + "\\profiles.ini";
+  const std::optional<std::string> list = platform_.files.ReadFile(profile_list_path);
+  ProfileLocation location;
+  location.app_data_folder = *app_data;
+  std::string reason;
+  std::string why;
+  if (!list && !platform_.files.FileExists(profile_list_path)) {
+    why = "Thunderbird has not been set up (no profiles.ini).";
+  } else if (ChooseListedProfile(thunderbird_folder, list, location, reason, why)) {
+    location.preferences_path = location.profile_path + "\\prefs.js";
+    LogProfileInUse(location, reason);
+    return location;
+  }
+  log_ << "Thunderbird profile not usable: " << why << kEndLine;
+  return std::nullopt;
+}
+
+bool ProfileLocator::ChooseListedProfile(const std::string& thunderbird_folder,
+                                         const std::optional<std::string>& list,
+                                         ProfileLocation& location, std::string& reason,
+                                         std::string& why) {
+  if (!list) {
+    why = "profiles.ini cannot be read.";
+    return false;
+  }
+  const std::optional<Choice> choice =
+      ProfileChooser(platform_.files, log_, thunderbird_folder).Choose(*list, why);
+  if (!choice) return false;
+  location.profile_folder = choice->folder;
+  location.profile_path = choice->path;
+  reason = choice->reason;
+  return true;
+}
+
+void ProfileLocator::LogProfileInUse(const ProfileLocation& location, const std::string& reason) {
   log_ << "Thunderbird profile in use: " << WindowsPath(location.profile_path) << " (" << reason
        << ")" << kEndLine;
-  return result;
 }
 
 ConfigStatus ProfileLocator::CreateProfileList(const std::string& thunderbird_folder,

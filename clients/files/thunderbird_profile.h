@@ -81,10 +81,21 @@ class ProfileLocator {
   // profile taken ("Thunderbird profile in use: ...") or why there is none.
   [[nodiscard]] PreparedProfile PrepareProfile();
 
+  // The profile PrepareProfile would take, found without creating anything
+  // (nothing is listed as created); none for a first-time user, whose
+  // profile does not exist yet. Logs the profile taken or why there is none.
+  [[nodiscard]] std::optional<ProfileLocation> FindProfile();
+
   // Removes what PrepareProfile created, newest first.
   void Undo(const ProfileLocation& location);
 
  private:
+  // The profile profiles.ini names (`list`, none when it cannot be read):
+  // fills the location's folder and path and the reason, or `why` not.
+  bool ChooseListedProfile(const std::string& thunderbird_folder,
+                           const std::optional<std::string>& list, ProfileLocation& location,
+                           std::string& reason, std::string& why);
+  void LogProfileInUse(const ProfileLocation& location, const std::string& reason);
   [[nodiscard]] ConfigStatus CreateProfileList(const std::string& thunderbird_folder,
                                                ProfileLocation& location);
   [[nodiscard]] ConfigStatus CreateProfileFolder(const std::string& thunderbird_folder,

@@ -84,6 +84,7 @@ bool EndsWith(std::string_view text, std::string_view end) {
 AccountValues::AccountValues(std::string address_in, std::string display_name_in, bool use_ssl_in)
     : address(std::move(address_in)),
       display_name(std::move(display_name_in)),
+      server_name(address),
       use_ssl(use_ssl_in),
       servers(ServersFor(use_ssl_in)),
       socket_type(use_ssl_in ? 3 : 0) {}
@@ -104,7 +105,7 @@ AccountBlock::AccountBlock(const AccountValues& v, const Designations& n) {
   Bare(P::kLoginAtStartup, server + ".login_at_startup", "true");
   Text(P::kType, server + ".type", "pop3");
   Text(P::kUserName, server + ".userName", v.address);
-  Text(P::kName, server + ".name", v.address);
+  Text(P::kName, server + ".name", v.server_name);
   // Thunderbird takes isSecure true as "connect with SSL".
   Bare(P::kIsSecure, server + ".isSecure", v.use_ssl ? "true" : "false");
   Bare(P::kPort, server + ".port", std::to_string(v.servers.incoming_port));

@@ -21,6 +21,9 @@ struct AccountValues {
 
   std::string address;
   std::string display_name;
+  // The incoming server's name, which Thunderbird shows as the account's
+  // name: the address, or in the automatic mode the prefix and the address.
+  std::string server_name;
   bool use_ssl;
   ServerSettings servers;
   int socket_type;  // 3 with SSL, 0 without

@@ -214,5 +214,57 @@ TEST_F(ThunderbirdRealTest, TheWindowsBuildTakesTheSameProfile) {
       << wine_log;
 }
 
+// After a normal run gave the profile Thunderbird made one account (moved to
+// another provider's server), the automatic mode copies that account;
+// Thunderbird started as a user starts it loads both.
+TEST_F(ThunderbirdRealTest, LoadsTheAccountAndItsAutomaticCopy) {
+  CopyFolder(ThunderbirdMadeHome() / ".thunderbird", HomeThunderbird());
+  const std::string in_use = InstallDefault(HomeThunderbird());
+  ASSERT_FALSE(in_use.empty()) << "Thunderbird wrote no Install section";
+  const fs::path profile = HomeThunderbird() / in_use;
+  const ProgramRun normal = Configure("jane@example.com");
+  ASSERT_EQ(normal.exit_code, 0) << normal.out << normal.err;
+  // The account to copy is one at the user's former provider: Thunderbird
+  // drops an account whose incoming server has the same user name, host and
+  // type as another's, so a copy of an account on our own server would be
+  // dropped as a duplicate.
+  const std::string made = ReadHostFile(profile / "prefs.js");
+  const std::regex own_host(R"re(("mail\.server\.server[0-9]+\.hostname", )"secure\.tessaline\.net")re");
+  const std::string elsewhere = std::regex_replace(made, own_host, "$1\"pop.example.com\"");
+  ASSERT_NE(elsewhere, made);
+  std::ofstream(profile / "prefs.js", std::ios::binary | std::ios::trunc) << elsewhere;
+
+  // Thunderbird becomes the default mail client.
+  std::ofstream(machine / "system.reg", std::ios::binary | std::ios::app)
+      << "\n[Software\\\\Classes\\\\mailto\\\\shell\\\\open\\\\command] 1700000000\n"
+         "@=\"\\\"C:\\\\Program Files\\\\Mozilla Thunderbird\\\\thunderbird.exe\\\" "
+         "-osint -compose \\\"%1\\\"\"\n";
+  CopyFolder(HomeThunderbird(), MachineThunderbird());
+  const ProgramRun automatic =
+      RunNativeProgram(machine, QUILLBANK_PROGRAM, {"-auto", "-p", "Tessaline "});
+  ASSERT_EQ(automatic.exit_code, 0) << automatic.out << automatic.err;
+  CopyFolder(MachineThunderbird(), HomeThunderbird());
+
+  // Both accounts have the address; their servers' names tell them apart.
+  const std::string prefs = ReadHostFile(profile / "prefs.js");
+  auto directory_of = [&prefs](const std::string& name) {
+    std::smatch match;
+    const std::regex named(R"re("mail\.server\.(server[0-9]+)\.name", ")re" + name + "\"");
+    return std::regex_search(prefs, match, named) ? "\"mail.server." + match[1].str() + ".directory\""
+                                                  : std::string();
+  };
+  const std::string copy_directory = directory_of("Tessaline jane@example\\.com");
+  const std::string original_directory = directory_of("jane@example\\.com");
+  ASSERT_FALSE(copy_directory.empty() || original_directory.empty()) << prefs;
+  ASSERT_NE(original_directory, copy_directory);
+  RunThunderbird(home, [&] {
+    return !ProfilesHolding(HomeThunderbird(), copy_directory).empty() &&
+           !ProfilesHolding(HomeThunderbird(), original_directory).empty();
+  });
+  EXPECT_EQ(ProfilesHolding(HomeThunderbird(), copy_directory), std::vector<fs::path>{profile})
+      << ReadHostFile(profile / "prefs.js");
+  EXPECT_EQ(ProfilesHolding(HomeThunderbird(), original_directory), std::vector<fs::path>{profile});
+}
+
 }  // namespace
 }  // namespace quillbank::e2e
