@@ -27,20 +27,10 @@ using namespace eudora;
 EudoraConfigurator::EudoraConfigurator(Platform& platform, std::string address,
                                        std::string display_name, bool overwrite_existing,
                                        bool use_ssl, RunLog& log)
-    : platform_(platform),
-      address_(std::move(address)),
-      display_name_(std::move(display_name)),
-      overwrite_existing_(overwrite_existing),
-      use_ssl_(use_ssl),
-      log_(&log) {}
-
-void EudoraConfigurator::SetRequest(const AccountRequest& request) {
-  address_ = request.address;
-  display_name_ = request.display_name;
-  overwrite_existing_ = request.overwrite_existing;
-  use_ssl_ = request.use_ssl;
-  log_ = &request.log;
-}
+    // Eudora has no default account to set: make default stays off.
+    : RequestedConfigurator(AccountRequest{std::move(address), std::move(display_name), false,
+                                           overwrite_existing, use_ssl, log}),
+      platform_(platform) {}
 
 ConfigStatus EudoraConfigurator::Configure() {
   const KeyBlock block = MakeKeyBlock(address_, display_name_, use_ssl_);
@@ -89,10 +79,6 @@ bool EudoraConfigurator::RefuseUnsafeInput() {
                "character, \"[\" or \"]\".");
   }
   return unsafe_prefix;
-}
-
-std::string EudoraConfigurator::AccountName() const {
-  return automatic_ ? prefix_ + address_ : address_;
 }
 
 AddressMatch EudoraConfigurator::FindExisting(const SettingsLines& lines) const {

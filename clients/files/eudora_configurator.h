@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/configurator.h"
+#include "core/requested_configurator.h"
 #include "clients/files/eudora_settings_rewrite.h"
 #include "env/platform/platform.h"
 
@@ -37,7 +37,7 @@ inline constexpr std::size_t kRegistryCapacity = 300;  // bytes, terminator incl
 
 }  // namespace eudora
 
-class EudoraConfigurator final : public AutoModeConfigurator {
+class EudoraConfigurator final : public RequestedConfigurator {
  public:
   // Eudora has no default account to set, so there is no make-default flag.
   EudoraConfigurator(Platform& platform, std::string address, std::string display_name,
@@ -49,11 +49,6 @@ class EudoraConfigurator final : public AutoModeConfigurator {
   // written completely; 30 when the address, name or prefix cannot be
   // written into the file safely. Every failure leaves the file unchanged.
   [[nodiscard]] ConfigStatus Configure() override;
-
-  void SetAutoMode() override { automatic_ = true; }
-  void SetAccountPrefix(const std::string& prefix) override { prefix_ = prefix; }
-  // Make default is not taken: Eudora has no default account to set.
-  void SetRequest(const AccountRequest& request) override;
 
   // Readers. A key names an account's section: "Settings" for the dominant
   // personality, else the persona's section name. Each reader logs one line
@@ -80,7 +75,6 @@ class EudoraConfigurator final : public AutoModeConfigurator {
   [[nodiscard]] bool RefuseUnsafeInput();
   // Prefix + address in the automatic mode, the address otherwise: the name
   // a new persona gets.
-  [[nodiscard]] std::string AccountName() const;
   // Where the account to write already is: by its return address, or in the
   // automatic mode by its persona's name.
   [[nodiscard]] eudora::AddressMatch FindExisting(const eudora::SettingsLines& lines) const;
@@ -99,13 +93,6 @@ class EudoraConfigurator final : public AutoModeConfigurator {
                        const std::optional<std::string>& result);
 
   Platform& platform_;
-  std::string address_;
-  std::string display_name_;
-  bool overwrite_existing_;
-  bool use_ssl_;
-  RunLog* log_;
-  bool automatic_ = false;
-  std::string prefix_;
 };
 
 }  // namespace quillbank

@@ -18,27 +18,6 @@ bool IsText(ValueSource source) {
   }
 }
 
-RequestedAccount::RequestedAccount(const AccountRequest& request)
-    : log_(&request.log),
-      address_(request.address),
-      display_name_(request.display_name),
-      make_default_(request.make_default),
-      overwrite_existing_(request.overwrite_existing),
-      use_ssl_(request.use_ssl) {}
-
-void RequestedAccount::SetRequest(const AccountRequest& request) {
-  address_ = request.address;
-  display_name_ = request.display_name;
-  make_default_ = request.make_default;
-  overwrite_existing_ = request.overwrite_existing;
-  use_ssl_ = request.use_ssl;
-  log_ = &request.log;
-}
-
-std::string RequestedAccount::AccountName() const {
-  return automatic_ ? prefix_ + address_ : address_;
-}
-
 std::string RequestedAccount::ValueText(const AccountValue& value) const {
   const ServerSettings servers = Servers();
   switch (value.source) {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/account_request.h"
-#include "core/configurator.h"
 #include "core/provider_servers.h"
+#include "core/requested_configurator.h"
 
 namespace quillbank {
 
@@ -44,19 +44,12 @@ struct AccountValue {
 // True for the sources whose data is text; the others are numbers.
 [[nodiscard]] bool IsText(ValueSource source);
 
-// The request as a store configurator keeps it between runs of the automatic
-// mode, which hands a new request to the same configurator.
-class RequestedAccount : public AutoModeConfigurator {
- public:
-  void SetAutoMode() override { automatic_ = true; }
-  void SetAccountPrefix(const std::string& prefix) override { prefix_ = prefix; }
-  void SetRequest(const AccountRequest& request) override;
-
+// The request of a registry-store configurator, with what its value tables
+// need of it.
+class RequestedAccount : public RequestedConfigurator {
  protected:
-  explicit RequestedAccount(const AccountRequest& request);
+  explicit RequestedAccount(const AccountRequest& request) : RequestedConfigurator(request) {}
 
-  // Prefix + address in the automatic mode, the address otherwise.
-  [[nodiscard]] std::string AccountName() const;
   // The provider's servers for the request's SSL choice.
   [[nodiscard]] ServerSettings Servers() const { return ServersFor(use_ssl_); }
   // The data of `value` for this request, as text: what is written (numbers
@@ -64,15 +57,6 @@ class RequestedAccount : public AutoModeConfigurator {
   [[nodiscard]] std::string ValueText(const AccountValue& value) const;
   // The log's block of settings written: every logged value of `values`.
   void LogSettings(const std::vector<AccountValue>& values);
-
-  RunLog* log_;
-  std::string address_;
-  std::string display_name_;
-  bool make_default_;
-  bool overwrite_existing_;
-  bool use_ssl_;
-  bool automatic_ = false;
-  std::string prefix_;
 };
 
 }  // namespace outlook

@@ -228,26 +228,7 @@ AccountFolder FindAccountFolder(Platform& platform) {
 using namespace winmail;
 
 WindowsMailConfigurator::WindowsMailConfigurator(Platform& platform, const AccountRequest& request)
-    : platform_(platform),
-      use_ssl_(request.use_ssl),
-      address_(request.address),
-      display_name_(request.display_name),
-      make_default_(request.make_default),
-      overwrite_existing_(request.overwrite_existing),
-      log_(&request.log) {}
-
-void WindowsMailConfigurator::SetRequest(const AccountRequest& request) {
-  use_ssl_ = request.use_ssl;
-  address_ = request.address;
-  display_name_ = request.display_name;
-  make_default_ = request.make_default;
-  overwrite_existing_ = request.overwrite_existing;
-  log_ = &request.log;
-}
-
-std::string WindowsMailConfigurator::AccountName() const {
-  return automatic_ ? prefix_ + address_ : address_;
-}
+    : RequestedConfigurator(request), platform_(platform) {}
 
 ConfigStatus WindowsMailConfigurator::Configure() {
   // The prefix is typed text like the address and name, which the run has

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "core/account_request.h"
-#include "core/configurator.h"
+#include "core/requested_configurator.h"
 #include "env/platform/platform.h"
 
 namespace quillbank {
@@ -51,7 +51,7 @@ struct AccountFolder {
 
 }  // namespace winmail
 
-class WindowsMailConfigurator final : public AutoModeConfigurator {
+class WindowsMailConfigurator final : public RequestedConfigurator {
  public:
   WindowsMailConfigurator(Platform& platform, const AccountRequest& request);
 
@@ -67,9 +67,6 @@ class WindowsMailConfigurator final : public AutoModeConfigurator {
   // The automatic mode names the account prefix + address and finds an
   // earlier copy by that name, never by its address, which it shares with
   // the account it was copied from.
-  void SetAutoMode() override { automatic_ = true; }
-  void SetAccountPrefix(const std::string& prefix) override { prefix_ = prefix; }
-  void SetRequest(const AccountRequest& request) override;
 
   // Readers: each logs one line naming what it read and its result, and
   // never changes the registry or a file. No value when the store root, the
@@ -99,7 +96,6 @@ class WindowsMailConfigurator final : public AutoModeConfigurator {
 
  private:
   // Prefix + address in the automatic mode, the address otherwise.
-  [[nodiscard]] std::string AccountName() const;
   // The first entry of `folder` named "account*", in listing order, whose
   // element (index into the element table) holds `value`; logs the pattern.
   [[nodiscard]] std::optional<std::string> FindFileHolding(const std::string& folder,
@@ -122,14 +118,6 @@ class WindowsMailConfigurator final : public AutoModeConfigurator {
   void PutBack(const std::string& path, const std::optional<std::string>& old_bytes);
 
   Platform& platform_;
-  bool use_ssl_;
-  std::string address_;
-  std::string display_name_;
-  bool make_default_;
-  bool overwrite_existing_;
-  RunLog* log_;
-  bool automatic_ = false;
-  std::string prefix_;
 };
 
 }  // namespace quillbank
