@@ -16,6 +16,7 @@
 
 #include "tests/e2e/wine_support.h"
 #include "tests/support/host_file.h"
+#include "tests/support/utf16_lines.h"
 #include "tests/support/log_text.h"
 #include "tests/support/program_run.h"
 
@@ -23,6 +24,7 @@ namespace quillbank {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Utf16LeFile;
 using testing::MaskedLines;
 using testing::ProgramRun;
 using testing::ReadHostFile;
@@ -30,23 +32,10 @@ using testing::ReadHostFile;
 constexpr const char* kStoreFolder = "AppData/Local/Microsoft/Windows Mail/Local Folders";
 constexpr const char* kOriginal = "account{home}.oeaccount";
 
-// UTF-16 little-endian bytes of lines of ASCII text, each ended by CR LF,
-// after the byte-order mark.
-std::string Utf16File(const std::vector<std::string>& lines) {
-  std::string bytes = "\xFF\xFE";
-  for (const std::string& line : lines) {
-    for (const char c : line + "\r\n") {
-      bytes.push_back(c);
-      bytes.push_back('\0');
-    }
-  }
-  return bytes;
-}
-
 // Jane's account as Windows Mail keeps it: tab-indented, with elements this
 // program never writes.
 std::string OriginalAccount(const std::string& address) {
-  return Utf16File({
+  return Utf16LeFile({
       "<?xml version=\"1.0\" encoding=\"utf-16\" ?>",
       "<MessageAccount>",
       "\t<Account_Name type=\"SZ\">Home mail</Account_Name>",
@@ -63,7 +52,7 @@ std::string OriginalAccount(const std::string& address) {
 
 // The copy the automatic mode makes of it.
 std::string ExpectedCopy() {
-  return Utf16File({
+  return Utf16LeFile({
       "<?xml version=\"1.0\" encoding=\"utf-16\" ?>",
       "<MessageAccount>",
       "    <Account_Name type=\"SZ\">Tessaline jane@example.com</Account_Name>",

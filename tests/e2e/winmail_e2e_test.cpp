@@ -14,6 +14,7 @@
 #include "env/registry_access.h"
 #include "tests/e2e/wine_support.h"
 #include "tests/support/host_file.h"
+#include "tests/support/utf16_lines.h"
 #include "tests/support/log_text.h"
 #include "tests/support/machine_fixture.h"
 
@@ -21,6 +22,7 @@ namespace quillbank {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Utf16LeFile;
 using testing::MaskedLines;
 using testing::ProgramRun;
 using testing::ReadHostFile;
@@ -32,21 +34,8 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const fs::path& mach
 
 constexpr const char* kStoreFolder = "AppData/Local/Microsoft/Windows Mail/Local Folders";
 
-// UTF-16 little-endian bytes of lines of ASCII text, each ended by CR LF,
-// after the byte-order mark.
-std::string Utf16File(const std::vector<std::string>& lines) {
-  std::string bytes = "\xFF\xFE";
-  for (const std::string& line : lines) {
-    for (const char c : line + "\r\n") {
-      bytes.push_back(c);
-      bytes.push_back('\0');
-    }
-  }
-  return bytes;
-}
-
 const std::string& ExpectedAccountFile() {
-  static const std::string file = Utf16File({
+  static const std::string file = Utf16LeFile({
       "<?xml version=\"1.0\" encoding=\"utf-16\" ?>",
       "<MessageAccount>",
       "    <Account_Name type=\"SZ\">jane&amp;co@tessaline.net</Account_Name>",

@@ -9,10 +9,12 @@
 #include "clients/winmail/windows_mail_configurator.h"
 #include "tests/outlook/store_test_support.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/utf16_lines.h"
 
 namespace quillbank {
 namespace {
 
+using testing::Utf16LeLines;
 using testing::CapturedLog;
 using testing::FakePlatform;
 
@@ -25,24 +27,7 @@ constexpr const char* kSecondFile = "account{00000000-0000-4000-8000-00000000000
 
 std::string InFolder(const std::string& name) { return std::string(kFolder) + "\\" + name; }
 
-// UTF-16 little-endian bytes of lines of code units below 0x100, each ended
-// by CR LF; "[BOM]" at the start stands for U+FEFF.
-std::string Utf16File(const std::vector<std::string>& lines) {
-  std::string bytes;
-  for (std::string line : lines) {
-    if (line.rfind("[BOM]", 0) == 0) {
-      bytes += "\xFF\xFE";
-      line.erase(0, 5);
-    }
-    for (const char c : line + "\r\n") {
-      bytes.push_back(c);
-      bytes.push_back('\0');
-    }
-  }
-  return bytes;
-}
-
-// The lines of an account file as Utf16File takes them. Fails the test when a
+// The lines of an account file as Utf16LeLines takes them. Fails the test when a
 // line does not end with CR LF or a code unit is above 0xFF (other than a mark).
 std::vector<std::string> FileLines(const std::string& bytes) {
   EXPECT_EQ(bytes.size() % 2, 0u);
@@ -164,7 +149,7 @@ TEST_F(WindowsMailTest, CreatesTheAccountFileAndLogsEverySetting) {
   ASSERT_EQ(Run(), status::kSuccess);
 
   EXPECT_EQ(AccountFolder(), std::vector<std::string>{kFirstFile});
-  EXPECT_EQ(Bytes(kFirstFile), Utf16File(NewFileLines(true)));
+  EXPECT_EQ(Bytes(kFirstFile), Utf16LeLines(NewFileLines(true)));
   EXPECT_EQ(DefaultAccount(), std::nullopt);
   EXPECT_EQ(log.Lines(),
             Concat({"Searching for existant jane@tessaline.net account ... " + InFolder("account*"),
@@ -188,9 +173,9 @@ TEST_F(WindowsMailTest, FindsOnlyTheExactElementAsThisProgramWritesIt) {
   // Another letter case, and the address in other attribute spacing: neither
   // is this account, so a new file is created beside them.
   machine.files.Put(InFolder("account{a}.oeaccount"),
-                    Utf16File(NewFileLines(true, "Jane@Tessaline.net")));
+                    Utf16LeLines(NewFileLines(true, "Jane@Tessaline.net")));
   machine.files.Put(InFolder("account{b}.oeaccount"),
-                    Utf16File({"<MessageAccount>",
+                    Utf16LeLines({"<MessageAccount>",
                                "\t<SMTP_Email_Address type = \"SZ\">jane@tessaline.net</SMTP_Email_Address>",
                                "\t<SMTP_Email_Address type='SZ'>jane@tessaline.net</SMTP_Email_Address>",
                                "</MessageAccount>"}));
@@ -204,14 +189,14 @@ TEST_F(WindowsMailTest, FindsOnlyTheExactElementAsThisProgramWritesIt) {
 
   // Tab-indented, as Windows Mail itself writes it, the element is found.
   machine.files.Put(InFolder("account{b}.oeaccount"),
-                    Utf16File({"\t<SMTP_Email_Address type=\"SZ\">jane@tessaline.net</SMTP_Email_Address>"}));
+                    Utf16LeLines({"\t<SMTP_Email_Address type=\"SZ\">jane@tessaline.net</SMTP_Email_Address>"}));
   WindowsMailConfigurator configurator(machine.platform, {kAddress, "", false, false, true, log.log()});
   EXPECT_TRUE(configurator.FileHoldsAddress(InFolder("account{b}.oeaccount"), kAddress));
   EXPECT_FALSE(configurator.FileHoldsAddress(InFolder("account{b}.oeaccount"), "ane@tessaline.net"));
 }
 
 TEST_F(WindowsMailTest, AnExistingAccountWithoutOverwriteChangesNothing) {
-  const std::string existing = Utf16File(NewFileLines(false, kAddress, "Old Name"));
+  const std::string existing = Utf16LeLines(NewFileLines(false, kAddress, "Old Name"));
   machine.files.Put(InFolder("account{old}.oeaccount"), existing);
   machine.SetText(RegRoot::CurrentUser, winmail::kDefaultAccountKey, winmail::kDefaultAccountValue,
                   "account{other}.oeaccount");
@@ -238,7 +223,7 @@ TEST_F(WindowsMailTest, RewritingItsOwnFileGivesTheSameFileWithTheNewValues) {
   // Same name, same lines in the same order, mark and line ends included; the
   // second run's UUID is not used, and no temporary file is left.
   EXPECT_EQ(AccountFolder(), std::vector<std::string>{kFirstFile});
-  EXPECT_EQ(Bytes(kFirstFile), Utf16File(NewFileLines(false, kAddress, "Jane Q. Doe")));
+  EXPECT_EQ(Bytes(kFirstFile), Utf16LeLines(NewFileLines(false, kAddress, "Jane Q. Doe")));
   EXPECT_EQ(DefaultAccount(), kFirstFile);
   EXPECT_EQ(second.Lines(),
             Concat({"Searching for existant jane@tessaline.net account ... " + InFolder("account*"),
@@ -251,7 +236,7 @@ TEST_F(WindowsMailTest, RewriteKeepsUnknownElementsAndLayoutAndAddsMissingElemen
   overwrite = true;
   make_default = true;
   machine.files.Put(InFolder("Account-Backup.oeaccount"),
-                    Utf16File({"[BOM]<?xml version=\"1.0\" encoding=\"utf-16\" ?>",
+                    Utf16LeLines({"[BOM]<?xml version=\"1.0\" encoding=\"utf-16\" ?>",
                                "<MessageAccount>",
                                "\t<IMAP_Server type=\"SZ\">imap.example.org</IMAP_Server>",
                                "  <SMTP_Email_Address type=\"SZ\">jane@tessaline.net</SMTP_Email_Address>",
@@ -288,15 +273,15 @@ TEST_F(WindowsMailTest, RewriteKeepsUnknownElementsAndLayoutAndAddsMissingElemen
 TEST_F(WindowsMailTest, TheFirstMatchingEntryInListingOrderIsRewrittenEvenALeftOverTemporaryFile) {
   overwrite = true;
   make_default = true;
-  const std::string other = Utf16File(NewFileLines(true, "someone@tessaline.net"));
+  const std::string other = Utf16LeLines(NewFileLines(true, "someone@tessaline.net"));
   machine.files.Put(InFolder("account{b}.oeaccount"), other);
-  machine.files.Put(InFolder("account{b}.oeaccount.tmp"), Utf16File(NewFileLines(false)));
-  machine.files.Put(InFolder("ACCOUNT{c}.oeaccount.tmp"), Utf16File(NewFileLines(false)));
+  machine.files.Put(InFolder("account{b}.oeaccount.tmp"), Utf16LeLines(NewFileLines(false)));
+  machine.files.Put(InFolder("ACCOUNT{c}.oeaccount.tmp"), Utf16LeLines(NewFileLines(false)));
 
   ASSERT_EQ(Run(), status::kSuccess);
   EXPECT_EQ(Bytes("account{b}.oeaccount"), other);
-  EXPECT_EQ(Bytes("account{b}.oeaccount.tmp"), Utf16File(NewFileLines(true)));
-  EXPECT_EQ(Bytes("ACCOUNT{c}.oeaccount.tmp"), Utf16File(NewFileLines(false)));
+  EXPECT_EQ(Bytes("account{b}.oeaccount.tmp"), Utf16LeLines(NewFileLines(true)));
+  EXPECT_EQ(Bytes("ACCOUNT{c}.oeaccount.tmp"), Utf16LeLines(NewFileLines(false)));
   EXPECT_EQ(DefaultAccount(), "account{b}.oeaccount.tmp");
   EXPECT_EQ(AccountFolder().size(), 3u);
 }
@@ -304,7 +289,7 @@ TEST_F(WindowsMailTest, TheFirstMatchingEntryInListingOrderIsRewrittenEvenALeftO
 TEST_F(WindowsMailTest, TheDefaultNameIsTheFileNameEvenWhenTheFolderLooksLikeAnAccount) {
   machine.environment.Set("USERPROFILE", "C:\\Users\\account{x}");
   const std::string folder = "C:\\Users\\account{x}\\AppData\\Local\\Microsoft\\Windows Mail\\Local Folders";
-  machine.files.Put(folder + "\\account{found}.oeaccount", Utf16File(NewFileLines(true)));
+  machine.files.Put(folder + "\\account{found}.oeaccount", Utf16LeLines(NewFileLines(true)));
   overwrite = true;
   make_default = true;
   ASSERT_EQ(Run(), status::kSuccess);
@@ -315,14 +300,14 @@ TEST_F(WindowsMailTest, MarkupInNamesIsWrittenEscapedAndFoundAgain) {
   const std::string address = "tom&jerry@tessaline.net";
   ASSERT_EQ(Run(address, "Tom & Jerry <TJ>"), status::kSuccess);
   EXPECT_EQ(Bytes(kFirstFile),
-            Utf16File(NewFileLines(true, "tom&amp;jerry@tessaline.net", "Tom &amp; Jerry &lt;TJ&gt;")));
+            Utf16LeLines(NewFileLines(true, "tom&amp;jerry@tessaline.net", "Tom &amp; Jerry &lt;TJ&gt;")));
   // The log shows the names as entered.
   EXPECT_EQ(log.Lines().back(), "SMTP Email Address: tom&jerry@tessaline.net");
   EXPECT_EQ(log.Lines()[log.Lines().size() - 2], "SMTP Display Name: Tom & Jerry <TJ>");
 
   EXPECT_EQ(Run(address), status::kAlreadyExists);
   // A file that holds the address unescaped is this account too.
-  machine.files.Put(InFolder(kFirstFile), Utf16File(NewFileLines(true, address)));
+  machine.files.Put(InFolder(kFirstFile), Utf16LeLines(NewFileLines(true, address)));
   EXPECT_EQ(Run(address), status::kAlreadyExists);
   EXPECT_EQ(AccountFolder(), std::vector<std::string>{kFirstFile});
 }
@@ -402,7 +387,7 @@ TEST_F(WindowsMailTest, ASearchPatternLongerThanAListingTakesStopsTheRun) {
 TEST_F(WindowsMailTest, AFailedDefaultAccountValueUndoesTheAccountFile) {
   make_default = true;
   overwrite = true;
-  const std::string existing = Utf16File(NewFileLines(false));
+  const std::string existing = Utf16LeLines(NewFileLines(false));
   struct Case {
     bool existing_file;
     std::vector<std::string> folder_after;
@@ -441,7 +426,7 @@ TEST_F(WindowsMailTest, AFileThatCannotBeWrittenCompletelyLeavesEverythingAsItWa
   EXPECT_EQ(DefaultAccount(), std::nullopt);
 
   // A rewrite whose replacement fails keeps the old file.
-  const std::string existing = Utf16File(NewFileLines(false));
+  const std::string existing = Utf16LeLines(NewFileLines(false));
   machine.files.Put(InFolder("account{old}.oeaccount"), existing);
   machine.files.FailWritesEndingWith("account{old}.oeaccount");
   overwrite = true;
@@ -629,13 +614,13 @@ TEST_F(WindowsMailTest, ReadersFindTheDefaultOrSearchedAccountAndLogWhatTheyRead
        false},
   };
   machine.files.Put(InFolder("account{a}.oeaccount"),
-                    Utf16File(NewFileLines(true, "jane@tessaline.net", "Jane Doe")));
+                    Utf16LeLines(NewFileLines(true, "jane@tessaline.net", "Jane Doe")));
   machine.files.Put(InFolder("account{b}.oeaccount"),
-                    Utf16File(NewFileLines(true, "jane.work@tessaline.net", "Jane at Work")));
+                    Utf16LeLines(NewFileLines(true, "jane.work@tessaline.net", "Jane at Work")));
   machine.files.Put(InFolder("account{Z}.oeaccount"),
-                    Utf16File(NewFileLines(true, "tom&amp;jerry@tessaline.net", "J&#xF6;rg")));
+                    Utf16LeLines(NewFileLines(true, "tom&amp;jerry@tessaline.net", "J&#xF6;rg")));
   machine.files.Put(InFolder("account{c}.oeaccount"),
-                    Utf16File({"<MessageAccount>", "<SMTP_Email_Address type=\"SZ\"></SMTP_Email_Address>",
+                    Utf16LeLines({"<MessageAccount>", "<SMTP_Email_Address type=\"SZ\"></SMTP_Email_Address>",
                                "</MessageAccount>"}));
   const std::vector<std::string> files = machine.files.AllFiles();
   for (const ReaderCase& c : cases) {
@@ -666,7 +651,7 @@ TEST_F(WindowsMailTest, ReadersFindTheDefaultOrSearchedAccountAndLogWhatTheyRead
 // The automatic copy is named prefix + address and found again by that name:
 // the account it was copied from, with the same address, is never touched.
 TEST_F(WindowsMailTest, TheAutomaticCopyIsNamedByThePrefixAndFoundByItsName) {
-  const std::string original = Utf16File(NewFileLines(false, kAddress, "Jane Doe"));
+  const std::string original = Utf16LeLines(NewFileLines(false, kAddress, "Jane Doe"));
   machine.files.Put(InFolder("account{old}.oeaccount"), original);
   auto run_automatic = [&](const std::string& prefix, bool overwrite_copy, CapturedLog& run_log) {
     WindowsMailConfigurator configurator(machine.platform, {"", "", false, false, true, run_log.log()});
@@ -680,7 +665,7 @@ TEST_F(WindowsMailTest, TheAutomaticCopyIsNamedByThePrefixAndFoundByItsName) {
 
   CapturedLog first;
   ASSERT_EQ(run_automatic("T&C ", false, first), status::kSuccess);
-  EXPECT_EQ(Bytes(kFirstFile), Utf16File(copy));
+  EXPECT_EQ(Bytes(kFirstFile), Utf16LeLines(copy));
   EXPECT_EQ(first.Lines()[0], "Searching for existant T&C jane@tessaline.net account ... " + InFolder("account*"));
   EXPECT_EQ(first.Lines()[7], "Account Name: T&C jane@tessaline.net");
   // The escaped name is found again.
