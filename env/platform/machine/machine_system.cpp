@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "env/platform/home/home_system.h"
 #include "env/platform/machine/host_files.h"
 #include "env/platform/machine/machine_clock.h"
 #include "env/platform/machine/machine_environment.h"
@@ -114,10 +115,14 @@ std::unique_ptr<SystemServices> OpenMachineFolder(const std::string& folder_name
   return system;
 }
 
-SystemOpenResult OpenSystem() {
+SystemOpenResult OpenSystem(SystemChoice choice) {
+  SystemOpenResult result;
+  if (choice == SystemChoice::UserHome) {
+    result.services = OpenUserHome(result.error);
+    return result;
+  }
   const char* chosen = std::getenv("QUILLBANK_MACHINE");
   const std::string folder = chosen && *chosen ? chosen : DefaultMachineFolder();
-  SystemOpenResult result;
   result.services = OpenMachineFolder(folder, result.error);
   return result;
 }
