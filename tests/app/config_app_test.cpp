@@ -30,8 +30,10 @@ class ConfigAppTest : public ::testing::Test {
 
   int Run(const std::string& text) {
     ConfigAppServices services;
-    services.open_system = [this](std::string& error) -> std::unique_ptr<SystemServices> {
+    services.open_system = [this](SystemChoice choice,
+                                  std::string& error) -> std::unique_ptr<SystemServices> {
       ++opens;
+      chosen = choice;
       if (!machine_usable) {
         error = "the machine folder /x is in use by a running wineserver";
         return nullptr;
@@ -60,6 +62,7 @@ class ConfigAppTest : public ::testing::Test {
   bool machine_usable = true;
   bool with_dialog = false;
   int opens = 0;
+  SystemChoice chosen = SystemChoice::Default;
   int dialogs = 0;
 };
 
