@@ -32,7 +32,8 @@ class RunLog;
 
 namespace thunderbird {
 
-inline constexpr const char* kCreatedProfileFolder = "Profiles\\s8eyyog6.default";
+// As profiles.ini names it; paths give it the platform's separator.
+inline constexpr const char* kCreatedProfileFolder = "Profiles/s8eyyog6.default";
 // A default profile path of this text has always meant none.
 inline constexpr const char* kNoProfilePath = "NULL";
 
