@@ -39,6 +39,30 @@ bool AnyThunderbirdProfileInUse(Platform& platform) {
   return false;
 }
 
+// Thunderbird's processes all get the request to quit at once, and the wait
+// for them shares one budget: once a wait has used it up, the others only
+// look. It writes prefs.js as it quits, so the run reads it only afterwards.
+RunningClients CloseHomeThunderbird(Platform& platform, bool close_running, RunLog& log,
+                                    std::uint32_t wait_ms) {
+  Processes& processes = platform.processes;
+  std::vector<ProcessEntry> found;
+  for (const ProcessEntry& process : processes.List()) {
+    if (IsHomeThunderbird(process)) found.push_back(process);
+  }
+  if (!found.empty() && !close_running) return RunningClients::Running;
+  for (const ProcessEntry& process : found) processes.Terminate(process.id);
+  for (const ProcessEntry& process : found) {
+    const bool ended = processes.WaitForExit(process.id, wait_ms);
+    if (!ended) wait_ms = 0;
+    log << "Running Email Client Detected: " << process.executable
+        << (ended ? ". Closed." : ". Did not quit.") << kEndLine;
+  }
+  // A profile held by a process this user cannot see or end (one in another
+  // PID namespace, or on another host) keeps Thunderbird running.
+  if (AnyThunderbirdProfileInUse(platform)) return RunningClients::Running;
+  return found.empty() ? RunningClients::None : RunningClients::Closed;
+}
+
 }  // namespace
 
 std::string ClientMailKey(MailClient client) {
@@ -71,11 +95,11 @@ int ReadOutlookVersion(Registry& registry) {
 
 RunningClients CloseRunningClients(Platform& platform, bool close_running, RunLog& log,
                                    std::uint32_t wait_ms) {
+  if (platform.home) return CloseHomeThunderbird(platform, close_running, log, wait_ms);
   Processes& processes = platform.processes;
-  const bool home = platform.home != nullptr;
   bool found = false;
   for (const ProcessEntry& process : processes.List()) {
-    if (!(home ? IsHomeThunderbird(process) : IsWindowsClient(process))) continue;
+    if (!IsWindowsClient(process)) continue;
     found = true;
     if (close_running) {
       processes.Terminate(process.id);
@@ -85,11 +109,8 @@ RunningClients CloseRunningClients(Platform& platform, bool close_running, RunLo
       log << "Running Email Client Detected: " << process.executable << ". Closed." << kEndLine;
     }
   }
-  // A profile held by a process this user cannot see or end (one in another
-  // PID namespace, or on another host) keeps Thunderbird running.
-  const bool held = home && AnyThunderbirdProfileInUse(platform);
-  if (held || (found && !close_running)) return RunningClients::Running;
-  return found ? RunningClients::Closed : RunningClients::None;
+  if (!found) return RunningClients::None;
+  return close_running ? RunningClients::Closed : RunningClients::Running;
 }
 
 int DefaultClient(Platform& platform) {
