@@ -1,6 +1,6 @@
 #include "env/platform/machine/machine_registry.h"
 
-#include "env/platform/machine/host_files.h"
+#include "env/platform/posix/host_files.h"
 
 namespace quillbank {
 

@@ -1,4 +1,4 @@
-#include "env/platform/machine/host_files.h"
+#include "env/platform/posix/host_files.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
