@@ -45,18 +45,10 @@ bool ServedByWineserver(const fs::path& folder) {
                      [&](int pid) { return IsWineserverIn(pid, *server_folder); });
 }
 
+// Each named as the system reports it: Wine names its processes after the
+// Windows executable.
 std::vector<ProcessEntry> MachineProcesses::List() {
-  std::vector<ProcessEntry> entries;
-  for (const int pid : HostProcessIds()) {
-    const auto id = static_cast<std::uint32_t>(pid);
-    if (ProcessGone(id)) continue;
-    // The name the system reports: Wine names its processes after the
-    // Windows executable.
-    if (auto comm = ReadProcFile(pid, "comm")) entries.push_back({id, *comm});
-  }
-  std::sort(entries.begin(), entries.end(),
-            [](const ProcessEntry& a, const ProcessEntry& b) { return a.id < b.id; });
-  return entries;
+  return ListHostProcesses([](int pid) { return ReadProcFile(pid, "comm"); });
 }
 
 // Starts the command the way Windows' "start" does, through Wine in the

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <limits>
 #include <thread>
+#include <utility>
 
 #include "env/platform/posix/host_files.h"
 
@@ -57,6 +58,19 @@ bool ProcessGone(std::uint32_t id) {
   if (!stat) return true;
   const std::size_t paren = stat->rfind(')');
   return paren != std::string::npos && paren + 2 < stat->size() && (*stat)[paren + 2] == 'Z';
+}
+
+std::vector<ProcessEntry> ListHostProcesses(
+    const std::function<std::optional<std::string>(int pid)>& name_of) {
+  std::vector<ProcessEntry> entries;
+  for (const int pid : HostProcessIds()) {
+    const auto id = static_cast<std::uint32_t>(pid);
+    if (ProcessGone(id)) continue;
+    if (auto name = name_of(pid)) entries.push_back({id, std::move(*name)});
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const ProcessEntry& a, const ProcessEntry& b) { return a.id < b.id; });
+  return entries;
 }
 
 bool StartDetached(const std::function<void()>& exec) {

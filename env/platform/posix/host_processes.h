@@ -23,6 +23,11 @@ namespace quillbank {
 // A process that has ended, whether or not its parent has collected it yet.
 [[nodiscard]] bool ProcessGone(std::uint32_t id);
 
+// The running processes (ended ones left out), sorted by id, each named by
+// `name_of`; a process it gives no name is left out as well.
+[[nodiscard]] std::vector<ProcessEntry> ListHostProcesses(
+    const std::function<std::optional<std::string>(int pid)>& name_of);
+
 // Runs `exec` in a new process that belongs to no one: it is started by a
 // child that ends at once, so the program neither waits for it nor leaves it
 // behind unreaped, and it holds none of the caller's terminal or pipes.
