@@ -28,7 +28,8 @@ std::optional<std::string> HomeEnvironment::Get(std::string_view name) {
   for (char** entry = environ; entry && *entry; ++entry) {
     const char* equals = std::strchr(*entry, '=');
     if (!equals) continue;
-    if (SameLetters(std::string_view(*entry, equals - *entry), name)) return std::string(equals + 1);
+    const std::string_view entry_name(*entry, static_cast<std::size_t>(equals - *entry));
+    if (SameLetters(entry_name, name)) return std::string(equals + 1);
   }
   return std::nullopt;
 }

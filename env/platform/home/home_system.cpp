@@ -60,19 +60,24 @@ class HomeSystem final : public SystemServices {
 }  // namespace
 
 std::unique_ptr<SystemServices> OpenUserHome(std::string& error) {
-  const std::optional<std::string> home = Variable("HOME");
-  if (!home || !fs::path(*home).is_absolute()) {
+  return OpenUserHome(Variable("HOME").value_or(""), Variable("XDG_STATE_HOME"), error);
+}
+
+std::unique_ptr<SystemServices> OpenUserHome(const std::string& home,
+                                             const std::optional<std::string>& xdg_state_home,
+                                             std::string& error) {
+  if (!fs::path(home).is_absolute()) {
     error = "HOME is not set to an absolute folder, so your home cannot be found. Nothing was "
             "changed.";
     return nullptr;
   }
-  const std::string state_folder = StateFolderIn(*home, Variable("XDG_STATE_HOME"));
+  const std::string state_folder = StateFolderIn(home, xdg_state_home);
   if (!CreatePrivateFolders(state_folder)) {
     error = "cannot create the folder " + state_folder + " (" + std::strerror(errno) +
             ") for the log and the run lock. Nothing was changed.";
     return nullptr;
   }
-  auto system = std::make_unique<HomeSystem>(*home, state_folder);
+  auto system = std::make_unique<HomeSystem>(home, state_folder);
   if (!system->Open(error)) return nullptr;
   return system;
 }
