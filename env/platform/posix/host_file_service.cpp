@@ -22,7 +22,8 @@ std::string Upper(std::string_view text) {
 }
 
 // The names in `folder` that match `pattern`, in the order NTFS lists them
-// (by upper-cased name), so that both systems list alike.
+// (by upper-cased name), so that both systems list alike. Names that differ
+// only in case, which a host folder can hold, come in byte order.
 std::vector<std::string> MatchingNames(const fs::path& folder, const std::string& pattern) {
   std::vector<std::string> names;
   std::error_code error;
@@ -31,7 +32,11 @@ std::vector<std::string> MatchingNames(const fs::path& folder, const std::string
     if (MatchesWildcard(name, pattern)) names.push_back(name);
   }
   std::sort(names.begin(), names.end(),
-            [](const std::string& a, const std::string& b) { return Upper(a) < Upper(b); });
+            [](const std::string& a, const std::string& b) {
+              const std::string upper_a = Upper(a);
+              const std::string upper_b = Upper(b);
+              return upper_a != upper_b ? upper_a < upper_b : a < b;
+            });
   return names;
 }
 
