@@ -4,17 +4,12 @@
 #include <cctype>
 
 #include "env/platform/registry_tree.h"
+#include "env/platform/wildcard.h"
 
 namespace quillbank {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
 
 bool OnDriveC(const std::string& windows_path) {
   return windows_path.size() >= 2 && windows_path[1] == ':' &&
@@ -26,10 +21,10 @@ bool OnDriveC(const std::string& windows_path) {
 std::string MatchComponent(const fs::path& folder, const std::string& name) {
   if (fs::exists(folder / name)) return name;
   std::error_code error;
-  const std::string wanted = Upper(name);
+  const std::string wanted = UpperFileName(name);
   for (const auto& entry : fs::directory_iterator(folder, error)) {
     const std::string candidate = entry.path().filename().string();
-    if (Upper(candidate) == wanted) return candidate;
+    if (UpperFileName(candidate) == wanted) return candidate;
   }
   return name;
 }

@@ -4,8 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 
 #include "env/platform/posix/host_files.h"
 #include "env/platform/wildcard.h"
@@ -14,12 +12,6 @@ namespace quillbank {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
 
 // The names in `folder` that match `pattern`, in the order NTFS lists them
 // (by upper-cased name), so that both systems list alike. Names that differ
@@ -33,8 +25,8 @@ std::vector<std::string> MatchingNames(const fs::path& folder, const std::string
   }
   std::sort(names.begin(), names.end(),
             [](const std::string& a, const std::string& b) {
-              const std::string upper_a = Upper(a);
-              const std::string upper_b = Upper(b);
+              const std::string upper_a = UpperFileName(a);
+              const std::string upper_b = UpperFileName(b);
               return upper_a != upper_b ? upper_a < upper_b : a < b;
             });
   return names;
@@ -46,16 +38,7 @@ class HostAppendFile final : public AppendFile {
  public:
   explicit HostAppendFile(int fd) : fd_(fd) {}
   ~HostAppendFile() override { Close(); }
-  bool Append(std::string_view bytes) override {
-    if (fd_ < 0) return false;
-    while (!bytes.empty()) {
-      const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) return false;
-      bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-  }
+  bool Append(std::string_view bytes) override { return fd_ >= 0 && WriteAllTo(fd_, bytes); }
   bool Close() override {
     if (fd_ < 0) return false;
     const bool closed = ::close(fd_) == 0;

@@ -26,6 +26,10 @@ namespace quillbank {
 // The same, true when the file was written.
 [[nodiscard]] bool WriteHostFileReplacing(const std::filesystem::path& path, std::string_view bytes);
 
+// Writes every byte to `fd`, again after an interrupted call; false when a
+// write fails.
+[[nodiscard]] bool WriteAllTo(int fd, std::string_view bytes);
+
 // The name the `attempt`-th temporary file for `target` gets (a hidden name
 // with the process id, so two processes never pick the same one and a
 // folder listing by the target's own pattern does not show it).
