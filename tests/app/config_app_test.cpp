@@ -194,7 +194,9 @@ TEST_F(ConfigAppTest, TheHomeModeOpensTheUsersHomeForThunderbirdOnly) {
     EXPECT_EQ(Run(c.text), c.exit_code);
     EXPECT_EQ((out.str() + err.str()).rfind(c.printed, 0), 0u) << out.str() << err.str();
     EXPECT_EQ(opens, c.opens);
-    if (c.opens) EXPECT_EQ(chosen, SystemChoice::UserHome);
+    if (c.opens) {
+      EXPECT_EQ(chosen, SystemChoice::UserHome);
+    }
   }
 }
 
