@@ -18,6 +18,7 @@
 
 #include "tests/e2e/real_thunderbird.h"
 #include "tests/support/host_file.h"
+#include "tests/support/log_text.h"
 #include "tests/support/machine_fixture.h"
 #include "tests/support/program_run.h"
 
@@ -132,6 +133,45 @@ TEST_F(ThunderbirdHomeTest, AFirstTimeUsersProfileIsAdopted) {
   ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
   const fs::path profile = Thunderbird() / "Profiles" / "s8eyyog6.default";
   EXPECT_EQ(ReadHostFile(Thunderbird() / "profiles.ini").find('\r'), std::string::npos);
+  // The whole log: the Windows lines, with the home's paths. PATH may or may
+  // not hold thunderbird where the test runs, so that line is left out.
+  std::vector<std::string> log = testing::MaskedLines(ReadHostFile(LogFile()));
+  ASSERT_GT(log.size(), 50u);
+  log.erase(log.begin() + 5);
+  const std::vector<std::string> head{
+      "Quillbank - Tessaline Log",
+      "-------------------------------------------",
+      "",
+      "* Beginning Configuration (command line) at <time> *",
+      "",
+      "Searching for Qualcomm Eudora ... not detected.",
+      "Searching for Microsoft Outlook Express ... not detected.",
+      "Searching for Microsoft Windows Mail ... not detected.",
+      "Searching for Microsoft Outlook ... not detected.",
+      "",
+      "Detecting default email client ... done.",
+      "",
+      "User Entered Email Address: jane@example.com",
+      "User Entered Display Name: Jane Doe",
+      "Make Account Default: No",
+      "Overwrite Existing Account: No",
+      "Client Selected to Configure: Mozilla Thunderbird",
+      "",
+      "Starting Thunderbird configuration...",
+      "",
+      "Thunderbird folder in use: " + Thunderbird().string() + " (none has a profiles.ini)",
+      "Profile data not found. Creating in user's application data folder ... done.",
+      "Profile directory not found. Creating in user's application data folder ... done.",
+      "Thunderbird profile in use: " + profile.string() + " (created for a first-time user)",
+      "Searching for existant jane@example.com account ... not found. Creating new account.",
+      "",
+      "The following lines were written/overwritten in the Thunderbird configuration file:",
+      ""};
+  const std::vector<std::string> tail{"", "Email Client Configuration Successful!", "",
+                                      "* Configuration Complete at <time> *", ""};
+  EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + head.size()), head);
+  EXPECT_EQ(std::vector<std::string>(log.end() - tail.size(), log.end()), tail);
+  EXPECT_EQ(log.size(), head.size() + 23 + tail.size());  // the 23 lines of the account
   ExpectThunderbirdLoadsAccountOf(profile, "jane@example.com");
   EXPECT_EQ(InstallDefault(Thunderbird()), "Profiles/s8eyyog6.default");
 }
