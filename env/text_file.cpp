@@ -1,19 +1,35 @@
 #include "env/text_file.h"
 
-namespace quillbank {
+#include <cstring>
 
+namespace quillbank {
+namespace {
+
+// The first `c` in [from, to), or `to`.
+const char* Find(const char* from, const char* to, char c) {
+  const void* found = std::memchr(from, c, static_cast<std::size_t>(to - from));
+  return found ? static_cast<const char*>(found) : to;
+}
+
+}  // namespace
+
+// Each line is found with two memchr calls, one for "\n" and one for "\r"
+// before it, which keeps a prefs.js of half a million lines quick to split.
+// The next "\n" is remembered across lines, so a file of lines ended by "\r"
+// alone is not searched to its end for every line.
 std::vector<std::string_view> SplitLinesKeepingEnds(std::string_view text) {
   std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      lines.push_back(text.substr(start));  // last line without a line end
-      break;
-    }
-    end += text.compare(end, 2, "\r\n") == 0 ? 2 : 1;
-    lines.push_back(text.substr(start, end - start));
-    start = end;
+  if (text.empty()) return lines;
+  const char* start = text.data();
+  const char* const end = start + text.size();
+  const char* newline = Find(start, end, '\n');
+  while (start < end) {
+    if (newline < start) newline = Find(start, end, '\n');
+    const char* stop = newline == end ? end : newline + 1;
+    const char* const cr = Find(start, newline, '\r');
+    if (cr + 1 < newline) stop = cr + 1;  // a "\r" on its own ends the line
+    lines.emplace_back(start, static_cast<std::size_t>(stop - start));
+    start = stop;
   }
   return lines;
 }
