@@ -178,6 +178,29 @@ std::optional<std::string> ReadHostFile(const fs::path& path) {
   }
 }
 
+bool HostFileHolds(const fs::path& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char piece[65536];
+  bool same = true;
+  for (;;) {
+    const ssize_t got = ::read(fd, piece, sizeof piece);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      same = got == 0 && bytes.empty();
+      break;
+    }
+    const std::string_view read(piece, static_cast<std::size_t>(got));
+    if (bytes.substr(0, read.size()) != read) {
+      same = false;
+      break;
+    }
+    bytes.remove_prefix(read.size());
+  }
+  ::close(fd);
+  return same;
+}
+
 FileWrite ReplaceHostFile(const fs::path& path, std::string_view bytes) {
   const std::optional<fs::path> target = FinalTarget(path);
   if (!target) return FileWrite::Failed;
