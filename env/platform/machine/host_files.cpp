@@ -12,6 +12,8 @@
 #include <thread>
 #include <utility>
 
+#include "env/platform/large_text.h"
+
 namespace quillbank {
 namespace {
 
@@ -157,6 +159,7 @@ std::optional<std::string> ReadHostFile(const fs::path& path) {
   struct stat info {};
   std::string content;
   if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    ReserveLargeText(content, static_cast<std::size_t>(info.st_size));
     content.resize(static_cast<std::size_t>(info.st_size));
   }
   std::size_t done = 0;
