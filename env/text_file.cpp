@@ -5,31 +5,32 @@
 namespace quillbank {
 namespace {
 
-// The first `c` in [from, to), or `to`.
-const char* Find(const char* from, const char* to, char c) {
-  const void* found = std::memchr(from, c, static_cast<std::size_t>(to - from));
-  return found ? static_cast<const char*>(found) : to;
+// The first `c` in text[from, to), or `to`.
+std::size_t Find(std::string_view text, std::size_t from, std::size_t to, char c) {
+  const void* found = std::memchr(text.data() + from, c, to - from);
+  return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) : to;
 }
 
 }  // namespace
 
-// Each line is found with two memchr calls, one for "\n" and one for "\r"
-// before it, which keeps a prefs.js of half a million lines quick to split.
-// The next "\n" is remembered across lines, so a file of lines ended by "\r"
-// alone is not searched to its end for every line.
+// Two memchr calls a line, one for "\n" and one for "\r" before it, keep a
+// prefs.js of half a million lines quick to cut.
+std::string_view LineCutter::LineAt(std::size_t start) {
+  if (start < searched_from_ || start > newline_) {
+    newline_ = Find(text_, start, text_.size(), '\n');
+    searched_from_ = start;
+  }
+  std::size_t stop = newline_ == text_.size() ? newline_ : newline_ + 1;
+  const std::size_t cr = Find(text_, start, newline_, '\r');
+  if (cr + 1 < newline_) stop = cr + 1;  // a "\r" on its own ends the line
+  return text_.substr(start, stop - start);
+}
+
 std::vector<std::string_view> SplitLinesKeepingEnds(std::string_view text) {
   std::vector<std::string_view> lines;
-  if (text.empty()) return lines;
-  const char* start = text.data();
-  const char* const end = start + text.size();
-  const char* newline = Find(start, end, '\n');
-  while (start < end) {
-    if (newline < start) newline = Find(start, end, '\n');
-    const char* stop = newline == end ? end : newline + 1;
-    const char* const cr = Find(start, newline, '\r');
-    if (cr + 1 < newline) stop = cr + 1;  // a "\r" on its own ends the line
-    lines.emplace_back(start, static_cast<std::size_t>(stop - start));
-    start = stop;
+  LineCutter cutter(text);
+  for (std::size_t start = 0; start < text.size(); start += lines.back().size()) {
+    lines.push_back(cutter.LineAt(start));
   }
   return lines;
 }

@@ -71,7 +71,7 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
     return status::kCannotConfigure;
   }
   const std::string old_content = read ? std::move(*read) : std::string();
-  const PrefsLines lines = SplitLinesKeepingEnds(old_content);
+  const PrefsLines lines(old_content);
   const PrefsScanner scan(lines);
   const bool no_accounts = scan.HasNoAccounts();
 

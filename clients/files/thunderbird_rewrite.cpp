@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "env/platform/large_text.h"
 #include "env/run_log.h"
 
 namespace quillbank::thunderbird {
@@ -16,11 +17,7 @@ constexpr const char* kLocalSent = "mailbox://nobody@Local%20Folders/Sent";
 // and lines of the old file, copied with their own bytes and line ends.
 class Content {
  public:
-  explicit Content(const PrefsLines& lines) {
-    std::size_t size = 4096;
-    for (const std::string_view line : lines) size += line.size();
-    text_.reserve(size);
-  }
+  explicit Content(const PrefsLines& lines) { ReserveLargeText(text_, lines.Text().size() + 4096); }
   void Line(std::string_view line) {
     EndOpenLine();
     text_.append(line).append(RunLog::kLineEnd);
