@@ -88,6 +88,43 @@ TEST(HiveOnDemandTest, ChangesLandWhereTheWholeHiveWouldPutThem) {
   }
 }
 
+// Plain names are ordered from their bytes, escaped ones once read; both
+// must judge alike, or a hive out of order would be read on demand.
+TEST(HiveOnDemandTest, KeyOrderIsJudgedAlikeForPlainAndEscapedNames) {
+  struct Order {
+    const char* keys;  // key lines, each followed by a blank line
+    bool on_demand;
+  };
+  const Order orders[] = {
+      {"[A]|[a\\\\b]", true},
+      {"[B]|[A]", false},
+      {"[A]|[a]", false},  // the same key twice
+      {"[K\\\\b]|[K\\\\\\x00e9]", true},
+      {"[K\\\\\\x00e9]|[K\\\\b]", false},
+      {"[A\\\\B]|[A B]", true},  // a component ends before any character
+      {"[A B]|[A\\\\B]", false},
+      {"[A]|[A\\\\\\\\B]", true},  // an empty component counts for nothing
+      {"[A\\\\\\]x]|[A\\\\b]", true},  // "]" before "b", escaped or not
+      {"[A\\\\b]|[A\\\\\\]x]", false},
+  };
+  for (const Order& order : orders) {
+    SCOPED_TRACE(order.keys);
+    std::string text = kHeader;
+    std::string keys = order.keys;
+    for (std::size_t bar; (bar = keys.find('|')) != std::string::npos;) {
+      text += keys.substr(0, bar) + " 1700000000\n\n";
+      keys.erase(0, bar + 1);
+    }
+    text += keys + " 1700000000\n\n";
+    RegistryNode root;
+    RegistryHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.Load(text, root, error)) << error;
+    EXPECT_EQ(root.loader != nullptr, order.on_demand);
+    EXPECT_EQ(hive.Render(root, kStamp), text);
+  }
+}
+
 // Hex data continued on a line that starts with "[" is data, in a hive read
 // on demand as in one read whole (keys out of order).
 TEST(HiveOnDemandTest, AContinuedHexLineIsNeverAKey) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -370,6 +371,75 @@ std::u16string WineOrderName(std::u16string_view name) {
   return folded;
 }
 
+// A key line's path split into components, each as WineOrderName gives it;
+// none when the line cannot be read or nests deeper than Windows allows.
+std::optional<std::vector<std::u16string>> OrderedPath(std::string_view line) {
+  std::vector<std::u16string> parts;
+  std::size_t end = 0;
+  if (!ParseKeyLine(std::string(line), parts, end) || parts.size() > kMaxKeyDepth) return std::nullopt;
+  for (std::u16string& part : parts) part = WineOrderName(part);
+  return parts;
+}
+
+// The path of a key line that holds printable ASCII only, with no escape
+// but the "\\\\" between components and no empty component: what Wine writes
+// for nearly every key. Its order can be told from the bytes.
+std::optional<std::string_view> PlainPath(std::string_view line) {
+  std::size_t depth = 1;
+  for (std::size_t i = 1; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == ']') {
+      if (i == 1 || line[i - 1] == '\\' || depth > kMaxKeyDepth) return std::nullopt;
+      return line.substr(1, i - 1);
+    }
+    if (c < 0x20 || c > 0x7E) return std::nullopt;
+    if (c != '\\') continue;
+    // A separator: two backslashes, between two components.
+    if (i == 1 || line[i - 1] == '\\' || i + 2 >= line.size() || line[i + 1] != '\\' ||
+        line[i + 2] == '\\' || line[i + 2] == ']') {
+      return std::nullopt;
+    }
+    ++i;
+    ++depth;
+  }
+  return std::nullopt;
+}
+
+// -1, 0 or 1 as plain path `a` comes before, with or after `b` in Wine's
+// order: component by component, each compared as lower-case letters.
+int ComparePlainPaths(std::string_view a, std::string_view b) {
+  // One unit a step: 0 for a separator, else the lower-cased character.
+  auto unit = [](std::string_view path, std::size_t& i) -> int {
+    if (path[i] == '\\') {
+      i += 2;
+      return 0;
+    }
+    const char c = path[i++];
+    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+  };
+  std::size_t i = 0, k = 0;
+  while (i < a.size() && k < b.size()) {
+    const int x = unit(a, i), y = unit(b, k);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (i < a.size()) return 1;
+  return k < b.size() ? -1 : 0;
+}
+
+// True when the key line `line` can be read and its path comes after that
+// of `previous` (none before the first key line).
+bool KeyLineFollows(std::string_view previous, std::string_view line) {
+  const std::optional<std::string_view> plain = PlainPath(line);
+  const std::optional<std::string_view> plain_previous =
+      previous.empty() ? std::nullopt : PlainPath(previous);
+  if (plain && (previous.empty() || plain_previous)) {
+    return previous.empty() || ComparePlainPaths(*plain_previous, *plain) < 0;
+  }
+  const std::optional<std::vector<std::u16string>> path = OrderedPath(line);
+  if (!path) return false;
+  return previous.empty() || *OrderedPath(previous) < *path;
+}
+
 }  // namespace
 
 long long KeyStampNow() { return static_cast<long long>(std::time(nullptr)); }
@@ -423,7 +493,7 @@ void RegistryHive::LoadWhole(RegistryNode& root, std::string& error, bool& loade
 // hex data continues.
 bool RegistryHive::IndexKeyLines() {
   if (text_.size() > UINT32_MAX) return false;
-  std::vector<std::u16string> previous;
+  std::string_view previous;  // the last key line
   std::string continued;  // the hex data line read so far, while it goes on
   for (std::size_t start = 0; start < text_.size();) {
     std::size_t end = text_.find('\n', start);
@@ -436,15 +506,9 @@ bool RegistryHive::IndexKeyLines() {
       continued += line;
       if (continued.back() != '\\') continued.clear();
     } else if (StartsWith(line, "[")) {
-      std::vector<std::u16string> parts;
-      std::size_t bracket = 0;
-      if (!ParseKeyLine(std::string(line), parts, bracket) || parts.size() > kMaxKeyDepth ||
-          (line.back() == '\\' && line.find("=hex") != std::string_view::npos)) {
-        return false;
-      }
-      for (std::u16string& part : parts) part = WineOrderName(part);
-      if (!key_lines_.empty() && !(previous < parts)) return false;
-      previous = std::move(parts);
+      if (line.back() == '\\' && line.find("=hex") != std::string_view::npos) return false;
+      if (!KeyLineFollows(previous, line)) return false;
+      previous = line;
       key_lines_.push_back(static_cast<std::uint32_t>(start));
     } else if (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string_view::npos) {
       continued = line;
