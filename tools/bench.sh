@@ -101,10 +101,10 @@ report() {
     [ "$smoke" -eq 1 ] || verdict=$(awk -v r="$ratio" -v t="$target" 'BEGIN { print (r <= t) ? "met" : "MISSED" }')
   fi
   if [ "$limit" != "-" ]; then
-    bound=$(awk -v k="$limit" 'BEGIN { printf "%.1f MB", k / 1024 }')
+    bound=$(awk -v k="$limit" 'BEGIN { printf "%.1f MiB", k / 1024 }')
     fits=$(awk -v m="$rss_kib" -v l="$limit" 'BEGIN { print (m <= l) ? "within" : "OVER" }')
   fi
-  printf '%-34s %9.1f ms %9.1f ms %6.2fx %6s %-6s %6.1f MB %9s %s\n' "$label" "$program_ms" \
+  printf '%-34s %9.1f ms %9.1f ms %6.2fx %6s %-6s %6.1f MiB %10s %s\n' "$label" "$program_ms" \
     "$yardstick_ms" "$ratio" "$goal" "$verdict" "$(awk -v k="$rss_kib" 'BEGIN { print k / 1024 }')" \
     "$bound" "$fits"
 }

@@ -20,7 +20,7 @@ namespace quillbank::thunderbird {
 // The lines of prefs.js as SplitLinesKeepingEnds cuts them, each with its own
 // line end, as views of the text, which must outlive them. A prefs.js can hold
 // half a million lines: rather than a view of every line (8 MB beside the
-// file's 36), only every 64th line's start is kept, and the line read last is
+// file's 36), only every 128th line's start is kept, and the line read last is
 // remembered, so that reading lines in order, by index or by iterator, cuts
 // each line once. That memory makes reading (though nothing else) not safe
 // from two threads at once.
@@ -62,7 +62,7 @@ class PrefsLines {
   [[nodiscard]] std::size_t LineOf(const char* at) const;
 
  private:
-  static constexpr std::size_t kStride = 64;
+  static constexpr std::size_t kStride = 128;
   // Moves the remembered line forward to `index`, from where it is when that
   // is at most a stride back, else from the nearest kept start before.
   void MoveTo(std::size_t index) const;
