@@ -11,6 +11,9 @@
 #                   PID namespace (unshare --pid --fork --mount-proc);
 #   win64 prefs.js  the Windows build under wine64 on the same prefs.js,
 #                   against wine64 cmd /c copy (reported only).
+# Beside the prefs.js case, tools/bench/floor.cpp shows the floor of any
+# rewrite through the file service: the file read into memory, the new
+# content built as a second copy, written, flushed and renamed into place.
 #
 # Prints the median times, the median of the pairs' ratios and the largest
 # peak resident memory of each case, with the targets and the memory limit
@@ -54,6 +57,7 @@ end_wineserver() { WINEPREFIX=$prefix "$wineserver" -k >/dev/null 2>&1 || true
 trap 'end_wineserver; rm -rf "$work"' EXIT
 gcc -O2 -o "$work/timeit" tools/bench/timeit.c
 gcc -O2 -static -o "$work/noop" tools/bench/noop.c
+g++ -O2 -o "$work/floor" tools/bench/floor.cpp
 timeit=$work/timeit
 export WINEDEBUG=-all LC_ALL=C.UTF-8
 load=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -132,6 +136,10 @@ prefs_setup() { cp "$work/prefs.js" "$profile/prefs.js"; rm -f "$profile/prefs.c
 export QUILLBANK_MACHINE=$thunderbird
 pair prefs prefs_setup 0 "$program" "${person[@]}" -c 4 \
   --- cp "$work/prefs.js" "$profile/prefs.copy" :: sync "$profile/prefs.copy"
+# What no rewrite through the program's file service can avoid, timed the
+# same way: two copies in memory and the safe replacement.
+pair floor prefs_setup 0 "$work/floor" "$profile/prefs.js" \
+  --- cp "$work/prefs.js" "$profile/prefs.copy" :: sync "$profile/prefs.copy"
 prefs_setup
 "$program" "${person[@]}" -c 4 >/dev/null
 prefs_after=$(size_of "$profile/prefs.js")
@@ -200,8 +208,10 @@ kib() { echo $(( ($1 + 1023) / 1024 )); }
 echo "Whole runs, median of $runs paired runs ($(nproc) cores, load average $load at the start)"
 printf '%-34s %12s %12s %7s %6s %-6s %9s %9s\n' case program yardstick ratio target "" "peak RSS" limit
 report prefs "prefs.js add, $(( lines / 1000 ))k lines (-c 4)" 2 $(( start_peak + 2 * $(kib "$prefs_largest") ))
+report floor "  its floor: read, copy, replace" - -
 report reset "Outlook Express reset (-c 0 -u)" 3 $(( start_peak + 2 * $(kib "$reset_largest") ))
 report start "-c 9, PID namespace" 2 $(( start_peak + 2 * $(kib "$start_largest") ))
 report wine "win64 prefs.js add under wine64" - -
 echo "yardsticks: cp + fsync of the copy; cat system.reg + cp user.reg + fsync; static no-op; wine64 cmd /c copy"
+echo "floor: tools/bench/floor.cpp, the least a rewrite through the file service does (two copies, write, fsync, rename)"
 echo "limit: the -c 9 run's peak RSS plus twice the largest file the case touches"
