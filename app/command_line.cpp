@@ -156,6 +156,24 @@ std::optional<std::string> NarrowCommandValues(const CodePage& code_page, RunSta
   return std::nullopt;
 }
 
+bool TakeHomeOption(std::string& text) {
+  static constexpr std::string_view kOption = "--home";
+  const std::string_view view = text;
+  if (view == kOption) {
+    text.clear();
+    return true;
+  }
+  if (view.substr(0, kOption.size() + 1) == "--home ") {
+    text.erase(0, kOption.size() + 1);
+    return true;
+  }
+  if (view.size() > kOption.size() && view.substr(view.size() - kOption.size() - 1) == " --home") {
+    text.erase(text.size() - kOption.size() - 1);
+    return true;
+  }
+  return false;
+}
+
 std::string ClientNumbers() {
   std::string text;
   for (const ClientRow& row : kClientTable) {
@@ -166,10 +184,11 @@ std::string ClientNumbers() {
 }
 
 std::string UsageText() {
-  return "usage: quillbank -n \"Display Name\" -a address -c 0.." +
+  return "usage: quillbank [--home] -n \"Display Name\" -a address -c 0.." +
          std::to_string(kClientCount - 1) +
-         " [-d] [-u]  |  quillbank -auto -p \"prefix\" [-s \"search\"] [-d] [-u] [-x]"
-         "  (clients: " + ClientNumbers() + ")";
+         " [-d] [-u]  |  quillbank [--home] -auto -p \"prefix\" [-s \"search\"] [-d] [-u] [-x]"
+         "  (clients: " + ClientNumbers() +
+         "; --home: on Linux, the user's own Thunderbird instead of the machine folder)";
 }
 
 }  // namespace quillbank

@@ -58,6 +58,10 @@ enum class StartMode {
 [[nodiscard]] std::optional<std::string> NarrowCommandValues(const CodePage& code_page,
                                                              RunState& state);
 
+// Takes the home option "--home" out of the command text when it is its
+// first or last word; true when it was there.
+[[nodiscard]] bool TakeHomeOption(std::string& text);
+
 // The client numbers of "-c" with their names: "0 Outlook Express, 1 Outlook, ...".
 [[nodiscard]] std::string ClientNumbers();
 

@@ -29,7 +29,9 @@ std::string LogFileText(const std::string& log_path, SystemServices& system) {
 ConfigApp::ConfigApp(ConfigAppServices services, std::ostream& out, std::ostream& err)
     : services_(std::move(services)), out_(out), err_(err) {}
 
-int ConfigApp::InitInstance(const std::string& command_text) {
+int ConfigApp::InitInstance(std::string command_text) {
+  const bool home = TakeHomeOption(command_text);
+  const SystemChoice choice = home ? SystemChoice::UserHome : SystemChoice::Default;
   if (command_text == "--help" || command_text == "/?") {
     out_ << UsageText() << "\n";
     return exit_code::kSuccess;
@@ -39,16 +41,28 @@ int ConfigApp::InitInstance(const std::string& command_text) {
     return exit_code::kSuccess;
   }
 
+  if (home && services_.machine_named) {
+    err_ << "quillbank: --home configures your own Thunderbird, and QUILLBANK_MACHINE names a "
+            "machine folder; use one or the other. Nothing was configured.\n";
+    return exit_code::kUsage;
+  }
+
   RunState state;
   const StartMode mode = ReadCommandText(command_text, state);
   if (mode == StartMode::MissingOption) {
     err_ << UsageText() << "\n";
     return exit_code::kUsage;
   }
+  if (home && mode == StartMode::CommandLine && IsClientIndex(state.client_index) &&
+      state.client_index != static_cast<int>(MailClient::Thunderbird)) {
+    out_ << ClientName(state.client_index)
+         << " exists only on Windows; on this computer Quillbank can configure Thunderbird.\n";
+    return exit_code::kNoConfigurator;
+  }
   if (mode != StartMode::Dialog) {
     // Decided before the machine is opened: refused text writes nothing.
     if (const std::optional<std::string> refusal =
-            NarrowCommandValues(*services_.code_page, state)) {
+            NarrowCommandValues(services_.code_page(choice), state)) {
       out_ << *refusal << "\n";
       return exit_code::kUnsafeInput;
     }
@@ -60,7 +74,7 @@ int ConfigApp::InitInstance(const std::string& command_text) {
   }
 
   std::string error;
-  std::unique_ptr<SystemServices> system = services_.open_system(error);
+  std::unique_ptr<SystemServices> system = services_.open_system(choice, error);
   if (!system) {
     err_ << "quillbank: " << error << "\n";
     return exit_code::kMachineUnusable;

@@ -15,12 +15,18 @@
 namespace quillbank {
 
 struct ConfigAppServices {
-  // Opens the machine the program works on; may fail (exit 69).
-  std::function<std::unique_ptr<SystemServices>(std::string& error)> open_system;
+  // Opens the system the program works on; may fail (exit 69).
+  std::function<std::unique_ptr<SystemServices>(SystemChoice choice, std::string& error)>
+      open_system;
   // Makes the configurator factory for a platform.
   std::function<std::unique_ptr<ConfiguratorFactory>(Platform&)> make_factory;
   // The code page the program's narrow text is in (see SystemCodePage).
-  const CodePage* code_page = &Windows1252();
+  std::function<const CodePage&(SystemChoice)> code_page = [](SystemChoice choice) -> const CodePage& {
+    return choice == SystemChoice::UserHome ? Utf8() : Windows1252();
+  };
+  // True when QUILLBANK_MACHINE names a machine folder, which the home mode
+  // cannot honour.
+  bool machine_named = false;
   // Runs the modal dialog; empty where there is no dialog host.
   std::function<int(Platform&, ConfiguratorFactory&)> run_dialog;
 };
@@ -30,7 +36,8 @@ class ConfigApp {
   ConfigApp(ConfigAppServices services, std::ostream& out, std::ostream& err);
 
   // Runs the whole program for one command text and returns the exit code.
-  int InitInstance(const std::string& command_text);
+  // "--home" as the first or last word chooses the user's own home.
+  int InitInstance(std::string command_text);
 
  private:
   ConfigAppServices services_;

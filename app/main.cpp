@@ -1,4 +1,5 @@
 // Quillbank: sets up the provider's POP3 account in the user's mail client.
+#include <cstdlib>
 #include <iostream>
 
 #include "app/command_line.h"
@@ -11,12 +12,14 @@ int main(int argc, char** argv) {
   using namespace quillbank;
   AttachToParentConsole();
   ConfigAppServices services;
-  services.open_system = [](std::string& error) {
-    SystemOpenResult opened = OpenSystem();
+  services.open_system = [](SystemChoice choice, std::string& error) {
+    SystemOpenResult opened = OpenSystem(choice);
     error = opened.error;
     return std::move(opened.services);
   };
-  services.code_page = &SystemCodePage();
+  services.code_page = [](SystemChoice choice) -> const CodePage& { return SystemCodePage(choice); };
+  const char* machine = std::getenv("QUILLBANK_MACHINE");
+  services.machine_named = machine && *machine;
   services.make_factory = [](Platform& platform) { return MakeClientConfiguratorFactory(platform); };
   if (HasDialogHost()) services.run_dialog = RunDialogMode;
   ConfigApp app(std::move(services), std::cout, std::cerr);

@@ -3,10 +3,10 @@
 #include "core/input_safety.h"
 #include "session/registry_tree_dump.h"
 #include "session/status_message.h"
-#include "env/app_data.h"
 #include "env/client_detection.h"
 #include "env/platform/mapi.h"
 #include "env/registry_access.h"
+#include "env/user_folders.h"
 
 namespace quillbank {
 namespace {
@@ -63,8 +63,7 @@ bool ConfigSession::OnInitDialog() {
   OpenLog();
   WriteBanner();
   DetectInstalledClients();
-  const bool client_running = CloseRunningClients(platform_.processes, state_.close_running, log_);
-  if (client_running && !state_.close_running) {
+  if (CloseRunningClients(platform_, state_.close_running, log_) == RunningClients::Running) {
     Refuse();
     return false;
   }
@@ -73,9 +72,9 @@ bool ConfigSession::OnInitDialog() {
 }
 
 void ConfigSession::OpenLog() {
-  const std::optional<std::string> folder = AppDataFolder(platform_);
+  const std::optional<std::string> folder = LogFolder(platform_);
   if (!folder) return;  // no defined place: the run goes on without a log
-  log_path_ = *folder + "\\Quillbank.log";
+  log_path_ = JoinPath(platform_, *folder, "Quillbank.log");
   log_.Open(platform_.files.OpenForAppend(log_path_));
 }
 
@@ -93,7 +92,7 @@ void ConfigSession::WriteBanner() {
 void ConfigSession::DetectInstalledClients() {
   for (const MailClient client : kDetectionOrder) {
     log_ << "Searching for " << ClientInfo(client).name << " ... ";
-    if (IsClientInstalled(platform_.registry, client)) {
+    if (IsClientInstalled(platform_, client)) {
       log_ << "found.";
     } else {
       if (view_) view_->DisableClientButton(static_cast<int>(client));
@@ -102,7 +101,7 @@ void ConfigSession::DetectInstalledClients() {
     log_ << kEndLine;
   }
   log_ << "Searching for " << ClientInfo(MailClient::Outlook).name << " ... ";
-  if (IsClientInstalled(platform_.registry, MailClient::Outlook)) {
+  if (IsClientInstalled(platform_, MailClient::Outlook)) {
     outlook_version_ = ReadOutlookVersion(platform_.registry);
     log_ << "found. (Version " << outlook_version_ << ")";
   } else {
@@ -140,7 +139,7 @@ void ConfigSession::EndRefused(const char* log_line, const char* message, int ex
 }
 
 void ConfigSession::DetectDefaultClient() {
-  state_.default_client_code = DefaultClient(platform_.registry);
+  state_.default_client_code = DefaultClient(platform_);
   log_ << "Detecting default email client ... ";
   if (!view_) {
     log_ << "done.";

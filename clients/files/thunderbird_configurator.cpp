@@ -72,6 +72,10 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
   }
   const std::string old_content = read ? std::move(*read) : std::string();
   const PrefsLines lines(old_content);
+  // Windows and the machine folder write CR LF as they always have; in the
+  // Linux home the lines written match the file's own, and a new file's are LF.
+  file_values_.line_end =
+      platform_.home ? FirstLineEnd(old_content).value_or("\n") : RunLog::kLineEnd;
   const PrefsScanner scan(lines);
   const bool no_accounts = scan.HasNoAccounts();
 

@@ -7,24 +7,29 @@
 #include "env/registry_access.h"
 #include "env/run_log.h"
 #include "env/text_file.h"
+#include "env/user_folders.h"
 
 namespace quillbank {
 namespace thunderbird {
 
-std::string CreatedProfileList() {
+std::string CreatedProfileList(std::string_view line_end) {
   std::string text;
   for (const char* line : {"[General]", "StartWithLastProfile=1", "", "[Profile0]", "Name=default",
                            "IsRelative=1", "Path=Profiles/s8eyyog6.default"}) {
     text += line;
-    text += RunLog::kLineEnd;
+    text += line_end;
   }
   return text;
 }
 
-std::string CreatedCompatibilityFile() {
+std::string CreatedCompatibilityFile(std::string_view line_end) {
   std::string text = "[Compatibility]";
-  text += RunLog::kLineEnd;
+  text += line_end;
   return text;
+}
+
+std::string_view NewFileLineEnd(const Platform& platform) {
+  return platform.home ? "\n" : RunLog::kLineEnd;
 }
 
 }  // namespace thunderbird
@@ -40,13 +45,6 @@ struct Choice {
   std::string path;
   std::string reason;
 };
-
-std::string WindowsPath(std::string path) {
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
 
 // A relative profile path is used only when it stays below the Thunderbird
 // folder: no drive, no leading separator, no ".." step.
@@ -67,8 +65,8 @@ bool StaysInside(std::string_view relative) {
 // candidate folder and logging every candidate it passes over.
 class ProfileChooser {
  public:
-  ProfileChooser(Files& files, RunLog& log, std::string thunderbird_folder)
-      : files_(files), log_(log), thunderbird_folder_(std::move(thunderbird_folder)) {}
+  ProfileChooser(Platform& platform, RunLog& log, std::string thunderbird_folder)
+      : platform_(platform), log_(log), thunderbird_folder_(std::move(thunderbird_folder)) {}
 
   // The profile to use, or nullopt with the reason in `why`.
   std::optional<Choice> Choose(std::string_view list, std::string& why) {
@@ -146,8 +144,8 @@ class ProfileChooser {
     }
     std::string folder = path;
     const std::size_t slash = folder.find('/');
-    if (slash != std::string::npos) folder[slash] = '\\';
-    return Choice{folder, thunderbird_folder_ + "\\" + folder, "named default"};
+    if (slash != std::string::npos) folder[slash] = PathSeparator(platform_);
+    return Choice{folder, JoinPath(platform_, thunderbird_folder_, folder), "named default"};
   }
 
   std::optional<Choice> Resolve(const std::string& path, bool relative, std::string reason) {
@@ -156,9 +154,9 @@ class ProfileChooser {
       LogOutside(path);
       return std::nullopt;
     }
-    const std::string folder = relative ? WindowsPath(path) : path;
-    const std::string full = relative ? thunderbird_folder_ + "\\" + folder : path;
-    if (!files_.FolderExists(full)) {
+    const std::string folder = relative ? NativePath(platform_, path) : path;
+    const std::string full = relative ? JoinPath(platform_, thunderbird_folder_, folder) : path;
+    if (!platform_.files.FolderExists(full)) {
       log_ << "Thunderbird profile skipped: " << full << " does not exist." << kEndLine;
       return std::nullopt;
     }
@@ -169,7 +167,7 @@ class ProfileChooser {
     log_ << "Thunderbird profile skipped: " << path << " leaves the Thunderbird folder." << kEndLine;
   }
 
-  Files& files_;
+  Platform& platform_;
   RunLog& log_;
   const std::string thunderbird_folder_;
 };
@@ -196,19 +194,63 @@ std::optional<std::string> ProfileLocator::AppDataFolder() {
   return folder;
 }
 
+std::optional<std::string> ProfileLocator::ThunderbirdFolder() {
+  if (platform_.home) return HomeThunderbirdFolder();
+  const std::optional<std::string> app_data = AppDataFolder();
+  if (!app_data) return std::nullopt;
+  return *app_data + "\\Thunderbird";
+}
+
+std::string ProfileLocator::HomeThunderbirdFolder() {
+  UserHome& home = *platform_.home;
+  const std::vector<std::string> folders = home.ThunderbirdFolders();
+  std::size_t chosen = 0;
+  std::string reason = "none has a profiles.ini";
+  std::optional<std::int64_t> newest;
+  std::size_t listed = 0;
+  for (std::size_t i = 0; i < folders.size(); ++i) {
+    if (!platform_.files.FileExists(JoinPath(platform_, folders[i], "profiles.ini"))) continue;
+    const std::optional<std::int64_t> changed = PreferencesChanged(folders[i]);
+    if (listed++ == 0 || (changed && (!newest || *changed > *newest))) {
+      chosen = i;
+      newest = changed;
+    }
+  }
+  if (listed == 1) reason = "the only one with a profiles.ini";
+  if (listed > 1) reason = "its profile's prefs.js changed last";
+  log_ << "Thunderbird folder in use: " << folders[chosen] << " (" << reason << ")" << kEndLine;
+  for (std::size_t i = 0; i < folders.size(); ++i) {
+    if (i != chosen && platform_.files.FolderExists(folders[i])) {
+      log_ << "Thunderbird folder also present: " << folders[i] << kEndLine;
+    }
+  }
+  return folders[chosen];
+}
+
+std::optional<std::int64_t> ProfileLocator::PreferencesChanged(const std::string& folder) {
+  const std::optional<std::string> list =
+      platform_.files.ReadFile(JoinPath(platform_, folder, "profiles.ini"));
+  RunLog unheard;  // the folders compared are not the one in use: their lines are not logged
+  std::string why;
+  const std::optional<Choice> choice =
+      list ? ProfileChooser(platform_, unheard, folder).Choose(*list, why) : std::nullopt;
+  if (!choice) return std::nullopt;
+  return platform_.home->ModifiedTime(JoinPath(platform_, choice->path, "prefs.js"));
+}
+
 PreparedProfile ProfileLocator::PrepareProfile() {
   PreparedProfile result;
   ProfileLocation& location = result.location;
-  const std::optional<std::string> app_data = AppDataFolder();
-  if (!app_data) {
+  const std::optional<std::string> found_folder = ThunderbirdFolder();
+  if (!found_folder) {
     log_.Line("The user's application data folder is not known. No changes were made.");
     result.status = status::kCannotConfigure;
     return result;
   }
   Files& files = platform_.files;
-  const std::string thunderbird_folder = *app_data + "\\Thunderbird";
-  const std::string profile_list_path = thunderbird_folder + "\\profiles.ini";
-  location.app_data_folder = *app_data;
+  const std::string& thunderbird_folder = *found_folder;
+  const std::string profile_list_path = JoinPath(platform_, thunderbird_folder, "profiles.ini");
+  location.thunderbird_folder = thunderbird_folder;
 
   // Read first: only a list that cannot be read and does not exist makes a
   // first-time user, so a failing look-up never replaces the user's list.
@@ -218,8 +260,8 @@ PreparedProfile ProfileLocator::PrepareProfile() {
   if (first_time) {
     result.status = CreateProfileList(thunderbird_folder, location);
     if (result.status != status::kSuccess) return result;
-    location.profile_folder = kCreatedProfileFolder;
-    location.profile_path = thunderbird_folder + "\\" + location.profile_folder;
+    location.profile_folder = NativePath(platform_, kCreatedProfileFolder);
+    location.profile_path = JoinPath(platform_, thunderbird_folder, location.profile_folder);
     reason = "created for a first-time user";
   } else {
     std::string why;
@@ -229,7 +271,7 @@ PreparedProfile ProfileLocator::PrepareProfile() {
     }
   }
 
-  location.preferences_path = location.profile_path + "\\prefs.js";
+  location.preferences_path = JoinPath(platform_, location.profile_path, "prefs.js");
   if (!files.FileExists(location.preferences_path)) {
     result.status = CreateProfileFolder(thunderbird_folder, first_time, location);
     if (result.status != status::kSuccess) return result;
@@ -239,22 +281,22 @@ PreparedProfile ProfileLocator::PrepareProfile() {
 }
 
 std::optional<ProfileLocation> ProfileLocator::FindProfile() {
-  const std::optional<std::string> app_data = AppDataFolder();
-  if (!app_data) {
+  const std::optional<std::string> found_folder = ThunderbirdFolder();
+  if (!found_folder) {
     log_.Line("Thunderbird profile not usable: the user's application data folder is not known.");
     return std::nullopt;
   }
-  const std::string thunderbird_folder = *app_data + "\\Thunderbird";
-  const std::string profile_list_path = thunderbird_folder + "\\profiles.ini";
+  const std::string& thunderbird_folder = *found_folder;
+  const std::string profile_list_path = JoinPath(platform_, thunderbird_folder, "profiles.ini");
   const std::optional<std::string> list = platform_.files.ReadFile(profile_list_path);
   ProfileLocation location;
-  location.app_data_folder = *app_data;
+  location.thunderbird_folder = thunderbird_folder;
   std::string reason;
   std::string why;
   if (!list && !platform_.files.FileExists(profile_list_path)) {
     why = "Thunderbird has not been set up (no profiles.ini).";
   } else if (ChooseListedProfile(thunderbird_folder, list, location, reason, why)) {
-    location.preferences_path = location.profile_path + "\\prefs.js";
+    location.preferences_path = JoinPath(platform_, location.profile_path, "prefs.js");
     LogProfileInUse(location, reason);
     return location;
   }
@@ -271,7 +313,7 @@ bool ProfileLocator::ChooseListedProfile(const std::string& thunderbird_folder,
     return false;
   }
   const std::optional<Choice> choice =
-      ProfileChooser(platform_.files, log_, thunderbird_folder).Choose(*list, why);
+      ProfileChooser(platform_, log_, thunderbird_folder).Choose(*list, why);
   if (!choice) return false;
   location.profile_folder = choice->folder;
   location.profile_path = choice->path;
@@ -280,17 +322,17 @@ bool ProfileLocator::ChooseListedProfile(const std::string& thunderbird_folder,
 }
 
 void ProfileLocator::LogProfileInUse(const ProfileLocation& location, const std::string& reason) {
-  log_ << "Thunderbird profile in use: " << WindowsPath(location.profile_path) << " (" << reason
+  log_ << "Thunderbird profile in use: " << NativePath(platform_, location.profile_path) << " (" << reason
        << ")" << kEndLine;
 }
 
 ConfigStatus ProfileLocator::CreateProfileList(const std::string& thunderbird_folder,
                                                ProfileLocation& location) {
   log_ << "Profile data not found. Creating in user's application data folder ... ";
-  const std::string path = thunderbird_folder + "\\profiles.ini";
-  const bool written =
-      CreateFolder(thunderbird_folder, location) &&
-      platform_.files.ReplaceContents(path, CreatedProfileList()) == FileWrite::Written;
+  const std::string path = JoinPath(platform_, thunderbird_folder, "profiles.ini");
+  const bool written = CreateFolder(thunderbird_folder, location) &&
+                       platform_.files.ReplaceContents(path, CreatedProfileList(NewFileLineEnd(
+                                                                 platform_))) == FileWrite::Written;
   if (!written) {
     log_.Line("failed.");
     return Fail(status::kWriteFailed, "profiles.ini could not be written.", location);
@@ -306,14 +348,15 @@ ConfigStatus ProfileLocator::CreateProfileFolder(const std::string& thunderbird_
   bool created = platform_.files.FolderExists(location.profile_path);
   if (!created) {
     // The level above first; when it cannot be made, the profile folder fails.
-    (void)CreateFolder(thunderbird_folder + "\\Profiles", location);
+    (void)CreateFolder(JoinPath(platform_, thunderbird_folder, "Profiles"), location);
     created = CreateFolder(location.profile_path, location);
   }
   if (created && first_time) {
     // Thunderbird adopts a listed profile on its first start only when the
     // profile's compatibility.ini ties it to no other installation.
-    const std::string path = location.profile_path + "\\compatibility.ini";
-    created = platform_.files.ReplaceContents(path, CreatedCompatibilityFile()) == FileWrite::Written;
+    const std::string path = JoinPath(platform_, location.profile_path, "compatibility.ini");
+    created = platform_.files.ReplaceContents(
+                  path, CreatedCompatibilityFile(NewFileLineEnd(platform_))) == FileWrite::Written;
     if (created) location.created_files.push_back(path);
   }
   if (!created) {

@@ -17,6 +17,7 @@
 // Relative paths that would leave the Thunderbird folder are never used.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,21 +32,25 @@ class RunLog;
 
 namespace thunderbird {
 
-inline constexpr const char* kCreatedProfileFolder = "Profiles\\s8eyyog6.default";
+// As profiles.ini names it; paths give it the platform's separator.
+inline constexpr const char* kCreatedProfileFolder = "Profiles/s8eyyog6.default";
 // A default profile path of this text has always meant none.
 inline constexpr const char* kNoProfilePath = "NULL";
 
 // The seven lines of the profile list written for a first-time user.
-[[nodiscard]] std::string CreatedProfileList();
+[[nodiscard]] std::string CreatedProfileList(std::string_view line_end = "\r\n");
 // The compatibility.ini of the created profile: a bare section that names no
 // installation, so that Thunderbird's first start adopts the profile instead
 // of making one of its own.
-[[nodiscard]] std::string CreatedCompatibilityFile();
+[[nodiscard]] std::string CreatedCompatibilityFile(std::string_view line_end = "\r\n");
+// The line end of a file the program creates: CR LF as on Windows, LF in the
+// Linux user's home.
+[[nodiscard]] std::string_view NewFileLineEnd(const Platform& platform);
 
 }  // namespace thunderbird
 
 struct ProfileLocation {
-  std::string app_data_folder;   // no trailing backslash
+  std::string thunderbird_folder;  // the folder of profiles.ini
   std::string profile_folder;    // as profiles.ini names it (a relative one with its first "/" as "\")
   std::string profile_path;      // the profile folder's full path
   std::string preferences_path;  // <profile path>\prefs.js
@@ -77,6 +82,13 @@ class ProfileLocator {
   // without trailing separators.
   [[nodiscard]] std::optional<std::string> AppDataFolder();
 
+  // The folder of profiles.ini: APPDATA's "Thunderbird" folder on Windows and
+  // the machine folder. In the Linux home, the first of the home's
+  // Thunderbird folders that holds a profiles.ini, or, when several do, the
+  // one whose profile in use has the prefs.js changed last; ~/.thunderbird
+  // when none does. Logs the folder taken and the others present there.
+  [[nodiscard]] std::optional<std::string> ThunderbirdFolder();
+
   // Finds the profile in use, or creates one for a first-time user; logs the
   // profile taken ("Thunderbird profile in use: ...") or why there is none.
   [[nodiscard]] PreparedProfile PrepareProfile();
@@ -95,6 +107,9 @@ class ProfileLocator {
   bool ChooseListedProfile(const std::string& thunderbird_folder,
                            const std::optional<std::string>& list, ProfileLocation& location,
                            std::string& reason, std::string& why);
+  std::string HomeThunderbirdFolder();
+  // When the prefs.js of the profile in use in `folder` was last changed.
+  std::optional<std::int64_t> PreferencesChanged(const std::string& folder);
   void LogProfileInUse(const ProfileLocation& location, const std::string& reason);
   [[nodiscard]] ConfigStatus CreateProfileList(const std::string& thunderbird_folder,
                                                ProfileLocation& location);

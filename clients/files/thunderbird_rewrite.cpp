@@ -13,14 +13,17 @@ namespace {
 constexpr const char* kLocalDrafts = "mailbox://nobody@Local%20Folders/Drafts";
 constexpr const char* kLocalSent = "mailbox://nobody@Local%20Folders/Sent";
 
-// Collects the new file: lines the program writes, each followed by CR LF,
-// and lines of the old file, copied with their own bytes and line ends.
+// Collects the new file: lines the program writes, each followed by the
+// chosen line end, and lines of the old file, copied with their own bytes and
+// line ends.
 class Content {
  public:
-  explicit Content(const PrefsLines& lines) { ReserveLargeText(text_, lines.Text().size() + 4096); }
+  Content(const PrefsLines& lines, std::string_view line_end) : line_end_(line_end) {
+    ReserveLargeText(text_, lines.Text().size() + 4096);
+  }
   void Line(std::string_view line) {
     EndOpenLine();
-    text_.append(line).append(RunLog::kLineEnd);
+    text_.append(line).append(line_end_);
   }
   void Copy(std::string_view line) {
     EndOpenLine();
@@ -40,10 +43,11 @@ class Content {
   // A last old line without a line end gets one before anything follows it.
   void EndOpenLine() {
     if (!text_.empty() && text_.back() != '\n' && text_.back() != '\r') {
-      text_.append(RunLog::kLineEnd);
+      text_.append(line_end_);
     }
   }
 
+  std::string_view line_end_;
   std::string text_;
 };
 
@@ -145,7 +149,7 @@ std::vector<std::string> FreshBlock(const AccountValues& values, const Designati
 std::string FreshContent(const PrefsLines& lines, const AccountValues& values) {
   // Lines of a file without accounts stay, ahead of the fresh set, so that a
   // value of the fresh set wins over an old one of the same key.
-  Content out(lines);
+  Content out(lines, values.line_end);
   out.Lines(lines, 0, lines.size());
   for (const std::string& line : FreshBlock(values, {"2", "1", "2", "smtp1"})) out.Line(line);
   return out.Take();
@@ -229,7 +233,7 @@ class NewAccountWriter final {
         names_{std::to_string(account.account), std::to_string(account.identity),
                std::to_string(account.server), "smtp" + std::to_string(account.smtp)},
         block_(v, names_),
-        out_(lines) {}
+        out_(lines, v.line_end) {}
 
   std::string Build() {
     Copy(0, at_.first_pref);
@@ -322,6 +326,13 @@ class NewAccountWriter final {
 };
 
 }  // namespace
+
+std::optional<std::string_view> FirstLineEnd(std::string_view text) {
+  const std::size_t end = text.find_first_of("\r\n");
+  if (end == std::string_view::npos) return std::nullopt;
+  if (text[end] == '\n') return "\n";
+  return text.substr(end + 1, 1) == "\n" ? "\r\n" : "\r";
+}
 
 std::string NewAccountContent(const PrefsLines& lines, const AccountValues& v,
                               const NewAccount& account) {
@@ -476,7 +487,7 @@ void WriteReset(const PrefsLines& lines, std::size_t first, ResetRules& rules, C
 std::string ResetContent(const PrefsLines& lines, const AccountValues& v,
                          std::string_view identity, bool make_default, Designations& names) {
   names = {"0", std::string(identity), "", ""};
-  Content out(lines);
+  Content out(lines, v.line_end);
   const std::optional<std::size_t> identities = FindIdentitiesLine(lines, identity);
   if (!identities) {
     out.Lines(lines, 0, lines.size());

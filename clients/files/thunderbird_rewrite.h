@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,7 +28,13 @@ struct AccountValues {
   bool use_ssl;
   ServerSettings servers;
   int socket_type;  // 3 with SSL, 0 without
+  // Ends every line the program writes.
+  std::string_view line_end = "\r\n";
 };
+
+// The line end of the first line of `text` ("\r\n", "\n" or "\r"); none when
+// the text has no line end.
+[[nodiscard]] std::optional<std::string_view> FirstLineEnd(std::string_view text);
 
 // The designations one account set uses: "2" for account2, "1" for id1, "2"
 // for server2 and "smtp1" for the outgoing server.

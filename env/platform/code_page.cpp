@@ -1,6 +1,7 @@
 #include "env/platform/code_page.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace quillbank {
 namespace {
@@ -64,7 +65,55 @@ void AppendUtf8(std::uint32_t code_point, std::string& out) {
   }
 }
 
+// UTF-8 as a code page: every character has a narrow form, and a byte that
+// is not part of a well-formed sequence widens to U+FFFD.
+class Utf8CodePage final : public CodePage {
+ public:
+  std::u16string Widen(std::string_view narrow) const override {
+    if (std::optional<std::u16string> wide = Utf8ToUtf16(narrow)) return std::move(*wide);
+    std::u16string out;
+    std::size_t start = 0;
+    while (start < narrow.size()) {
+      const std::size_t length = WellFormedLength(narrow.substr(start));
+      if (length == 0) {
+        out.push_back(u'\uFFFD');
+        ++start;
+      } else {
+        out += *Utf8ToUtf16(narrow.substr(start, length));
+        start += length;
+      }
+    }
+    return out;
+  }
+  std::optional<std::string> Narrow(std::u16string_view wide) const override {
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+      const bool high = wide[i] >= 0xD800 && wide[i] <= 0xDBFF;
+      const bool low = wide[i] >= 0xDC00 && wide[i] <= 0xDFFF;
+      if (low) return std::nullopt;
+      if (high && !(i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF)) {
+        return std::nullopt;
+      }
+      if (high) ++i;
+    }
+    return Utf16ToUtf8(wide);
+  }
+
+ private:
+  // The length of the well-formed sequence `text` starts with; 0 when none.
+  static std::size_t WellFormedLength(std::string_view text) {
+    for (std::size_t length = 1; length <= 4 && length <= text.size(); ++length) {
+      if (Utf8ToUtf16(text.substr(0, length))) return length;
+    }
+    return 0;
+  }
+};
+
 }  // namespace
+
+const CodePage& Utf8() {
+  static const Utf8CodePage code_page;
+  return code_page;
+}
 
 const CodePage& Windows1252() {
   static const Cp1252 code_page;

@@ -28,6 +28,12 @@ class CodePage {
 // same number, so every byte round-trips.
 [[nodiscard]] const CodePage& Windows1252();
 
+// UTF-8 as the code page of the user's home on Linux (and of a Windows set
+// to the UTF-8 code page): text the system hands over as UTF-8 is narrow
+// text as it stands. A malformed byte widens to U+FFFD; a lone surrogate has
+// no narrow form.
+[[nodiscard]] const CodePage& Utf8();
+
 // UTF-8 from and to UTF-16. Reading fails (nullopt) on a malformed sequence,
 // an overlong form or an encoded surrogate; writing turns a lone surrogate
 // into U+FFFD.

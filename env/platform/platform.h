@@ -232,6 +232,36 @@ class RunLock {
   virtual void Release() = 0;
 };
 
+// ------------------------------------------------------------ Linux home
+
+// The Linux user's own home, where Thunderbird is the one client there can
+// be. Paths are host paths ("/home/jane/.thunderbird"). Only the home backend
+// has one; on Windows and the machine folder the Platform holds none, and the
+// Thunderbird folder is APPDATA's.
+class UserHome {
+ public:
+  virtual ~UserHome() = default;
+  // Where the run log and the run lock live: $XDG_STATE_HOME/quillbank, by
+  // default ~/.local/state/quillbank. It exists once the backend is open.
+  [[nodiscard]] virtual std::string StateFolder() = 0;
+  // The folders Thunderbird keeps its profiles in, in the order they are
+  // preferred, whether they exist or not: ~/.thunderbird, then the snap's
+  // (~/snap/thunderbird/common/.thunderbird), then the flatpak's
+  // (~/.var/app/org.mozilla.Thunderbird/.thunderbird).
+  [[nodiscard]] virtual std::vector<std::string> ThunderbirdFolders() = 0;
+  // True when PATH holds an executable file named "thunderbird".
+  [[nodiscard]] virtual bool ThunderbirdOnPath() = 0;
+  // When the file was last modified, in seconds since 1970; none when it is
+  // missing.
+  [[nodiscard]] virtual std::optional<std::int64_t> ModifiedTime(const std::string& path) = 0;
+  // True while a live process holds the profile folder the way Thunderbird
+  // locks one: a lock on its ".parentlock" file (seen with F_GETLK, which
+  // also works across the PID namespaces of snap and flatpak), or a "lock"
+  // link ("IP:+PID") naming a process that is alive, or a host that is not
+  // this one. A link left behind by a process that has ended does not count.
+  [[nodiscard]] virtual bool ProfileInUse(const std::string& profile_folder) = 0;
+};
+
 class MapiAdmin;  // MAPI profile administration for Outlook 2000 (mapi.h)
 
 // The services handed to the code that needs them. Every member is borrowed;
@@ -249,6 +279,8 @@ struct Platform {
   MapiAdmin* mapi = nullptr;
   // Null where no other run can reach the machine (a machine in memory).
   RunLock* run_lock = nullptr;
+  // The Linux user's own home; null on Windows and the machine folder.
+  UserHome* home = nullptr;
 };
 
 }  // namespace quillbank

@@ -28,11 +28,19 @@ struct SystemOpenResult {
   std::string error;                         // why, for the user; empty on success
 };
 
-// Windows: the Win32 services. Elsewhere: the machine folder named by
-// QUILLBANK_MACHINE, or the default folder, created with a minimal machine on
-// first use. A folder that a running wineserver serves is refused (its hives
-// on disk are not authoritative then), and nothing in it is changed.
-[[nodiscard]] SystemOpenResult OpenSystem();
+// Which system a run changes.
+enum class SystemChoice {
+  // Windows: the Win32 services. Elsewhere: the machine folder named by
+  // QUILLBANK_MACHINE, or the default folder, created with a minimal machine
+  // on first use. A folder that a running wineserver serves is refused (its
+  // hives on disk are not authoritative then), and nothing in it is changed.
+  Default,
+  // Linux: the user's own home, with no registry and Thunderbird as the one
+  // client. Not available on Windows.
+  UserHome,
+};
+
+[[nodiscard]] SystemOpenResult OpenSystem(SystemChoice choice);
 
 // The command text as the Windows application framework hands it over: the
 // command line after the program path, as UTF-8, taken from the process's own
@@ -41,9 +49,10 @@ struct SystemOpenResult {
 [[nodiscard]] std::optional<std::string> SystemCommandText();
 
 // The code page of the program's narrow text on this system, known before
-// the system is opened: Windows-1252 on the machine folder, the ANSI code
+// the system is opened: Windows-1252 on the machine folder, UTF-8 in the
+// user's home (as on a Windows set to the UTF-8 code page), the ANSI code
 // page on Windows.
-[[nodiscard]] const CodePage& SystemCodePage();
+[[nodiscard]] const CodePage& SystemCodePage(SystemChoice choice);
 
 // Lets a windowed program print to the console it was started from (Windows
 // attaches to the parent's console when there is one); nothing elsewhere.

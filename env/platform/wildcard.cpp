@@ -39,4 +39,10 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
   return p == pattern.size();
 }
 
+std::string UpperFileName(std::string_view name) {
+  std::string upper(name);
+  for (char& c : upper) c = UpperAscii(c);
+  return upper;
+}
+
 }  // namespace quillbank

@@ -116,4 +116,19 @@ TEST(CommandTextTest, RebuildsTheQuotesTheShellRemoved) {
 
 }  // namespace
 
+TEST(CommandTextTest, TheHomeOptionIsTakenAsTheFirstOrLastWordOnly) {
+  const std::pair<std::string, std::string> taken[] = {
+      {"--home", ""}, {"--home -c 4", "-c 4"}, {"-c 4 --home", "-c 4"}};
+  for (const auto& [text, rest] : taken) {
+    std::string command = text;
+    EXPECT_TRUE(TakeHomeOption(command)) << text;
+    EXPECT_EQ(command, rest);
+  }
+  for (const std::string text : {"-n \"a --home b\" -c 4", "--homes -c 4", "-c 4 ---home"}) {
+    std::string command = text;
+    EXPECT_FALSE(TakeHomeOption(command)) << text;
+    EXPECT_EQ(command, text);
+  }
+}
+
 }  // namespace quillbank

@@ -30,8 +30,10 @@ class ConfigAppTest : public ::testing::Test {
 
   int Run(const std::string& text) {
     ConfigAppServices services;
-    services.open_system = [this](std::string& error) -> std::unique_ptr<SystemServices> {
+    services.open_system = [this](SystemChoice choice,
+                                  std::string& error) -> std::unique_ptr<SystemServices> {
       ++opens;
+      chosen = choice;
       if (!machine_usable) {
         error = "the machine folder /x is in use by a running wineserver";
         return nullptr;
@@ -49,6 +51,7 @@ class ConfigAppTest : public ::testing::Test {
         return 0;
       };
     }
+    services.machine_named = machine_named;
     ConfigApp app(std::move(services), out, err);
     return app.InitInstance(text);
   }
@@ -60,6 +63,8 @@ class ConfigAppTest : public ::testing::Test {
   bool machine_usable = true;
   bool with_dialog = false;
   int opens = 0;
+  SystemChoice chosen = SystemChoice::Default;
+  bool machine_named = false;
   int dialogs = 0;
 };
 
@@ -159,6 +164,40 @@ TEST_F(ConfigAppTest, UnusableMachineIsRefusedWithItsReason) {
   EXPECT_EQ(Run("-n \"J\" -a j@x.y -c 4"), exit_code::kMachineUnusable);
   EXPECT_NE(err.str().find("running wineserver"), std::string::npos);
   EXPECT_TRUE(machine.files.AllFiles().empty());
+}
+
+// The home mode: which system is opened, and what it refuses before
+// opening anything.
+TEST_F(ConfigAppTest, TheHomeModeOpensTheUsersHomeForThunderbirdOnly) {
+  struct Case {
+    std::string text;
+    bool machine_named;
+    int exit_code;
+    std::string printed;  // start of what the run printed (out, then err)
+    int opens;
+  };
+  const Case cases[] = {
+      {"--home -n \"J\" -a j@x.y -c 4", false, 0, "Congratulations!", 1},
+      {"-n \"J\" -a j@x.y -c 4 --home", false, 0, "Congratulations!", 1},
+      {"--home -n \"J\" -a j@x.y -c 1", false, exit_code::kNoConfigurator,
+       "Microsoft Outlook exists only on Windows; on this computer Quillbank can configure "
+       "Thunderbird.\n", 0},
+      {"--home -n \"J\" -a j@x.y -c 4", true, exit_code::kUsage, "quillbank: --home", 0},
+      {"--home -n \"\xE4\xB8\xAD\" -a j@x.y -c 4", false, 0, "Congratulations!", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    out.str("");
+    err.str("");
+    opens = 0;
+    machine_named = c.machine_named;
+    EXPECT_EQ(Run(c.text), c.exit_code);
+    EXPECT_EQ((out.str() + err.str()).rfind(c.printed, 0), 0u) << out.str() << err.str();
+    EXPECT_EQ(opens, c.opens);
+    if (c.opens) {
+      EXPECT_EQ(chosen, SystemChoice::UserHome);
+    }
+  }
 }
 
 }  // namespace

@@ -458,7 +458,7 @@ TEST(DetectionTest, DefaultClientMarkersLastMatchWins) {
     if (*c.command) {
       machine.SetText(RegRoot::ClassesRoot, "mailto\\shell\\open\\command", "", c.command);
     }
-    EXPECT_EQ(DefaultClient(machine.registry), c.code) << c.command;
+    EXPECT_EQ(DefaultClient(machine.platform), c.code) << c.command;
   }
 }
 

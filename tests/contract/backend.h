@@ -74,10 +74,20 @@ class ContractTest : public ::testing::TestWithParam<BackendKind> {
   std::unique_ptr<Backend> backend_;
 };
 
-// Every backend of this build, and the name a test gets for each: a suite
-// is instantiated with
+#ifndef _WIN32
+// The Linux user's home (a new temporary HOME for each test). Its files take
+// host paths and its registry is empty, so only the suites of the services
+// every system shares run on it.
+[[nodiscard]] BackendKind HomeBackend();
+#endif
+
+// Every backend of this build that stands for a Windows machine, and the name
+// a test gets for each: a suite is instantiated with
 //   INSTANTIATE_TEST_SUITE_P(Backends, Suite, ValuesIn(Backends()), BackendName);
 [[nodiscard]] std::vector<BackendKind> Backends();
+// Those and the home: the backends whose environment, processes and run lock
+// the suites of those services hold to.
+[[nodiscard]] std::vector<BackendKind> ServiceBackends();
 [[nodiscard]] std::string BackendName(const ::testing::TestParamInfo<BackendKind>& info);
 
 }  // namespace quillbank::testing

@@ -1,5 +1,6 @@
-// The smaller services every backend gives the program: the environment, the
-// process list, and the run lock that keeps runs on one machine apart.
+// The smaller services every backend gives the program, the user's home's
+// too: the environment, the process list, and the run lock that keeps runs
+// on one machine apart.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -138,10 +139,12 @@ TEST_P(RunLockContract, OneRunAtATimeHoldsTheLockAndAReleaseLetsTheNextIn) {
   EXPECT_TRUE(other.Acquire(1000, waited));
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, EnvironmentContract, ::testing::ValuesIn(Backends()),
+INSTANTIATE_TEST_SUITE_P(Backends, EnvironmentContract, ::testing::ValuesIn(ServiceBackends()),
                          BackendName);
-INSTANTIATE_TEST_SUITE_P(Backends, ProcessesContract, ::testing::ValuesIn(Backends()), BackendName);
-INSTANTIATE_TEST_SUITE_P(Backends, RunLockContract, ::testing::ValuesIn(Backends()), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, ProcessesContract, ::testing::ValuesIn(ServiceBackends()),
+                         BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, RunLockContract, ::testing::ValuesIn(ServiceBackends()),
+                         BackendName);
 
 }  // namespace
 }  // namespace quillbank::testing

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/e2e/real_thunderbird.h"
 #include "tests/e2e/wine_support.h"
 #include "tests/support/host_file.h"
 #include "tests/support/machine_fixture.h"
@@ -27,75 +28,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ReadHostFile;
 using testing::RunNativeProgram;
-
-constexpr const char* kThunderbird = "/usr/bin/thunderbird";
-
-// Starts Thunderbird headless with HOME=`home` and no profile named, as a user
-// starts it; ends it with SIGTERM once `ready` holds or 30 s have passed, and
-// waits until it has gone (it writes prefs.js once more as it shuts down).
-void RunThunderbird(const fs::path& home, const std::function<bool()>& ready) {
-  testing::BackgroundProcess thunderbird(
-      {{kThunderbird, "--headless"},
-       {{"HOME", home.string()}},
-       {"DISPLAY", "WAYLAND_DISPLAY", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}});
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  bool ended = false;
-  while (!ended && std::chrono::steady_clock::now() < deadline && !ready()) {
-    ended = thunderbird.WaitForEnd(std::chrono::milliseconds(0));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  }
-  if (!ended) thunderbird.SignalGroup(SIGTERM);
-  thunderbird.WaitForEnd(std::chrono::seconds(15));
-  thunderbird.SignalGroup(SIGKILL);  // helper processes of the group end with it
-}
-
-// The profile folders below a Thunderbird folder whose prefs.js holds `text`.
-std::vector<fs::path> ProfilesHolding(const fs::path& thunderbird, const std::string& text) {
-  std::vector<fs::path> found;
-  std::error_code error;
-  for (const auto& entry : fs::recursive_directory_iterator(thunderbird, error)) {
-    if (entry.path().filename() == "prefs.js" &&
-        ReadHostFile(entry.path()).find(text) != std::string::npos) {
-      found.push_back(entry.path().parent_path());
-    }
-  }
-  return found;
-}
-
-// Replaces `to` by a copy of `from` (links copied as links).
-void CopyFolder(const fs::path& from, const fs::path& to) {
-  fs::remove_all(to);
-  fs::create_directories(to.parent_path());
-  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-}
-
-// A home in which Thunderbird has run once: made once per test program and
-// copied by each test, since a start of Thunderbird takes seconds.
-struct MadeHome {
-  MadeHome() {
-    const fs::path& made = folder.path();
-    RunThunderbird(made, [&made] {
-      const std::string list = ReadHostFile(made / ".thunderbird" / "profiles.ini");
-      return list.find("[Install") != std::string::npos &&
-             !ProfilesHolding(made / ".thunderbird", "").empty();
-    });
-  }
-  testing::TemporaryFolder folder{"thunderbird-home"};
-};
-
-const fs::path& ThunderbirdMadeHome() {
-  static const MadeHome home;
-  return home.folder.path();
-}
-
-// The Default= of profiles.ini's first Install section: the profile
-// Thunderbird opens.
-std::string InstallDefault(const fs::path& thunderbird) {
-  std::smatch match;
-  const std::string list = ReadHostFile(thunderbird / "profiles.ini");
-  static const std::regex install(R"(\[Install[0-9A-F]+\]\r?\nDefault=([^\r\n]+))");
-  return std::regex_search(list, match, install) ? match[1].str() : "";
-}
 
 // A machine with Thunderbird installed and jane's application data folder.
 void WriteMachine(const fs::path& machine) {
@@ -131,14 +63,6 @@ class ThunderbirdRealTest : public ::testing::Test {
                                       {"-n", "Jane Doe", "-a", address, "-c", "4"});
     if (fs::exists(MachineThunderbird())) CopyFolder(MachineThunderbird(), HomeThunderbird());
     return run;
-  }
-
-  // The incoming server the program gave `address`, as "serverN".
-  static std::string ServerOf(const fs::path& profile, const std::string& address) {
-    std::smatch match;
-    const std::string prefs = ReadHostFile(profile / "prefs.js");
-    const std::regex user("\"mail\\.server\\.(server[0-9]+)\\.userName\", \"" + address + "\"");
-    return std::regex_search(prefs, match, user) ? match[1].str() : "";
   }
 
   // Starts Thunderbird as a user does and expects it to open `profile` and
@@ -228,11 +152,7 @@ TEST_F(ThunderbirdRealTest, LoadsTheAccountAndItsAutomaticCopy) {
   // drops an account whose incoming server has the same user name, host and
   // type as another's, so a copy of an account on our own server would be
   // dropped as a duplicate.
-  const std::string made = ReadHostFile(profile / "prefs.js");
-  const std::regex own_host(R"re(("mail\.server\.server[0-9]+\.hostname", )"secure\.tessaline\.net")re");
-  const std::string elsewhere = std::regex_replace(made, own_host, "$1\"pop.example.com\"");
-  ASSERT_NE(elsewhere, made);
-  std::ofstream(profile / "prefs.js", std::ios::binary | std::ios::trunc) << elsewhere;
+  ASSERT_TRUE(MoveServersElsewhere(profile));
 
   // Thunderbird becomes the default mail client.
   std::ofstream(machine / "system.reg", std::ios::binary | std::ios::app)
@@ -247,14 +167,8 @@ TEST_F(ThunderbirdRealTest, LoadsTheAccountAndItsAutomaticCopy) {
 
   // Both accounts have the address; their servers' names tell them apart.
   const std::string prefs = ReadHostFile(profile / "prefs.js");
-  auto directory_of = [&prefs](const std::string& name) {
-    std::smatch match;
-    const std::regex named(R"re("mail\.server\.(server[0-9]+)\.name", ")re" + name + "\"");
-    return std::regex_search(prefs, match, named) ? "\"mail.server." + match[1].str() + ".directory\""
-                                                  : std::string();
-  };
-  const std::string copy_directory = directory_of("Tessaline jane@example\\.com");
-  const std::string original_directory = directory_of("jane@example\\.com");
+  const std::string copy_directory = DirectoryKeyOfServerNamed(prefs, "Tessaline jane@example\\.com");
+  const std::string original_directory = DirectoryKeyOfServerNamed(prefs, "jane@example\\.com");
   ASSERT_FALSE(copy_directory.empty() || original_directory.empty()) << prefs;
   ASSERT_NE(original_directory, copy_directory);
   RunThunderbird(home, [&] {

@@ -129,7 +129,7 @@ TEST(HiveOnDemandTest, KeyOrderIsJudgedAlikeForPlainAndEscapedNames) {
 // on demand as in one read whole (keys out of order).
 TEST(HiveOnDemandTest, AContinuedHexLineIsNeverAKey) {
   const std::string data = "\"h\"=hex:01,\\\n[Fake] 1700000000\n";
-  for (const std::string order : {"[A] 1700000000\n" + data + "\n[B] 1700000000\n\n",
+  for (const std::string& order : {"[A] 1700000000\n" + data + "\n[B] 1700000000\n\n",
                                   "[B] 1700000000\n\n[A] 1700000000\n" + data + "\n"}) {
     SCOPED_TRACE(order);
     MemoryRegistry registry;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "env/platform/machine/host_files.h"
+#include "env/platform/posix/host_files.h"
 #include "tests/support/host_file.h"
 #include "tests/support/machine_fixture.h"
 

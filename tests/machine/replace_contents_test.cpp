@@ -17,7 +17,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "env/platform/machine/host_files.h"
+#include "env/platform/posix/host_files.h"
 #include "env/platform/machine/machine_folder.h"
 #include "tests/support/host_file.h"
 #include "tests/support/machine_fixture.h"

@@ -35,7 +35,7 @@ SystemOpenResult OpenMachine(const fs::path& machine) {
   const char* before = getenv("QUILLBANK_MACHINE");
   const std::optional<std::string> kept = before ? std::optional<std::string>(before) : std::nullopt;
   setenv("QUILLBANK_MACHINE", machine.c_str(), 1);
-  SystemOpenResult opened = OpenSystem();
+  SystemOpenResult opened = OpenSystem(SystemChoice::Default);
   if (kept) {
     setenv("QUILLBANK_MACHINE", kept->c_str(), 1);
   } else {

@@ -173,7 +173,7 @@ TEST(Win32CommandTextTest, TheProgramPathAndTheBlanksAfterItAreSkipped) {
 }
 
 TEST(Win32SystemTest, OpenSystemAlwaysHandsOutTheServices) {
-  SystemOpenResult opened = OpenSystem();
+  SystemOpenResult opened = OpenSystem(SystemChoice::Default);
   ASSERT_NE(opened.services, nullptr);
   EXPECT_EQ(opened.error, "");
   Platform& platform = opened.services->platform();

@@ -4,33 +4,22 @@
 #pragma once
 
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
-#include <vector>
 
-#include "env/platform/platform.h"
+#include "env/platform/posix/host_file_service.h"
 
 namespace quillbank {
 
-class MachineFiles final : public Files {
+class MachineFiles final : public HostFileService {
  public:
-  explicit MachineFiles(std::filesystem::path drive_c) : drive_c_(std::move(drive_c)) {}
-
-  std::optional<std::string> ReadFile(const std::string& path) override;
-  FileWrite ReplaceContents(const std::string& path, std::string_view bytes) override;
-  std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) override;
-  bool DeleteFile(const std::string& path) override;
-  bool RemoveFolder(const std::string& path) override;
-  bool CreateFolder(const std::string& path) override;
-  bool FileExists(const std::string& path) override;
-  bool FolderExists(const std::string& path) override;
-  std::vector<std::string> ListFolder(const std::string& pattern) override;
+  explicit MachineFiles(std::filesystem::path drive_c)
+      : HostFileService("\\/"), drive_c_(std::move(drive_c)) {}
 
   // The host path of a Windows path on drive C:; none for other drives.
-  [[nodiscard]] std::optional<std::filesystem::path> Resolve(const std::string& windows_path) const;
+  [[nodiscard]] std::optional<std::filesystem::path> Resolve(
+      const std::string& windows_path) const override;
 
  private:
   std::filesystem::path drive_c_;

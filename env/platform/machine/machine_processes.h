@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "env/platform/platform.h"
+#include "env/platform/posix/host_processes.h"
 
 namespace quillbank {
 
@@ -17,14 +17,12 @@ namespace quillbank {
 // prefix's device and inode ("server-fe00-a7224c"); its current folder shows it.
 [[nodiscard]] bool ServedByWineserver(const std::filesystem::path& folder);
 
-class MachineProcesses final : public Processes {
+class MachineProcesses final : public HostProcesses {
  public:
   // `folder` is the prefix that Wine starts commands in.
   explicit MachineProcesses(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
   std::vector<ProcessEntry> List() override;
-  bool Terminate(std::uint32_t id) override;
-  bool WaitForExit(std::uint32_t id, std::uint32_t timeout_ms) override;
   bool Start(const std::string& command_line) override;
 
  private:

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "env/platform/machine/host_files.h"
+#include "env/platform/posix/host_files.h"
 
 namespace quillbank {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "env/platform/machine/host_files.h"
+#include "env/platform/posix/host_files.h"
 #include "env/platform/machine/machine_registry.h"
 #include "env/platform/platform.h"
 

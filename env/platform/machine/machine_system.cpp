@@ -4,15 +4,16 @@
 #include <memory>
 #include <string>
 
-#include "env/platform/machine/host_files.h"
-#include "env/platform/machine/machine_clock.h"
+#include "env/platform/home/home_system.h"
+#include "env/platform/posix/host_files.h"
+#include "env/platform/posix/host_clock.h"
 #include "env/platform/machine/machine_environment.h"
 #include "env/platform/machine/machine_files.h"
 #include "env/platform/machine/machine_folder.h"
 #include "env/platform/machine/machine_processes.h"
 #include "env/platform/machine/machine_registry.h"
 #include "env/platform/machine/machine_run_lock.h"
-#include "env/platform/machine/machine_uuids.h"
+#include "env/platform/posix/host_uuids.h"
 #include "env/platform/machine/minimal_machine.h"
 #include "env/platform/mapi.h"
 
@@ -64,8 +65,8 @@ class MachineSystem final : public SystemServices {
   MachineFiles files_;
   MachineEnvironment environment_;
   MachineProcesses processes_;
-  MachineClock clock_;
-  MachineUuids uuids_;
+  HostClock clock_;
+  HostUuids uuids_;
   MachineRunLock run_lock_;
   std::unique_ptr<MapiAdmin> mapi_;
   Platform platform_{registry_, files_, environment_, processes_, clock_, uuids_, Windows1252()};
@@ -114,10 +115,14 @@ std::unique_ptr<SystemServices> OpenMachineFolder(const std::string& folder_name
   return system;
 }
 
-SystemOpenResult OpenSystem() {
+SystemOpenResult OpenSystem(SystemChoice choice) {
+  SystemOpenResult result;
+  if (choice == SystemChoice::UserHome) {
+    result.services = OpenUserHome(result.error);
+    return result;
+  }
   const char* chosen = std::getenv("QUILLBANK_MACHINE");
   const std::string folder = chosen && *chosen ? chosen : DefaultMachineFolder();
-  SystemOpenResult result;
   result.services = OpenMachineFolder(folder, result.error);
   return result;
 }

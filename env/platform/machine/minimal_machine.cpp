@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "env/platform/machine/host_files.h"
+#include "env/platform/posix/host_files.h"
 #include "env/platform/machine/registry_hive.h"
 
 namespace quillbank {

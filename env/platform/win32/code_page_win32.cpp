@@ -45,6 +45,6 @@ const CodePage& AnsiCodePage() {
   return code_page;
 }
 
-const CodePage& SystemCodePage() { return AnsiCodePage(); }
+const CodePage& SystemCodePage(SystemChoice) { return AnsiCodePage(); }
 
 }  // namespace quillbank

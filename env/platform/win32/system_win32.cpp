@@ -39,7 +39,12 @@ bool Unconnected(DWORD which) {
 
 }  // namespace
 
-SystemOpenResult OpenSystem() { return SystemOpenResult{std::make_unique<Win32System>(), ""}; }
+SystemOpenResult OpenSystem(SystemChoice choice) {
+  if (choice == SystemChoice::UserHome) {
+    return SystemOpenResult{nullptr, "--home is for Linux; on Windows Quillbank configures the logged-on user."};
+  }
+  return SystemOpenResult{std::make_unique<Win32System>(), ""};
+}
 
 std::string CommandTextAfterProgram(std::string_view line) {
   std::size_t at = 0;

@@ -1,6 +1,6 @@
-// The host files a machine folder is made of: how one is read, how one is
-// replaced safely, and the lock file that lets one run at a time change the
-// folder.
+// Host files as both POSIX systems (the machine folder and the user's home)
+// handle them: how one is read, how one is replaced safely, and the lock
+// file that lets one run at a time change the system.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +30,10 @@ namespace quillbank {
 // The same, true when the file was written.
 [[nodiscard]] bool WriteHostFileReplacing(const std::filesystem::path& path, std::string_view bytes);
 
+// Writes every byte to `fd`, again after an interrupted call; false when a
+// write fails.
+[[nodiscard]] bool WriteAllTo(int fd, std::string_view bytes);
+
 // The name the `attempt`-th temporary file for `target` gets (a hidden name
 // with the process id, so two processes never pick the same one and a
 // folder listing by the target's own pattern does not show it).
@@ -37,19 +41,20 @@ namespace quillbank {
                                                         int attempt);
 
 // An exclusive flock on a lock file. The lock goes with the open file, so
-// the system lets it go when the process ends, however it ends.
-class FileLock final {
+// the system lets it go when the process ends, however it ends. It is the
+// home's run lock as it is; the machine folder's wraps it.
+class FileLock final : public RunLock {
  public:
   FileLock() = default;
-  ~FileLock();
+  ~FileLock() override;
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
 
   // Opens (creating) the lock file; false with the reason in `error`.
   [[nodiscard]] bool Open(const std::filesystem::path& file, std::string& error);
   // Tries the lock until it is granted or `timeout_ms` have passed.
-  [[nodiscard]] bool Acquire(std::uint32_t timeout_ms);
-  void Release();
+  [[nodiscard]] bool Acquire(std::uint32_t timeout_ms) override;
+  void Release() override;
 
  private:
   int fd_ = -1;

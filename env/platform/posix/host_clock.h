@@ -5,7 +5,7 @@
 
 namespace quillbank {
 
-class MachineClock final : public Clock {
+class HostClock final : public Clock {
  public:
   LocalTime Now() override;
 };

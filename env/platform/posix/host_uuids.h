@@ -7,7 +7,7 @@
 
 namespace quillbank {
 
-class MachineUuids final : public UuidSource {
+class HostUuids final : public UuidSource {
  public:
   std::string NewUuid() override;
 };

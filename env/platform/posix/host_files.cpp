@@ -1,4 +1,4 @@
-#include "env/platform/machine/host_files.h"
+#include "env/platform/posix/host_files.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -76,15 +76,7 @@ class TemporaryFile final {
 
   [[nodiscard]] int fd() const { return fd_; }
 
-  [[nodiscard]] bool WriteAll(std::string_view bytes) {
-    while (!bytes.empty()) {
-      const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) return false;
-      bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-  }
+  [[nodiscard]] bool WriteAll(std::string_view bytes) { return WriteAllTo(fd_, bytes); }
 
   // Flushed to disk and closed: only then may the file take a place.
   [[nodiscard]] bool FlushAndClose() {
@@ -141,6 +133,16 @@ std::optional<FileWrite> RefusalFor(const fs::path& target, const struct stat& o
 }
 
 }  // namespace
+
+bool WriteAllTo(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
 
 fs::path TemporaryPathBeside(const fs::path& target, int attempt) {
   const std::string name = "." + target.filename().string() + "." + std::to_string(::getpid()) +

@@ -1,4 +1,4 @@
-#include "env/platform/machine/machine_uuids.h"
+#include "env/platform/posix/host_uuids.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -6,7 +6,7 @@
 
 namespace quillbank {
 
-std::string MachineUuids::NewUuid() {
+std::string HostUuids::NewUuid() {
   std::uint8_t bytes[16];
   std::ifstream random("/dev/urandom", std::ios::binary);
   random.read(reinterpret_cast<char*>(bytes), sizeof bytes);

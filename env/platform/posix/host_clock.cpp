@@ -1,10 +1,10 @@
-#include "env/platform/machine/machine_clock.h"
+#include "env/platform/posix/host_clock.h"
 
 #include <ctime>
 
 namespace quillbank {
 
-LocalTime MachineClock::Now() {
+LocalTime HostClock::Now() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);

@@ -1,0 +1,65 @@
+#include "env/platform/home/home_processes.h"
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+
+namespace quillbank {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kDeletedMark = " (deleted)";
+
+// The real uid from /proc/<pid>/status ("Uid:\treal\teffective\t...").
+std::optional<uid_t> RealUid(int pid) {
+  const auto status = ReadProcFile(pid, "status");
+  if (!status) return std::nullopt;
+  std::istringstream lines(*status);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind("Uid:", 0) != 0) continue;
+    std::istringstream fields(line.substr(4));
+    unsigned long uid = 0;
+    if (fields >> uid) return static_cast<uid_t>(uid);
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+// The file name of the process's executable. A program whose file was
+// replaced while it ran (a package upgrade under a running Thunderbird)
+// shows as "name (deleted)"; it is still that program.
+std::optional<std::string> ExecutableName(int pid) {
+  std::error_code error;
+  std::string target =
+      fs::read_symlink(fs::path("/proc") / std::to_string(pid) / "exe", error).filename().string();
+  if (error || target.empty()) return ReadProcFile(pid, "comm");
+  if (target.size() > kDeletedMark.size() &&
+      target.compare(target.size() - kDeletedMark.size(), kDeletedMark.size(), kDeletedMark) == 0) {
+    target.resize(target.size() - kDeletedMark.size());
+  }
+  return target;
+}
+
+}  // namespace
+
+std::vector<ProcessEntry> HomeProcesses::List() {
+  const uid_t user = ::getuid();
+  return ListHostProcesses([user](int pid) -> std::optional<std::string> {
+    if (RealUid(pid) != user) return std::nullopt;
+    return ExecutableName(pid);
+  });
+}
+
+bool HomeProcesses::Start(const std::string& command_line) {
+  return StartDetached([&] {
+    ::execl("/bin/sh", "sh", "-c", command_line.c_str(), static_cast<char*>(nullptr));
+  });
+}
+
+}  // namespace quillbank

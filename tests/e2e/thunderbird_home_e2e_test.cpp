@@ -1,0 +1,175 @@
+// The program on the Linux user's own home (--home), judged by real
+// Thunderbird: Thunderbird makes its home, the program adds the account to
+// the profile Thunderbird opens, and Thunderbird started again as a user
+// starts it loads that account (it gives the new server its "directory").
+// While Thunderbird runs the program refuses, unless the automatic mode was
+// asked to close it.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/real_thunderbird.h"
+#include "tests/support/host_file.h"
+#include "tests/support/machine_fixture.h"
+#include "tests/support/program_run.h"
+
+namespace quillbank::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ProgramRun;
+using testing::ReadHostFile;
+
+// True when a Thunderbird that is not the test's own runs on this host: the
+// tests that close Thunderbird would end it.
+bool ForeignThunderbirdRuns() {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator("/proc", error)) {
+    const fs::path exe = fs::read_symlink(entry.path() / "exe", error);
+    if (!error && (exe.filename() == "thunderbird" || exe.filename() == "thunderbird-bin")) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Waits up to 30 s for `holds` to become true.
+bool WaitFor(const std::function<bool()>& holds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!holds()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  return true;
+}
+
+class ThunderbirdHomeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kThunderbird)) {
+      GTEST_SKIP() << kThunderbird << " is missing: install the Debian package thunderbird.";
+    }
+    fs::create_directories(home);
+  }
+
+  ProgramRun Run(std::vector<std::string> args) const {
+    args.insert(args.begin(), {QUILLBANK_PROGRAM, "--home"});
+    return testing::RunProcess(
+        {args, {{"HOME", home.string()}}, {"QUILLBANK_MACHINE", "XDG_STATE_HOME"}});
+  }
+  ProgramRun Configure(const std::string& address) const {
+    return Run({"-n", "Jane Doe", "-a", address, "-c", "4"});
+  }
+
+  fs::path Thunderbird() const { return home / ".thunderbird"; }
+  fs::path LogFile() const { return home / ".local/state/quillbank/Quillbank.log"; }
+  // The profile Thunderbird made and opens.
+  fs::path MadeProfile() {
+    CopyFolder(ThunderbirdMadeHome() / ".thunderbird", Thunderbird());
+    const std::string in_use = InstallDefault(Thunderbird());
+    EXPECT_FALSE(in_use.empty()) << "Thunderbird wrote no Install section";
+    return Thunderbird() / in_use;
+  }
+
+  void ExpectThunderbirdLoads(const fs::path& profile, const std::string& directory_key) {
+    RunThunderbird(home, [&] { return !ProfilesHolding(Thunderbird(), directory_key).empty(); });
+    EXPECT_EQ(ProfilesHolding(Thunderbird(), directory_key), std::vector<fs::path>{profile})
+        << "Thunderbird did not load " << directory_key << " from " << profile;
+  }
+  void ExpectThunderbirdLoadsAccountOf(const fs::path& profile, const std::string& address) {
+    const std::string server = ServerOf(profile, address);
+    ASSERT_FALSE(server.empty()) << "no server for " << address << " in " << profile;
+    ExpectThunderbirdLoads(profile, "\"mail.server." + server + ".directory\"");
+  }
+
+  // Thunderbird running on the home, holding `profile`.
+  std::unique_ptr<testing::BackgroundProcess> StartThunderbird(const fs::path& profile) {
+    auto thunderbird = std::make_unique<testing::BackgroundProcess>(testing::ProcessLaunch{
+        {kThunderbird, "--headless"},
+        {{"HOME", home.string()}},
+        {"DISPLAY", "WAYLAND_DISPLAY", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}});
+    EXPECT_TRUE(WaitFor([&] { return fs::is_symlink(profile / "lock"); }))
+        << "Thunderbird did not lock " << profile;
+    return thunderbird;
+  }
+
+  const testing::TemporaryFolder root{"thunderbird-home-e2e"};
+  const fs::path home = root / "home";
+};
+
+TEST_F(ThunderbirdHomeTest, AddsTheAccountToTheProfileThunderbirdOpens) {
+  const fs::path profile = MadeProfile();
+  const ProgramRun run = Configure("jane@example.com");
+  ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("Log file: " + LogFile().string() + "\n"), std::string::npos) << run.out;
+  const std::string log = ReadHostFile(LogFile());
+  EXPECT_NE(log.find("Searching for Mozilla Thunderbird ... found."), std::string::npos) << log;
+  EXPECT_NE(log.find("Thunderbird folder in use: " + Thunderbird().string() +
+                     " (the only one with a profiles.ini)"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("Thunderbird profile in use: " + profile.string() +
+                     " (named by profiles.ini section Install"),
+            std::string::npos)
+      << log;
+  // Thunderbird on Linux writes LF; the program's lines match them.
+  EXPECT_EQ(ReadHostFile(profile / "prefs.js").find('\r'), std::string::npos);
+  EXPECT_TRUE(fs::exists(home / ".local/state/quillbank/quillbank.lock"));
+  ExpectThunderbirdLoadsAccountOf(profile, "jane@example.com");
+  EXPECT_EQ(Configure("jane@example.com").exit_code, 5);
+}
+
+TEST_F(ThunderbirdHomeTest, AFirstTimeUsersProfileIsAdopted) {
+  const ProgramRun run = Configure("jane@example.com");
+  ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+  const fs::path profile = Thunderbird() / "Profiles" / "s8eyyog6.default";
+  EXPECT_EQ(ReadHostFile(Thunderbird() / "profiles.ini").find('\r'), std::string::npos);
+  ExpectThunderbirdLoadsAccountOf(profile, "jane@example.com");
+  EXPECT_EQ(InstallDefault(Thunderbird()), "Profiles/s8eyyog6.default");
+}
+
+TEST_F(ThunderbirdHomeTest, RefusesWhileThunderbirdRuns) {
+  if (ForeignThunderbirdRuns()) GTEST_SKIP() << "another Thunderbird runs on this host";
+  const fs::path profile = MadeProfile();
+  const auto thunderbird = StartThunderbird(profile);
+  const std::string before = ReadHostFile(profile / "prefs.js");
+  const ProgramRun run = Configure("jane@example.com");
+  EXPECT_EQ(run.exit_code, 20) << run.out << run.err;
+  EXPECT_EQ(ReadHostFile(profile / "prefs.js"), before);
+  EXPECT_NE(ReadHostFile(LogFile()).find("Running Email Client Detected. Closing."),
+            std::string::npos);
+  EXPECT_FALSE(thunderbird->WaitForEnd(std::chrono::milliseconds(0))) << "Thunderbird was ended";
+}
+
+TEST_F(ThunderbirdHomeTest, TheAutomaticModeClosesThunderbirdAndAddsTheCopy) {
+  if (ForeignThunderbirdRuns()) GTEST_SKIP() << "another Thunderbird runs on this host";
+  const fs::path profile = MadeProfile();
+  ASSERT_EQ(Configure("jane@example.com").exit_code, 0);
+  ASSERT_TRUE(MoveServersElsewhere(profile));
+  const auto thunderbird = StartThunderbird(profile);
+
+  const ProgramRun run = Run({"-auto", "-x", "-p", "Tessaline "});
+  ASSERT_EQ(run.exit_code, 0) << run.out << run.err << ReadHostFile(LogFile());
+  EXPECT_TRUE(thunderbird->WaitForEnd(std::chrono::seconds(1))) << "Thunderbird still runs";
+  // Debian's thunderbird is a link to thunderbird-bin, which the processes
+  // are then named after.
+  const std::string log = ReadHostFile(LogFile());
+  EXPECT_TRUE(log.find("Running Email Client Detected: thunderbird. Closed.") != std::string::npos ||
+              log.find("Running Email Client Detected: thunderbird-bin. Closed.") != std::string::npos)
+      << log;
+  const std::string copy_key =
+      DirectoryKeyOfServerNamed(ReadHostFile(profile / "prefs.js"), "Tessaline jane@example\\.com");
+  ASSERT_FALSE(copy_key.empty()) << ReadHostFile(profile / "prefs.js");
+  ExpectThunderbirdLoads(profile, copy_key);
+}
+
+}  // namespace
+}  // namespace quillbank::e2e
