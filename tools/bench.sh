@@ -179,6 +179,8 @@ QUILLBANK_MACHINE=$fresh "$program" "${person[@]}" -c 9 >/dev/null || [ $? -eq 1
 export QUILLBANK_MACHINE=$fresh
 nothing() { :; }
 namespace=(unshare --pid --fork --mount-proc)
+# Without root, a user namespace grants what the PID namespace needs.
+[ "$(id -u)" -eq 0 ] || namespace=(unshare --user --map-root-user --pid --fork --mount-proc)
 pair start nothing 10 "${namespace[@]}" "$program" "${person[@]}" -c 9 \
   --- "${namespace[@]}" "$work/noop"
 start_peak=$(awk '{ print $2 }' "$work/start.pairs" | largest)
