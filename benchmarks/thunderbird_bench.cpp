@@ -1,16 +1,17 @@
-// Adding an account to a large prefs.js on real files, measured against
-// copying the same file: the rewrite reads the file once, builds the new
-// content in memory and writes it once, so it should stay within a small
-// multiple of a plain copy.
+// Adding an account to a large prefs.js through the machine folder's own
+// files, measured against copying the same file: the rewrite reads the file
+// once, builds the new content in memory and writes it once, so it should stay
+// within a small multiple of a plain copy. tools/bench.sh times the same work
+// as whole runs of the program.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "core/account_request.h"
 #include "clients/files/thunderbird_configurator.h"
+#include "env/platform/machine/machine_files.h"
 #include "env/platform/registry_tree.h"
 #include "env/registry_access.h"
 #include "env/run_log.h"
@@ -19,50 +20,6 @@ namespace quillbank {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Files on the host's disk; Windows separators become "/".
-class DiskFiles final : public Files {
- public:
-  std::optional<std::string> ReadFile(const std::string& path) override {
-    std::ifstream in(Host(path), std::ios::binary | std::ios::ate);
-    if (!in) return std::nullopt;
-    std::string content(static_cast<std::size_t>(in.tellg()), '\0');
-    in.seekg(0);
-    in.read(content.data(), static_cast<std::streamsize>(content.size()));
-    if (!in) return std::nullopt;
-    return content;
-  }
-  std::unique_ptr<AppendFile> OpenForAppend(const std::string&) override { return nullptr; }
-  FileWrite ReplaceContents(const std::string& path, std::string_view bytes) override {
-    const std::string temporary = Host(path) + ".tmp";
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out || std::rename(temporary.c_str(), Host(path).c_str()) != 0) return FileWrite::Failed;
-    return FileWrite::Written;
-  }
-  bool DeleteFile(const std::string& path) override { return std::remove(Host(path).c_str()) == 0; }
-  bool CreateFolder(const std::string& path) override {
-    std::error_code error;
-    fs::create_directory(Host(path), error);
-    return fs::is_directory(Host(path));
-  }
-  bool RemoveFolder(const std::string& path) override {
-    std::error_code error;
-    return fs::remove(Host(path), error);
-  }
-  bool FileExists(const std::string& path) override { return fs::is_regular_file(Host(path)); }
-  bool FolderExists(const std::string& path) override { return fs::is_directory(Host(path)); }
-  std::vector<std::string> ListFolder(const std::string&) override { return {}; }
-
- private:
-  static std::string Host(std::string path) {
-    for (char& c : path) {
-      if (c == '\\') c = '/';
-    }
-    return path;
-  }
-};
 
 class NoEnvironment final : public Environment {
  public:
@@ -86,15 +43,17 @@ class NoUuids final : public UuidSource {
 
 constexpr int kLines = 500000;
 
-// A profile whose prefs.js holds one account and then about half a million
-// other preference lines, as a long-used profile gathers them.
+// A machine folder whose user's profile has a prefs.js holding one account
+// and then about half a million other preference lines, as a long-used
+// profile gathers them. The files are the machine folder's own, read and
+// replaced as a run on it reads and replaces them (flush and rename included).
 struct LargeProfile {
   LargeProfile() {
-    root = fs::temp_directory_path() / "quillbank-thunderbird-bench";
     fs::remove_all(root);
-    profile = root / "Thunderbird" / "Profiles" / "bench.default";
+    const fs::path roaming = root / "drive_c" / "users" / "bench" / "AppData" / "Roaming";
+    profile = roaming / "Thunderbird" / "Profiles" / "bench.default";
     fs::create_directories(profile);
-    std::ofstream(root / "Thunderbird" / "profiles.ini", std::ios::binary)
+    std::ofstream(roaming / "Thunderbird" / "profiles.ini", std::ios::binary)
         << "[Profile0]\r\nName=default\r\nIsRelative=1\r\nPath=Profiles/bench.default\r\n";
     std::string text = "// Mozilla User Preferences\r\n\r\n";
     text +=
@@ -116,16 +75,20 @@ struct LargeProfile {
     Restore();
     std::unique_ptr<RegistryKey> key;
     (void)registry.Create(RegRoot::CurrentUser, "Volatile Environment", key);
-    SetText(*key, "APPDATA", root.string());
+    SetText(*key, "APPDATA", kRoaming);
   }
   ~LargeProfile() { fs::remove_all(root); }
 
   void Restore() { std::ofstream(prefs, std::ios::binary | std::ios::trunc) << original; }
 
-  fs::path root, profile, prefs;
+  static constexpr const char* kRoaming = "C:\\users\\bench\\AppData\\Roaming";
+  static constexpr const char* kPrefs =
+      "C:\\users\\bench\\AppData\\Roaming\\Thunderbird\\Profiles\\bench.default\\prefs.js";
+  fs::path root = fs::temp_directory_path() / "quillbank-thunderbird-bench";
+  fs::path profile, prefs;
   std::string original;
   MemoryRegistry registry;
-  DiskFiles files;
+  MachineFiles files{root / "drive_c"};
   NoEnvironment environment;
   NoProcesses processes;
   StillClock clock;
@@ -169,11 +132,12 @@ void BM_CopyLargePrefs(benchmark::State& state) {
 }
 BENCHMARK(BM_CopyLargePrefs)->Unit(benchmark::kMillisecond);
 
-// The floor for any rewrite through the Files service: read the whole file,
-// write it whole to the temporary file and put that in its place.
+// The floor for any rewrite through the machine folder's Files: read the
+// whole file, write it whole to a flushed temporary file and put that in its
+// place.
 void BM_ReadWriteReplaceLargePrefs(benchmark::State& state) {
   LargeProfile& profile = Profile();
-  const std::string prefs = profile.prefs.string();
+  const std::string prefs = LargeProfile::kPrefs;
   for (auto _ : state) {
     state.PauseTiming();
     profile.Restore();

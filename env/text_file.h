@@ -19,6 +19,23 @@ namespace quillbank {
 // a text that ends with a line end has no empty last line.
 [[nodiscard]] std::vector<std::string_view> SplitLinesKeepingEnds(std::string_view text);
 
+// Cuts a text into lines as SplitLinesKeepingEnds does, one at a time and
+// from any line start. The next "\n" is remembered, so that cutting the lines
+// in order is one pass over the text however its lines end.
+class LineCutter {
+ public:
+  explicit LineCutter(std::string_view text) : text_(text) {}
+
+  // The line that starts at `start` (a line start before the text's end),
+  // with its line end.
+  [[nodiscard]] std::string_view LineAt(std::size_t start);
+
+ private:
+  std::string_view text_;
+  std::size_t searched_from_ = 1;  // no search yet
+  std::size_t newline_ = 0;        // the first "\n" at or after searched_from_, or the end
+};
+
 // The line without the "\r\n", "\n" or "\r" at its end.
 [[nodiscard]] std::string_view WithoutLineEnd(std::string_view line);
 

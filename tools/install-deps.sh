@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, if any is missing.
-# With "program", only what building the program alone needs.
+# With "program", only what building the program alone needs; with "bench",
+# what tools/bench.sh needs besides (Wine, the Windows cross compiler and
+# GoogleTest's source for configuring the win64 preset, unshare).
 # Needs root (or sudo). Safe to run again.
 set -euo pipefail
 
 packages=(cmake ninja-build g++)
-[ "${1:-all}" = "program" ] || packages+=(
+case "${1:-all}" in
+  program) ;;
+  bench) packages+=(wine64 g++-mingw-w64-x86-64 googletest util-linux) ;;
+  *) packages+=(
   make
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine64 xvfb xauth x11-apps imagemagick
   thunderbird
   clang libclang-rt-14-dev
-)
+  util-linux
+) ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the native, win64 and win32 presets, runs
 # every native test, each fuzz target for 30 s, then the win64 tests under
-# wine64, and prints one closing line with the totals.
+# wine64 and the benchmark once on tiny files, and prints one closing line
+# with the totals.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,6 +24,16 @@ if ! tools/fuzz.sh 30 "$logs"; then status=1; fi
 
 echo "== win64 tests under wine64"
 if ! tools/run-wine-tests.sh build/win64 "$logs"; then status=1; fi
+
+# The benchmark once on tiny files: every case still runs and the program
+# succeeds in each (times are not judged here).
+echo "== benchmark smoke run"
+if tools/bench.sh --smoke >"$logs/bench.txt" 2>&1; then
+  echo "bench: smoke run passed"
+else
+  echo "bench: smoke run FAILED"; tail -5 "$logs/bench.txt"
+  status=1
+fi
 
 # Totals over every test program's own summary.
 totals=$(cat "$logs"/*.log | awk '

@@ -71,7 +71,7 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
     return status::kCannotConfigure;
   }
   const std::string old_content = read ? std::move(*read) : std::string();
-  const PrefsLines lines = SplitLinesKeepingEnds(old_content);
+  const PrefsLines lines(old_content);
   // Windows and the machine folder write CR LF as they always have; in the
   // Linux home the lines written match the file's own, and a new file's are LF.
   file_values_.line_end =

@@ -233,10 +233,47 @@ std::string_view TextValueOf(std::string_view line) {
   return pref && pref->is_text ? pref->value : std::string_view();
 }
 
+PrefsLines::PrefsLines(std::string_view text) : text_(text), cutter_(text) {
+  for (std::size_t start = 0; start < text_.size(); ++count_) {
+    if (count_ % kStride == 0) starts_.push_back(start);
+    start += cutter_.LineAt(start).size();
+  }
+}
+
+void PrefsLines::MoveTo(std::size_t index) const {
+  if (index < at_index_ || index - at_index_ > kStride) {
+    at_index_ = index - index % kStride;
+    at_start_ = starts_[index / kStride];
+  }
+  for (; at_index_ < index; ++at_index_) at_start_ += cutter_.LineAt(at_start_).size();
+}
+
+std::string_view PrefsLines::operator[](std::size_t index) const {
+  MoveTo(index);
+  return cutter_.LineAt(at_start_);
+}
+
+std::size_t PrefsLines::LineOf(const char* at) const {
+  const auto offset = static_cast<std::size_t>(at - text_.data());
+  // The last kept start at or before `at`, then line by line.
+  const auto after = std::upper_bound(starts_.begin(), starts_.end(), offset);
+  std::size_t index = static_cast<std::size_t>(after - starts_.begin() - 1) * kStride;
+  std::size_t start = *(after - 1);
+  for (;;) {
+    const std::size_t length = cutter_.LineAt(start).size();
+    if (start + length > offset) break;
+    start += length;
+    ++index;
+  }
+  at_index_ = index;
+  at_start_ = start;
+  return index;
+}
+
 PrefsScanner::PrefsScanner(const PrefsLines& lines) : lines_(lines) {
   if (!lines.empty()) {
-    begin_ = lines.front().data();
-    end_ = lines.back().data() + lines.back().size();
+    begin_ = lines.Text().data();
+    end_ = begin_ + lines.Text().size();
   }
 }
 
@@ -249,20 +286,12 @@ const char* PrefsScanner::Search(std::string_view text, const char* from) const 
   return at == std::string_view::npos ? nullptr : from + at;
 }
 
-std::size_t PrefsScanner::LineOf(const char* at) const {
-  // The last line that starts at or before `at`.
-  const auto after = std::upper_bound(
-      lines_.begin(), lines_.end(), at,
-      [](const char* p, const std::string_view& line) { return p < line.data(); });
-  return static_cast<std::size_t>(after - lines_.begin()) - 1;
-}
-
 template <typename Found>
 void PrefsScanner::ForEachPrefContaining(std::string_view text, std::size_t from,
                                          Found found) const {
   if (from >= lines_.size()) return;
   for (const char* at = Search(text, lines_[from].data()); at != nullptr;) {
-    const std::size_t index = LineOf(at);
+    const std::size_t index = lines_.LineOf(at);
     const std::string_view line = lines_[index];
     if (const std::optional<Pref> pref = ParsePref(line)) {
       if (found(index, *pref)) return;
@@ -327,7 +356,7 @@ std::optional<IdentityMatch> PrefsScanner::FindIdentity(std::string_view address
     if (static_cast<std::size_t>(hit - begin_) < anchor) continue;
     const char* start = hit - anchor;
     if (static_cast<std::size_t>(end_ - start) < wanted.size() || !matches_at(start)) continue;
-    const std::string_view line = lines_[LineOf(start)];
+    const std::string_view line = lines_[lines_.LineOf(start)];
     from = line.data() + line.size() + anchor;
     // Only an identity's address counts: mail.identity.id<designation>.useremail
     // with a designation that is not empty.

@@ -6,16 +6,74 @@
 // as it is.
 #pragma once
 
+#include <cstddef>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "env/text_file.h"
+
 namespace quillbank::thunderbird {
 
-// The lines of prefs.js, each with its own line end (see
-// SplitLinesKeepingEnds), cut from one text in order.
-using PrefsLines = std::vector<std::string_view>;
+// The lines of prefs.js as SplitLinesKeepingEnds cuts them, each with its own
+// line end, as views of the text, which must outlive them. A prefs.js can hold
+// half a million lines: rather than a view of every line (8 MB beside the
+// file's 36), only every 128th line's start is kept, and the line read last is
+// remembered, so that reading lines in order, by index or by iterator, cuts
+// each line once. That memory makes reading (though nothing else) not safe
+// from two threads at once.
+class PrefsLines {
+ public:
+  class Iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = std::string_view;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const std::string_view*;
+    using reference = std::string_view;
+
+    Iterator(const PrefsLines& lines, std::size_t start) : lines_(&lines), start_(start) {}
+    std::string_view operator*() const { return lines_->cutter_.LineAt(start_); }
+    Iterator& operator++() {
+      start_ += (**this).size();
+      return *this;
+    }
+    bool operator==(const Iterator& other) const { return start_ == other.start_; }
+    bool operator!=(const Iterator& other) const { return start_ != other.start_; }
+
+   private:
+    const PrefsLines* lines_;
+    std::size_t start_;
+  };
+
+  PrefsLines() : PrefsLines(std::string_view()) {}
+  explicit PrefsLines(std::string_view text);
+
+  [[nodiscard]] std::size_t size() const { return count_; }
+  [[nodiscard]] bool empty() const { return count_ == 0; }
+  [[nodiscard]] std::string_view operator[](std::size_t index) const;
+  [[nodiscard]] Iterator begin() const { return Iterator(*this, 0); }
+  [[nodiscard]] Iterator end() const { return Iterator(*this, text_.size()); }
+  // The whole text the lines were cut from.
+  [[nodiscard]] std::string_view Text() const { return text_; }
+  // The index of the line that holds `at`, a character of the text.
+  [[nodiscard]] std::size_t LineOf(const char* at) const;
+
+ private:
+  static constexpr std::size_t kStride = 128;
+  // Moves the remembered line forward to `index`, from where it is when that
+  // is at most a stride back, else from the nearest kept start before.
+  void MoveTo(std::size_t index) const;
+
+  std::string_view text_;
+  std::vector<std::size_t> starts_;  // of lines 0, kStride, 2 * kStride, ...
+  std::size_t count_ = 0;
+  mutable LineCutter cutter_;
+  mutable std::size_t at_index_ = 0;  // the line read last
+  mutable std::size_t at_start_ = 0;
+};
 
 inline constexpr std::string_view kAccountKey = "mail.account.account";
 inline constexpr std::string_view kIdentityKey = "mail.identity.id";
@@ -64,9 +122,8 @@ struct IdentityMatch {
   std::string designation;  // the text after mail.identity.id, lower-cased ("3")
 };
 
-// The scans the configurator runs over the lines of prefs.js. The lines must
-// be cut from one text in order, as SplitLines cuts them: each scan searches
-// that text as a whole and maps what it finds back to its line, which keeps a
+// The scans the configurator runs over the lines of prefs.js: each searches
+// the text as a whole and maps what it finds back to its line, which keeps a
 // profile of half a million lines fast.
 class PrefsScanner {
  public:
@@ -103,8 +160,6 @@ class PrefsScanner {
   }
   // Where `text` next occurs at or after `from` in the whole text.
   [[nodiscard]] const char* Search(std::string_view text, const char* from) const;
-  // The index of the line that holds `at`.
-  [[nodiscard]] std::size_t LineOf(const char* at) const;
   // Calls `found(line index, preference)` for each line from `from` on that
   // contains `text` and is one complete call, until `found` returns true.
   template <typename Found>

@@ -79,7 +79,7 @@ const AccountList* AccountReaders::Accounts() {
   }
   // A profile without prefs.js has no accounts yet.
   text_ = read ? std::move(*read) : std::string();
-  lines_ = SplitLinesKeepingEnds(text_);
+  lines_ = PrefsLines(text_);
   accounts_ = std::make_unique<AccountList>(lines_);
   return accounts_.get();
 }

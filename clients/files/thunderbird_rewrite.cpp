@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "env/platform/large_text.h"
 #include "env/run_log.h"
 
 namespace quillbank::thunderbird {
@@ -18,9 +19,7 @@ constexpr const char* kLocalSent = "mailbox://nobody@Local%20Folders/Sent";
 class Content {
  public:
   Content(const PrefsLines& lines, std::string_view line_end) : line_end_(line_end) {
-    std::size_t size = 4096;
-    for (const std::string_view line : lines) size += line.size();
-    text_.reserve(size);
+    ReserveLargeText(text_, lines.Text().size() + 4096);
   }
   void Line(std::string_view line) {
     EndOpenLine();

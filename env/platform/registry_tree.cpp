@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace quillbank {
 namespace {
@@ -129,9 +130,19 @@ RegistryNode::~RegistryNode() {
   }
 }
 
+void RegistryNode::EnsureRead() const {
+  if (loader == nullptr) return;
+  auto& self = const_cast<RegistryNode&>(*this);
+  NodeLoader* const reader = std::exchange(self.loader, nullptr);  // read once
+  reader->ReadNode(self);
+}
+
 RegistryNode* RegistryNode::FindSubkey(std::u16string_view name) const {
+  EnsureRead();
   const auto it = subkeys.find(UpcaseName(name));
-  return it == subkeys.end() ? nullptr : it->second.get();
+  if (it == subkeys.end()) return nullptr;
+  it->second->EnsureRead();
+  return it->second.get();
 }
 
 RegistryNode& RegistryNode::AddSubkey(std::u16string_view name) {
@@ -144,6 +155,7 @@ RegistryNode& RegistryNode::AddSubkey(std::u16string_view name) {
 }
 
 const RegValue* RegistryNode::FindValue(std::u16string_view name) const {
+  EnsureRead();
   for (const auto& [value_name, value] : values) {
     if (SameName(value_name, name)) return &value;
   }
@@ -151,6 +163,7 @@ const RegValue* RegistryNode::FindValue(std::u16string_view name) const {
 }
 
 void RegistryNode::SetValue(std::u16string_view name, RegValue value) {
+  EnsureRead();
   for (auto& [value_name, existing] : values) {
     if (SameName(value_name, name)) {
       existing = std::move(value);
@@ -161,6 +174,7 @@ void RegistryNode::SetValue(std::u16string_view name, RegValue value) {
 }
 
 bool RegistryNode::DeleteValue(std::u16string_view name) {
+  EnsureRead();
   const auto it = std::find_if(values.begin(), values.end(),
                                [&](const auto& entry) { return SameName(entry.first, name); });
   if (it == values.end()) return false;
@@ -169,9 +183,9 @@ bool RegistryNode::DeleteValue(std::u16string_view name) {
 }
 
 bool RegistryNode::RemoveLeafSubkey(std::u16string_view name) {
-  const auto it = subkeys.find(UpcaseName(name));
-  if (it == subkeys.end() || !it->second->subkeys.empty()) return false;
-  subkeys.erase(it);
+  const RegistryNode* child = FindSubkey(name);  // reads this node and the subkey
+  if (child == nullptr || !child->subkeys.empty()) return false;
+  subkeys.erase(UpcaseName(name));
   return true;
 }
 
@@ -186,7 +200,9 @@ class MemoryKey final : public RegistryKey {
       : registry_(registry),
         root_(root == RegRoot::ClassesRoot ? RegRoot::LocalMachine : root),
         node_(node),
-        access_(access) {}
+        access_(access) {
+    node_.EnsureRead();
+  }
 
   long QueryValue(std::string_view name, std::size_t capacity, RegValue& out) override {
     const RegValue* value = Lookup(name);

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -50,12 +51,32 @@ inline constexpr long kNoUnicodeTranslation = 1113;
 // converted through the code page by the narrow API.
 [[nodiscard]] bool IsTextType(std::uint32_t type);
 
+struct RegistryNode;
+
+// Reads a node's values and subkeys from where they are kept (a hive's text)
+// the first time they are needed, so that a large hive costs only the keys a
+// run looks at.
+class NodeLoader {
+ public:
+  virtual void ReadNode(RegistryNode& node) = 0;
+
+ protected:
+  ~NodeLoader() = default;
+};
+
 struct RegistryNode {
   std::u16string name;  // as created
   // In the order first set. Text types hold UTF-16LE data, as Windows keeps it.
   std::vector<std::pair<std::u16string, RegValue>> values;
   // Keyed by the upper-cased name, which is Windows' enumeration order.
   std::map<std::u16string, std::unique_ptr<RegistryNode>> subkeys;
+
+  // While set, `values` and `subkeys` are still to be read by the loader
+  // (`loader_slot` is the loader's own note of where). Every member function
+  // below reads them first, and a node that FindSubkey or AddSubkey returns
+  // has been read; only a child seen by walking `subkeys` may not be yet.
+  NodeLoader* loader = nullptr;
+  std::uint32_t loader_slot = 0;
 
   RegistryNode() = default;
   RegistryNode(const RegistryNode&) = delete;
@@ -70,6 +91,9 @@ struct RegistryNode {
   bool DeleteValue(std::u16string_view name);
   // Removes a subkey that has no subkeys itself; false when there is none.
   bool RemoveLeafSubkey(std::u16string_view name);
+  // Has the loader read the values and subkeys, if they are still to be read.
+  // Reading changes nothing a caller can see, so it is allowed on a const node.
+  void EnsureRead() const;
 };
 
 class MemoryRegistry : public Registry {

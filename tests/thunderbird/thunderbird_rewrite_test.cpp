@@ -41,7 +41,7 @@ TEST(ThunderbirdAccountBlock, EveryNamedLineSetsItsOwnKey) {
 Lines Reset(const Lines& prefs, Designations& names) {
   const std::string text = Crlf(prefs);
   const AccountValues values("jane@example.com", "Jane Doe", true);
-  return testing::LinesOf(thunderbird::ResetContent(SplitLinesKeepingEnds(text), values, "1",
+  return testing::LinesOf(thunderbird::ResetContent(thunderbird::PrefsLines(text), values, "1",
                                                     false, names));
 }
 

@@ -1,5 +1,7 @@
 #include "env/platform/machine/machine_registry.h"
 
+#include <optional>
+
 #include "env/platform/posix/host_files.h"
 
 namespace quillbank {
@@ -20,24 +22,35 @@ bool MachineRegistry::Load(const fs::path& folder, std::string& error) {
   return true;
 }
 
+// Reading a hive is quick, parsing a large one is not: when neither file
+// changed since it was read and the run changed nothing yet, what was parsed
+// stands.
 bool MachineRegistry::Reload(const fs::path& folder, std::string& error) {
+  if (Unchanged()) return true;
   tree_ = std::make_unique<MemoryRegistry>(Windows1252());
   for (HiveFile& hive : hives_) hive = HiveFile();
   return Load(folder, error);
 }
 
+bool MachineRegistry::Unchanged() const {
+  for (const HiveFile& hive : hives_) {
+    if (hive.changed) return false;
+    if (!HostFileHolds(hive.path, hive.OnDisk())) return false;
+  }
+  return true;
+}
+
 bool MachineRegistry::LoadHive(HiveFile& hive, std::string& error) {
-  const auto text = ReadHostFile(hive.path);
+  std::optional<std::string> text = ReadHostFile(hive.path);
   if (!text) {
     error = "cannot read " + hive.path.string();
     return false;
   }
   std::string problem;
-  if (!hive.model.Load(*text, tree_->RootNode(hive.root), problem)) {
+  if (!hive.model.Load(std::move(*text), tree_->RootNode(hive.root), problem)) {
     error = hive.path.string() + ": " + problem;
     return false;
   }
-  hive.on_disk = *text;
   return true;
 }
 
@@ -59,7 +72,7 @@ long MachineRegistry::DeleteKey(RegRoot root, std::string_view path) {
 long MachineRegistry::Commit() {
   std::vector<PendingWrite> pending = ChangedTexts();
   if (!WriteAllOrNone(pending)) return win32_error::kCantWrite;
-  for (auto& [hive, text] : pending) hive->on_disk = std::move(text);
+  for (auto& [hive, text] : pending) hive->written = std::move(text);
   for (HiveFile& hive : hives_) hive.changed = false;
   return win32_error::kSuccess;
 }
@@ -71,7 +84,7 @@ std::vector<MachineRegistry::PendingWrite> MachineRegistry::ChangedTexts() {
   for (HiveFile& hive : hives_) {
     if (!hive.changed) continue;
     std::string text = hive.model.Render(tree_->RootNode(hive.root), stamp);
-    if (text != hive.on_disk) pending.emplace_back(&hive, std::move(text));
+    if (text != hive.OnDisk()) pending.emplace_back(&hive, std::move(text));
   }
   return pending;
 }
@@ -82,7 +95,7 @@ bool MachineRegistry::WriteAllOrNone(const std::vector<PendingWrite>& pending) {
   for (std::size_t i = 0; i < pending.size(); ++i) {
     if (write_(pending[i].first->path.string(), pending[i].second)) continue;
     for (std::size_t k = 0; k < i; ++k) {
-      (void)write_(pending[k].first->path.string(), pending[k].first->on_disk);
+      (void)write_(pending[k].first->path.string(), pending[k].first->OnDisk());
     }
     return false;
   }

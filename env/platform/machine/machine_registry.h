@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,7 +25,8 @@ class MachineRegistry final : public Registry {
   // Reads both hives of `folder`; false, with the reason in `error`, when one
   // cannot be read or is no hive.
   [[nodiscard]] bool Load(const std::filesystem::path& folder, std::string& error);
-  // Drops what was read and reads the hives again.
+  // Drops what was read and reads the hives again, unless neither file nor
+  // the tree changed since.
   [[nodiscard]] bool Reload(const std::filesystem::path& folder, std::string& error);
 
   long Open(RegRoot root, std::string_view path, RegAccess access,
@@ -37,13 +39,18 @@ class MachineRegistry final : public Registry {
   struct HiveFile {
     std::filesystem::path path;
     RegRoot root = RegRoot::CurrentUser;
-    RegistryHive model;
-    std::string on_disk;  // the file's text as last read or written
+    RegistryHive model;  // holds the file's text as read
+    std::optional<std::string> written;  // the text written since, if any
     bool changed = false;
+    // The file's text as last read or written.
+    [[nodiscard]] const std::string& OnDisk() const { return written ? *written : model.Text(); }
   };
   using PendingWrite = std::pair<HiveFile*, std::string>;
 
   [[nodiscard]] bool LoadHive(HiveFile& hive, std::string& error);
+  // True when both hive files still hold the text last read and the run has
+  // not changed the tree.
+  [[nodiscard]] bool Unchanged() const;
   [[nodiscard]] std::vector<PendingWrite> ChangedTexts();
   [[nodiscard]] bool WriteAllOrNone(const std::vector<PendingWrite>& pending);
 

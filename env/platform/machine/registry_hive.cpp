@@ -1,8 +1,12 @@
 #include "env/platform/machine/registry_hive.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -356,32 +360,220 @@ std::u16string UpperPath(const std::vector<std::u16string>& parts) {
   return path;
 }
 
+// A key name as Wine orders the keys it writes: without regard to case, as
+// lower-case letters (so "_" comes before "A"). Names the same by this are
+// the same key name, as UpcaseName tells it.
+std::u16string WineOrderName(std::u16string_view name) {
+  std::u16string folded = UpcaseName(name);
+  for (char16_t& unit : folded) {
+    if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit + (u'a' - u'A'));
+  }
+  return folded;
+}
+
+// A key line's path split into components, each as WineOrderName gives it;
+// none when the line cannot be read or nests deeper than Windows allows.
+std::optional<std::vector<std::u16string>> OrderedPath(std::string_view line) {
+  std::vector<std::u16string> parts;
+  std::size_t end = 0;
+  if (!ParseKeyLine(std::string(line), parts, end) || parts.size() > kMaxKeyDepth) return std::nullopt;
+  for (std::u16string& part : parts) part = WineOrderName(part);
+  return parts;
+}
+
+// The path of a key line that holds printable ASCII only, with no escape
+// but the "\\\\" between components and no empty component: what Wine writes
+// for nearly every key. Its order can be told from the bytes.
+std::optional<std::string_view> PlainPath(std::string_view line) {
+  std::size_t depth = 1;
+  for (std::size_t i = 1; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == ']') {
+      if (i == 1 || line[i - 1] == '\\' || depth > kMaxKeyDepth) return std::nullopt;
+      return line.substr(1, i - 1);
+    }
+    if (c < 0x20 || c > 0x7E) return std::nullopt;
+    if (c != '\\') continue;
+    // A separator: two backslashes, between two components.
+    if (i == 1 || line[i - 1] == '\\' || i + 2 >= line.size() || line[i + 1] != '\\' ||
+        line[i + 2] == '\\' || line[i + 2] == ']') {
+      return std::nullopt;
+    }
+    ++i;
+    ++depth;
+  }
+  return std::nullopt;
+}
+
+// -1, 0 or 1 as plain path `a` comes before, with or after `b` in Wine's
+// order: component by component, each compared as lower-case letters.
+int ComparePlainPaths(std::string_view a, std::string_view b) {
+  // One unit a step: 0 for a separator, else the lower-cased character.
+  auto unit = [](std::string_view path, std::size_t& i) -> int {
+    if (path[i] == '\\') {
+      i += 2;
+      return 0;
+    }
+    const char c = path[i++];
+    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+  };
+  std::size_t i = 0, k = 0;
+  while (i < a.size() && k < b.size()) {
+    const int x = unit(a, i), y = unit(b, k);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (i < a.size()) return 1;
+  return k < b.size() ? -1 : 0;
+}
+
+// True when the key line `line` can be read and its path comes after that
+// of `previous` (none before the first key line).
+bool KeyLineFollows(std::string_view previous, std::string_view line) {
+  const std::optional<std::string_view> plain = PlainPath(line);
+  const std::optional<std::string_view> plain_previous =
+      previous.empty() ? std::nullopt : PlainPath(previous);
+  if (plain && (previous.empty() || plain_previous)) {
+    return previous.empty() || ComparePlainPaths(*plain_previous, *plain) < 0;
+  }
+  const std::optional<std::vector<std::u16string>> path = OrderedPath(line);
+  if (!path) return false;
+  return previous.empty() || *OrderedPath(previous) < *path;
+}
+
 }  // namespace
 
 long long KeyStampNow() { return static_cast<long long>(std::time(nullptr)); }
 
-bool RegistryHive::Load(const std::string& text, RegistryNode& root, std::string& error) {
+bool RegistryHive::Load(std::string text, RegistryNode& root, std::string& error) {
   if (!StartsWith(text, kHeader)) {
     error = "not a Wine registry file";
     return false;
   }
+  text_ = std::move(text);
   header_.clear();
   blocks_.clear();
   records_.clear();
-  const std::vector<RawLine> lines = SplitLines(text);
+  key_lines_.clear();
+  block_of_line_.clear();
+  unread_.clear();
+  on_demand_ = IndexKeyLines();
+  if (!on_demand_) {
+    bool loaded = false;
+    LoadWhole(root, error, loaded);
+    return loaded;
+  }
+  header_ = text_.substr(0, key_lines_.empty() ? text_.size() : key_lines_.front());
+  block_of_line_.assign(key_lines_.size(), 0);
+  NoteUnread(root, {0, static_cast<std::uint32_t>(key_lines_.size()), 0});
+  return true;
+}
+
+void RegistryHive::LoadWhole(RegistryNode& root, std::string& error, bool& loaded) {
+  const std::vector<RawLine> lines = SplitLines(text_);
   std::size_t i = 0;
   for (; i < lines.size() && !IsKeyLine(lines[i]); ++i) header_ += lines[i].raw;
   RegistryNode* key = nullptr;
   for (; i < lines.size(); ++i) {
     if (IsKeyLine(lines[i])) {
       key = ReadKeyLine(lines[i].raw, lines[i].joined, root, error);
-      if (!key) return false;
+      if (!key) return;
     } else {
       ReadEntryLine(lines[i].raw, lines[i].joined, *key);  // the header ends at a key line
     }
   }
   for (auto& [node, record] : records_) record.values = node->values;
+  loaded = true;
+}
+
+// Notes where each key line starts, and whether the keys stand in tree
+// order: every key line readable, none continued, each path (compared by
+// components in the order of WineOrderName) after the one before. False sends the hive to
+// LoadWhole, which also gives the reason a key line cannot be read. Lines are
+// taken as SplitLines takes them, but without copying any but those that
+// hex data continues.
+bool RegistryHive::IndexKeyLines() {
+  if (text_.size() > UINT32_MAX) return false;
+  std::string_view previous;  // the last key line
+  std::string continued;  // the hex data line read so far, while it goes on
+  for (std::size_t start = 0; start < text_.size();) {
+    std::size_t end = text_.find('\n', start);
+    end = end == std::string::npos ? text_.size() : end + 1;
+    std::string_view line(text_.data() + start, end - start);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    if (!continued.empty()) {
+      continued.pop_back();  // the backslash
+      line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
+      continued += line;
+      if (continued.back() != '\\') continued.clear();
+    } else if (StartsWith(line, "[")) {
+      if (line.back() == '\\' && line.find("=hex") != std::string_view::npos) return false;
+      if (!KeyLineFollows(previous, line)) return false;
+      previous = line;
+      key_lines_.push_back(static_cast<std::uint32_t>(start));
+    } else if (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string_view::npos) {
+      continued = line;
+    }
+    start = end;
+  }
   return true;
+}
+
+std::string_view RegistryHive::KeyBlockText(std::uint32_t line) const {
+  const std::size_t begin = key_lines_[line];
+  const std::size_t end = line + 1 < key_lines_.size() ? key_lines_[line + 1] : text_.size();
+  return std::string_view(text_).substr(begin, end - begin);
+}
+
+std::vector<std::u16string> RegistryHive::KeyPathAt(std::uint32_t line) const {
+  std::string_view key = KeyBlockText(line);
+  key = key.substr(0, key.find('\n'));
+  while (!key.empty() && key.back() == '\r') key.remove_suffix(1);
+  std::vector<std::u16string> parts;
+  std::size_t end = 0;
+  (void)ParseKeyLine(std::string(key), parts, end);  // IndexKeyLines read it once already
+  return parts;
+}
+
+void RegistryHive::NoteUnread(RegistryNode& node, Unread unread) {
+  node.loader = this;
+  node.loader_slot = static_cast<std::uint32_t>(unread_.size());
+  unread_.push_back(unread);
+}
+
+// The node's own key line, when it has one, comes first in its range; each
+// subkey's lines follow as one run, found by a binary search on the name at
+// the subkey's depth.
+void RegistryHive::ReadNode(RegistryNode& node) {
+  const Unread unread = unread_[node.loader_slot];
+  std::uint32_t line = unread.begin;
+  if (line < unread.end && KeyPathAt(line).size() == unread.depth) ReadOwnBlock(line++, node);
+  while (line < unread.end) {
+    const std::u16string name = KeyPathAt(line)[unread.depth];
+    const std::u16string upper = UpcaseName(name);
+    std::uint32_t low = line + 1, high = unread.end;
+    while (low < high) {
+      const std::uint32_t middle = low + (high - low) / 2;
+      if (UpcaseName(KeyPathAt(middle)[unread.depth]) == upper) {
+        low = middle + 1;
+      } else {
+        high = middle;
+      }
+    }
+    NoteUnread(node.AddSubkey(name), {line, low, unread.depth + 1});
+    line = low;
+  }
+}
+
+void RegistryHive::ReadOwnBlock(std::uint32_t line, RegistryNode& node) {
+  const std::vector<RawLine> lines = SplitLines(std::string(KeyBlockText(line)));
+  std::vector<std::u16string> parts;
+  std::size_t end = 0;
+  (void)ParseKeyLine(lines[0].joined, parts, end);
+  records_[&node].blocks.push_back(blocks_.size());
+  blocks_.push_back({&node, UpperPath(parts), lines[0].raw, lines[0].joined.substr(0, end), {}, line});
+  block_of_line_[line] = static_cast<std::uint32_t>(blocks_.size());
+  for (std::size_t i = 1; i < lines.size(); ++i) ReadEntryLine(lines[i].raw, lines[i].joined, node);
+  records_[&node].values = node.values;
 }
 
 // Starts a block for the key the line names, creating the key (and the keys
@@ -402,7 +594,7 @@ RegistryNode* RegistryHive::ReadKeyLine(const std::string& raw, const std::strin
   RegistryNode* key = &root;
   for (const std::u16string& part : parts) key = &key->AddSubkey(part);
   records_[key].blocks.push_back(blocks_.size());
-  blocks_.push_back({key, UpperPath(parts), raw, line.substr(0, end), {}});
+  blocks_.push_back({key, UpperPath(parts), raw, line.substr(0, end), {}, blocks_.size()});
   return key;
 }
 
@@ -420,35 +612,48 @@ void RegistryHive::ReadEntryLine(const std::string& raw, const std::string& line
   blocks_.back().entries.push_back(std::move(entry));
 }
 
-std::string RegistryHive::Render(const RegistryNode& root, long long stamp) const {
-  // Walk the tree in Windows' order without recursion: which keys still
-  // live at which path, and where each key that has no block yet goes (after
-  // the nearest key before it that has one).
+struct RegistryHive::Layout {
   struct Pending {
     const RegistryNode* node;
     std::u16string path;
   };
-  std::map<const RegistryNode*, std::u16string> live;  // node -> upper-cased path
-  std::map<const RegistryNode*, std::vector<Pending>> new_after;  // anchor (null: the header)
+  // Per place (a block read whole, or a key line read on demand): whether
+  // it is still in the tree.
+  std::vector<bool> kept;
+  std::map<std::size_t, std::vector<Pending>> new_after;
+};
+
+// Walks the tree in Windows' order without recursion: which places still
+// hold a live key, and where each key that has no block yet goes (after the
+// nearest place before it). A node never read stands for all its key lines.
+RegistryHive::Layout RegistryHive::Plan(const RegistryNode& root) const {
+  Layout layout;
+  layout.kept.assign(on_demand_ ? key_lines_.size() : blocks_.size(), false);
   struct Visit {
     const RegistryNode* node;
     std::u16string path;
     std::u16string upper_path;
   };
   std::vector<Visit> stack{{&root, u"", u""}};
-  const RegistryNode* anchor = nullptr;
+  std::size_t anchor = kHeaderEnd;
   while (!stack.empty()) {
     Visit visit = std::move(stack.back());
     stack.pop_back();
-    live[visit.node] = visit.upper_path;
+    if (visit.node->loader != nullptr) {
+      const Unread& unread = unread_[visit.node->loader_slot];
+      for (std::uint32_t line = unread.begin; line < unread.end; ++line) layout.kept[line] = true;
+      if (unread.end > unread.begin) anchor = unread.end - 1;
+      continue;
+    }
     const auto record = records_.find(visit.node);
     const bool has_block = record != records_.end() && !record->second.blocks.empty() &&
                            blocks_[record->second.blocks.front()].upper_path == visit.upper_path;
     if (has_block) {
-      anchor = visit.node;
+      for (const std::size_t block : record->second.blocks) layout.kept[blocks_[block].position] = true;
+      anchor = blocks_[record->second.blocks.front()].position;
     } else if (visit.node == &root ? !root.values.empty()
                                    : !visit.node->values.empty() || visit.node->subkeys.empty()) {
-      new_after[anchor].push_back({visit.node, visit.path});
+      layout.new_after[anchor].push_back({visit.node, visit.path});
     }
     for (auto it = visit.node->subkeys.rbegin(); it != visit.node->subkeys.rend(); ++it) {
       const RegistryNode& child = *it->second;
@@ -457,25 +662,45 @@ std::string RegistryHive::Render(const RegistryNode& root, long long stamp) cons
                        visit.upper_path + separator + it->first});
     }
   }
+  return layout;
+}
 
-  auto render_new = [&](const RegistryNode* after, std::string& out) {
-    const auto found = new_after.find(after);
-    if (found == new_after.end()) return;
-    for (const Pending& pending : found->second) {
-      // A file that ends without a line end must not run into the new key.
-      if (!out.empty() && out.back() != '\n') out += "\n";
-      out += "[" + Escape(pending.path, true) + "] " + std::to_string(stamp) + "\n";
-      for (const auto& [name, value] : pending.node->values) out += RenderValue(name, value);
-      out += "\n";
-    }
-  };
+void RegistryHive::RenderNew(const Layout& layout, std::size_t after, long long stamp,
+                             std::string& out) const {
+  const auto found = layout.new_after.find(after);
+  if (found == layout.new_after.end()) return;
+  for (const Layout::Pending& pending : found->second) {
+    // A file that ends without a line end must not run into the new key.
+    if (!out.empty() && out.back() != '\n') out += "\n";
+    out += "[" + Escape(pending.path, true) + "] " + std::to_string(stamp) + "\n";
+    for (const auto& [name, value] : pending.node->values) out += RenderValue(name, value);
+    out += "\n";
+  }
+}
 
+std::string RegistryHive::Render(const RegistryNode& root, long long stamp) const {
+  const Layout layout = Plan(root);
   std::string out = header_;
-  render_new(nullptr, out);
+  RenderNew(layout, kHeaderEnd, stamp, out);
+  if (on_demand_) {
+    out.reserve(text_.size() + 4096);
+    for (std::size_t line = 0; line < key_lines_.size(); ++line) {
+      if (!layout.kept[line]) continue;  // deleted
+      const std::uint32_t block = block_of_line_[line];
+      const NodeRecord* record = block ? &records_.at(blocks_[block - 1].node) : nullptr;
+      if (!record || SameValues(record->values, blocks_[block - 1].node->values)) {
+        out += KeyBlockText(static_cast<std::uint32_t>(line));
+      } else {
+        RenderChanged(*blocks_[block - 1].node, *record, stamp, out);
+      }
+      RenderNew(layout, line, stamp, out);
+    }
+    return out;
+  }
   std::set<const RegistryNode*> written;
-  for (const Block& block : blocks_) {
-    const auto alive = live.find(block.node);
-    if (alive == live.end() || alive->second != block.upper_path) continue;  // deleted
+  for (std::size_t index = 0; index < blocks_.size(); ++index) {
+    const Block& block = blocks_[index];
+    if (!layout.kept[index]) continue;  // deleted
     const NodeRecord& record = records_.at(block.node);
     const bool first = written.insert(block.node).second;
     if (SameValues(record.values, block.node->values)) {
@@ -484,7 +709,7 @@ std::string RegistryHive::Render(const RegistryNode& root, long long stamp) cons
     } else if (first) {
       RenderChanged(*block.node, record, stamp, out);
     }
-    if (first) render_new(block.node, out);
+    if (first) RenderNew(layout, index, stamp, out);
   }
   return out;
 }

@@ -8,11 +8,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <thread>
 #include <utility>
+
+#include "env/platform/large_text.h"
 
 namespace quillbank {
 namespace {
@@ -150,13 +150,60 @@ fs::path TemporaryPathBeside(const fs::path& target, int attempt) {
   return FolderOf(target) / name;
 }
 
+// The file is read straight into the string, sized by what fstat says: a
+// large prefs.js or hive is copied once, not streamed through a buffer that
+// grows. Past that size the reads go through a small buffer, which finds the
+// end of the file and still takes a file whose size is not known beforehand
+// (those below /proc say 0) or that grew since.
 std::optional<std::string> ReadHostFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return content.str();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  std::string content;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    ReserveLargeText(content, static_cast<std::size_t>(info.st_size));
+    content.resize(static_cast<std::size_t>(info.st_size));
+  }
+  std::size_t done = 0;
+  char more[4096];
+  for (;;) {
+    const bool inside = done < content.size();
+    char* into = inside ? content.data() + done : more;
+    const std::size_t room = inside ? content.size() - done : sizeof more;
+    const ssize_t got = ::read(fd, into, room);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ::close(fd);
+      if (got < 0) return std::nullopt;
+      content.resize(done);  // a file that shrank since
+      return content;
+    }
+    if (!inside) content.append(more, static_cast<std::size_t>(got));
+    done += static_cast<std::size_t>(got);
+  }
+}
+
+bool HostFileHolds(const fs::path& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char piece[65536];
+  bool same = true;
+  for (;;) {
+    const ssize_t got = ::read(fd, piece, sizeof piece);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      same = got == 0 && bytes.empty();
+      break;
+    }
+    const std::string_view read(piece, static_cast<std::size_t>(got));
+    if (bytes.substr(0, read.size()) != read) {
+      same = false;
+      break;
+    }
+    bytes.remove_prefix(read.size());
+  }
+  ::close(fd);
+  return same;
 }
 
 FileWrite ReplaceHostFile(const fs::path& path, std::string_view bytes) {

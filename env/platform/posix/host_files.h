@@ -16,6 +16,10 @@ namespace quillbank {
 // A host file's bytes as they are; none when it cannot be read.
 [[nodiscard]] std::optional<std::string> ReadHostFile(const std::filesystem::path& path);
 
+// True when the host file holds exactly `bytes`. Compared a piece at a time,
+// so that checking a large hive costs no second copy of it.
+[[nodiscard]] bool HostFileHolds(const std::filesystem::path& path, std::string_view bytes);
+
 // Replaces a host file's content as Files::ReplaceContents describes: a new
 // temporary file beside the final target (symbolic links followed), created
 // exclusively and without following a link at its name, given the target's
