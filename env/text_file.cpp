@@ -47,9 +47,37 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
-bool ReplaceFileContents(Files& files, const std::string& path, std::string_view content,
-                         RunLog& log) {
-  switch (files.ReplaceContents(path, content)) {
+void PiecedText::Borrow(std::string_view run) {
+  if (run.empty()) return;
+  back_ = run.back();
+  // Lines copied one after another from the old text make one run.
+  if (!pieces_.empty() && borrowed_last_ &&
+      pieces_.back().data() + pieces_.back().size() == run.data()) {
+    pieces_.back() = std::string_view(pieces_.back().data(), pieces_.back().size() + run.size());
+    return;
+  }
+  pieces_.push_back(run);
+  borrowed_last_ = true;
+}
+
+void PiecedText::Add(std::string text) {
+  if (text.empty()) return;
+  back_ = text.back();
+  pieces_.push_back(own_.emplace_back(std::move(text)));
+  borrowed_last_ = false;
+}
+
+std::string PiecedText::Joined() const {
+  std::string text;
+  for (const std::string_view piece : pieces_) text.append(piece);
+  return text;
+}
+
+namespace {
+
+// True when the file was written; otherwise the log says why not.
+bool Replaced(FileWrite result, const std::string& path, RunLog& log) {
+  switch (result) {
     case FileWrite::Written:
       return true;
     case FileWrite::ReadOnly:
@@ -61,6 +89,18 @@ bool ReplaceFileContents(Files& files, const std::string& path, std::string_view
   }
   log << "Could not write " << path << ". No changes were made." << kEndLine;
   return false;
+}
+
+}  // namespace
+
+bool ReplaceFileContents(Files& files, const std::string& path, std::string_view content,
+                         RunLog& log) {
+  return Replaced(files.ReplaceContents(path, content), path, log);
+}
+
+bool ReplaceFileContents(Files& files, const std::string& path, const PiecedText& content,
+                         RunLog& log) {
+  return Replaced(files.ReplaceContentsInPieces(path, content.pieces()), path, log);
 }
 
 }  // namespace quillbank

@@ -4,6 +4,7 @@
 // not.
 #pragma once
 
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,10 +43,38 @@ class LineCutter {
 // The lines of a text as SplitLinesKeepingEnds cuts them, without their ends.
 [[nodiscard]] std::vector<std::string_view> SplitLines(std::string_view text);
 
+// A file's new content as pieces in order: runs of an old text, borrowed
+// (the old text must outlive this), and text of its own. A large file that
+// gains a few lines is then written from the old text itself, with no
+// second copy of it in memory.
+class PiecedText {
+ public:
+  PiecedText() = default;
+  PiecedText(PiecedText&&) = default;  // the pieces keep pointing at the moved texts
+  PiecedText& operator=(PiecedText&&) = default;
+  PiecedText(const PiecedText&) = delete;
+  PiecedText& operator=(const PiecedText&) = delete;
+
+  void Borrow(std::string_view run);
+  void Add(std::string text);
+  // The last character so far; '\0' while empty.
+  [[nodiscard]] char Back() const { return back_; }
+  [[nodiscard]] const std::vector<std::string_view>& pieces() const { return pieces_; }
+  [[nodiscard]] std::string Joined() const;
+
+ private:
+  std::vector<std::string_view> pieces_;
+  std::deque<std::string> own_;  // a deque never moves its elements as it grows
+  char back_ = '\0';
+  bool borrowed_last_ = false;
+};
+
 // Replaces the content of the file at `path`. On failure `path` keeps its old
 // content, the log tells why ("Could not write <path>. No changes were
 // made.", with the reason for a read-only file), and false is returned.
 [[nodiscard]] bool ReplaceFileContents(Files& files, const std::string& path,
                                        std::string_view content, RunLog& log);
+[[nodiscard]] bool ReplaceFileContents(Files& files, const std::string& path,
+                                       const PiecedText& content, RunLog& log);
 
 }  // namespace quillbank

@@ -97,7 +97,7 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
     }
   }
 
-  std::string content;
+  PiecedText content;
   Designations names;
   if (found) {
     if (!overwrite_existing_) {

@@ -4,7 +4,6 @@
 #include <optional>
 #include <utility>
 
-#include "env/platform/large_text.h"
 #include "env/run_log.h"
 
 namespace quillbank::thunderbird {
@@ -18,16 +17,16 @@ constexpr const char* kLocalSent = "mailbox://nobody@Local%20Folders/Sent";
 // line ends.
 class Content {
  public:
-  Content(const PrefsLines& lines, std::string_view line_end) : line_end_(line_end) {
-    ReserveLargeText(text_, lines.Text().size() + 4096);
-  }
+  Content(const PrefsLines& /*lines*/, std::string_view line_end) : line_end_(line_end) {}
   void Line(std::string_view line) {
     EndOpenLine();
-    text_.append(line).append(line_end_);
+    std::string text(line);
+    text.append(line_end_);
+    text_.Add(std::move(text));
   }
   void Copy(std::string_view line) {
     EndOpenLine();
-    text_.append(line);
+    text_.Borrow(line);
   }
   // Lines [from, to) of `lines`, which are cut from one text in order, so
   // they are copied in one piece.
@@ -37,18 +36,17 @@ class Content {
     const char* end = lines[to - 1].data() + lines[to - 1].size();
     Copy(std::string_view(start, static_cast<std::size_t>(end - start)));
   }
-  std::string Take() { return std::move(text_); }
+  PiecedText Take() { return std::move(text_); }
 
  private:
   // A last old line without a line end gets one before anything follows it.
   void EndOpenLine() {
-    if (!text_.empty() && text_.back() != '\n' && text_.back() != '\r') {
-      text_.append(line_end_);
-    }
+    const char last = text_.Back();
+    if (last != '\0' && last != '\n' && last != '\r') text_.Add(std::string(line_end_));
   }
 
   std::string_view line_end_;
-  std::string text_;
+  PiecedText text_;
 };
 
 std::string Quoted(std::string_view raw) {
@@ -146,7 +144,7 @@ std::vector<std::string> FreshBlock(const AccountValues& values, const Designati
   return AccountBlock(values, names).FreshSet();
 }
 
-std::string FreshContent(const PrefsLines& lines, const AccountValues& values) {
+PiecedText FreshContent(const PrefsLines& lines, const AccountValues& values) {
   // Lines of a file without accounts stay, ahead of the fresh set, so that a
   // value of the fresh set wins over an old one of the same key.
   Content out(lines, values.line_end);
@@ -235,7 +233,7 @@ class NewAccountWriter final {
         block_(v, names_),
         out_(lines, v.line_end) {}
 
-  std::string Build() {
+  PiecedText Build() {
     Copy(0, at_.first_pref);
     Put(AccountPref::kIdentities);
     Put(AccountPref::kServer);
@@ -334,7 +332,7 @@ std::optional<std::string_view> FirstLineEnd(std::string_view text) {
   return text.substr(end + 1, 1) == "\n" ? "\r\n" : "\r";
 }
 
-std::string NewAccountContent(const PrefsLines& lines, const AccountValues& v,
+PiecedText NewAccountContent(const PrefsLines& lines, const AccountValues& v,
                               const NewAccount& account) {
   const NewAccountPlaces at = FindNewAccountPlaces(lines);
   return NewAccountWriter(lines, at, v, account).Build();
@@ -484,7 +482,7 @@ void WriteReset(const PrefsLines& lines, std::size_t first, ResetRules& rules, C
 
 }  // namespace
 
-std::string ResetContent(const PrefsLines& lines, const AccountValues& v,
+PiecedText ResetContent(const PrefsLines& lines, const AccountValues& v,
                          std::string_view identity, bool make_default, Designations& names) {
   names = {"0", std::string(identity), "", ""};
   Content out(lines, v.line_end);

@@ -13,6 +13,7 @@
 
 #include "core/provider_servers.h"
 #include "clients/files/thunderbird_prefs.h"
+#include "env/text_file.h"
 
 namespace quillbank::thunderbird {
 
@@ -111,7 +112,7 @@ class AccountBlock final {
 
 // The lines of a file that holds no account (or no file at all: no lines),
 // followed by the fresh block for account2, id1, server2 and smtp1.
-[[nodiscard]] std::string FreshContent(const PrefsLines& lines, const AccountValues& values);
+[[nodiscard]] PiecedText FreshContent(const PrefsLines& lines, const AccountValues& values);
 
 // A new account, identity, incoming server and outgoing server added to a file
 // that has accounts.
@@ -123,13 +124,13 @@ struct NewAccount {
   bool local_folders;
   bool make_default;
 };
-[[nodiscard]] std::string NewAccountContent(const PrefsLines& lines, const AccountValues& values,
+[[nodiscard]] PiecedText NewAccountContent(const PrefsLines& lines, const AccountValues& values,
                                             const NewAccount& account);
 
 // The reset of the account whose identity is `identity`. `names` receives the
 // designations the reset found (account, identity, server and the outgoing
 // server it rewrote, "" when none).
-[[nodiscard]] std::string ResetContent(const PrefsLines& lines, const AccountValues& values,
+[[nodiscard]] PiecedText ResetContent(const PrefsLines& lines, const AccountValues& values,
                                        std::string_view identity, bool make_default,
                                        Designations& names);
 

@@ -146,6 +146,16 @@ class Files {
   // left behind.
   [[nodiscard]] virtual FileWrite ReplaceContents(const std::string& path,
                                                   std::string_view bytes) = 0;
+  // ReplaceContents for content given as pieces, in order: runs of a large
+  // text the caller holds and lines of its own. The host files write them one
+  // after another, so a large file is not copied once more in memory; other
+  // backends join them first.
+  [[nodiscard]] virtual FileWrite ReplaceContentsInPieces(
+      const std::string& path, const std::vector<std::string_view>& pieces) {
+    std::string joined;
+    for (const std::string_view piece : pieces) joined.append(piece);
+    return ReplaceContents(path, joined);
+  }
   virtual bool DeleteFile(const std::string& path) = 0;
   // Creates one folder level; true when it exists afterwards.
   virtual bool CreateFolder(const std::string& path) = 0;

@@ -93,6 +93,17 @@ TEST_P(FilesContract, ReplacingPutsNewContentInPlaceOrLeavesTheOldFileAsItWas) {
   }
 }
 
+TEST_P(FilesContract, ContentInPiecesIsWrittenInOrderOrNotAtAll) {
+  const std::string large(1 << 20, 'x');
+  Put("pieces.txt", "old");
+  const std::vector<std::string_view> pieces{"head\r\n", large, "", "tail"};
+  EXPECT_EQ(files().ReplaceContentsInPieces(Path("pieces.txt"), pieces), FileWrite::Written);
+  EXPECT_EQ(files().ReadFile(Path("pieces.txt")), "head\r\n" + large + "tail");
+  backend_->MarkReadOnly(Path("pieces.txt"));
+  EXPECT_EQ(files().ReplaceContentsInPieces(Path("pieces.txt"), {"new"}), FileWrite::ReadOnly);
+  EXPECT_EQ(files().ReadFile(Path("pieces.txt")), "head\r\n" + large + "tail");
+}
+
 TEST_P(FilesContract, ReplacingThroughASymbolicLinkReplacesTheFileItNames) {
   ASSERT_TRUE(files().CreateFolder(Path("real")));
   Put("real\\prefs.js", "old");

@@ -49,5 +49,15 @@ TEST(Utf8, ConvertsWellFormedTextAndRefusesTheRest) {
   EXPECT_EQ(NarrowToUtf8(Windows1252(), "Gr\xF6\xDF \x80"), "Gr\xC3\xB6\xC3\x9F \xE2\x82\xAC");
 }
 
+TEST(Utf8CodePage, HoldsEveryCharacterAndMarksBrokenBytes) {
+  EXPECT_EQ(Utf8().Narrow(u"\u4E2D \U0001F4E7"), "\xE4\xB8\xAD \xF0\x9F\x93\xA7");
+  EXPECT_EQ(Utf8().Widen("\xE4\xB8\xAD"), u"\u4E2D");
+  // Each byte that is not part of a whole sequence is one U+FFFD.
+  EXPECT_EQ(Utf8().Widen("a\xFF\xE4\xB8" "b"), u"a\uFFFD\uFFFD\uFFFDb");
+  // A lone surrogate has no UTF-8 form and is refused, not replaced.
+  EXPECT_EQ(Utf8().Narrow(std::u16string(1, char16_t{0xDC00})), std::nullopt);
+  EXPECT_EQ(Utf8().Narrow(u"x" + std::u16string(1, char16_t{0xD800})), std::nullopt);
+}
+
 }  // namespace
 }  // namespace quillbank

@@ -42,5 +42,21 @@ TEST(TextFileTest, LinesAreCutAtEveryKindOfLineEnd) {
   }
 }
 
+TEST(PiecedTextTest, RunsOfTheOldTextJoinAndOwnTextSurvivesAMove) {
+  const std::string old = "a\nb\nc\n";
+  PiecedText text;
+  text.Borrow(std::string_view(old).substr(0, 2));
+  text.Borrow(std::string_view(old).substr(2, 2));  // right after: the same run
+  text.Add("new\n");
+  text.Borrow(std::string_view(old).substr(4, 2));
+  text.Borrow(std::string_view(old).substr(0, 2));  // not after the last run
+  text.Add("");
+  EXPECT_EQ(text.pieces().size(), 4u);
+  EXPECT_EQ(text.Back(), '\n');
+  const PiecedText moved = std::move(text);  // short own texts live inside their string
+  EXPECT_EQ(moved.Joined(), "a\nb\nnew\nc\na\n");
+  EXPECT_EQ(PiecedText().Back(), '\0');
+}
+
 }  // namespace
 }  // namespace quillbank

@@ -41,8 +41,8 @@ TEST(ThunderbirdAccountBlock, EveryNamedLineSetsItsOwnKey) {
 Lines Reset(const Lines& prefs, Designations& names) {
   const std::string text = Crlf(prefs);
   const AccountValues values("jane@example.com", "Jane Doe", true);
-  return testing::LinesOf(thunderbird::ResetContent(thunderbird::PrefsLines(text), values, "1",
-                                                    false, names));
+  return testing::LinesOf(
+      thunderbird::ResetContent(thunderbird::PrefsLines(text), values, "1", false, names).Joined());
 }
 
 const char* const kIdentities = "user_pref(\"mail.account.account3.identities\", \"id1\");";

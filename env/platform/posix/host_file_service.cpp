@@ -59,9 +59,14 @@ std::optional<std::string> HostFileService::ReadFile(const std::string& path) {
 }
 
 FileWrite HostFileService::ReplaceContents(const std::string& path, std::string_view bytes) {
+  return ReplaceContentsInPieces(path, {bytes});
+}
+
+FileWrite HostFileService::ReplaceContentsInPieces(const std::string& path,
+                                                   const std::vector<std::string_view>& pieces) {
   const auto host = Resolve(path);
   if (!host) return FileWrite::Failed;
-  return ReplaceHostFile(*host, bytes);
+  return ReplaceHostFile(*host, pieces);
 }
 
 // Not inherited by a program the run starts: the log stays the run's own.

@@ -23,6 +23,8 @@ class HostFileService : public Files {
 
   std::optional<std::string> ReadFile(const std::string& path) final;
   FileWrite ReplaceContents(const std::string& path, std::string_view bytes) final;
+  FileWrite ReplaceContentsInPieces(const std::string& path,
+                                    const std::vector<std::string_view>& pieces) final;
   std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) final;
   bool DeleteFile(const std::string& path) final;
   bool RemoveFolder(const std::string& path) final;

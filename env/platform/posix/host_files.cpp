@@ -207,6 +207,10 @@ bool HostFileHolds(const fs::path& path, std::string_view bytes) {
 }
 
 FileWrite ReplaceHostFile(const fs::path& path, std::string_view bytes) {
+  return ReplaceHostFile(path, std::vector<std::string_view>{bytes});
+}
+
+FileWrite ReplaceHostFile(const fs::path& path, const std::vector<std::string_view>& pieces) {
   const std::optional<fs::path> target = FinalTarget(path);
   if (!target) return FileWrite::Failed;
   struct stat old {};
@@ -221,7 +225,10 @@ FileWrite ReplaceHostFile(const fs::path& path, std::string_view bytes) {
   std::optional<TemporaryFile> temporary = TemporaryFile::CreateBeside(*target, exists ? 0600 : 0666);
   if (!temporary) return FileWrite::Failed;
   if (exists && !TakeOverOwnerAndMode(temporary->fd(), old)) return FileWrite::Failed;
-  if (!temporary->WriteAll(bytes) || !temporary->FlushAndClose()) return FileWrite::Failed;
+  for (const std::string_view piece : pieces) {
+    if (!temporary->WriteAll(piece)) return FileWrite::Failed;
+  }
+  if (!temporary->FlushAndClose()) return FileWrite::Failed;
   if (!temporary->RenameOver(*target)) return FileWrite::Failed;
   return FlushFolder(FolderOf(*target)) ? FileWrite::Written : FileWrite::Failed;
 }

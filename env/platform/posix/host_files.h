@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "env/platform/platform.h"
 
@@ -26,6 +27,8 @@ namespace quillbank {
 // owner and mode, written and fsync'ed, renamed over the target, and then the
 // folder fsync'ed. When that last flush fails the new content is already in
 // place, but the change is not known to last, so the result is Failed.
+[[nodiscard]] FileWrite ReplaceHostFile(const std::filesystem::path& path,
+                                        const std::vector<std::string_view>& pieces);
 [[nodiscard]] FileWrite ReplaceHostFile(const std::filesystem::path& path, std::string_view bytes);
 // The same, true when the file was written.
 [[nodiscard]] bool WriteHostFileReplacing(const std::filesystem::path& path, std::string_view bytes);
