@@ -57,7 +57,8 @@ class PiecedText {
 
   void Borrow(std::string_view run);
   void Add(std::string text);
-  // The last character so far; '\0' while empty.
+  [[nodiscard]] bool Empty() const { return pieces_.empty(); }
+  // The last character so far; only when not empty (a text may end in "\0").
   [[nodiscard]] char Back() const { return back_; }
   [[nodiscard]] const std::vector<std::string_view>& pieces() const { return pieces_; }
   [[nodiscard]] std::string Joined() const;

@@ -41,8 +41,9 @@ class Content {
  private:
   // A last old line without a line end gets one before anything follows it.
   void EndOpenLine() {
-    const char last = text_.Back();
-    if (last != '\0' && last != '\n' && last != '\r') text_.Add(std::string(line_end_));
+    if (!text_.Empty() && text_.Back() != '\n' && text_.Back() != '\r') {
+      text_.Add(std::string(line_end_));
+    }
   }
 
   std::string_view line_end_;

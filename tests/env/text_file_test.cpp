@@ -55,7 +55,10 @@ TEST(PiecedTextTest, RunsOfTheOldTextJoinAndOwnTextSurvivesAMove) {
   EXPECT_EQ(text.Back(), '\n');
   const PiecedText moved = std::move(text);  // short own texts live inside their string
   EXPECT_EQ(moved.Joined(), "a\nb\nnew\nc\na\n");
-  EXPECT_EQ(PiecedText().Back(), '\0');
+  EXPECT_TRUE(PiecedText().Empty());
+  PiecedText nul;  // a text may end in "\0" and still not be empty
+  nul.Add(std::string(1, '\0'));
+  EXPECT_FALSE(nul.Empty());
 }
 
 }  // namespace

@@ -98,5 +98,17 @@ TEST(ThunderbirdResetLines, OnlyTheLinesOfTheAccountFoundAreReplaced) {
   }
 }
 
+// A last line without a line end keeps its bytes and gets one before the
+// new lines, whatever character it ends in.
+TEST(FreshContentTest, ALastLineWithoutALineEndIsEndedNotJoined) {
+  const AccountValues values("jane@example.com", "Jane Doe", true);
+  for (const std::string& last : {std::string("// x"), std::string("// x\0", 5)}) {
+    const std::string text = "// first\r\n" + last;
+    const std::string written =
+        thunderbird::FreshContent(thunderbird::PrefsLines(text), values).Joined();
+    EXPECT_EQ(written.substr(0, text.size() + 2), text + "\r\n");
+  }
+}
+
 }  // namespace
 }  // namespace quillbank::thunderbird_test
