@@ -12,8 +12,8 @@
 #   win64 prefs.js  the Windows build under wine64 on the same prefs.js,
 #                   against wine64 cmd /c copy (reported only).
 # Beside the prefs.js case, tools/bench/floor.cpp shows the floor of any
-# rewrite that reads every line: the file read into memory once, a new line
-# and the old text written to a new file, flushed and renamed into place.
+# rewrite that reads every line: the file mapped and scanned once, a new
+# line and the old text written to a new file, flushed and renamed.
 #
 # Prints the median times, the median of the pairs' ratios and the largest
 # peak resident memory of each case, with the targets and the memory limit
@@ -210,10 +210,10 @@ kib() { echo $(( ($1 + 1023) / 1024 )); }
 echo "Whole runs, median of $runs paired runs ($(nproc) cores, load average $load at the start)"
 printf '%-34s %12s %12s %7s %6s %-6s %10s %10s\n' case program yardstick ratio target "" "peak RSS" limit
 report prefs "prefs.js add, $(( lines / 1000 ))k lines (-c 4)" 2 $(( start_peak + 2 * $(kib "$prefs_largest") ))
-report floor "  its floor: read, write, replace" - -
+report floor "  its floor: map, scan, write, replace" - -
 report reset "Outlook Express reset (-c 0 -u)" 3 $(( start_peak + 2 * $(kib "$reset_largest") ))
 report start "-c 9, PID namespace" 2 $(( start_peak + 2 * $(kib "$start_largest") ))
 report wine "win64 prefs.js add under wine64" - -
 echo "yardsticks: cp + fsync of the copy; cat system.reg + cp user.reg + fsync; static no-op; wine64 cmd /c copy"
-echo "floor: tools/bench/floor.cpp, the least a rewrite that reads every line does (read, write, fsync, rename)"
+echo "floor: tools/bench/floor.cpp, the least a rewrite that reads every line does (map, one scan, write, fsync, rename)"
 echo "limit: the -c 9 run's peak RSS plus twice the largest file the case touches"

@@ -64,13 +64,13 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
 
   // A missing file reads as an empty one: a profile without accounts. A file
   // that is there but cannot be read must not be replaced by a fresh one.
-  std::optional<std::string> read = platform_.files.ReadFile(profile.preferences_path);
+  const std::unique_ptr<FileView> read = platform_.files.ViewFile(profile.preferences_path);
   if (!read && platform_.files.FileExists(profile.preferences_path)) {
     *log_ << "Could not read " << profile.preferences_path << ". No changes were made."
           << kEndLine;
     return status::kCannotConfigure;
   }
-  const std::string old_content = read ? std::move(*read) : std::string();
+  const std::string_view old_content = read ? read->bytes() : std::string_view();
   const PrefsLines lines(old_content);
   // Windows and the machine folder write CR LF as they always have; in the
   // Linux home the lines written match the file's own, and a new file's are LF.

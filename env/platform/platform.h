@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "env/platform/code_page.h"
@@ -123,6 +124,23 @@ enum class FileWrite {
   Failed,    // could not be written
 };
 
+// A file's bytes held for reading, as they were when the file was opened.
+class FileView {
+ public:
+  virtual ~FileView() = default;
+  [[nodiscard]] virtual std::string_view bytes() const = 0;
+};
+
+// A view of bytes read into memory.
+class HeldFileView final : public FileView {
+ public:
+  explicit HeldFileView(std::string bytes) : bytes_(std::move(bytes)) {}
+  [[nodiscard]] std::string_view bytes() const override { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
 // Windows paths in ("C:\Users\jane\file.txt"); "\" and "/" are both accepted.
 // Every file is handled in binary mode: the bytes read are the bytes on disk.
 class Files {
@@ -131,6 +149,14 @@ class Files {
 
   // The whole content of a file; nullopt when it is missing or unreadable.
   [[nodiscard]] virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+  // The content of a file to read through, without a copy where the system
+  // can map a large file; null when it is missing or unreadable. Backends
+  // without a mapping hold what ReadFile gives.
+  [[nodiscard]] virtual std::unique_ptr<FileView> ViewFile(const std::string& path) {
+    std::optional<std::string> bytes = ReadFile(path);
+    if (!bytes) return nullptr;
+    return std::make_unique<HeldFileView>(std::move(*bytes));
+  }
   // Opens for appending, creating a missing file; shared with other writers.
   [[nodiscard]] virtual std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) = 0;
   // Puts `bytes` in the place of the file's content; the one way the program

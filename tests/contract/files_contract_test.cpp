@@ -104,6 +104,21 @@ TEST_P(FilesContract, ContentInPiecesIsWrittenInOrderOrNotAtAll) {
   EXPECT_EQ(files().ReadFile(Path("pieces.txt")), "head\r\n" + large + "tail");
 }
 
+TEST_P(FilesContract, AViewHoldsTheBytesAsTheyWereWhenItWasTaken) {
+  const std::string large(3 << 20, 'L');  // large enough to be mapped where files can be
+  for (const std::string& bytes : {std::string("small\r\n"), large}) {
+    SCOPED_TRACE(bytes.size());
+    Put("view.txt", bytes);
+    const std::unique_ptr<FileView> view = files().ViewFile(Path("view.txt"));
+    ASSERT_NE(view, nullptr);
+    Put("view.txt", "replaced");
+    EXPECT_EQ(view->bytes(), bytes);
+    EXPECT_EQ(files().ReadFile(Path("view.txt")), "replaced");
+  }
+  EXPECT_EQ(files().ViewFile(Path("missing.txt")), nullptr);
+  EXPECT_EQ(files().ViewFile(backend_->folder()), nullptr);  // a folder is no file
+}
+
 TEST_P(FilesContract, ReplacingThroughASymbolicLinkReplacesTheFileItNames) {
   ASSERT_TRUE(files().CreateFolder(Path("real")));
   Put("real\\prefs.js", "old");

@@ -58,6 +58,12 @@ std::optional<std::string> HostFileService::ReadFile(const std::string& path) {
   return ReadHostFile(*host);
 }
 
+std::unique_ptr<FileView> HostFileService::ViewFile(const std::string& path) {
+  const auto host = Resolve(path);
+  if (!host || !fs::is_regular_file(*host)) return nullptr;
+  return ViewHostFile(*host);
+}
+
 FileWrite HostFileService::ReplaceContents(const std::string& path, std::string_view bytes) {
   return ReplaceContentsInPieces(path, {bytes});
 }

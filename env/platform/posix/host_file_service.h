@@ -22,6 +22,7 @@ class HostFileService : public Files {
   explicit HostFileService(std::string_view separators) : separators_(separators) {}
 
   std::optional<std::string> ReadFile(const std::string& path) final;
+  std::unique_ptr<FileView> ViewFile(const std::string& path) final;
   FileWrite ReplaceContents(const std::string& path, std::string_view bytes) final;
   FileWrite ReplaceContentsInPieces(const std::string& path,
                                     const std::vector<std::string_view>& pieces) final;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -181,6 +182,48 @@ std::optional<std::string> ReadHostFile(const fs::path& path) {
     if (!inside) content.append(more, static_cast<std::size_t>(got));
     done += static_cast<std::size_t>(got);
   }
+}
+
+namespace {
+
+// Below this a file is read: a mapping costs more than the copy it saves.
+constexpr std::size_t kWorthMapping = std::size_t{1} << 20;
+
+// A private read-only mapping: the file's pages as the page cache has them.
+// A file replaced by renaming another over it keeps its old pages here.
+class MappedFile final : public FileView {
+ public:
+  MappedFile(void* address, std::size_t size) : address_(address), size_(size) {}
+  ~MappedFile() override { ::munmap(address_, size_); }
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  std::string_view bytes() const override {
+    return std::string_view(static_cast<const char*>(address_), size_);
+  }
+
+ private:
+  void* address_;
+  std::size_t size_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileView> ViewHostFile(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  const bool large = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                     static_cast<std::size_t>(info.st_size) >= kWorthMapping;
+  void* address = large ? ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ,
+                                 MAP_PRIVATE, fd, 0)
+                        : MAP_FAILED;
+  ::close(fd);
+  if (address != MAP_FAILED) {
+    return std::make_unique<MappedFile>(address, static_cast<std::size_t>(info.st_size));
+  }
+  std::optional<std::string> text = ReadHostFile(path);
+  if (!text) return nullptr;
+  return std::make_unique<HeldFileView>(std::move(*text));
 }
 
 bool HostFileHolds(const fs::path& path, std::string_view bytes) {

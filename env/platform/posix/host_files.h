@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,11 @@ namespace quillbank {
 // True when the host file holds exactly `bytes`. Compared a piece at a time,
 // so that checking a large hive costs no second copy of it.
 [[nodiscard]] bool HostFileHolds(const std::filesystem::path& path, std::string_view bytes);
+
+// A host file's bytes to read through: a large regular file is mapped
+// read-only (no copy, and no fresh memory to clear), a small one read. Null
+// when it cannot be read.
+[[nodiscard]] std::unique_ptr<FileView> ViewHostFile(const std::filesystem::path& path);
 
 // Replaces a host file's content as Files::ReplaceContents describes: a new
 // temporary file beside the final target (symbolic links followed), created
