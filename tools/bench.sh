@@ -210,7 +210,7 @@ kib() { echo $(( ($1 + 1023) / 1024 )); }
 echo "Whole runs, median of $runs paired runs ($(nproc) cores, load average $load at the start)"
 printf '%-34s %12s %12s %7s %6s %-6s %10s %10s\n' case program yardstick ratio target "" "peak RSS" limit
 report prefs "prefs.js add, $(( lines / 1000 ))k lines (-c 4)" 2 $(( start_peak + 2 * $(kib "$prefs_largest") ))
-report floor "  its floor: map, scan, write, replace" - -
+report floor "  its floor: map, scan, write" - -
 report reset "Outlook Express reset (-c 0 -u)" 3 $(( start_peak + 2 * $(kib "$reset_largest") ))
 report start "-c 9, PID namespace" 2 $(( start_peak + 2 * $(kib "$start_largest") ))
 report wine "win64 prefs.js add under wine64" - -
