@@ -17,7 +17,7 @@ constexpr const char* kLocalSent = "mailbox://nobody@Local%20Folders/Sent";
 // line ends.
 class Content {
  public:
-  Content(const PrefsLines& /*lines*/, std::string_view line_end) : line_end_(line_end) {}
+  explicit Content(std::string_view line_end) : line_end_(line_end) {}
   void Line(std::string_view line) {
     EndOpenLine();
     std::string text(line);
@@ -148,7 +148,7 @@ std::vector<std::string> FreshBlock(const AccountValues& values, const Designati
 PiecedText FreshContent(const PrefsLines& lines, const AccountValues& values) {
   // Lines of a file without accounts stay, ahead of the fresh set, so that a
   // value of the fresh set wins over an old one of the same key.
-  Content out(lines, values.line_end);
+  Content out(values.line_end);
   out.Lines(lines, 0, lines.size());
   for (const std::string& line : FreshBlock(values, {"2", "1", "2", "smtp1"})) out.Line(line);
   return out.Take();
@@ -232,7 +232,7 @@ class NewAccountWriter final {
         names_{std::to_string(account.account), std::to_string(account.identity),
                std::to_string(account.server), "smtp" + std::to_string(account.smtp)},
         block_(v, names_),
-        out_(lines, v.line_end) {}
+        out_(v.line_end) {}
 
   PiecedText Build() {
     Copy(0, at_.first_pref);
@@ -486,7 +486,7 @@ void WriteReset(const PrefsLines& lines, std::size_t first, ResetRules& rules, C
 PiecedText ResetContent(const PrefsLines& lines, const AccountValues& v,
                          std::string_view identity, bool make_default, Designations& names) {
   names = {"0", std::string(identity), "", ""};
-  Content out(lines, v.line_end);
+  Content out(v.line_end);
   const std::optional<std::size_t> identities = FindIdentitiesLine(lines, identity);
   if (!identities) {
     out.Lines(lines, 0, lines.size());
