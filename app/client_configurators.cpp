@@ -2,12 +2,12 @@
 
 #include <iostream>
 
-#include "clients/files/eudora_configurator.h"
-#include "clients/files/thunderbird_configurator.h"
+#include "clients/eudora/eudora_configurator.h"
+#include "clients/thunderbird/thunderbird_configurator.h"
 #include "clients/outlook/outlook2000_configurator.h"
-#include "clients/outlook/outlook_express_configurator.h"
+#include "clients/outlook_express/outlook_express_configurator.h"
 #include "clients/outlook/outlook_profile_configurator.h"
-#include "clients/winmail/windows_mail_configurator.h"
+#include "clients/windows_mail/windows_mail_configurator.h"
 
 namespace quillbank {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/account_request.h"
-#include "clients/files/thunderbird_configurator.h"
+#include "clients/thunderbird/thunderbird_configurator.h"
 #include "env/platform/machine/machine_files.h"
 #include "env/platform/registry_tree.h"
 #include "env/registry_access.h"

@@ -2,7 +2,7 @@
 // the file as it was, and a successful one keeps the sections of others and
 // every comment line. In the automatic mode the readers change nothing, and
 // the account copied from reads the same afterwards.
-#include "clients/files/eudora_configurator.h"
+#include "clients/eudora/eudora_configurator.h"
 #include "fuzz/fuzz_support.h"
 
 #include <optional>

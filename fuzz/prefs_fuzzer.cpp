@@ -1,7 +1,7 @@
 // prefs.js as Thunderbird or a user may leave it: whatever the file holds, a
 // run must not crash, a failed run must leave it as it was, and a successful
 // one must keep every line that is no mail setting, in its order.
-#include "clients/files/thunderbird_configurator.h"
+#include "clients/thunderbird/thunderbird_configurator.h"
 #include "fuzz/fuzz_support.h"
 
 namespace quillbank::fuzz {

@@ -3,7 +3,7 @@
 // Thunderbird folder or an absolute profile folder the list names.
 #include <cctype>
 
-#include "clients/files/thunderbird_configurator.h"
+#include "clients/thunderbird/thunderbird_configurator.h"
 #include "fuzz/fuzz_support.h"
 
 namespace quillbank::fuzz {

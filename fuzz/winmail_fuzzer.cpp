@@ -2,7 +2,7 @@
 // every account file, a reset rewrites the one that matches, the automatic
 // mode's readers read it. No input may crash the run or a reader, a failed
 // run or a reader changes no file, and no temporary file stays.
-#include "clients/winmail/windows_mail_configurator.h"
+#include "clients/windows_mail/windows_mail_configurator.h"
 #include "fuzz/fuzz_support.h"
 
 namespace quillbank::fuzz {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "clients/outlook/store_conventions.h"
+#include "clients/account_store/store_conventions.h"
 #include "env/registry_access.h"
 #include "env/run_log.h"
 

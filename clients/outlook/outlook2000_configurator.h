@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "clients/outlook/account_store.h"
+#include "clients/account_store/account_store.h"
 #include "env/platform/mapi.h"
 
 namespace quillbank {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "clients/outlook/outlook_profile_store.h"
-#include "clients/outlook/store_conventions.h"
+#include "clients/account_store/store_conventions.h"
 #include "core/address_search.h"
 #include "core/provider_servers.h"
 #include "env/platform/registry_tree.h"

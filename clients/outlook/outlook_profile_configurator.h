@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "clients/outlook/requested_account.h"
+#include "clients/account_store/requested_account.h"
 #include "core/account_request.h"
 #include "env/platform/platform.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "clients/files/eudora_configurator.h"
+#include "clients/eudora/eudora_configurator.h"
 #include "tests/support/fake_platform.h"
 
 namespace quillbank {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "clients/files/eudora_configurator.h"
+#include "clients/eudora/eudora_configurator.h"
 #include "session/config_session.h"
 #include "tests/support/fake_platform.h"
 

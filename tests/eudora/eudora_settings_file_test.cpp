@@ -3,7 +3,7 @@
 // search for a return address.
 #include <gtest/gtest.h>
 
-#include "clients/files/eudora_settings_file.h"
+#include "clients/eudora/eudora_settings_file.h"
 
 namespace quillbank::eudora {
 namespace {

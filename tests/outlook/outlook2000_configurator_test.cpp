@@ -10,7 +10,7 @@
 
 #include "clients/outlook/outlook2000_configurator.h"
 #include "env/platform/mapi.h"
-#include "tests/outlook/store_test_support.h"
+#include "tests/support/store_test_support.h"
 #include "tests/support/fake_platform.h"
 
 namespace quillbank {

@@ -2,7 +2,7 @@
 // how prefs.js keeps its line ends, and when Thunderbird counts as running.
 #include <gtest/gtest.h>
 
-#include "clients/files/thunderbird_profile.h"
+#include "clients/thunderbird/thunderbird_profile.h"
 #include "env/client_detection.h"
 #include "tests/support/fake_user_home.h"
 #include "tests/thunderbird/thunderbird_test_support.h"

@@ -3,7 +3,7 @@
 // the run sets change; every other line keeps its bytes and its line end.
 #include <gtest/gtest.h>
 
-#include "clients/files/thunderbird_prefs.h"
+#include "clients/thunderbird/thunderbird_prefs.h"
 #include "env/text_file.h"
 #include "tests/thunderbird/thunderbird_test_support.h"
 

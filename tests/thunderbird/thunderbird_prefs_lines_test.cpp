@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "clients/files/thunderbird_prefs.h"
+#include "clients/thunderbird/thunderbird_prefs.h"
 #include "env/text_file.h"
 
 namespace quillbank::thunderbird {

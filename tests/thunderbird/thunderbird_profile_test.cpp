@@ -2,8 +2,8 @@
 // profile list and folder for a user who never ran Thunderbird.
 #include <gtest/gtest.h>
 
-#include "clients/files/thunderbird_profile.h"
-#include "clients/files/thunderbird_profile_list.h"
+#include "clients/thunderbird/thunderbird_profile.h"
+#include "clients/thunderbird/thunderbird_profile_list.h"
 #include "tests/support/files_wrapper.h"
 #include "tests/thunderbird/thunderbird_test_support.h"
 

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "clients/files/thunderbird_prefs.h"
+#include "clients/thunderbird/thunderbird_prefs.h"
 #include "tests/thunderbird/thunderbird_test_support.h"
 
 namespace quillbank::thunderbird_test {

@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "clients/files/thunderbird_rewrite.h"
+#include "clients/thunderbird/thunderbird_rewrite.h"
 #include "env/text_file.h"
 #include "tests/thunderbird/thunderbird_test_support.h"
 

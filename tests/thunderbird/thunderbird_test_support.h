@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/account_request.h"
-#include "clients/files/thunderbird_configurator.h"
+#include "clients/thunderbird/thunderbird_configurator.h"
 #include "tests/support/fake_platform.h"
 
 namespace quillbank::thunderbird_test {
