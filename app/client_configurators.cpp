@@ -1,82 +1,50 @@
 #include "app/client_configurators.h"
 
-#include <iostream>
-
-#include "clients/eudora/eudora_configurator.h"
-#include "clients/thunderbird/thunderbird_configurator.h"
-#include "clients/outlook/outlook2000_configurator.h"
-#include "clients/outlook_express/outlook_express_configurator.h"
-#include "clients/outlook/outlook_profile_configurator.h"
-#include "clients/windows_mail/windows_mail_configurator.h"
+#include "clients/eudora/eudora_client.h"
+#include "clients/outlook/outlook_client.h"
+#include "clients/outlook_express/outlook_express_client.h"
+#include "clients/thunderbird/thunderbird_client.h"
+#include "clients/windows_mail/windows_mail_client.h"
 
 namespace quillbank {
 namespace {
 
-// Every configurator can also read its client's accounts, for the automatic
-// mode.
-using MakeConfigurator = std::unique_ptr<AutoModeConfigurator> (*)(
-    Platform&, const AccountRequest&, int outlook_version);
-
-template <typename Client>
-std::unique_ptr<AutoModeConfigurator> Make(Platform& platform, const AccountRequest& request, int) {
-  return std::make_unique<Client>(platform, request);
-}
-
-// Outlook keeps its accounts in one of two stores, chosen by its version.
-std::unique_ptr<AutoModeConfigurator> MakeOutlook(Platform& platform, const AccountRequest& request,
-                                                  int outlook_version) {
-  if (outlook_version < kFirstProfileStoreOutlookVersion) {
-    return std::make_unique<Outlook2000Configurator>(platform, request, std::cout);
-  }
-  return std::make_unique<OutlookProfileConfigurator>(platform, request);
-}
-
-std::unique_ptr<AutoModeConfigurator> MakeEudora(Platform& platform, const AccountRequest& request,
-                                                 int) {
-  // Eudora has no default account: make default is not passed.
-  return std::make_unique<EudoraConfigurator>(platform, request.address, request.display_name,
-                                              request.overwrite_existing, request.use_ssl,
-                                              request.log);
-}
-
-struct ClientMaker {
-  MailClient client;
-  MakeConfigurator make;
-};
-
-// One row per row of the client table, in the same order.
-constexpr ClientMaker kMakers[] = {
-    {MailClient::OutlookExpress, Make<OutlookExpressConfigurator>},
-    {MailClient::Outlook, MakeOutlook},
-    {MailClient::WindowsMail, Make<WindowsMailConfigurator>},
-    {MailClient::Eudora, MakeEudora},
-    {MailClient::Thunderbird, Make<ThunderbirdConfigurator>},
-};
-static_assert(std::size(kMakers) == kClientTable.size(), "every client needs its maker");
-
 class ClientConfiguratorFactory final : public ConfiguratorFactory {
  public:
-  explicit ClientConfiguratorFactory(Platform& platform) : platform_(platform) {}
+  ClientConfiguratorFactory(Platform& platform, const ClientList& clients)
+      : platform_(platform), clients_(clients) {}
 
-  std::unique_ptr<Configurator> Create(int client_index, int outlook_version,
+  std::unique_ptr<Configurator> Create(int client_index, int version,
                                        const AccountRequest& request) override {
-    if (!IsClientIndex(client_index)) return nullptr;
-    return kMakers[client_index].make(platform_, request, outlook_version);
+    return CreateAutoMode(client_index, version, request);
   }
 
-  std::unique_ptr<AutoModeConfigurator> CreateAutoMode(MailClient client, int outlook_version,
+  std::unique_ptr<AutoModeConfigurator> CreateAutoMode(int client_index, int version,
                                                        const AccountRequest& request) override {
-    return kMakers[static_cast<int>(client)].make(platform_, request, outlook_version);
+    const ClientDescriptor* client = clients_.At(client_index);
+    if (!client || !client->make_configurator) return nullptr;
+    return client->make_configurator(platform_, request,
+                                     ClientOnSystem{clients_.SiteOf(client_index), version});
   }
 
  private:
   Platform& platform_;
+  const ClientList& clients_;
 };
 
 }  // namespace
 
-std::unique_ptr<ConfiguratorFactory> MakeClientConfiguratorFactory(Platform& platform) {
-  return std::make_unique<ClientConfiguratorFactory>(platform);
+const std::vector<const ClientDescriptor*>& AllClients() {
+  static const std::vector<const ClientDescriptor*> clients = {
+      &OutlookExpressClient(), &OutlookClient(), &WindowsMailClient(), &EudoraClient(),
+      &ThunderbirdClient(),
+  };
+  return clients;
+}
+
+std::unique_ptr<ConfiguratorFactory> MakeClientConfiguratorFactory(Platform& platform,
+                                                                   const ClientList& clients) {
+  return std::make_unique<ClientConfiguratorFactory>(platform, clients);
 }
 
 }  // namespace quillbank

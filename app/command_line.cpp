@@ -174,21 +174,12 @@ bool TakeHomeOption(std::string& text) {
   return false;
 }
 
-std::string ClientNumbers() {
-  std::string text;
-  for (const ClientRow& row : kClientTable) {
-    if (!text.empty()) text += ", ";
-    text += std::to_string(static_cast<int>(row.client)) + " " + row.short_name;
-  }
-  return text;
-}
-
-std::string UsageText() {
+std::string UsageText(const ClientList& clients) {
   return "usage: quillbank [--home] -n \"Display Name\" -a address -c 0.." +
-         std::to_string(kClientCount - 1) +
+         std::to_string(clients.size() - 1) +
          " [-d] [-u]  |  quillbank [--home] -auto -p \"prefix\" [-s \"search\"] [-d] [-u] [-x]"
-         "  (clients: " + ClientNumbers() +
-         "; --home: on Linux, the user's own Thunderbird instead of the machine folder)";
+         "  (clients: " + clients.Numbers() + "; --home: on Linux, the user's own " +
+         clients.ShortNamesOn(SystemKind::UserHome) + " instead of the machine folder)";
 }
 
 }  // namespace quillbank

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/client_list.h"
 #include "session/run_state.h"
 #include "env/platform/code_page.h"
 
@@ -62,10 +63,8 @@ enum class StartMode {
 // first or last word; true when it was there.
 [[nodiscard]] bool TakeHomeOption(std::string& text);
 
-// The client numbers of "-c" with their names: "0 Outlook Express, 1 Outlook, ...".
-[[nodiscard]] std::string ClientNumbers();
-
-// The one-line usage printed for a missing option and for "--help".
-[[nodiscard]] std::string UsageText();
+// The usage line, with the clients' numbers from `clients` and the clients of
+// the Linux home.
+[[nodiscard]] std::string UsageText(const ClientList& clients);
 
 }  // namespace quillbank

@@ -11,9 +11,16 @@
 namespace quillbank {
 namespace {
 
-std::string ClientRangeMessage() {
+std::string ClientRangeMessage(const ClientList& clients) {
   return "ERROR: The \"-c\" value must be a client number from 0 to " +
-         std::to_string(kClientCount - 1) + " (" + ClientNumbers() + "). Nothing was configured.";
+         std::to_string(clients.size() - 1) + " (" + clients.Numbers() +
+         "). Nothing was configured.";
+}
+
+// Where a client that does not exist on this system does exist, for the
+// refusal: the first kind of system it has a site on.
+std::string WhereItExists(const ClientDescriptor& client) {
+  return client.site(SystemKind::Windows).exists ? "Windows" : "Linux";
 }
 
 // The log's path as the program knows it and, on the machine folder, where
@@ -32,8 +39,11 @@ ConfigApp::ConfigApp(ConfigAppServices services, std::ostream& out, std::ostream
 int ConfigApp::InitInstance(std::string command_text) {
   const bool home = TakeHomeOption(command_text);
   const SystemChoice choice = home ? SystemChoice::UserHome : SystemChoice::Default;
+  // The one place that asks which kind of system the run changes: the
+  // clients learn their facts for it here, before the system is opened.
+  const ClientList clients(services_.clients, services_.kind_of(choice));
   if (command_text == "--help" || command_text == "/?") {
-    out_ << UsageText() << "\n";
+    out_ << UsageText(clients) << "\n";
     return exit_code::kSuccess;
   }
   if (command_text == "--version") {
@@ -42,21 +52,25 @@ int ConfigApp::InitInstance(std::string command_text) {
   }
 
   if (home && services_.machine_named) {
-    err_ << "quillbank: --home configures your own Thunderbird, and QUILLBANK_MACHINE names a "
-            "machine folder; use one or the other. Nothing was configured.\n";
+    err_ << "quillbank: --home configures your own "
+         << clients.ShortNamesOn(SystemKind::UserHome)
+         << ", and QUILLBANK_MACHINE names a machine folder; use one or the other. Nothing was "
+            "configured.\n";
     return exit_code::kUsage;
   }
 
   RunState state;
   const StartMode mode = ReadCommandText(command_text, state);
   if (mode == StartMode::MissingOption) {
-    err_ << UsageText() << "\n";
+    err_ << UsageText(clients) << "\n";
     return exit_code::kUsage;
   }
-  if (home && mode == StartMode::CommandLine && IsClientIndex(state.client_index) &&
-      state.client_index != static_cast<int>(MailClient::Thunderbird)) {
-    out_ << ClientName(state.client_index)
-         << " exists only on Windows; on this computer Quillbank can configure Thunderbird.\n";
+  if (mode == StartMode::CommandLine && clients.IsIndex(state.client_index) &&
+      !clients.ExistsHere(state.client_index)) {
+    const ClientDescriptor& client = *clients.At(state.client_index);
+    out_ << client.name << " exists only on " << WhereItExists(client)
+         << "; on this computer Quillbank can configure " << clients.ShortNamesOn(clients.kind())
+         << ".\n";
     return exit_code::kNoConfigurator;
   }
   if (mode != StartMode::Dialog) {
@@ -69,7 +83,7 @@ int ConfigApp::InitInstance(std::string command_text) {
   }
   if (mode == StartMode::Dialog && !services_.run_dialog) {
     err_ << "This build has no dialog; run it from the command line instead.\n"
-         << UsageText() << "\n";
+         << UsageText(clients) << "\n";
     return exit_code::kUsage;
   }
 
@@ -80,17 +94,17 @@ int ConfigApp::InitInstance(std::string command_text) {
     return exit_code::kMachineUnusable;
   }
   Platform& platform = system->platform();
-  std::unique_ptr<ConfiguratorFactory> factory = services_.make_factory(platform);
+  std::unique_ptr<ConfiguratorFactory> factory = services_.make_factory(platform, clients);
   if (mode == StartMode::Dialog) {
-    return services_.run_dialog(platform, *factory);
+    return services_.run_dialog(platform, clients, *factory);
   }
 
-  ConfigSession session(platform, *factory, state, nullptr);
+  ConfigSession session(platform, clients, *factory, state, nullptr);
   if (session.OnInitDialog()) session.OnConfigure();
 
   std::string message = state.outcome_message;
   if (!state.refused && state.status == status::kNotRun && state.exit_code == exit_code::kNoConfigurator) {
-    message = ClientRangeMessage();
+    message = ClientRangeMessage(clients);
   } else if (message.empty()) {
     message = "ERROR: The configuration failed with error code " + std::to_string(state.status) + ".";
   }

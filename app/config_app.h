@@ -8,6 +8,10 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
+
+#include "app/client_configurators.h"
+#include "core/client_list.h"
 
 #include "session/configurator_factory.h"
 #include "env/platform/system.h"
@@ -18,8 +22,14 @@ struct ConfigAppServices {
   // Opens the system the program works on; may fail (exit 69).
   std::function<std::unique_ptr<SystemServices>(SystemChoice choice, std::string& error)>
       open_system;
-  // Makes the configurator factory for a platform.
-  std::function<std::unique_ptr<ConfiguratorFactory>(Platform&)> make_factory;
+  // Every client the program knows, in client index order.
+  std::vector<const ClientDescriptor*> clients = AllClients();
+  // The kind of system a choice opens (see KindOfSystem).
+  std::function<SystemKind(SystemChoice)> kind_of = [](SystemChoice choice) {
+    return choice == SystemChoice::UserHome ? SystemKind::UserHome : SystemKind::MachineFolder;
+  };
+  // Makes the configurator factory for a platform and the run's clients.
+  std::function<std::unique_ptr<ConfiguratorFactory>(Platform&, const ClientList&)> make_factory;
   // The code page the program's narrow text is in (see SystemCodePage).
   std::function<const CodePage&(SystemChoice)> code_page = [](SystemChoice choice) -> const CodePage& {
     return choice == SystemChoice::UserHome ? Utf8() : Windows1252();
@@ -28,7 +38,7 @@ struct ConfigAppServices {
   // cannot honour.
   bool machine_named = false;
   // Runs the modal dialog; empty where there is no dialog host.
-  std::function<int(Platform&, ConfiguratorFactory&)> run_dialog;
+  std::function<int(Platform&, const ClientList&, ConfiguratorFactory&)> run_dialog;
 };
 
 class ConfigApp {

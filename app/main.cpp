@@ -20,7 +20,10 @@ int main(int argc, char** argv) {
   services.code_page = [](SystemChoice choice) -> const CodePage& { return SystemCodePage(choice); };
   const char* machine = std::getenv("QUILLBANK_MACHINE");
   services.machine_named = machine && *machine;
-  services.make_factory = [](Platform& platform) { return MakeClientConfiguratorFactory(platform); };
+  services.kind_of = KindOfSystem;
+  services.make_factory = [](Platform& platform, const ClientList& clients) {
+    return MakeClientConfiguratorFactory(platform, clients);
+  };
   if (HasDialogHost()) services.run_dialog = RunDialogMode;
   ConfigApp app(std::move(services), std::cout, std::cerr);
   return app.InitInstance(SystemCommandText().value_or(CommandTextFromArguments(argc, argv)));

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "clients/thunderbird/thunderbird_client.h"
 #include "core/account_request.h"
 #include "clients/thunderbird/thunderbird_configurator.h"
 #include "env/platform/machine/machine_files.h"
@@ -109,7 +110,7 @@ void BM_AddAccountToLargePrefs(benchmark::State& state) {
     profile.Restore();
     state.ResumeTiming();
     AccountRequest request{"jane@example.com", "Jane Doe", false, false, true, log};
-    if (ThunderbirdConfigurator(profile.platform, request).Configure() != status::kSuccess) {
+    if (ThunderbirdConfigurator(profile.platform, request, ThunderbirdClient().site(SystemKind::MachineFolder)).Configure() != status::kSuccess) {
       state.SkipWithError("the configurator failed");
       break;
     }

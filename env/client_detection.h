@@ -1,31 +1,27 @@
 // What the program finds out about the machine before a run: which clients
-// are installed, Outlook's major version, which clients are running, and
-// which client is the system's default mail program. Only reads, except that
-// running clients may be terminated when the caller asks for it.
+// are installed, which are running, and which client is the system's default
+// mail program. Only reads, except that running clients may be terminated
+// when the caller asks for it. Each client's own facts come from its site on
+// this system.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
-#include "core/mail_client.h"
+#include "core/client_list.h"
 #include "env/platform/platform.h"
 #include "env/run_log.h"
 
 namespace quillbank {
 
-// The key under HKLM "SOFTWARE\Clients\Mail\" whose presence means installed.
-[[nodiscard]] std::string ClientMailKey(MailClient client);
+// The key under HKLM whose presence means the client is installed; empty
+// for a site that has none.
+[[nodiscard]] std::string ClientMailKey(const ClientSite& site);
 
-// True when the client's key can be opened for reading. In the Linux home,
-// where the registry is empty, Thunderbird is installed when one of its
-// folders exists or PATH holds it, and no other client ever is.
-[[nodiscard]] bool IsClientInstalled(Platform& platform, MailClient client);
-
-// Outlook's major version from "MSIApplicationLCID" (the number between
-// "Office\" and ".0\"). A value that is missing, unreadable or holds neither
-// marker gives kUnknownOutlookVersion, so such an Outlook is treated as
-// Outlook 2000.
-inline constexpr int kUnknownOutlookVersion = 9;
-[[nodiscard]] int ReadOutlookVersion(Registry& registry);
+// True when the client exists on this system and one of its site's signs is
+// there: its Clients\Mail key can be opened for reading, PATH holds its
+// program, or (where the site says so) one of its folders exists.
+[[nodiscard]] bool IsClientInstalled(Platform& platform, const ClientSite& site);
 
 // What the running-client check found.
 enum class RunningClients {
@@ -34,22 +30,23 @@ enum class RunningClients {
   Running,  // a client runs: the run must not go on
 };
 
-// Walks the process list for the five client executables (whole file name,
-// case-sensitive). With `close_running`, terminates each one found, waits up
-// to `wait_ms` for it to end so it cannot write its settings over ours, and
-// logs it as closed.
-//
-// In the Linux home, Thunderbird runs while any of the user's processes is
-// "thunderbird" or "thunderbird-bin", or while a live process holds one of
-// the profiles in its folders. Closing ends those processes the same way,
-// and succeeds only when no profile is held afterwards.
+// Walks the process list once for the processes of every client that exists
+// on this system (whole file name, case-sensitive). Without
+// `close_running` any one found refuses the run. With it, each one found is
+// asked to end at once, then waited for, so it cannot write its settings over
+// ours: the waits share one budget of `wait_ms`, and once a wait has used it
+// up the others only look. Each is logged as closed or as not quitting.
+// Afterwards a client whose site tells it still runs (a settings folder held
+// by a process this user cannot see or end) keeps the run refused.
 inline constexpr std::uint32_t kClientExitWaitMs = 10000;
-RunningClients CloseRunningClients(Platform& platform, bool close_running, RunLog& log,
+RunningClients CloseRunningClients(Platform& platform, const ClientList& clients,
+                                   bool close_running, RunLog& log,
                                    std::uint32_t wait_ms = kClientExitWaitMs);
 
-// The default client code 1..5 from the mail command of "mailto" (compared
-// without regard to case), kUnrecognisedDefaultClient when no client's
-// marker is found. In the Linux home, Thunderbird's.
-[[nodiscard]] int DefaultClient(Platform& platform);
+// The default client code from the mail command of "mailto" (compared
+// without regard to case): the first client in the list whose marker it
+// holds. Where the system names no mail command at all, the client whose site
+// is the default then; else kUnrecognisedDefaultClient.
+[[nodiscard]] int DefaultClient(Platform& platform, const ClientList& clients);
 
 }  // namespace quillbank

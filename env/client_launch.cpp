@@ -22,11 +22,12 @@ ClientProgram NotFound(std::string reason) { return ClientProgram{false, "", std
 
 }  // namespace
 
-std::string AppPathsKey(MailClient client) {
-  return std::string(kAppPaths) + ClientInfo(client).app_paths_entry + "\\";
+std::string AppPathsKey(const ClientDescriptor& client) {
+  return std::string(kAppPaths) + client.app_paths_entry + "\\";
 }
 
-ClientProgram FindClientProgram(Registry& registry, Environment& environment, MailClient client) {
+ClientProgram FindClientProgram(Registry& registry, Environment& environment,
+                                const ClientDescriptor& client) {
   const std::string key_path = AppPathsKey(client);
   std::unique_ptr<RegistryKey> key;
   if (registry.Open(RegRoot::LocalMachine, key_path, RegAccess::Read, key) != win32_error::kSuccess) {
@@ -67,7 +68,7 @@ std::string LaunchCommandLine(Files& files, const std::string& path) {
   return "\"" + path + "\"";
 }
 
-void LaunchClient(Platform& platform, MailClient client, RunLog& log) {
+void LaunchClient(Platform& platform, const ClientDescriptor& client, RunLog& log) {
   const ClientProgram program = FindClientProgram(platform.registry, platform.environment, client);
   if (!program.found) {
     log << "Email client not started: " << program.reason << "." << kEndLine;

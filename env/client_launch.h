@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/mail_client.h"
+#include "core/client_descriptor.h"
 #include "env/platform/platform.h"
 #include "env/run_log.h"
 
@@ -13,7 +13,7 @@ namespace quillbank {
 
 // The App Paths key of `client` under HKEY_LOCAL_MACHINE, with its trailing
 // backslash.
-[[nodiscard]] std::string AppPathsKey(MailClient client);
+[[nodiscard]] std::string AppPathsKey(const ClientDescriptor& client);
 
 // The path a client would be started from, or why none can be.
 struct ClientProgram {
@@ -27,7 +27,7 @@ struct ClientProgram {
 // value, an empty or overlong path, or a placeholder whose variable is not
 // set leaves nothing to start: the path would not be the one the user has.
 [[nodiscard]] ClientProgram FindClientProgram(Registry& registry, Environment& environment,
-                                              MailClient client);
+                                              const ClientDescriptor& client);
 
 // The command line that starts `path`. A path that names an existing file as
 // a whole is quoted, so that a path with blanks starts exactly that file and
@@ -37,6 +37,6 @@ struct ClientProgram {
 
 // Finds the client's program, logs what will be started (or why nothing is)
 // and starts it without waiting for it.
-void LaunchClient(Platform& platform, MailClient client, RunLog& log);
+void LaunchClient(Platform& platform, const ClientDescriptor& client, RunLog& log);
 
 }  // namespace quillbank

@@ -4,7 +4,7 @@
 
 namespace quillbank {
 
-char PathSeparator(const Platform& platform) { return platform.home ? '/' : '\\'; }
+char PathSeparator(const Platform& platform) { return platform.user.PathSeparator(); }
 
 std::string JoinPath(const Platform& platform, std::string_view folder, std::string_view name) {
   std::string path(folder);
@@ -14,16 +14,47 @@ std::string JoinPath(const Platform& platform, std::string_view folder, std::str
 }
 
 std::string NativePath(const Platform& platform, std::string path) {
-  // A "\" in a Linux file name is part of the name, not a separator.
-  if (platform.home) return path;
+  const char separator = PathSeparator(platform);
+  if (separator == '/') return path;
   for (char& c : path) {
-    if (c == '/') c = '\\';
+    if (c == '/') c = separator;
   }
   return path;
 }
 
+std::optional<std::string> FindUserFolder(Platform& platform, UserFolder which) {
+  std::optional<std::string> folder;
+  switch (which) {
+    case UserFolder::Home:
+      folder = platform.user.HomeFolder();
+      break;
+    case UserFolder::AppData:
+      folder = AppDataFolder(platform);
+      break;
+  }
+  // "C:\Users\jane\AppData\Roaming\" names the same folder without its
+  // last separator, and paths are joined to it with one.
+  while (folder && folder->size() > 1 && (folder->back() == '\\' || folder->back() == '/')) {
+    folder->pop_back();
+  }
+  return folder;
+}
+
+std::vector<std::string> ClientFolders(Platform& platform, const ClientSite& site) {
+  std::vector<std::string> folders;
+  for (const FolderBelow& below : site.folders) {
+    const std::optional<std::string> base = FindUserFolder(platform, below.base);
+    if (!base) continue;
+    const std::string relative = NativePath(platform, below.relative);
+    // A base that ends in the separator (a home of "/") takes no second one.
+    folders.push_back(base->back() == PathSeparator(platform) ? *base + relative
+                                                              : JoinPath(platform, *base, relative));
+  }
+  return folders;
+}
+
 std::optional<std::string> LogFolder(Platform& platform) {
-  if (platform.home) return platform.home->StateFolder();
+  if (std::optional<std::string> state = platform.user.StateFolder()) return state;
   return AppDataFolder(platform);
 }
 

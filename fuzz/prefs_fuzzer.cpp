@@ -1,6 +1,7 @@
 // prefs.js as Thunderbird or a user may leave it: whatever the file holds, a
 // run must not crash, a failed run must leave it as it was, and a successful
 // one must keep every line that is no mail setting, in its order.
+#include "clients/thunderbird/thunderbird_client.h"
 #include "clients/thunderbird/thunderbird_configurator.h"
 #include "fuzz/fuzz_support.h"
 
@@ -24,7 +25,7 @@ void Run(FuzzedDataProvider& input) {
   fake.files.Put(kPrefs, before);
 
   AccountRequest request{address, "Jane Doe", make_default, overwrite, use_ssl, machine.log.log()};
-  ThunderbirdConfigurator configurator(fake.platform, request);
+  ThunderbirdConfigurator configurator(fake.platform, request, ThunderbirdClient().site(SystemKind::MachineFolder));
   // The automatic mode's readers take whatever the file holds, and change
   // nothing.
   const std::optional<std::string> key = configurator.GetDefAcct();

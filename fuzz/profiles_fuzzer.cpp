@@ -3,6 +3,7 @@
 // Thunderbird folder or an absolute profile folder the list names.
 #include <cctype>
 
+#include "clients/thunderbird/thunderbird_client.h"
 #include "clients/thunderbird/thunderbird_configurator.h"
 #include "fuzz/fuzz_support.h"
 
@@ -33,7 +34,7 @@ void Run(FuzzedDataProvider& input) {
   for (char& c : lower_list) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 
   AccountRequest request{"jane@example.com", "Jane Doe", false, false, true, machine.log.log()};
-  const ConfigStatus status = ThunderbirdConfigurator(fake.platform, request).Configure();
+  const ConfigStatus status = ThunderbirdConfigurator(fake.platform, request, ThunderbirdClient().site(SystemKind::MachineFolder)).Configure();
   if (fake.files.ReadFile(folder + "\\profiles.ini") != list) Fail("profiles.ini was rewritten");
   const auto after = Snapshot(fake.files);
   if (status != status::kSuccess && after != before) Fail("a failed run changed a file");

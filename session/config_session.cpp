@@ -1,10 +1,11 @@
 #include "session/config_session.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "core/input_safety.h"
-#include "session/registry_tree_dump.h"
 #include "session/status_message.h"
 #include "env/client_detection.h"
-#include "env/platform/mapi.h"
 #include "env/registry_access.h"
 #include "env/user_folders.h"
 
@@ -14,9 +15,16 @@ namespace {
 constexpr const char* kRefusalText = "Please exit all running email clients, and then restart Quillbank.";
 constexpr const char* kMachineBusyText = "Another Quillbank run is changing this machine; try again.";
 
-// Tested and logged in this order; Outlook comes last with its version.
-constexpr MailClient kDetectionOrder[] = {MailClient::Thunderbird, MailClient::Eudora,
-                                          MailClient::OutlookExpress, MailClient::WindowsMail};
+// The client indexes in the order detection tests and logs them: by each
+// client's rank.
+std::vector<int> DetectionOrder(const ClientList& clients) {
+  std::vector<int> order;
+  for (int index = 0; index < clients.size(); ++index) order.push_back(index);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return clients.At(a)->detection_rank < clients.At(b)->detection_rank;
+  });
+  return order;
+}
 
 // Lets the run lock go when the configuration run ends, on every path.
 class HeldRunLock final {
@@ -51,9 +59,9 @@ static constexpr AutomaticFailure kUnsupportedDefault{
     "unsupportedDef", "The system's default email client is not supported by Quillbank.",
     exit_code::kUnsupportedDefault};
 
-ConfigSession::ConfigSession(Platform& platform, ConfiguratorFactory& factory, RunState& state,
-                             RunView* view)
-    : platform_(platform), factory_(factory), state_(state), view_(view) {}
+ConfigSession::ConfigSession(Platform& platform, const ClientList& clients,
+                             ConfiguratorFactory& factory, RunState& state, RunView* view)
+    : platform_(platform), clients_(clients), factory_(factory), state_(state), view_(view) {}
 
 // ------------------------------------------------------------ initialisation
 
@@ -63,7 +71,8 @@ bool ConfigSession::OnInitDialog() {
   OpenLog();
   WriteBanner();
   DetectInstalledClients();
-  if (CloseRunningClients(platform_, state_.close_running, log_) == RunningClients::Running) {
+  if (CloseRunningClients(platform_, clients_, state_.close_running, log_) ==
+      RunningClients::Running) {
     Refuse();
     return false;
   }
@@ -90,25 +99,22 @@ void ConfigSession::WriteBanner() {
 }
 
 void ConfigSession::DetectInstalledClients() {
-  for (const MailClient client : kDetectionOrder) {
-    log_ << "Searching for " << ClientInfo(client).name << " ... ";
-    if (IsClientInstalled(platform_, client)) {
+  versions_.assign(static_cast<std::size_t>(clients_.size()), -1);
+  for (const int index : DetectionOrder(clients_)) {
+    const ClientDescriptor& client = *clients_.At(index);
+    log_ << "Searching for " << client.name << " ... ";
+    if (IsClientInstalled(platform_, clients_.SiteOf(index))) {
       log_ << "found.";
+      if (client.read_version) {
+        versions_[static_cast<std::size_t>(index)] = client.read_version(platform_.registry);
+        log_ << " (Version " << versions_[static_cast<std::size_t>(index)] << ")";
+      }
     } else {
-      if (view_) view_->DisableClientButton(static_cast<int>(client));
+      if (view_) view_->DisableClientButton(index);
       log_ << "not detected.";
     }
     log_ << kEndLine;
   }
-  log_ << "Searching for " << ClientInfo(MailClient::Outlook).name << " ... ";
-  if (IsClientInstalled(platform_, MailClient::Outlook)) {
-    outlook_version_ = ReadOutlookVersion(platform_.registry);
-    log_ << "found. (Version " << outlook_version_ << ")";
-  } else {
-    if (view_) view_->DisableClientButton(static_cast<int>(MailClient::Outlook));
-    log_ << "not detected.";
-  }
-  log_ << kEndLine;
   log_.EmptyLine();
 }
 
@@ -139,15 +145,15 @@ void ConfigSession::EndRefused(const char* log_line, const char* message, int ex
 }
 
 void ConfigSession::DetectDefaultClient() {
-  state_.default_client_code = DefaultClient(platform_);
+  state_.default_client_code = DefaultClient(platform_, clients_);
   log_ << "Detecting default email client ... ";
   if (!view_) {
     log_ << "done.";
   } else {
-    const int client_index = state_.default_client_code - 1;
-    if (IsClientIndex(client_index) && view_->IsClientButtonEnabled(client_index)) {
+    const int client_index = clients_.IndexWithDefaultCode(state_.default_client_code);
+    if (clients_.IsIndex(client_index) && view_->IsClientButtonEnabled(client_index)) {
       view_->TickClientButton(client_index);
-      log_ << "found. (" << ClientName(client_index) << ")";
+      log_ << "found. (" << clients_.Name(client_index) << ")";
     } else {
       log_ << "unrecognized.";
     }
@@ -180,7 +186,7 @@ void ConfigSession::Configure() {
     configurator = std::move(automatic);
   } else {
     if (view_) view_->ReadControls();
-    configurator = factory_.Create(state_.client_index, outlook_version_, MakeRequest());
+    configurator = factory_.Create(state_.client_index, VersionOf(state_.client_index), MakeRequest());
     log_ << "User Entered Email Address: " << LogValue(state_.address) << kEndLine;
     log_ << "User Entered Display Name: " << LogValue(state_.display_name) << kEndLine;
   }
@@ -188,8 +194,8 @@ void ConfigSession::Configure() {
   log_ << "Make Account Default: " << YesNo(state_.make_default) << kEndLine;
   log_ << "Overwrite Existing Account: " << YesNo(state_.overwrite_existing) << kEndLine;
 
-  if (IsClientIndex(state_.client_index)) {
-    log_ << "Client Selected to Configure: " << ClientName(state_.client_index) << kEndLine;
+  if (clients_.IsIndex(state_.client_index)) {
+    log_ << "Client Selected to Configure: " << clients_.Name(state_.client_index) << kEndLine;
     log_.EmptyLine();
     status = RunConfigurator(configurator.get());
   }
@@ -229,10 +235,10 @@ std::unique_ptr<AutoModeConfigurator> ConfigSession::PrepareAutomaticRun() {
   const int code = state_.default_client_code;
   AccountRequest empty_request{"", "", state_.make_default, state_.overwrite_existing,
                                state_.use_ssl, log_};
-  const ClientRow* client = ClientWithDefaultCode(code);
+  const int client_index = clients_.IndexWithDefaultCode(code);
   std::unique_ptr<AutoModeConfigurator> configurator;
-  if (client) {
-    configurator = factory_.CreateAutoMode(client->client, outlook_version_, empty_request);
+  if (clients_.IsIndex(client_index)) {
+    configurator = factory_.CreateAutoMode(client_index, VersionOf(client_index), empty_request);
   }
   // A default client without readers is reported as unsupported rather than
   // configured from empty texts.
@@ -264,7 +270,7 @@ std::unique_ptr<AutoModeConfigurator> ConfigSession::PrepareAutomaticRun() {
     FailAutomaticRun(kDefaultDoesNotExist);
     return nullptr;
   }
-  state_.client_index = static_cast<int>(client->client);
+  state_.client_index = client_index;
   state_.address = *address;
   state_.display_name = *name;
   log_ << "Default Email Address: " << LogValue(state_.address) << kEndLine;
@@ -291,21 +297,18 @@ void ConfigSession::ReportOutcome(ConfigStatus status) {
   if (state_.run_succeeded) {
     log_.Line("Email Client Configuration Successful!");
     log_.EmptyLine();
-    state_.outcome_message = SuccessMessage(state_.client_index);
+    state_.outcome_message = SuccessMessage(clients_.At(state_.client_index));
     if (view_) view_->SetIntroText(state_.outcome_message);
     log_ << "* Configuration Complete at " << TimeStamp(platform_.clock) << " *" << kEndLine;
     log_.EmptyLine();
   } else {
-    state_.outcome_message = StatusMessage(state_.client_index, status);
+    const ClientDescriptor* client = clients_.At(state_.client_index);
+    state_.outcome_message = StatusMessage(client, status);
     if (view_) view_->SetIntroText(state_.outcome_message);
     const std::string time = TimeStamp(platform_.clock);
     log_ << "Email Client Configuration failed with error code: " << StatusNumber(status) << kEndLine;
     log_ << "Description: " << state_.outcome_message << kEndLine;
-    if (state_.client_index == static_cast<int>(MailClient::Outlook) &&
-        (status == status::kStoreUnreadable || status == status::kNeverStarted)) {
-      log_.Line("Relevant Registry Structure:");
-      DumpRegistryTree(platform_.registry, kMessagingSubsystemKey, 0, log_);
-    }
+    if (client && client->log_failure) client->log_failure(platform_, status, log_);
     log_ << "* Configuration Failed at " << time << " *" << kEndLine;
     log_.EmptyLine();
   }
@@ -323,6 +326,11 @@ void ConfigSession::LogTerminatedByUser() {
        << " *" << kEndLine;
   log_.EmptyLine();
   log_.Close();
+}
+
+int ConfigSession::VersionOf(int client_index) const {
+  if (client_index < 0 || static_cast<std::size_t>(client_index) >= versions_.size()) return -1;
+  return versions_[static_cast<std::size_t>(client_index)];
 }
 
 int ExitCodeForStatus(ConfigStatus status) {

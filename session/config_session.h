@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "core/client_list.h"
 
 #include "session/configurator_factory.h"
 #include "session/run_state.h"
@@ -19,7 +22,7 @@ namespace quillbank {
 // configurator's positive status is passed on as it is.
 namespace exit_code {
 inline constexpr int kSuccess = 0;
-inline constexpr int kNoConfigurator = 10;  // the "-c" value is not 0..4
+inline constexpr int kNoConfigurator = 10;  // the "-c" value names no client
 inline constexpr int kNoDefault = 11;
 inline constexpr int kDefaultDoesNotExist = 12;
 inline constexpr int kUnsupportedDefault = 13;
@@ -42,7 +45,8 @@ struct AutomaticFailure;
 class ConfigSession {
  public:
   // `view` is null in the command-line and automatic modes.
-  ConfigSession(Platform& platform, ConfiguratorFactory& factory, RunState& state, RunView* view);
+  ConfigSession(Platform& platform, const ClientList& clients, ConfiguratorFactory& factory,
+                RunState& state, RunView* view);
 
   // Opens the log, writes the banner, detects the clients and refuses while
   // one runs. True when the run may go on; false after a refusal.
@@ -58,7 +62,9 @@ class ConfigSession {
 
   RunLog& log() { return log_; }
   [[nodiscard]] const std::string& log_path() const { return log_path_; }
-  [[nodiscard]] int outlook_version() const { return outlook_version_; }
+  // The major version detection read for the client, -1 where none was.
+  [[nodiscard]] int VersionOf(int client_index) const;
+  [[nodiscard]] const ClientList& clients() const { return clients_; }
   Platform& platform() { return platform_; }
 
  private:
@@ -79,12 +85,13 @@ class ConfigSession {
   void ReportOutcome(ConfigStatus status);
 
   Platform& platform_;
+  const ClientList& clients_;
   ConfiguratorFactory& factory_;
   RunState& state_;
   RunView* view_;
   RunLog log_;
   std::string log_path_;
-  int outlook_version_ = -1;
+  std::vector<int> versions_;  // by client index
 };
 
 }  // namespace quillbank

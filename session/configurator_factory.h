@@ -8,22 +8,21 @@
 
 #include "core/account_request.h"
 #include "core/configurator.h"
-#include "core/mail_client.h"
 
 namespace quillbank {
 
 class ConfiguratorFactory {
  public:
   virtual ~ConfiguratorFactory() = default;
-  // The configurator of client index 0..4; for Outlook `outlook_version`
-  // chooses between the Outlook 2000 store (below 10) and the profile store.
-  // Null for an index outside 0..4.
-  [[nodiscard]] virtual std::unique_ptr<Configurator> Create(int client_index, int outlook_version,
+  // The configurator of client index `client_index`; `version` is the major
+  // version detection read for the client (-1 where none was), which may
+  // choose its store. Null for an index that names no client.
+  [[nodiscard]] virtual std::unique_ptr<Configurator> Create(int client_index, int version,
                                                              const AccountRequest& request) = 0;
-  // The configurator of `client` with the readers the automatic mode copies
-  // the default account with; null for a client without readers.
+  // The same with the readers the automatic mode copies the default account
+  // with; null for a client without readers.
   [[nodiscard]] virtual std::unique_ptr<AutoModeConfigurator> CreateAutoMode(
-      MailClient client, int outlook_version, const AccountRequest& request) = 0;
+      int client_index, int version, const AccountRequest& request) = 0;
 };
 
 }  // namespace quillbank

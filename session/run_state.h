@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/config_status.h"
-#include "core/mail_client.h"
+#include "core/client_list.h"
 
 namespace quillbank {
 
@@ -16,7 +16,7 @@ struct RunState {
   bool automatic = false;       // copy the default client's default account
   bool close_running = false;   // terminate running clients instead of refusing
   std::optional<std::string> search_text;  // automatic mode: the "-s" value, if any
-  int default_client_code = -1; // detection result, 0..5
+  int default_client_code = -1; // detection result: a client's default code, or 0
   std::string account_prefix;   // automatic mode: "-p" value
   std::string address;
   bool make_default = false;

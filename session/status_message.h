@@ -3,15 +3,17 @@
 
 #include <string>
 
+#include "core/client_descriptor.h"
 #include "core/config_status.h"
 
 namespace quillbank {
 
-// The message for a failed run of client index `client_index`; empty for a
-// pair without a message.
-[[nodiscard]] std::string StatusMessage(int client_index, ConfigStatus status);
+// The message for a failed run of `client`: the causes every configurator
+// may report, then the client's own; empty for no client, or a pair without a
+// message.
+[[nodiscard]] std::string StatusMessage(const ClientDescriptor* client, ConfigStatus status);
 
-// The congratulation after a successful run; empty outside 0..4.
-[[nodiscard]] std::string SuccessMessage(int client_index);
+// The congratulation after a successful run; empty for no client.
+[[nodiscard]] std::string SuccessMessage(const ClientDescriptor* client);
 
 }  // namespace quillbank

@@ -1,5 +1,8 @@
 #include "ui/config_dlg.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "env/client_launch.h"
 #include "ui/about_dlg.h"
 #include "ui/data_exchange.h"
@@ -9,13 +12,8 @@ namespace {
 
 using namespace config_ids;
 
-int ClientButton(int client_index) { return kClientButtons[client_index]; }
-
-bool IsClientButton(int id) {
-  for (int button : kClientButtons) {
-    if (button == id) return true;
-  }
-  return false;
+bool IsClientButton(const std::vector<int>& buttons, int id) {
+  return id != 0 && std::find(buttons.begin(), buttons.end(), id) != buttons.end();
 }
 
 }  // namespace
@@ -28,12 +26,18 @@ bool IsValidAddress(const std::string& address) {
   return dot != std::string::npos && dot + 1 < address.size();
 }
 
-ConfigDlg::ConfigDlg(Platform& platform, ConfiguratorFactory& factory, DialogFramework& framework,
-                     RunState& state)
+ConfigDlg::ConfigDlg(Platform& platform, const ClientList& clients, ConfiguratorFactory& factory,
+                     DialogFramework& framework, RunState& state)
     : platform_(platform),
+      clients_(clients),
+      buttons_(ClientButtons(clients)),
       framework_(framework),
       state_(state),
-      session_(platform, factory, state, this) {}
+      session_(platform, clients, factory, state, this) {}
+
+int ConfigDlg::ClientButton(int client_index) const {
+  return clients_.IsIndex(client_index) ? buttons_[static_cast<std::size_t>(client_index)] : 0;
+}
 
 // ------------------------------------------------------------ data exchange
 
@@ -41,7 +45,7 @@ void ConfigDlg::DoDataExchange(DataExchange& exchange) {
   exchange.Text(kAddress, state_.address);
   exchange.Check(kMakeDefault, state_.make_default);
   exchange.Text(kDisplayName, state_.display_name);
-  exchange.RadioGroup(kClientButtons, state_.client_index);
+  exchange.RadioGroup(buttons_, state_.client_index);
   exchange.Check(kLaunch, state_.launch_after);
   exchange.Check(kOverwrite, state_.overwrite_existing);
   exchange.Check(kUseSsl, state_.use_ssl);
@@ -68,7 +72,7 @@ void ConfigDlg::OnControl(int id, ControlEvent event) {
     ShowAbout();
   } else if ((id == kAddress || id == kDisplayName) && event == ControlEvent::TextChanged) {
     OnSelectionChanged();
-  } else if (IsClientButton(id) && event == ControlEvent::Clicked) {
+  } else if (IsClientButton(buttons_, id) && event == ControlEvent::Clicked) {
     OnSelectionChanged();
   }
 }
@@ -76,11 +80,11 @@ void ConfigDlg::OnControl(int id, ControlEvent event) {
 void ConfigDlg::OnSelectionChanged() {
   UpdateData(true);
   const bool complete = !state_.display_name.empty() && IsValidAddress(state_.address) &&
-                        IsClientIndex(state_.client_index);
+                        clients_.IsIndex(state_.client_index);
   window_->EnableControl(kConfigure, complete);
-  // A client without a default account (Eudora) disables the option; the tick
-  // stays as it is.
-  const ClientRow* client = ClientAt(state_.client_index);
+  // A client without a default account disables the option; the tick stays
+  // as it is.
+  const ClientDescriptor* client = clients_.At(state_.client_index);
   window_->EnableControl(kMakeDefault, !client || client->has_default_option);
   UpdateData(false);
 }
@@ -104,11 +108,12 @@ void ConfigDlg::OnCancel() {
 }
 
 void ConfigDlg::LaunchSelectedClient() {
-  if (!IsClientIndex(state_.client_index)) return;
+  const ClientDescriptor* client = clients_.At(state_.client_index);
+  if (!client) return;
   // The run has closed the log; what is started is still worth a line in it
   // for whoever reads the log later.
   session_.ReopenLog();
-  LaunchClient(platform_, static_cast<MailClient>(state_.client_index), session_.log());
+  LaunchClient(platform_, *client, session_.log());
   session_.log().Close();
 }
 
@@ -128,15 +133,15 @@ void ConfigDlg::PrepareControls() {
 }
 
 void ConfigDlg::DisableClientButton(int client_index) {
-  if (IsClientIndex(client_index)) window_->EnableControl(ClientButton(client_index), false);
+  if (ClientButton(client_index) != 0) window_->EnableControl(ClientButton(client_index), false);
 }
 
 bool ConfigDlg::IsClientButtonEnabled(int client_index) {
-  return IsClientIndex(client_index) && window_->IsControlEnabled(ClientButton(client_index));
+  return ClientButton(client_index) != 0 && window_->IsControlEnabled(ClientButton(client_index));
 }
 
 void ConfigDlg::TickClientButton(int client_index) {
-  if (IsClientIndex(client_index)) window_->SetCheck(ClientButton(client_index), true);
+  if (ClientButton(client_index) != 0) window_->SetCheck(ClientButton(client_index), true);
 }
 
 void ConfigDlg::ShowResultView(bool run_succeeded) {
@@ -144,8 +149,10 @@ void ConfigDlg::ShowResultView(bool run_succeeded) {
     window_->ShowControl(id, false);
   }
   window_->SetControlText(kIdCancel, "Close");
-  for (int id : {kOutlookExpress, kDetailsLabel, kAddressLabel, kNameLabel, kSelectLabel, kOutlook,
-                 kEudora, kThunderbird, kWindowsMail, kAbout}) {
+  for (const int button : buttons_) {
+    if (button != 0) window_->ShowControl(button, false);
+  }
+  for (int id : {kDetailsLabel, kAddressLabel, kNameLabel, kSelectLabel, kAbout}) {
     window_->ShowControl(id, false);
   }
   window_->SetDefaultButton(kIdCancel);
@@ -161,10 +168,11 @@ void ConfigDlg::SetIntroText(const std::string& text) { window_->SetControlText(
 
 // ------------------------------------------------------------ dialog mode
 
-int RunConfigDialog(Platform& platform, ConfiguratorFactory& factory, DialogFramework& framework) {
+int RunConfigDialog(Platform& platform, const ClientList& clients, ConfiguratorFactory& factory,
+                    DialogFramework& framework) {
   RunState state;
-  ConfigDlg dialog(platform, factory, framework, state);
-  if (framework.DoModal(ConfigDialogTemplate(), dialog) < 0) return exit_code::kNoDialog;
+  ConfigDlg dialog(platform, clients, factory, framework, state);
+  if (framework.DoModal(ConfigDialogTemplate(clients), dialog) < 0) return exit_code::kNoDialog;
   return state.exit_code;
 }
 

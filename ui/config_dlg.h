@@ -5,6 +5,9 @@
 // starts the client on Close after a success when the user wants it.
 #pragma once
 
+#include <vector>
+
+#include "core/client_list.h"
 #include "session/config_session.h"
 #include "session/configurator_factory.h"
 #include "session/run_state.h"
@@ -23,8 +26,8 @@ class DataExchange;
 
 class ConfigDlg final : public DialogHandler, public RunView {
  public:
-  ConfigDlg(Platform& platform, ConfiguratorFactory& factory, DialogFramework& framework,
-            RunState& state);
+  ConfigDlg(Platform& platform, const ClientList& clients, ConfiguratorFactory& factory,
+            DialogFramework& framework, RunState& state);
 
   // DialogHandler
   bool OnInitDialog(DialogWindow& window) override;
@@ -47,7 +50,12 @@ class ConfigDlg final : public DialogHandler, public RunView {
   void ShowAbout();
   void LaunchSelectedClient();
 
+  // The radio button of `client_index`; 0 for none.
+  [[nodiscard]] int ClientButton(int client_index) const;
+
   Platform& platform_;
+  const ClientList& clients_;
+  const std::vector<int> buttons_;  // by client index
   DialogFramework& framework_;
   RunState& state_;
   ConfigSession session_;
@@ -56,6 +64,7 @@ class ConfigDlg final : public DialogHandler, public RunView {
 
 // Runs the program in its dialog mode on `framework`; returns the exit code
 // of the run (0 when the dialog was closed before one).
-int RunConfigDialog(Platform& platform, ConfiguratorFactory& factory, DialogFramework& framework);
+int RunConfigDialog(Platform& platform, const ClientList& clients, ConfiguratorFactory& factory,
+                    DialogFramework& framework);
 
 }  // namespace quillbank

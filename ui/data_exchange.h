@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "ui/dialog_host.h"
 
@@ -29,20 +30,21 @@ class DataExchange {
       window_.SetCheck(id, field);
     }
   }
-  // A radio group given by its buttons in group order: the index of the
-  // ticked button, -1 when none is ticked.
-  template <std::size_t N>
-  void RadioGroup(const int (&buttons)[N], int& index) {
+  // A radio group given by the button of each index (0 where an index has
+  // none): the index of the ticked button, -1 when none is ticked.
+  void RadioGroup(const std::vector<int>& buttons, int& index) {
     if (save_) {
       index = -1;
-      for (std::size_t i = 0; i < N; ++i) {
-        if (window_.IsChecked(buttons[i])) {
+      for (std::size_t i = 0; i < buttons.size(); ++i) {
+        if (buttons[i] != 0 && window_.IsChecked(buttons[i])) {
           index = static_cast<int>(i);
           break;
         }
       }
     } else {
-      for (std::size_t i = 0; i < N; ++i) window_.SetCheck(buttons[i], static_cast<int>(i) == index);
+      for (std::size_t i = 0; i < buttons.size(); ++i) {
+        if (buttons[i] != 0) window_.SetCheck(buttons[i], static_cast<int>(i) == index);
+      }
     }
   }
 

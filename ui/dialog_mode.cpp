@@ -13,14 +13,16 @@ namespace quillbank {
 #ifdef _WIN32
 bool HasDialogHost() { return true; }
 
-int RunDialogMode(Platform& platform, ConfiguratorFactory& factory) {
+int RunDialogMode(Platform& platform, const ClientList& clients, ConfiguratorFactory& factory) {
   const std::unique_ptr<DialogFramework> framework = MakeWin32DialogFramework();
-  return RunConfigDialog(platform, factory, *framework);
+  return RunConfigDialog(platform, clients, factory, *framework);
 }
 #else
 bool HasDialogHost() { return false; }
 
-int RunDialogMode(Platform&, ConfiguratorFactory&) { return exit_code::kNoDialog; }
+int RunDialogMode(Platform&, const ClientList&, ConfiguratorFactory&) {
+  return exit_code::kNoDialog;
+}
 #endif
 
 }  // namespace quillbank

@@ -1,6 +1,7 @@
 // The dialog mode of the program, where this build has a dialog host.
 #pragma once
 
+#include "core/client_list.h"
 #include "session/configurator_factory.h"
 #include "env/platform/platform.h"
 
@@ -10,6 +11,6 @@ namespace quillbank {
 [[nodiscard]] bool HasDialogHost();
 
 // Shows the main dialog modally and returns the exit code of its run.
-int RunDialogMode(Platform& platform, ConfiguratorFactory& factory);
+int RunDialogMode(Platform& platform, const ClientList& clients, ConfiguratorFactory& factory);
 
 }  // namespace quillbank

@@ -1,5 +1,7 @@
 #include "ui/dialog_template.h"
 
+#include <algorithm>
+
 namespace quillbank {
 namespace {
 
@@ -7,7 +9,7 @@ using namespace control_style;
 
 constexpr unsigned kEditStyle = kBorder | kAutoHScroll | kTabStop;
 
-DialogTemplate MakeConfigTemplate() {
+DialogTemplate MakeConfigTemplate(const ClientList& clients) {
   using namespace config_ids;
   DialogTemplate dialog;
   dialog.id = kTemplate;
@@ -22,12 +24,6 @@ DialogTemplate MakeConfigTemplate() {
        "This utility will automatically configure your email client for your email account. ",
        {11, 10, 279, 16}, kGroup},
       {kSelectLabel, ControlKind::StaticText, "Select one:", {19, 26, 48, 8}, kGroup},
-      {kOutlookExpress, ControlKind::RadioButton, "Microsoft Outlook Express", {43, 39, 98, 8},
-       kGroup | kTabStop},
-      {kOutlook, ControlKind::RadioButton, "Microsoft Outlook", {43, 47, 71, 10}, 0},
-      {kWindowsMail, ControlKind::RadioButton, "Microsoft Windows Mail", {43, 56, 91, 10}, 0},
-      {kEudora, ControlKind::RadioButton, "Qualcomm Eudora 5 and up", {43, 65, 112, 9}, 0},
-      {kThunderbird, ControlKind::RadioButton, "Mozilla Thunderbird", {43, 74, 110, 9}, 0},
       // Starts a group of its own so that the radio group ends above it.
       {kAddressLabel, ControlKind::StaticText, "Email Address:", {30, 118, 51, 8}, kGroup},
       {kMakeDefault, ControlKind::CheckBox, "Make this my default account", {41, 140, 109, 10},
@@ -49,6 +45,19 @@ DialogTemplate MakeConfigTemplate() {
        kTabStop | kHidden},
       {kUseSsl, ControlKind::CheckBox, "Use SSL", {41, 132, 101, 8}, kTabStop},
   };
+  // The clients' radio buttons follow "Select one:", the first starting the
+  // group and the tab stop.
+  std::vector<ControlTemplate> buttons;
+  for (int index = 0; index < clients.size(); ++index) {
+    const RadioButtonPlace& place = clients.At(index)->button;
+    if (place.id == 0) continue;
+    buttons.push_back({place.id, ControlKind::RadioButton, place.label,
+                       {place.x, place.y, place.width, place.height},
+                       buttons.empty() ? kGroup | kTabStop : 0u});
+  }
+  const auto select = std::find_if(dialog.controls.begin(), dialog.controls.end(),
+                                   [](const ControlTemplate& c) { return c.id == kSelectLabel; });
+  dialog.controls.insert(select + 1, buttons.begin(), buttons.end());
   return dialog;
 }
 
@@ -107,9 +116,14 @@ const ControlTemplate* DialogTemplate::Find(int control_id) const {
   return nullptr;
 }
 
-const DialogTemplate& ConfigDialogTemplate() {
-  static const DialogTemplate dialog = MakeConfigTemplate();
-  return dialog;
+DialogTemplate ConfigDialogTemplate(const ClientList& clients) {
+  return MakeConfigTemplate(clients);
+}
+
+std::vector<int> ClientButtons(const ClientList& clients) {
+  std::vector<int> buttons;
+  for (int index = 0; index < clients.size(); ++index) buttons.push_back(clients.At(index)->button.id);
+  return buttons;
 }
 
 const DialogTemplate& AboutDialogTemplate() {

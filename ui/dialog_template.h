@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/client_list.h"
+
 namespace quillbank {
 
 enum class ControlKind {
@@ -67,7 +69,6 @@ inline constexpr int kAppIconResource = 129;
 // The main dialog, template 102.
 namespace config_ids {
 inline constexpr int kTemplate = 102;
-inline constexpr int kOutlookExpress = 1000;  // first radio button of the group
 inline constexpr int kConfigure = 1002;
 inline constexpr int kMakeDefault = 1003;
 inline constexpr int kAddress = 1004;
@@ -77,17 +78,11 @@ inline constexpr int kDetailsLabel = 1010;
 inline constexpr int kNameLabel = 1011;
 inline constexpr int kAddressLabel = 1012;
 inline constexpr int kSelectLabel = 1013;
-inline constexpr int kOutlook = 1014;
-inline constexpr int kEudora = 1015;
-inline constexpr int kThunderbird = 1016;
 inline constexpr int kAbout = 1018;
 inline constexpr int kLaunch = 1024;
 inline constexpr int kOverwrite = 1025;
-inline constexpr int kWindowsMail = 1026;
 inline constexpr int kUseSsl = 1027;
-// The radio buttons in group order, which is the client index.
-inline constexpr int kClientButtons[] = {kOutlookExpress, kOutlook, kWindowsMail, kEudora,
-                                         kThunderbird};
+// The clients' radio buttons come from the clients (see ClientButtons).
 }  // namespace config_ids
 
 // The About box, template 131.
@@ -100,7 +95,11 @@ inline constexpr int kImapPort = 1022;
 inline constexpr int kIncomingServer = 1023;
 }  // namespace about_ids
 
-[[nodiscard]] const DialogTemplate& ConfigDialogTemplate();
+// The main dialog with a radio button for each client of `clients` that has
+// one, in client index order, after the "Select one:" label.
+[[nodiscard]] DialogTemplate ConfigDialogTemplate(const ClientList& clients);
+// The button of each client index; 0 for a client without one.
+[[nodiscard]] std::vector<int> ClientButtons(const ClientList& clients);
 [[nodiscard]] const DialogTemplate& AboutDialogTemplate();
 
 }  // namespace quillbank

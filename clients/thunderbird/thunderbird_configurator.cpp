@@ -15,8 +15,10 @@ namespace quillbank {
 
 using namespace thunderbird;
 
-ThunderbirdConfigurator::ThunderbirdConfigurator(Platform& platform, const AccountRequest& request)
+ThunderbirdConfigurator::ThunderbirdConfigurator(Platform& platform, const AccountRequest& request,
+                                                 const ClientSite& site)
     : platform_(platform),
+      site_(site),
       values_(request.address, request.display_name, request.use_ssl),
       file_values_(values_),
       log_(&request.log) {
@@ -57,7 +59,7 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
     file_values_.server_name = NarrowToUtf8(platform_.code_page, prefix_) + file_values_.address;
   }
 
-  ProfileLocator locator(platform_, *log_);
+  ProfileLocator locator(platform_, site_, *log_);
   const PreparedProfile prepared = locator.PrepareProfile();
   if (prepared.status != status::kSuccess) return prepared.status;
   const ProfileLocation& profile = prepared.location;
@@ -72,10 +74,11 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
   }
   const std::string_view old_content = read ? read->bytes() : std::string_view();
   const PrefsLines lines(old_content);
-  // Windows and the machine folder write CR LF as they always have; in the
-  // Linux home the lines written match the file's own, and a new file's are LF.
-  file_values_.line_end =
-      platform_.home ? FirstLineEnd(old_content).value_or("\n") : RunLog::kLineEnd;
+  // Where the site keeps a file's own line ends, the lines written match the
+  // file's; elsewhere, and in a new file, they are the site's.
+  file_values_.line_end = site_.keeps_file_line_end
+                              ? FirstLineEnd(old_content).value_or(site_.line_end)
+                              : std::string_view(site_.line_end);
   const PrefsScanner scan(lines);
   const bool no_accounts = scan.HasNoAccounts();
 
@@ -151,7 +154,7 @@ std::optional<IdentityMatch> ThunderbirdConfigurator::FindExisting(const PrefsLi
 }
 
 AccountReaders& ThunderbirdConfigurator::Readers() {
-  if (!readers_) readers_ = std::make_unique<AccountReaders>(platform_, *log_);
+  if (!readers_) readers_ = std::make_unique<AccountReaders>(platform_, site_, *log_);
   return *readers_;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/account_request.h"
+#include "core/client_descriptor.h"
 #include "core/configurator.h"
 #include "clients/thunderbird/thunderbird_prefs.h"
 #include "clients/thunderbird/thunderbird_readers.h"
@@ -23,7 +24,8 @@ class RunLog;
 
 class ThunderbirdConfigurator final : public AutoModeConfigurator {
  public:
-  ThunderbirdConfigurator(Platform& platform, const AccountRequest& request);
+  ThunderbirdConfigurator(Platform& platform, const AccountRequest& request,
+                          const ClientSite& site);
 
   // 0 when the account was written; 5 when an identity has the address (in
   // the automatic mode: an incoming server has the copy's name) and
@@ -60,6 +62,7 @@ class ThunderbirdConfigurator final : public AutoModeConfigurator {
   void LogWrittenLines(const thunderbird::Designations& names);
 
   Platform& platform_;
+  const ClientSite& site_;
   thunderbird::AccountValues values_;       // narrow text of the code page, for the log
   thunderbird::AccountValues file_values_;  // the same as UTF-8, which prefs.js holds
   bool make_default_ = false;

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "clients/thunderbird/thunderbird_profile_list.h"
-#include "env/app_data.h"
 #include "env/registry_access.h"
 #include "env/run_log.h"
 #include "env/text_file.h"
@@ -28,9 +27,6 @@ std::string CreatedCompatibilityFile(std::string_view line_end) {
   return text;
 }
 
-std::string_view NewFileLineEnd(const Platform& platform) {
-  return platform.home ? "\n" : RunLog::kLineEnd;
-}
 
 }  // namespace thunderbird
 
@@ -187,23 +183,14 @@ std::optional<std::string> FindDefaultProfilePath(std::string_view profile_list)
   return std::nullopt;
 }
 
-std::optional<std::string> ProfileLocator::AppDataFolder() {
-  std::optional<std::string> folder = quillbank::AppDataFolder(platform_);
-  if (!folder) return std::nullopt;
-  while (folder->size() > 1 && (folder->back() == '\\' || folder->back() == '/')) folder->pop_back();
-  return folder;
-}
-
 std::optional<std::string> ProfileLocator::ThunderbirdFolder() {
-  if (platform_.home) return HomeThunderbirdFolder();
-  const std::optional<std::string> app_data = AppDataFolder();
-  if (!app_data) return std::nullopt;
-  return *app_data + "\\Thunderbird";
+  const std::vector<std::string> folders = ClientFolders(platform_, site_);
+  if (folders.empty()) return std::nullopt;
+  if (folders.size() == 1) return folders.front();
+  return ChooseThunderbirdFolder(folders);
 }
 
-std::string ProfileLocator::HomeThunderbirdFolder() {
-  UserHome& home = *platform_.home;
-  const std::vector<std::string> folders = home.ThunderbirdFolders();
+std::string ProfileLocator::ChooseThunderbirdFolder(const std::vector<std::string>& folders) {
   std::size_t chosen = 0;
   std::string reason = "none has a profiles.ini";
   std::optional<std::int64_t> newest;
@@ -235,7 +222,7 @@ std::optional<std::int64_t> ProfileLocator::PreferencesChanged(const std::string
   const std::optional<Choice> choice =
       list ? ProfileChooser(platform_, unheard, folder).Choose(*list, why) : std::nullopt;
   if (!choice) return std::nullopt;
-  return platform_.home->ModifiedTime(JoinPath(platform_, choice->path, "prefs.js"));
+  return platform_.user.ModifiedTime(JoinPath(platform_, choice->path, "prefs.js"));
 }
 
 PreparedProfile ProfileLocator::PrepareProfile() {
@@ -331,8 +318,8 @@ ConfigStatus ProfileLocator::CreateProfileList(const std::string& thunderbird_fo
   log_ << "Profile data not found. Creating in user's application data folder ... ";
   const std::string path = JoinPath(platform_, thunderbird_folder, "profiles.ini");
   const bool written = CreateFolder(thunderbird_folder, location) &&
-                       platform_.files.ReplaceContents(path, CreatedProfileList(NewFileLineEnd(
-                                                                 platform_))) == FileWrite::Written;
+                       platform_.files.ReplaceContents(path, CreatedProfileList(site_.line_end)) ==
+                       FileWrite::Written;
   if (!written) {
     log_.Line("failed.");
     return Fail(status::kWriteFailed, "profiles.ini could not be written.", location);
@@ -356,7 +343,7 @@ ConfigStatus ProfileLocator::CreateProfileFolder(const std::string& thunderbird_
     // profile's compatibility.ini ties it to no other installation.
     const std::string path = JoinPath(platform_, location.profile_path, "compatibility.ini");
     created = platform_.files.ReplaceContents(
-                  path, CreatedCompatibilityFile(NewFileLineEnd(platform_))) == FileWrite::Written;
+                  path, CreatedCompatibilityFile(site_.line_end)) == FileWrite::Written;
     if (created) location.created_files.push_back(path);
   }
   if (!created) {

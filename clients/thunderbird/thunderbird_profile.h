@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "core/config_status.h"
+#include "core/client_descriptor.h"
 #include "env/platform/platform.h"
 
 namespace quillbank {
@@ -37,15 +38,6 @@ inline constexpr const char* kCreatedProfileFolder = "Profiles/s8eyyog6.default"
 // A default profile path of this text has always meant none.
 inline constexpr const char* kNoProfilePath = "NULL";
 
-// The seven lines of the profile list written for a first-time user.
-[[nodiscard]] std::string CreatedProfileList(std::string_view line_end = "\r\n");
-// The compatibility.ini of the created profile: a bare section that names no
-// installation, so that Thunderbird's first start adopts the profile instead
-// of making one of its own.
-[[nodiscard]] std::string CreatedCompatibilityFile(std::string_view line_end = "\r\n");
-// The line end of a file the program creates: CR LF as on Windows, LF in the
-// Linux user's home.
-[[nodiscard]] std::string_view NewFileLineEnd(const Platform& platform);
 
 }  // namespace thunderbird
 
@@ -76,17 +68,15 @@ struct PreparedProfile {
 // Locates (and, for a first-time user, creates) the profile Thunderbird opens.
 class ProfileLocator {
  public:
-  ProfileLocator(Platform& platform, RunLog& log) : platform_(platform), log_(log) {}
+  ProfileLocator(Platform& platform, const ClientSite& site, RunLog& log)
+      : platform_(platform), site_(site), log_(log) {}
 
-  // The application data folder (see AppDataFolder of the environment),
-  // without trailing separators.
-  [[nodiscard]] std::optional<std::string> AppDataFolder();
-
-  // The folder of profiles.ini: APPDATA's "Thunderbird" folder on Windows and
-  // the machine folder. In the Linux home, the first of the home's
-  // Thunderbird folders that holds a profiles.ini, or, when several do, the
-  // one whose profile in use has the prefs.js changed last; ~/.thunderbird
-  // when none does. Logs the folder taken and the others present there.
+  // The folder of profiles.ini, from the site's folders: the one there is
+  // (APPDATA's "Thunderbird" folder on Windows and the machine folder). Where
+  // there are several (the Linux packages'), the first that holds a
+  // profiles.ini, or, when several do, the one whose profile in use has the
+  // prefs.js changed last; the first when none does. Logs the folder taken
+  // and the others present then. None when no folder is known.
   [[nodiscard]] std::optional<std::string> ThunderbirdFolder();
 
   // Finds the profile in use, or creates one for a first-time user; logs the
@@ -107,7 +97,7 @@ class ProfileLocator {
   bool ChooseListedProfile(const std::string& thunderbird_folder,
                            const std::optional<std::string>& list, ProfileLocation& location,
                            std::string& reason, std::string& why);
-  std::string HomeThunderbirdFolder();
+  std::string ChooseThunderbirdFolder(const std::vector<std::string>& folders);
   // When the prefs.js of the profile in use in `folder` was last changed.
   std::optional<std::int64_t> PreferencesChanged(const std::string& folder);
   void LogProfileInUse(const ProfileLocation& location, const std::string& reason);
@@ -119,6 +109,7 @@ class ProfileLocator {
   ConfigStatus Fail(ConfigStatus status, const std::string& why, ProfileLocation& location);
 
   Platform& platform_;
+  const ClientSite& site_;
   RunLog& log_;
 };
 

@@ -70,7 +70,7 @@ const AccountList* AccountReaders::Accounts() {
   if (loaded_) return accounts_.get();
   loaded_ = true;
   // Found, never prepared: a reader creates no profile list and no folder.
-  const std::optional<ProfileLocation> profile = ProfileLocator(platform_, log_).FindProfile();
+  const std::optional<ProfileLocation> profile = ProfileLocator(platform_, site_, log_).FindProfile();
   if (!profile) return nullptr;
   std::optional<std::string> read = platform_.files.ReadFile(profile->preferences_path);
   if (!read && platform_.files.FileExists(profile->preferences_path)) {

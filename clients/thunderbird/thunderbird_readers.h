@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "clients/thunderbird/thunderbird_accounts.h"
+#include "core/client_descriptor.h"
 #include "env/platform/platform.h"
 
 namespace quillbank {
@@ -29,7 +30,8 @@ namespace thunderbird {
 
 class AccountReaders final {
  public:
-  AccountReaders(Platform& platform, RunLog& log) : platform_(platform), log_(log) {}
+  AccountReaders(Platform& platform, const ClientSite& site, RunLog& log)
+      : platform_(platform), site_(site), log_(log) {}
   AccountReaders(const AccountReaders&) = delete;
   AccountReaders& operator=(const AccountReaders&) = delete;
 
@@ -65,6 +67,7 @@ class AccountReaders final {
                  const std::optional<std::string>& value);
 
   Platform& platform_;
+  const ClientSite& site_;
   RunLog& log_;
   bool loaded_ = false;
   std::string text_;  // prefs.js as read; the lines and the list point into it

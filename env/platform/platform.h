@@ -268,34 +268,46 @@ class RunLock {
   virtual void Release() = 0;
 };
 
-// ------------------------------------------------------------ Linux home
+// ------------------------------------------------------------ the user's space
 
-// The Linux user's own home, where Thunderbird is the one client there can
-// be. Paths are host paths ("/home/jane/.thunderbird"). Only the home backend
-// has one; on Windows and the machine folder the Platform holds none, and the
-// Thunderbird folder is APPDATA's.
-class UserHome {
+// What a system offers about the user and the host beyond files and
+// processes: where the user's folders are, how paths are written, and the
+// facts a client's rules for "is it running" need. Every backend has one; a
+// service a system does not have answers "none" or false.
+class UserSpace {
  public:
-  virtual ~UserHome() = default;
-  // Where the run log and the run lock live: $XDG_STATE_HOME/quillbank, by
-  // default ~/.local/state/quillbank. It exists once the backend is open.
-  [[nodiscard]] virtual std::string StateFolder() = 0;
-  // The folders Thunderbird keeps its profiles in, in the order they are
-  // preferred, whether they exist or not: ~/.thunderbird, then the snap's
-  // (~/snap/thunderbird/common/.thunderbird), then the flatpak's
-  // (~/.var/app/org.mozilla.Thunderbird/.thunderbird).
-  [[nodiscard]] virtual std::vector<std::string> ThunderbirdFolders() = 0;
-  // True when PATH holds an executable file named "thunderbird".
-  [[nodiscard]] virtual bool ThunderbirdOnPath() = 0;
+  virtual ~UserSpace() = default;
+  // The separator of this system's paths: "\" for Windows paths, "/" for
+  // host paths, where "\" is an ordinary character of a name.
+  [[nodiscard]] virtual char PathSeparator() const = 0;
+  // The user's home folder on a system that has one (HOME); none on Windows.
+  [[nodiscard]] virtual std::optional<std::string> HomeFolder() = 0;
+  // The program's own folder for its log and run lock, where the system
+  // keeps one apart from the user's application data: $XDG_STATE_HOME/
+  // quillbank, by default ~/.local/state/quillbank, existing once the
+  // backend is open. None where the log lives in the application data.
+  [[nodiscard]] virtual std::optional<std::string> StateFolder() = 0;
+  // True when PATH holds an executable file named `program`; empty PATH
+  // entries (the current folder to a shell) are passed over.
+  [[nodiscard]] virtual bool OnPath(const std::string& program) = 0;
   // When the file was last modified, in seconds since 1970; none when it is
   // missing.
   [[nodiscard]] virtual std::optional<std::int64_t> ModifiedTime(const std::string& path) = 0;
-  // True while a live process holds the profile folder the way Thunderbird
-  // locks one: a lock on its ".parentlock" file (seen with F_GETLK, which
-  // also works across the PID namespaces of snap and flatpak), or a "lock"
-  // link ("IP:+PID") naming a process that is alive, or a host that is not
-  // this one. A link left behind by a process that has ended does not count.
-  [[nodiscard]] virtual bool ProfileInUse(const std::string& profile_folder) = 0;
+  // True when another process holds a lock on the file that conflicts with
+  // writing it (asked with F_GETLK, which sees locks across PID namespaces).
+  // The file is opened for reading only, never created, a link at its name
+  // is not followed; false when it is missing or the system cannot tell.
+  [[nodiscard]] virtual bool LockedByOtherProcess(const std::string& path) = 0;
+  // What the symbolic link at `path` names.
+  struct Link {
+    bool is_link = false;            // false: no link there (or nothing at all)
+    std::optional<std::string> target;  // none when the link cannot be read
+  };
+  [[nodiscard]] virtual Link ReadLink(const std::string& path) = 0;
+  // True while a process with this id exists (someone else's counts).
+  [[nodiscard]] virtual bool ProcessAlive(std::uint32_t id) = 0;
+  // The IPv4 addresses the host's own name resolves to, as dotted numbers.
+  [[nodiscard]] virtual std::vector<std::string> HostAddresses() = 0;
 };
 
 class MapiAdmin;  // MAPI profile administration for Outlook 2000 (mapi.h)
@@ -311,12 +323,11 @@ struct Platform {
   UuidSource& uuids;
   // The code page of the program's narrow text.
   const CodePage& code_page;
+  UserSpace& user;
   // Loaded on demand by the backend; null where no MAPI stand-in exists.
   MapiAdmin* mapi = nullptr;
   // Null where no other run can reach the machine (a machine in memory).
   RunLock* run_lock = nullptr;
-  // The Linux user's own home; null on Windows and the machine folder.
-  UserHome* home = nullptr;
 };
 
 }  // namespace quillbank

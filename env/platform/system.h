@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "core/system_kind.h"
 #include "env/platform/platform.h"
 
 namespace quillbank {
@@ -35,12 +36,15 @@ enum class SystemChoice {
   // on first use. A folder that a running wineserver serves is refused (its
   // hives on disk are not authoritative then), and nothing in it is changed.
   Default,
-  // Linux: the user's own home, with no registry and Thunderbird as the one
-  // client. Not available on Windows.
+  // Linux: the user's own home, with no registry. Not available on Windows.
   UserHome,
 };
 
 [[nodiscard]] SystemOpenResult OpenSystem(SystemChoice choice);
+
+// The kind of system `choice` opens on this build, known before it is
+// opened: what the clients are told to expect there.
+[[nodiscard]] SystemKind KindOfSystem(SystemChoice choice);
 
 // The command text as the Windows application framework hands it over: the
 // command line after the program path, as UTF-8, taken from the process's own

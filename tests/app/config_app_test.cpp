@@ -40,13 +40,13 @@ class ConfigAppTest : public ::testing::Test {
       }
       return std::make_unique<BorrowedSystem>(machine.platform);
     };
-    services.make_factory = [this](Platform&) {
+    services.make_factory = [this](Platform&, const ClientList&) {
       auto fakes = std::make_unique<FakeFactory>();
       fakes->status = status;
       return fakes;
     };
     if (with_dialog) {
-      services.run_dialog = [this](Platform&, ConfiguratorFactory&) {
+      services.run_dialog = [this](Platform&, const ClientList&, ConfiguratorFactory&) {
         ++dialogs;
         return 0;
       };

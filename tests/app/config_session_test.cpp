@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "session/config_session.h"
-#include "session/registry_tree_dump.h"
+#include "env/registry_tree_dump.h"
 #include "session/status_message.h"
 #include "env/client_detection.h"
 #include "tests/support/fake_configurators.h"
@@ -36,7 +36,7 @@ class ConfigSessionTest : public ::testing::Test {
 
   // Runs start-up and the run as the command-line modes do.
   void Run() {
-    ConfigSession session(machine.platform, factory, state, nullptr);
+    ConfigSession session(machine.platform, MachineClients(), factory, state, nullptr);
     if (session.OnInitDialog()) session.OnConfigure();
   }
 
@@ -122,7 +122,7 @@ TEST_F(ConfigSessionTest, SuccessfulRunLogsRequestConfiguratorAndCompletion) {
                                ""}}));
   EXPECT_TRUE(state.run_succeeded);
   EXPECT_EQ(state.exit_code, 0);
-  EXPECT_EQ(factory.created_outlook_version, 11);
+  EXPECT_EQ(factory.created_outlook_version, -1);  // only Outlook reports a version
   EXPECT_EQ(factory.record.requests.at(0), "jane@example.com|Jane Doe|1|0|1");
   EXPECT_EQ(state.outcome_message,
             "Congratulations! Mozilla Thunderbird has been successfully configured for your mail "
@@ -135,7 +135,7 @@ TEST_F(ConfigSessionTest, TwoRunsAppendTwoRecords) {
   RunState second;
   second.command_line = true;
   second.client_index = 9;
-  ConfigSession session(machine.platform, factory, second, nullptr);
+  ConfigSession session(machine.platform, MachineClients(), factory, second, nullptr);
   if (session.OnInitDialog()) session.OnConfigure();
   int banners = 0;
   for (const auto& line : LogLines()) banners += line == "Quillbank - Tessaline Log";
@@ -156,14 +156,14 @@ TEST_F(ConfigSessionTest, ConfiguratorFailureGivesItsMessageAndExitCode) {
 }
 
 TEST(StatusMessageTest, EveryClientExplainsWritesThatFailedAndRefusedInput) {
-  for (int client = 0; client < 5; ++client) {
+  for (const ClientDescriptor* client : AllClients()) {
     EXPECT_EQ(StatusMessage(client, status::kWriteFailed),
               "ERROR: The email client's settings could not be written. No changes have been made.");
     EXPECT_NE(StatusMessage(client, status::kUnsafeInput).find("cannot be used"), std::string::npos);
-    EXPECT_FALSE(StatusMessage(client, status::kCannotConfigure).empty()) << client;
+    EXPECT_FALSE(StatusMessage(client, status::kCannotConfigure).empty()) << client->name;
   }
-  EXPECT_EQ(StatusMessage(-1, status::kWriteFailed), "");
-  EXPECT_EQ(StatusMessage(4, status::kAutoAccountExists), "");
+  EXPECT_EQ(StatusMessage(nullptr, status::kWriteFailed), "");
+  EXPECT_EQ(StatusMessage(&Client(MailClient::Thunderbird), status::kAutoAccountExists), "");
 }
 
 TEST_F(ConfigSessionTest, ClientWithoutConfiguratorFailsWithStatusOne) {
@@ -188,7 +188,7 @@ TEST_F(ConfigSessionTest, UnsafeAddressOrNameIsRefusedBeforeTheConfiguratorRuns)
     run.client_index = 4;
     run.address = address;
     run.display_name = name;
-    ConfigSession session(fresh.platform, fakes, run, nullptr);
+    ConfigSession session(fresh.platform, MachineClients(), fakes, run, nullptr);
     ASSERT_TRUE(session.OnInitDialog());
     session.OnConfigure();
     EXPECT_EQ(run.status, 30) << address;
@@ -290,7 +290,7 @@ TEST_F(ConfigSessionTest, AnotherRunHoldingTheMachineRefusesTheRunBeforeAnyStore
     run.client_index = 4;
     run.address = "jane@example.com";
     run.display_name = "Jane Doe";
-    ConfigSession session(fresh.platform, fakes, run, nullptr);
+    ConfigSession session(fresh.platform, MachineClients(), fakes, run, nullptr);
     ASSERT_TRUE(session.OnInitDialog());
     session.OnConfigure();
     const auto lines = LinesOf(fresh.files.ReadFile(kLogFile).value_or(""));
@@ -400,7 +400,7 @@ TEST_F(ConfigSessionTest, AutomaticFailuresEndTheRunWithTheirOwnLines) {
     run.command_line = run.automatic = true;
     run.account_prefix = "T-";
     run.search_text = c.search;
-    ConfigSession session(fresh.platform, fakes, run, nullptr);
+    ConfigSession session(fresh.platform, MachineClients(), fakes, run, nullptr);
     ASSERT_TRUE(session.OnInitDialog());
     session.OnConfigure();
     const auto lines = LinesOf(fresh.files.ReadFile(kLogFile).value_or(""));
@@ -420,7 +420,7 @@ TEST_F(ConfigSessionTest, LogFolderFallsBackToTheEnvironmentOrIsSkipped) {
   RunState run;
   run.command_line = true;
   run.client_index = 9;
-  ConfigSession session(no_volatile.platform, factory, run, nullptr);
+  ConfigSession session(no_volatile.platform, MachineClients(), factory, run, nullptr);
   ASSERT_TRUE(session.OnInitDialog());
   session.OnConfigure();
   EXPECT_EQ(session.log_path(), "C:\\data\\Quillbank.log");
@@ -432,7 +432,7 @@ TEST_F(ConfigSessionTest, LogFolderFallsBackToTheEnvironmentOrIsSkipped) {
   quiet.client_index = 4;
   quiet.address = "a@b.c";
   quiet.display_name = "A";
-  ConfigSession without_log(nothing.platform, factory, quiet, nullptr);
+  ConfigSession without_log(nothing.platform, MachineClients(), factory, quiet, nullptr);
   ASSERT_TRUE(without_log.OnInitDialog());
   without_log.OnConfigure();
   EXPECT_EQ(without_log.log_path(), "");
@@ -444,42 +444,24 @@ TEST(DetectionTest, DefaultClientMarkersLastMatchWins) {
   struct Case {
     const char* command;
     int code;
+    const ClientList& clients;
   };
-  const Case cases[] = {{"\"C:\\PROGRA~1\\OUTLOO~1\\MSIMN.EXE\" /mailurl:%1", 1},
-                        {"C:\\office\\OUTLOOK.EXE -c IPM.Note", 2},
-                        {"outlook.exe msimn", 1},
-                        {"C:\\Program Files\\Windows Mail\\WinMail.exe /mailurl:%1", 3},
-                        {"C:\\Eudora\\Eudora.exe %1", 4},
-                        {"\"C:\\Mozilla Thunderbird\\thunderbird.exe\" -compose \"%1\"", 5},
-                        {"notepad.exe", 0},
-                        {"", 0}};
+  const Case cases[] = {{"\"C:\\PROGRA~1\\OUTLOO~1\\MSIMN.EXE\" /mailurl:%1", 1, MachineClients()},
+                        {"C:\\office\\OUTLOOK.EXE -c IPM.Note", 2, MachineClients()},
+                        {"outlook.exe msimn", 1, MachineClients()},
+                        {"C:\\Program Files\\Windows Mail\\WinMail.exe /mailurl:%1", 3, MachineClients()},
+                        {"C:\\Eudora\\Eudora.exe %1", 4, MachineClients()},
+                        {"\"C:\\Mozilla Thunderbird\\thunderbird.exe\" -compose \"%1\"", 5, MachineClients()},
+                        {"notepad.exe", 0, MachineClients()},
+                        {"", 0, MachineClients()},
+                        // Where no mail handler is named, the home's default is Thunderbird.
+                        {"", 5, HomeClients()}};
   for (const Case& c : cases) {
     FakePlatform machine;
     if (*c.command) {
       machine.SetText(RegRoot::ClassesRoot, "mailto\\shell\\open\\command", "", c.command);
     }
-    EXPECT_EQ(DefaultClient(machine.platform), c.code) << c.command;
-  }
-}
-
-TEST(DetectionTest, OutlookVersionIsReadOrDefined) {
-  const std::string key = "SOFTWARE\\Clients\\Mail\\Microsoft Outlook";
-  struct Case {
-    const char* value;  // nullptr: no value at all
-    int version;
-  };
-  const Case cases[] = {{"C:\\Program Files\\Microsoft\\Office\\12.0\\Outlook", 12},
-                        // The first Office\ marker counts, even when no number follows it.
-                        {"C:\\Microsoft Office\\Office\\12.0\\", 0},
-                        {"Office\\9.0\\", 9},
-                        {"C:\\Office\\", kUnknownOutlookVersion},
-                        {"no markers", kUnknownOutlookVersion},
-                        {nullptr, kUnknownOutlookVersion}};
-  for (const Case& c : cases) {
-    FakePlatform machine;
-    machine.CreateKey(RegRoot::LocalMachine, key);
-    if (c.value) machine.SetText(RegRoot::LocalMachine, key, "MSIApplicationLCID", c.value);
-    EXPECT_EQ(ReadOutlookVersion(machine.registry), c.version) << (c.value ? c.value : "(none)");
+    EXPECT_EQ(DefaultClient(machine.platform, c.clients), c.code) << c.command;
   }
 }
 

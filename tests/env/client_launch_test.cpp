@@ -1,6 +1,7 @@
 // Finding and starting the configured client's program when the dialog closes.
 #include <gtest/gtest.h>
 
+#include "tests/support/mail_clients.h"
 #include "env/client_launch.h"
 #include "tests/support/fake_platform.h"
 
@@ -16,7 +17,7 @@ class ClientLaunchTest : public ::testing::Test {
     machine.SetText(RegRoot::LocalMachine, AppPathsKey(client), "", path);
   }
   ClientProgram Find(MailClient client) {
-    return FindClientProgram(machine.registry, machine.environment, client);
+    return FindClientProgram(machine.registry, machine.environment, Client(client));
   }
 
   FakePlatform machine;
@@ -95,7 +96,7 @@ TEST_F(ClientLaunchTest, TheLogSaysWhatIsStartedOrWhyNothingIs) {
   SetPath(MailClient::Eudora, "%ProgramFiles%\\Qualcomm\\Eudora\\Eudora.exe");
   {
     CapturedLog log;
-    LaunchClient(machine.platform, MailClient::Eudora, log.log());
+    LaunchClient(machine.platform, Client(MailClient::Eudora), log.log());
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
                                "Email client path to start is : C:\\Program Files\\Qualcomm\\Eudora\\Eudora.exe",
                                ""}));
@@ -105,14 +106,14 @@ TEST_F(ClientLaunchTest, TheLogSaysWhatIsStartedOrWhyNothingIs) {
   {
     machine.processes.start_succeeds = false;
     CapturedLog log;
-    LaunchClient(machine.platform, MailClient::Eudora, log.log());
+    LaunchClient(machine.platform, Client(MailClient::Eudora), log.log());
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
                                "Email client path to start is : C:\\Program Files\\Qualcomm\\Eudora\\Eudora.exe",
                                "", "Email client could not be started.", ""}));
   }
   {
     CapturedLog log;
-    LaunchClient(machine.platform, MailClient::Outlook, log.log());
+    LaunchClient(machine.platform, Client(MailClient::Outlook), log.log());
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
                                "Email client not started: there is no key HKEY_LOCAL_MACHINE\\" +
                                    AppPathsKey(MailClient::Outlook) + ".",
@@ -135,7 +136,7 @@ TEST_F(ClientLaunchTest, AnExistingProgramIsStartedExactlyEvenWithBlanksInItsPat
 
   SetPath(MailClient::Eudora, eudora);
   CapturedLog log;
-  LaunchClient(machine.platform, MailClient::Eudora, log.log());
+  LaunchClient(machine.platform, Client(MailClient::Eudora), log.log());
   EXPECT_EQ(machine.processes.started, (std::vector<std::string>{"\"" + eudora + "\""}));
   EXPECT_EQ(log.Lines()[0], "Email client path to start is : " + eudora);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/mail_clients.h"
 #include "clients/eudora/eudora_configurator.h"
 #include "session/config_session.h"
 #include "tests/support/fake_platform.h"
@@ -49,9 +50,9 @@ class EudoraFactory final : public ConfiguratorFactory {
  public:
   explicit EudoraFactory(Platform& platform) : platform_(platform) {}
   std::unique_ptr<Configurator> Create(int, int, const AccountRequest&) override { return nullptr; }
-  std::unique_ptr<AutoModeConfigurator> CreateAutoMode(MailClient client, int,
+  std::unique_ptr<AutoModeConfigurator> CreateAutoMode(int client, int,
                                                        const AccountRequest& request) override {
-    if (client != MailClient::Eudora) return nullptr;
+    if (client != static_cast<int>(MailClient::Eudora)) return nullptr;
     return std::make_unique<EudoraConfigurator>(platform_, request.address, request.display_name,
                                                 request.overwrite_existing, request.use_ssl,
                                                 request.log);
@@ -77,7 +78,7 @@ Outcome RunAutomatic(FakePlatform& fake, const std::optional<std::string>& searc
   state.command_line = state.automatic = true;
   state.account_prefix = "Tessaline ";
   state.search_text = search;
-  ConfigSession session(fake.platform, factory, state, nullptr);
+  ConfigSession session(fake.platform, MachineClients(), factory, state, nullptr);
   if (session.OnInitDialog()) session.OnConfigure();
   const Lines all = LinesOf(fake.files.ReadFile(kLog).value_or(""));
   return {state.exit_code, Lines(std::find(all.begin(), all.end(), kFirstRunLine), all.end())};

@@ -87,8 +87,9 @@ TEST(HomeOpenTest, OpeningMakesThePrivateStateFolderOrSaysWhyNot) {
   const auto system = OpenUserHome(root.path().string(), (root / "state").string(), error);
   ASSERT_TRUE(system) << error;
   Platform& platform = system->platform();
-  ASSERT_NE(platform.home, nullptr);
-  EXPECT_EQ(platform.home->StateFolder(), (root / "state" / "quillbank").string());
+  EXPECT_EQ(platform.user.StateFolder(), (root / "state" / "quillbank").string());
+  EXPECT_EQ(platform.user.HomeFolder(), root.path().string());
+  EXPECT_EQ(platform.user.PathSeparator(), '/');
   EXPECT_EQ(ModeOf(root / "state" / "quillbank"), fs::perms(0700));
   EXPECT_EQ(ModeOf(root / "state"), fs::perms(0755));  // a level that was there is left alone
   EXPECT_TRUE(fs::is_regular_file(root / "state" / "quillbank" / "quillbank.lock"));
@@ -171,7 +172,7 @@ TEST_F(HomeSystemTest, ThunderbirdIsOnPathOnlyAsAnExecutableFile) {
   };
   for (const Case& c : cases) {
     const ScopedVariable path("PATH", c.path);
-    EXPECT_EQ(platform().home->ThunderbirdOnPath(), c.found) << c.path;
+    EXPECT_EQ(platform().user.OnPath("thunderbird"), c.found) << c.path;
   }
 }
 

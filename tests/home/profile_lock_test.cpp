@@ -14,7 +14,8 @@
 #include <memory>
 #include <string>
 
-#include "env/platform/home/profile_lock.h"
+#include "clients/thunderbird/thunderbird_client.h"
+#include "env/platform/home/home_system.h"
 #include "tests/support/host_file.h"
 #include "tests/support/machine_fixture.h"
 
@@ -100,6 +101,12 @@ TEST(ProfileLockTest, AProfileIsInUseWhileALiveProcessOrAnotherHostHoldsIt) {
        false, false},
   };
   const testing::TemporaryFolder root("profile-lock");
+  std::string error;
+  const std::unique_ptr<SystemServices> home = OpenUserHome(root.path().string(), std::nullopt, error);
+  ASSERT_TRUE(home) << error;
+  const auto in_use = [&](const fs::path& folder) {
+    return thunderbird::ProfileFolderInUse(home->platform(), folder.string());
+  };
   int number = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -112,10 +119,10 @@ TEST(ProfileLockTest, AProfileIsInUseWhileALiveProcessOrAnotherHostHoldsIt) {
       ASSERT_TRUE(holder->locked());
     }
     const bool had_parent_lock = fs::exists(profile / ".parentlock");
-    EXPECT_EQ(ProfileFolderInUse(profile.string()), c.in_use);
+    EXPECT_EQ(in_use(profile), c.in_use);
     EXPECT_EQ(fs::exists(profile / ".parentlock"), had_parent_lock) << "asking made a lock file";
   }
-  EXPECT_FALSE(ProfileFolderInUse((root / "missing").string()));
+  EXPECT_FALSE(in_use(root / "missing"));
 }
 
 }  // namespace

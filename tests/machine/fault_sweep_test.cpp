@@ -12,6 +12,7 @@
 #include <map>
 #include <regex>
 
+#include "tests/support/mail_clients.h"
 #include "session/config_session.h"
 #include "app/client_configurators.h"
 #include "env/platform/machine/machine_folder.h"
@@ -200,8 +201,8 @@ class FaultSweepTest : public ::testing::Test {
     testing::FixedClock clock;
     testing::SequenceUuids uuids;  // the same account file names in every run
     Platform platform{registry, files, real.environment, real.processes, clock, uuids,
-                      real.code_page, real.mapi, real.run_lock};
-    const std::unique_ptr<ConfiguratorFactory> factory = MakeClientConfiguratorFactory(platform);
+                      real.code_page, real.user, real.mapi, real.run_lock};
+    const std::unique_ptr<ConfiguratorFactory> factory = MakeClientConfiguratorFactory(platform, MachineClients());
     RunState run;
     run.command_line = true;
     run.client_index = scenario.client;
@@ -210,7 +211,7 @@ class FaultSweepTest : public ::testing::Test {
     run.make_default = scenario.make_default;
     run.overwrite_existing = scenario.overwrite;
     {
-      ConfigSession session(platform, *factory, run, nullptr);
+      ConfigSession session(platform, MachineClients(), *factory, run, nullptr);
       if (session.OnInitDialog()) session.OnConfigure();
     }
     system.reset();

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 
+#include "tests/support/mail_clients.h"
 #include "session/config_session.h"
 #include "app/client_configurators.h"
 #include "env/platform/machine/machine_folder.h"
@@ -88,13 +89,13 @@ TEST_F(RegistryCommitTest, ARunWritesEachChangedHiveOnceAndAFailedWriteChangesNo
       auto system = Open(c.failing);
       ASSERT_TRUE(system);
       Platform& platform = system->platform();
-      auto factory = MakeClientConfiguratorFactory(platform);
+      auto factory = MakeClientConfiguratorFactory(platform, MachineClients());
       RunState state;
       state.command_line = true;
       state.address = "jane@example.com";
       state.display_name = "Jane Doe";
       state.client_index = 0;
-      ConfigSession session(platform, *factory, state, nullptr);
+      ConfigSession session(platform, MachineClients(), *factory, state, nullptr);
       ASSERT_TRUE(session.OnInitDialog());
       session.OnConfigure();
       EXPECT_EQ(state.exit_code, c.exit_code);

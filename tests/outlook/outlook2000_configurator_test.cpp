@@ -419,7 +419,7 @@ TEST_F(Outlook2000Test, ASectionThatCannotBeNamedCompletelyIsPutBackAndTheAccoun
   testing::FailingRegistry failing(fake.registry);
   failing.failing_values = {"001e661f"};  // the second of the two names
   Platform platform{failing, fake.files, fake.environment, fake.processes, fake.clock,
-                    fake.uuids, Windows1252(), &mapi};
+                    fake.uuids, Windows1252(), fake.user, &mapi};
   Outlook2000Configurator configurator(platform, Request(), out);
   EXPECT_EQ(configurator.Configure(), 0);
   EXPECT_EQ(out.str(), "Error naming the Internet mail service. Error = 5\n");

@@ -209,7 +209,7 @@ class ProfileStoreTest : public ::testing::Test {
   CapturedLog log_;
   FaultyRegistry faulty_;
   Platform faulty_platform_{faulty_,          fake_.files, fake_.environment, fake_.processes,
-                            fake_.clock, fake_.uuids, Windows1252()};
+                            fake_.clock, fake_.uuids, Windows1252(), fake_.user};
 };
 
 }  // namespace quillbank::testing

@@ -399,7 +399,7 @@ TEST_F(OutlookExpressTest, AFailedWriteIsReportedAndPutsEveryValueBack) {
   fake.SetText(kHkcu, kStore, "Default Mail Account", "other");
   testing::FailingRegistry failing(fake.registry);
   Platform platform{failing, fake.files, fake.environment, fake.processes, fake.clock, fake.uuids,
-                    Windows1252()};
+                    Windows1252(), fake.user};
   const std::vector<std::string> before = Values("00000001");
 
   failing.failing_values = {"Default Mail Account"};
@@ -424,7 +424,7 @@ TEST_F(OutlookExpressTest, AFailedWriteOfANewAccountLeavesNoKeyBehind) {
     SCOPED_TRACE(failing);
     testing::FailingRegistry registry(fake.registry);
     Platform platform{registry, fake.files, fake.environment, fake.processes, fake.clock,
-                      fake.uuids, Windows1252()};
+                      fake.uuids, Windows1252(), fake.user};
     const std::vector<std::string> keys = fake.Subkeys(kHkcu, kAccounts);
     const std::vector<std::string> store = fake.Subkeys(kHkcu, kStore);
 

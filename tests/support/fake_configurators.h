@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/mail_clients.h"
 #include "session/configurator_factory.h"
 #include "env/run_log.h"
 
@@ -81,9 +82,10 @@ class FakeFactory : public ConfiguratorFactory {
     if (client_index < 0 || client_index > 4 || !has_configurator) return nullptr;
     return std::make_unique<FakeConfigurator>(request, record, status);
   }
-  std::unique_ptr<AutoModeConfigurator> CreateAutoMode(MailClient client, int outlook_version,
+  std::unique_ptr<AutoModeConfigurator> CreateAutoMode(int client_index, int outlook_version,
                                                        const AccountRequest& request) override {
-    created_client = static_cast<int>(client);
+    const auto client = static_cast<MailClient>(client_index);
+    created_client = client_index;
     created_outlook_version = outlook_version;
     if (std::find(reading_clients.begin(), reading_clients.end(), client) ==
         reading_clients.end()) {

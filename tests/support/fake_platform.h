@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "env/platform/platform.h"
+#include "tests/support/fake_user_space.h"
 #include "env/platform/registry_tree.h"
 #include "env/run_log.h"
 #include "tests/support/log_text.h"
@@ -84,8 +85,9 @@ struct FakePlatform {
   FixedClock clock;
   SequenceUuids uuids;
   FakeRunLock run_lock;
-  Platform platform{registry, files, environment, processes, clock, uuids, Windows1252(), nullptr,
-                    &run_lock};
+  FakeUserSpace user;
+  Platform platform{registry, files, environment, processes, clock, uuids, Windows1252(), user,
+                    nullptr,  &run_lock};
 
   // Test set-up shorthands: create the key (and every key above it) and set
   // one value.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "clients/thunderbird/thunderbird_client.h"
 #include "tests/support/files_wrapper.h"
 #include "tests/thunderbird/thunderbird_test_support.h"
 
@@ -405,9 +406,9 @@ TEST(ThunderbirdReadFailure, AnUnreadablePrefsFileIsNotReplacedByAFreshOne) {
   user.WithProfile(ExistingPrefs());
   UnreadablePrefs files(user.fake.files);
   Platform platform{user.fake.registry, files, user.fake.environment, user.fake.processes,
-                    user.fake.clock, user.fake.uuids, Windows1252()};
+                    user.fake.clock, user.fake.uuids, Windows1252(), user.fake.user};
   AccountRequest request{"jane@example.com", "Jane Doe", false, false, true, user.log.log()};
-  EXPECT_EQ(ThunderbirdConfigurator(platform, request).Configure(), status::kCannotConfigure);
+  EXPECT_EQ(ThunderbirdConfigurator(platform, request, ThunderbirdClient().site(SystemKind::MachineFolder)).Configure(), status::kCannotConfigure);
   EXPECT_EQ(user.PrefsLines(), ExistingPrefs());
   EXPECT_EQ(user.fake.files.replacements(), 0);
 }

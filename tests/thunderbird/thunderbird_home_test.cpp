@@ -2,15 +2,16 @@
 // how prefs.js keeps its line ends, and when Thunderbird counts as running.
 #include <gtest/gtest.h>
 
+#include "clients/thunderbird/thunderbird_client.h"
 #include "clients/thunderbird/thunderbird_profile.h"
 #include "env/client_detection.h"
-#include "tests/support/fake_user_home.h"
+#include "tests/support/mail_clients.h"
 #include "tests/thunderbird/thunderbird_test_support.h"
 
 namespace quillbank::thunderbird_test {
 namespace {
 
-using testing::FakeUserHome;
+using testing::FakeUserSpace;
 
 const std::string kPlain = "/home/jane/.thunderbird";
 const std::string kSnap = "/home/jane/snap/thunderbird/common/.thunderbird";
@@ -19,8 +20,8 @@ const std::string kFlatpak = "/home/jane/.var/app/org.mozilla.Thunderbird/.thund
 // Jane's home on the in-memory machine, with no application data folder.
 struct HomeUser {
   HomeUser() {
-    fake.platform.home = &home;
-    fake.files.MakeFolders(FakeUserHome::kHome);
+    fake.user.BecomeHome();
+    fake.files.MakeFolders(FakeUserSpace::kHome);
   }
 
   // A Thunderbird folder with one profile, its prefs.js changed at `time`.
@@ -29,10 +30,9 @@ struct HomeUser {
                    "[Profile0]\nName=default-release\nIsRelative=1\nPath=p.default-release\n"
                    "Default=1\n");
     fake.files.Put(folder + "/p.default-release/prefs.js", "");
-    home.modified[folder + "/p.default-release/prefs.js"] = time;
+    fake.user.modified[folder + "/p.default-release/prefs.js"] = time;
   }
 
-  FakeUserHome home;
   testing::FakePlatform fake;
   testing::CapturedLog log;
 };
@@ -70,7 +70,7 @@ TEST(HomeThunderbirdFolder, TakesTheFolderThunderbirdLastUsed) {
     for (const auto& [folder, time] : c.thunderbirds) user.Thunderbird(folder, time);
     for (const std::string& folder : c.bare) user.fake.files.MakeFolders(folder);
     const PreparedProfile prepared =
-        ProfileLocator(user.fake.platform, user.log.log()).PrepareProfile();
+        ProfileLocator(user.fake.platform, ThunderbirdClient().site(SystemKind::UserHome), user.log.log()).PrepareProfile();
     ASSERT_EQ(prepared.status, status::kSuccess);
     Lines log = user.log.Lines();
     ASSERT_GE(log.size(), c.log.size());
@@ -83,7 +83,7 @@ TEST(HomeThunderbirdFolder, TakesTheFolderThunderbirdLastUsed) {
 TEST(HomeThunderbirdFolder, AFirstTimeUsersFilesHaveLinuxPathsAndLineEnds) {
   HomeUser user;
   const PreparedProfile prepared =
-      ProfileLocator(user.fake.platform, user.log.log()).PrepareProfile();
+      ProfileLocator(user.fake.platform, ThunderbirdClient().site(SystemKind::UserHome), user.log.log()).PrepareProfile();
   ASSERT_EQ(prepared.status, status::kSuccess);
   EXPECT_EQ(prepared.location.preferences_path, kPlain + "/Profiles/s8eyyog6.default/prefs.js");
   EXPECT_EQ(user.fake.files.ReadFile(kPlain + "/profiles.ini"),
@@ -115,7 +115,7 @@ TEST(HomePrefsLineEnds, NewLinesMatchTheFile) {
     HomeUser user;
     const std::string folder = c.home ? kPlain : std::string(kAppData) + "\\Thunderbird";
     if (!c.home) {
-      user.fake.platform.home = nullptr;
+      user.fake.user = FakeUserSpace();
       user.fake.MakeAppData(kAppData);
     }
     const char separator = c.home ? '/' : '\\';
@@ -125,7 +125,10 @@ TEST(HomePrefsLineEnds, NewLinesMatchTheFile) {
     user.fake.files.MakeFolders(profile);
     if (c.prefs) user.fake.files.Put(profile + separator + "prefs.js", *c.prefs);
     AccountRequest request{"jane@example.com", "Jane", false, false, true, user.log.log()};
-    ASSERT_EQ(ThunderbirdConfigurator(user.fake.platform, request).Configure(), status::kSuccess);
+    ASSERT_EQ(ThunderbirdConfigurator(user.fake.platform, request,
+                                      ThunderbirdClient().site(c.home ? SystemKind::UserHome
+                                                                      : SystemKind::MachineFolder))
+                  .Configure(), status::kSuccess);
     const std::string written = *user.fake.files.ReadFile(profile + separator + "prefs.js");
     const std::string other = std::string(c.line_end) == "\n" ? "\r\n" : "x\n";
     EXPECT_EQ(written.find(other), std::string::npos) << written;
@@ -151,9 +154,9 @@ TEST(HomeRunningThunderbird, ARunningProcessOrAHeldProfileStopsTheRun) {
     SCOPED_TRACE(c.what);
     HomeUser user;
     user.Thunderbird(kPlain, 1);
-    if (c.profile_held) user.home.held.insert(kPlain + "/p.default-release");
+    if (c.profile_held) user.fake.user.locked.insert(kPlain + "/p.default-release/.parentlock");
     user.fake.processes.running = c.processes;
-    EXPECT_EQ(CloseRunningClients(user.fake.platform, c.close, user.log.log(), 0), c.found);
+    EXPECT_EQ(CloseRunningClients(user.fake.platform, HomeClients(), c.close, user.log.log(), 0), c.found);
     EXPECT_EQ(user.fake.processes.terminated.empty(), c.found != RunningClients::Closed);
   }
 }

@@ -2,6 +2,8 @@
 // profile list and folder for a user who never ran Thunderbird.
 #include <gtest/gtest.h>
 
+#include "clients/thunderbird/thunderbird_client.h"
+#include "env/user_folders.h"
 #include "clients/thunderbird/thunderbird_profile.h"
 #include "clients/thunderbird/thunderbird_profile_list.h"
 #include "tests/support/files_wrapper.h"
@@ -108,7 +110,7 @@ TEST(PrepareProfile, TakesTheProfileThunderbirdOpens) {
     }
     const auto files_before = user.fake.files.AllFiles();
     const PreparedProfile prepared =
-        ProfileLocator(user.fake.platform, user.log.log()).PrepareProfile();
+        ProfileLocator(user.fake.platform, ThunderbirdClient().site(SystemKind::MachineFolder), user.log.log()).PrepareProfile();
     EXPECT_EQ(user.log.Lines(), c.log);
     EXPECT_EQ(user.fake.files.ReadFile(kProfileList), c.list);  // only ever read
     EXPECT_EQ(user.fake.files.AllFiles(), files_before);
@@ -126,7 +128,7 @@ TEST(PrepareProfile, TakesTheProfileThunderbirdOpens) {
 TEST(PrepareProfile, CreatesAProfileThunderbirdAdoptsForAFirstTimeUser) {
   ThunderbirdUser user;
   const PreparedProfile prepared =
-      ProfileLocator(user.fake.platform, user.log.log()).PrepareProfile();
+      ProfileLocator(user.fake.platform, ThunderbirdClient().site(SystemKind::MachineFolder), user.log.log()).PrepareProfile();
   ASSERT_EQ(prepared.status, status::kSuccess);
   EXPECT_EQ(user.fake.files.ReadFile(kProfileList),
             "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
@@ -162,8 +164,8 @@ TEST(PrepareProfile, AnUnreadableProfileListIsNotReplaced) {
     std::optional<std::string> ReadFile(const std::string&) override { return std::nullopt; }
   } files(user.fake.files);
   Platform platform{user.fake.registry, files, user.fake.environment, user.fake.processes,
-                    user.fake.clock, user.fake.uuids, Windows1252()};
-  EXPECT_EQ(ProfileLocator(platform, user.log.log()).PrepareProfile().status,
+                    user.fake.clock, user.fake.uuids, Windows1252(), user.fake.user};
+  EXPECT_EQ(ProfileLocator(platform, ThunderbirdClient().site(SystemKind::MachineFolder), user.log.log()).PrepareProfile().status,
             status::kCannotConfigure);
   EXPECT_EQ(user.log.Lines(), Lines{"Thunderbird profile not usable: profiles.ini cannot be read."});
   EXPECT_EQ(user.fake.files.ReadFile(kProfileList), "[Profile0]\nName=default\nPath=a\n");
@@ -172,20 +174,18 @@ TEST(PrepareProfile, AnUnreadableProfileListIsNotReplaced) {
 TEST(PrepareProfile, FallsBackToTheEnvironmentAndRefusesWithoutAnyAppData) {
   ThunderbirdUser registry_only;  // the registry value wins over the environment
   registry_only.fake.environment.Set("APPDATA", "C:\\Elsewhere");
-  EXPECT_EQ(ProfileLocator(registry_only.fake.platform, registry_only.log.log()).AppDataFolder(),
-            kAppData);
+  EXPECT_EQ(FindUserFolder(registry_only.fake.platform, UserFolder::AppData), kAppData);
 
   testing::FakePlatform fake;
   testing::CapturedLog log;
   fake.environment.Set("APPDATA", "C:\\Users\\bob\\AppData\\Roaming\\");
-  EXPECT_EQ(ProfileLocator(fake.platform, log.log()).AppDataFolder(),
-            "C:\\Users\\bob\\AppData\\Roaming");
+  EXPECT_EQ(FindUserFolder(fake.platform, UserFolder::AppData), "C:\\Users\\bob\\AppData\\Roaming");
 
   // Neither: the run fails before creating anything.
   fake.environment.Unset("APPDATA");
   const auto files_before = fake.files.AllFiles();
   AccountRequest request{"jane@example.com", "Jane Doe", false, false, true, log.log()};
-  EXPECT_EQ(ThunderbirdConfigurator(fake.platform, request).Configure(), status::kCannotConfigure);
+  EXPECT_EQ(ThunderbirdConfigurator(fake.platform, request, ThunderbirdClient().site(SystemKind::MachineFolder)).Configure(), status::kCannotConfigure);
   EXPECT_EQ(fake.files.AllFiles(), files_before);
   EXPECT_EQ(log.Lines().back(),
             "The user's application data folder is not known. No changes were made.");

@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "clients/thunderbird/thunderbird_client.h"
 #include "clients/thunderbird/thunderbird_prefs.h"
 #include "tests/thunderbird/thunderbird_test_support.h"
 
@@ -96,7 +97,7 @@ TEST_P(ThunderbirdReadersTest, ReadsTheAccountAndLogsOneLinePerReader) {
   const std::string prefs_before = user.fake.files.ReadFile(kPrefs).value_or("");
 
   AccountRequest request{"", "", false, false, true, user.log.log()};
-  ThunderbirdConfigurator readers(user.fake.platform, request);
+  ThunderbirdConfigurator readers(user.fake.platform, request, ThunderbirdClient().site(SystemKind::MachineFolder));
   const std::optional<std::string> key =
       c.search ? readers.FindAcctByAddr(*c.search) : readers.GetDefAcct();
   EXPECT_EQ(key, c.key);
@@ -142,7 +143,7 @@ TEST(ThunderbirdAutomaticCopy, IsNamedByThePrefixAndFoundAgainByThatName) {
   user.WithProfile(Accounts("account2"));
   auto run = [&](const std::string& prefix, bool overwrite) {
     AccountRequest request{"jane@example.com", "Jane Doe", false, overwrite, true, user.log.log()};
-    ThunderbirdConfigurator copy(user.fake.platform, request);
+    ThunderbirdConfigurator copy(user.fake.platform, request, ThunderbirdClient().site(SystemKind::MachineFolder));
     copy.SetAutoMode();
     copy.SetAccountPrefix(prefix);
     return copy.Configure();
@@ -178,7 +179,7 @@ TEST(ThunderbirdAutomaticCopy, IsNotMadeOfAnAccountOnTheProvidersOwnServer) {
   const std::optional<std::string> before = user.fake.files.ReadFile(prefs);
   for (const bool overwrite : {false, true}) {
     AccountRequest request{"jane@example.com", "Jane Doe", false, overwrite, true, user.log.log()};
-    ThunderbirdConfigurator copy(user.fake.platform, request);
+    ThunderbirdConfigurator copy(user.fake.platform, request, ThunderbirdClient().site(SystemKind::MachineFolder));
     copy.SetAutoMode();
     copy.SetAccountPrefix("Tessaline ");
     EXPECT_EQ(copy.Configure(), status::kAlreadyExists);

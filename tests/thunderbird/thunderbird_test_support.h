@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "clients/thunderbird/thunderbird_client.h"
 #include "core/account_request.h"
 #include "clients/thunderbird/thunderbird_configurator.h"
 #include "tests/support/fake_platform.h"
@@ -42,7 +43,7 @@ struct ThunderbirdUser {
   ConfigStatus Run(const std::string& address, const std::string& name, bool make_default,
                    bool overwrite, bool use_ssl = true) {
     AccountRequest request{address, name, make_default, overwrite, use_ssl, log.log()};
-    return ThunderbirdConfigurator(fake.platform, request).Configure();
+    return ThunderbirdConfigurator(fake.platform, request, ThunderbirdClient().site(SystemKind::MachineFolder)).Configure();
   }
 
   Lines PrefsLines(const std::string& path = kPrefs) {

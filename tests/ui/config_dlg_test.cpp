@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "tests/support/mail_clients.h"
 #include "session/configurator_factory.h"
 #include "env/client_detection.h"
 #include "env/client_launch.h"
@@ -41,8 +42,8 @@ class ConfigDlgTest : public ::testing::Test {
 
   // Opens the dialog as the framework would; the test is the user from here.
   HeadlessDialog& Open(ConfiguratorFactory& with) {
-    dialog = std::make_unique<ConfigDlg>(machine.platform, with, framework, state);
-    window = std::make_unique<HeadlessDialog>(ConfigDialogTemplate(), *dialog);
+    dialog = std::make_unique<ConfigDlg>(machine.platform, MachineClients(), with, framework, state);
+    window = std::make_unique<HeadlessDialog>(MachineDialogTemplate(), *dialog);
     window->Open();
     return *window;
   }
@@ -245,8 +246,8 @@ TEST_F(ConfigDlgTest, ARunningClientLeavesOnlyTheRefusalAndClose) {
   // Escape and the close box close it the same way, and add nothing either.
   for (const bool escape : {true, false}) {
     RunState again;
-    ConfigDlg refused(machine.platform, factory, framework, again);
-    HeadlessDialog window_again(ConfigDialogTemplate(), refused);
+    ConfigDlg refused(machine.platform, MachineClients(), factory, framework, again);
+    HeadlessDialog window_again(MachineDialogTemplate(), refused);
     machine.files.DeleteFile(kLogFile);
     window_again.Open();
     ASSERT_TRUE(escape ? window_again.PressEscape() : window_again.CloseBox());

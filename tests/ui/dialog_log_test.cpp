@@ -1,6 +1,7 @@
 // Whole logs of dialog runs with the real configurators, line by line.
 #include <gtest/gtest.h>
 
+#include "tests/support/mail_clients.h"
 #include "app/client_configurators.h"
 #include "env/client_detection.h"
 #include "env/client_launch.h"
@@ -38,15 +39,15 @@ class DialogLogTest : public ::testing::Test {
   }
 
   HeadlessDialog& Open() {
-    dialog = std::make_unique<ConfigDlg>(machine.platform, *factory, framework, state);
-    window = std::make_unique<HeadlessDialog>(ConfigDialogTemplate(), *dialog);
+    dialog = std::make_unique<ConfigDlg>(machine.platform, MachineClients(), *factory, framework, state);
+    window = std::make_unique<HeadlessDialog>(MachineDialogTemplate(), *dialog);
     window->Open();
     return *window;
   }
   std::vector<std::string> LogLines() { return LinesOf(machine.files.ReadFile(kLogFile).value_or("")); }
 
   FakePlatform machine;
-  std::unique_ptr<ConfiguratorFactory> factory = MakeClientConfiguratorFactory(machine.platform);
+  std::unique_ptr<ConfiguratorFactory> factory = MakeClientConfiguratorFactory(machine.platform, MachineClients());
   HeadlessFramework framework;
   RunState state;
   std::unique_ptr<ConfigDlg> dialog;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/mail_clients.h"
 #include "ui/dialog_host.h"
 #include "ui/dialog_template.h"
 #include "ui/win32/win32_dialogs.h"
@@ -57,7 +58,7 @@ std::uint16_t AtomOf(ControlKind kind) {
 }
 
 TEST(Win32DialogTemplate, HeaderOfTheMainDialog) {
-  const DialogTemplate& dialog = ConfigDialogTemplate();
+  const DialogTemplate& dialog = MachineDialogTemplate();
   const std::vector<std::uint16_t> words = BuildWin32DialogTemplate(dialog);
   WordReader in(words);
   const DWORD style = in.Dword();
@@ -84,7 +85,7 @@ TEST(Win32DialogTemplate, HeaderOfTheMainDialog) {
 // Every item, in both dialogs, carries what its template control says, and the
 // words end exactly where the last item does.
 TEST(Win32DialogTemplate, ItemsMatchTheirControls) {
-  for (const DialogTemplate* dialog : {&ConfigDialogTemplate(), &AboutDialogTemplate()}) {
+  for (const DialogTemplate* dialog : {&MachineDialogTemplate(), &AboutDialogTemplate()}) {
     SCOPED_TRACE(dialog->caption);
     const std::vector<std::uint16_t> words = BuildWin32DialogTemplate(*dialog);
     WordReader in(words);
@@ -157,7 +158,7 @@ class Win32DialogRun : public ::testing::Test, public DialogHandler {
   }
 
   int Run() {
-    const int result = MakeWin32DialogFramework()->DoModal(ConfigDialogTemplate(), *this);
+    const int result = MakeWin32DialogFramework()->DoModal(MachineDialogTemplate(), *this);
     running_ = nullptr;
     return result;
   }

@@ -402,7 +402,7 @@ TEST_F(WindowsMailTest, AFailedDefaultAccountValueUndoesTheAccountFile) {
         failing.failing_values = {winmail::kDefaultAccountValue};
       }
       Platform platform{failing, machine.files, machine.environment, machine.processes,
-                        machine.clock, machine.uuids, Windows1252()};
+                        machine.clock, machine.uuids, Windows1252(), machine.user};
       AccountRequest request{kAddress, "Jane Doe", make_default, overwrite, use_ssl, log.log()};
       EXPECT_EQ(WindowsMailConfigurator(platform, request).Configure(), status::kWriteFailed);
       EXPECT_EQ(AccountFolder(), c.folder_after);

@@ -22,13 +22,6 @@ std::string StateFolderIn(const std::string& home,
   return (fs::path(home) / ".local" / "state" / kProgramFolder).string();
 }
 
-std::vector<std::string> ThunderbirdFoldersIn(const std::string& home) {
-  const fs::path base(home);
-  return {(base / ".thunderbird").string(),
-          (base / "snap" / "thunderbird" / "common" / ".thunderbird").string(),
-          (base / ".var" / "app" / "org.mozilla.Thunderbird" / ".thunderbird").string()};
-}
-
 bool CreatePrivateFolders(const std::string& folder) {
   fs::path level;
   for (const fs::path& part : fs::path(folder)) {

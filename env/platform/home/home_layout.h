@@ -1,5 +1,4 @@
-// Where things lie in the user's home: the program's state folder and the
-// folders Thunderbird's packages keep their profiles in.
+// Where the program's own state lies in the user's home.
 #pragma once
 
 #include <optional>
@@ -12,9 +11,6 @@ namespace quillbank {
 // base directory rules ignore a relative one), else ~/.local/state/quillbank.
 [[nodiscard]] std::string StateFolderIn(const std::string& home,
                                         const std::optional<std::string>& xdg_state_home);
-
-// ~/.thunderbird, then the snap's, then the flatpak's, whether they exist or not.
-[[nodiscard]] std::vector<std::string> ThunderbirdFoldersIn(const std::string& home);
 
 // Creates `folder` and every missing folder above it, the new ones private to
 // the user (0700): the log names the user's accounts. True when it is a

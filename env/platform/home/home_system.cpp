@@ -14,7 +14,7 @@
 #include "env/platform/home/home_layout.h"
 #include "env/platform/home/home_processes.h"
 #include "env/platform/home/home_registry.h"
-#include "env/platform/home/user_home.h"
+#include "env/platform/home/home_user_space.h"
 #include "env/platform/posix/host_clock.h"
 #include "env/platform/posix/host_files.h"
 #include "env/platform/posix/host_uuids.h"
@@ -39,7 +39,7 @@ class HomeSystem final : public SystemServices {
 
   // Opens the run lock's file in the state folder.
   [[nodiscard]] bool Open(std::string& error) {
-    return run_lock_.Open(fs::path(user_.StateFolder()) / kRunLockFile, error);
+    return run_lock_.Open(fs::path(*user_.StateFolder()) / kRunLockFile, error);
   }
   Platform& platform() override { return platform_; }
   // HostPathOf keeps the default: home paths are host paths already.
@@ -52,9 +52,9 @@ class HomeSystem final : public SystemServices {
   HostClock clock_;
   HostUuids uuids_;
   FileLock run_lock_;
-  HomeUser user_;
-  Platform platform_{registry_, files_,  environment_, processes_, clock_,
-                     uuids_,    Utf8(),  nullptr,      &run_lock_, &user_};
+  HomeUserSpace user_;
+  Platform platform_{registry_, files_, environment_, processes_, clock_,
+                     uuids_,    Utf8(), user_,        nullptr,    &run_lock_};
 };
 
 }  // namespace

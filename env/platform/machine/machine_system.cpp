@@ -16,6 +16,7 @@
 #include "env/platform/posix/host_uuids.h"
 #include "env/platform/machine/minimal_machine.h"
 #include "env/platform/mapi.h"
+#include "env/platform/windows_user_space.h"
 
 namespace quillbank {
 namespace {
@@ -69,7 +70,8 @@ class MachineSystem final : public SystemServices {
   HostUuids uuids_;
   MachineRunLock run_lock_;
   std::unique_ptr<MapiAdmin> mapi_;
-  Platform platform_{registry_, files_, environment_, processes_, clock_, uuids_, Windows1252()};
+  WindowsUserSpace user_;
+  Platform platform_{registry_, files_, environment_, processes_, clock_, uuids_, Windows1252(), user_};
 };
 
 // Makes sure `folder` holds a machine: one is created in a missing or empty
@@ -125,6 +127,10 @@ SystemOpenResult OpenSystem(SystemChoice choice) {
   const std::string folder = chosen && *chosen ? chosen : DefaultMachineFolder();
   result.services = OpenMachineFolder(folder, result.error);
   return result;
+}
+
+SystemKind KindOfSystem(SystemChoice choice) {
+  return choice == SystemChoice::UserHome ? SystemKind::UserHome : SystemKind::MachineFolder;
 }
 
 }  // namespace quillbank

@@ -6,6 +6,7 @@
 
 #include "env/platform/mapi.h"
 #include "env/platform/system.h"
+#include "env/platform/windows_user_space.h"
 #include "env/platform/win32/win32_platform.h"
 
 namespace quillbank {
@@ -24,8 +25,9 @@ class Win32System final : public SystemServices {
   std::unique_ptr<UuidSource> uuids_ = MakeWin32Uuids();
   std::unique_ptr<MapiAdmin> mapi_ = MakeWin32Mapi();  // loads MAPI32 only when used
   std::unique_ptr<RunLock> run_lock_ = MakeWin32RunLock();
+  WindowsUserSpace user_;
   Platform platform_{*registry_, *files_, *environment_, *processes_, *clock_, *uuids_,
-                     AnsiCodePage(), mapi_.get(), run_lock_.get()};
+                     AnsiCodePage(), user_, mapi_.get(), run_lock_.get()};
 };
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' ' && c != '\0'; }
@@ -75,5 +77,7 @@ void AttachToParentConsole() {
   if (reopen_out) std::freopen("CONOUT$", "w", stdout);
   if (reopen_err) std::freopen("CONOUT$", "w", stderr);
 }
+
+SystemKind KindOfSystem(SystemChoice) { return SystemKind::Windows; }
 
 }  // namespace quillbank

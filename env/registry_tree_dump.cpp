@@ -1,4 +1,4 @@
-#include "session/registry_tree_dump.h"
+#include "env/registry_tree_dump.h"
 
 namespace quillbank {
 namespace {

@@ -1,0 +1,10 @@
+// Eudora as the program knows it.
+#pragma once
+
+#include "core/client_descriptor.h"
+
+namespace quillbank {
+
+[[nodiscard]] const ClientDescriptor& EudoraClient();
+
+}  // namespace quillbank

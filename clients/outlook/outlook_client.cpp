@@ -1,0 +1,96 @@
+#include "clients/outlook/outlook_client.h"
+
+#include <cstdlib>
+#include <iostream>
+
+#include "clients/outlook/outlook2000_configurator.h"
+#include "clients/outlook/outlook_profile_configurator.h"
+#include "env/client_detection.h"
+#include "env/platform/mapi.h"
+#include "env/registry_access.h"
+#include "env/registry_tree_dump.h"
+
+namespace quillbank {
+namespace {
+
+constexpr std::size_t kTextCapacity = 300;
+constexpr const char* kUnableToConfigure = "ERROR: Unable to automatically configure";
+
+std::string StatusMessage(ConfigStatus status) {
+  if (status == status::kCannotConfigure || status == status::kStoreUnreadable) {
+    return kUnableToConfigure;
+  }
+  if (status == status::kNeverStarted) {
+    return "ERROR: Outlook has not been run for the first time. Please run and close Outlook "
+           "and try again.";
+  }
+  if (status == status::kNoDefaultProfile) {
+    return "ERROR: No default email profile found. Please run Outlook and select a Default "
+           "Profile when prompted during startup.";
+  }
+  if (status == status::kAutoAccountExists) {
+    return "ERROR: Identical Automatically Created Account was already found, no changes have "
+           "been made.";
+  }
+  return "";
+}
+
+// A store that cannot be read, or no profile at all: the profile keys as
+// they are help to tell why.
+void LogFailure(Platform& platform, ConfigStatus status, RunLog& log) {
+  if (status != status::kStoreUnreadable && status != status::kNeverStarted) return;
+  log.Line("Relevant Registry Structure:");
+  DumpRegistryTree(platform.registry, kMessagingSubsystemKey, 0, log);
+}
+
+// Outlook keeps its accounts in one of two stores, chosen by its version.
+std::unique_ptr<AutoModeConfigurator> Make(Platform& platform, const AccountRequest& request,
+                                           const ClientOnSystem& client) {
+  if (client.version < kFirstProfileStoreOutlookVersion) {
+    // MAPI's failure lines go to the program's standard output.
+    return std::make_unique<Outlook2000Configurator>(platform, request, std::cout);
+  }
+  return std::make_unique<OutlookProfileConfigurator>(platform, request);
+}
+
+ClientDescriptor Describe() {
+  ClientDescriptor client{};
+  client.default_code = 2;
+  client.name = "Microsoft Outlook";
+  client.short_name = "Outlook";
+  client.app_paths_entry = "OUTLOOK.EXE";
+  client.mailto_marker = "outlook.exe";
+  client.has_default_option = true;
+  client.detection_rank = 4;  // last, with its version
+  client.button = {1014, 43, 47, 71, 10, "Microsoft Outlook"};
+  client.sites[static_cast<int>(SystemKind::Windows)] =
+      WindowsSite("Microsoft Outlook", "OUTLOOK.EXE");
+  client.sites[static_cast<int>(SystemKind::MachineFolder)] = client.site(SystemKind::Windows);
+  client.status_message = StatusMessage;
+  client.read_version = ReadOutlookVersion;
+  client.log_failure = LogFailure;
+  client.make_configurator = Make;
+  return client;
+}
+
+}  // namespace
+
+const ClientDescriptor& OutlookClient() {
+  static const ClientDescriptor client = Describe();
+  return client;
+}
+
+int ReadOutlookVersion(Registry& registry) {
+  const auto text =
+      ReadText(registry, RegRoot::LocalMachine, ClientMailKey(OutlookClient().site(SystemKind::Windows)),
+               RegAccess::Read, "MSIApplicationLCID", kTextCapacity);
+  if (!text) return kUnknownOutlookVersion;
+  const std::size_t office = text->find("Office\\");
+  if (office == std::string::npos) return kUnknownOutlookVersion;
+  const std::size_t start = office + 7;
+  const std::size_t end = text->find(".0\\", start);
+  if (end == std::string::npos) return kUnknownOutlookVersion;
+  return std::atoi(text->substr(start, end - start).c_str());
+}
+
+}  // namespace quillbank

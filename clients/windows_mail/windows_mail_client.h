@@ -1,0 +1,10 @@
+// Windows Mail as the program knows it.
+#pragma once
+
+#include "core/client_descriptor.h"
+
+namespace quillbank {
+
+[[nodiscard]] const ClientDescriptor& WindowsMailClient();
+
+}  // namespace quillbank

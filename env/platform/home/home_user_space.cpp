@@ -1,0 +1,118 @@
+#include "env/platform/home/home_user_space.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+#include <string_view>
+
+namespace quillbank {
+namespace {
+
+constexpr std::size_t kMaxLinkLength = 256;
+constexpr std::size_t kMaxHostName = 256;
+
+// An executable regular file (a link to one counts).
+bool IsProgram(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         ::access(path.c_str(), X_OK) == 0;
+}
+
+// An open descriptor, closed when it goes.
+class Descriptor final {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  [[nodiscard]] int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+bool HomeUserSpace::OnPath(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  if (!path) return false;
+  std::string_view rest(path);
+  while (!rest.empty()) {
+    const std::size_t colon = rest.find(':');
+    const std::string_view entry = rest.substr(0, colon);
+    rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    if (!entry.empty() && IsProgram(std::string(entry) + "/" + program)) return true;
+  }
+  return false;
+}
+
+std::optional<std::int64_t> HomeUserSpace::ModifiedTime(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return static_cast<std::int64_t>(info.st_mtime);
+}
+
+// Opened for reading only, never created; a link at the name is not
+// followed, and a FIFO planted there does not block the open.
+bool HomeUserSpace::LockedByOtherProcess(const std::string& path) {
+  const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  if (file.get() < 0) return false;
+  struct flock probe {};
+  probe.l_type = F_WRLCK;  // conflicts with any lock another process holds
+  probe.l_whence = SEEK_SET;
+  probe.l_start = 0;
+  probe.l_len = 0;  // the whole file
+  // A file system that cannot tell (F_GETLK fails) answers "not locked"
+  // rather than refusing every run.
+  if (::fcntl(file.get(), F_GETLK, &probe) != 0) return false;
+  return probe.l_type != F_UNLCK;
+}
+
+UserSpace::Link HomeUserSpace::ReadLink(const std::string& path) {
+  Link link;
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return link;
+  link.is_link = true;
+  char target[kMaxLinkLength];
+  const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+  if (length >= 0 && static_cast<std::size_t>(length) < sizeof target) {
+    link.target = std::string(target, static_cast<std::size_t>(length));
+  }
+  return link;
+}
+
+// EPERM: the process exists but belongs to someone else.
+bool HomeUserSpace::ProcessAlive(std::uint32_t id) {
+  if (id == 0 || id > static_cast<std::uint32_t>(std::numeric_limits<pid_t>::max())) return false;
+  return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+}
+
+std::vector<std::string> HomeUserSpace::HostAddresses() {
+  std::vector<std::string> addresses;
+  char name[kMaxHostName] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return addresses;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(name, nullptr, &hints, &found) != 0) return addresses;
+  for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
+    char text[INET_ADDRSTRLEN] = {};
+    const in_addr address = reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr;
+    if (::inet_ntop(AF_INET, &address, text, sizeof text)) addresses.emplace_back(text);
+  }
+  ::freeaddrinfo(found);
+  return addresses;
+}
+
+}  // namespace quillbank

@@ -1,0 +1,57 @@
+// The user's space for tests on the in-memory machine: Windows paths and no
+// home at first, as on Windows; BecomeHome() turns it into jane's Linux home,
+// with the PATH programs, modification times, locked files, links, live
+// processes and host addresses a test sets.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "env/platform/platform.h"
+
+namespace quillbank::testing {
+
+class FakeUserSpace final : public UserSpace {
+ public:
+  static constexpr const char* kHome = "/home/jane";
+
+  void BecomeHome() {
+    separator = '/';
+    home = kHome;
+    state = std::string(kHome) + "/.local/state/quillbank";
+  }
+
+  char PathSeparator() const override { return separator; }
+  std::optional<std::string> HomeFolder() override { return home; }
+  std::optional<std::string> StateFolder() override { return state; }
+  bool OnPath(const std::string& program) override { return on_path.count(program) > 0; }
+  std::optional<std::int64_t> ModifiedTime(const std::string& path) override {
+    const auto found = modified.find(path);
+    if (found == modified.end()) return std::nullopt;
+    return found->second;
+  }
+  bool LockedByOtherProcess(const std::string& path) override { return locked.count(path) > 0; }
+  Link ReadLink(const std::string& path) override {
+    const auto found = links.find(path);
+    if (found == links.end()) return {};
+    return {true, found->second};
+  }
+  bool ProcessAlive(std::uint32_t id) override { return alive.count(id) > 0; }
+  std::vector<std::string> HostAddresses() override { return host_addresses; }
+
+  char separator = '\\';
+  std::optional<std::string> home;
+  std::optional<std::string> state;
+  std::set<std::string> on_path;
+  std::map<std::string, std::int64_t> modified;              // by path
+  std::set<std::string> locked;                              // files another process locks
+  std::map<std::string, std::optional<std::string>> links;  // path: target (none: unreadable)
+  std::set<std::uint32_t> alive;
+  std::vector<std::string> host_addresses;
+};
+
+}  // namespace quillbank::testing
