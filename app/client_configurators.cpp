@@ -16,15 +16,18 @@ class ClientConfiguratorFactory final : public ConfiguratorFactory {
 
   std::unique_ptr<Configurator> Create(int client_index, int version,
                                        const AccountRequest& request) override {
-    return CreateAutoMode(client_index, version, request);
-  }
-
-  std::unique_ptr<AutoModeConfigurator> CreateAutoMode(int client_index, int version,
-                                                       const AccountRequest& request) override {
     const ClientDescriptor* client = clients_.At(client_index);
     if (!client || !client->make_configurator) return nullptr;
     return client->make_configurator(platform_, request,
                                      ClientOnSystem{clients_.SiteOf(client_index), version});
+  }
+
+  std::unique_ptr<AccountReader> CreateReader(int client_index, int version,
+                                              RunLog& log) override {
+    const ClientDescriptor* client = clients_.At(client_index);
+    if (!client || !client->make_reader) return nullptr;
+    return client->make_reader(platform_, log,
+                               ClientOnSystem{clients_.SiteOf(client_index), version});
   }
 
  private:

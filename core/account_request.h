@@ -1,5 +1,5 @@
-// What every configurator is constructed from. The configurator copies the
-// texts and borrows the log, which outlives it.
+// What a configurator is made from, complete: it copies the texts and
+// borrows the log, which outlives it, and nothing changes them afterwards.
 #pragma once
 
 #include <string>
@@ -15,6 +15,13 @@ struct AccountRequest {
   bool overwrite_existing = false;
   bool use_ssl = true;
   RunLog& log;
+  // The automatic mode's copy of an account: named by the prefix followed
+  // directly by the address, and found again by that name.
+  bool automatic = false;
+  std::string prefix;
+
+  // Prefix + address in the automatic mode, the address otherwise.
+  [[nodiscard]] std::string AccountName() const { return automatic ? prefix + address : address; }
 };
 
 }  // namespace quillbank

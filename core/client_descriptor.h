@@ -86,8 +86,28 @@ struct ClientOnSystem {
   int version = -1;
 };
 
-using MakeConfigurator = std::unique_ptr<AutoModeConfigurator> (*)(
+// Makes the client's configurator from the complete request.
+using MakeConfigurator = std::unique_ptr<Configurator> (*)(
     Platform& platform, const AccountRequest& request, const ClientOnSystem& client);
+// Makes the reader of the client's accounts, which only reads.
+using MakeReader = std::unique_ptr<AccountReader> (*)(Platform& platform, RunLog& log,
+                                                      const ClientOnSystem& client);
+
+// The makers of a store whose configurator class also reads its accounts:
+// `Make` builds it; the reader is one built from a request without an
+// address, used only through the reader's operations.
+template <std::unique_ptr<AutoModeConfigurator> (*Make)(Platform&, const AccountRequest&,
+                                                         const ClientOnSystem&)>
+std::unique_ptr<Configurator> ConfiguratorOf(Platform& platform, const AccountRequest& request,
+                                             const ClientOnSystem& client) {
+  return Make(platform, request, client);
+}
+template <std::unique_ptr<AutoModeConfigurator> (*Make)(Platform&, const AccountRequest&,
+                                                         const ClientOnSystem&)>
+std::unique_ptr<AccountReader> ReaderOf(Platform& platform, RunLog& log,
+                                        const ClientOnSystem& client) {
+  return Make(platform, AccountRequest{"", "", false, false, true, log}, client);
+}
 
 // The site of a client on Windows and on the machine folder that stands in
 // for it: installed when its Clients\Mail key exists, running while a
@@ -122,6 +142,8 @@ struct ClientDescriptor {
   // nothing to add.
   void (*log_failure)(Platform& platform, ConfigStatus status, RunLog& log) = nullptr;
   MakeConfigurator make_configurator = nullptr;
+  // Null for a client whose accounts the automatic mode cannot read.
+  MakeReader make_reader = nullptr;
 
   [[nodiscard]] const ClientSite& site(SystemKind kind) const {
     return sites[static_cast<std::size_t>(kind)];

@@ -8,7 +8,7 @@ namespace quillbank {
 
 namespace status {
 enum Cause : int {
-  kNotRun = -1,           // no configurator ran (the client index was not 0..4)
+  kNotRun = -1,           // no configurator ran (the client index named no client)
   kSuccess = 0,
   kCannotConfigure = 1,   // the client's store could not be found or read
   kStoreUnreadable = 2,   // Outlook: the profile store could not be opened

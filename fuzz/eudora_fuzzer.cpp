@@ -18,7 +18,7 @@ constexpr const char* kIni = "C:\\Users\\jane\\AppData\\Roaming\\Qualcomm\\Eudor
 // them.
 std::pair<std::optional<std::string>, std::optional<std::string>> ReadAccount(
     testing::FakePlatform& fake, RunLog& log, const std::optional<std::string>& key) {
-  EudoraConfigurator reader(fake.platform, "", "", false, true, log);
+  EudoraConfigurator reader(fake.platform, AccountRequest{"", "", false, false, true, log});
   return {reader.GetAcctAddr(key), reader.GetAcctName(key)};
 }
 
@@ -26,19 +26,19 @@ void RunAutomatic(FuzzMachine& machine, bool overwrite, const std::string& searc
                   const std::string& before) {
   testing::FakePlatform& fake = machine.fake;
   RunLog& log = machine.log.log();
-  EudoraConfigurator configurator(fake.platform, "", "", overwrite, true, log);
+  EudoraConfigurator reader(fake.platform, AccountRequest{"", "", false, overwrite, true, log});
   const std::optional<std::string> key =
-      search.empty() ? configurator.GetDefAcct() : configurator.FindAcctByAddr(search);
-  const std::optional<std::string> address = configurator.GetAcctAddr(key);
-  const std::optional<std::string> name = configurator.GetAcctName(key);
+      search.empty() ? reader.GetDefAcct() : reader.FindAcctByAddr(search);
+  const std::optional<std::string> address = reader.GetAcctAddr(key);
+  const std::optional<std::string> name = reader.GetAcctName(key);
   if (fake.files.replacements() != 0 || fake.files.ReadFile(kIni) != before) {
     Fail("a reader changed Eudora.ini");
   }
   if (!address) return;
   const std::string prefix = "Tess ";
-  configurator.SetAutoMode();
-  configurator.SetAccountPrefix(prefix);
-  configurator.SetRequest(AccountRequest{*address, name.value_or(""), false, overwrite, true, log});
+  EudoraConfigurator configurator(
+      fake.platform, testing::AutomaticRequest(
+                         AccountRequest{*address, name.value_or(""), false, overwrite, true, log}, prefix));
   const ConfigStatus status = configurator.Configure();
   const std::string after = fake.files.ReadFile(kIni).value_or("");
   if (status != status::kSuccess && after != before) Fail("a failed run changed Eudora.ini");
@@ -68,7 +68,8 @@ void Run(FuzzedDataProvider& input) {
   fake.files.Put(kIni, before);
 
   const ConfigStatus status =
-      EudoraConfigurator(fake.platform, address, "Jane Doe", overwrite, use_ssl, machine.log.log())
+      EudoraConfigurator(fake.platform, AccountRequest{address, "Jane Doe", false, overwrite, use_ssl,
+                                                       machine.log.log()})
           .Configure();
   const std::string after = fake.files.ReadFile(kIni).value_or("");
   if (status != status::kSuccess && after != before) Fail("a failed run changed Eudora.ini");

@@ -67,7 +67,7 @@ ConfigSession::ConfigSession(Platform& platform, const ClientList& clients,
 
 bool ConfigSession::OnInitDialog() {
   if (view_) view_->PrepareControls();
-  state_.default_client_code = -1;
+  default_client_code_ = -1;
   OpenLog();
   WriteBanner();
   DetectInstalledClients();
@@ -145,12 +145,12 @@ void ConfigSession::EndRefused(const char* log_line, const char* message, int ex
 }
 
 void ConfigSession::DetectDefaultClient() {
-  state_.default_client_code = DefaultClient(platform_, clients_);
+  default_client_code_ = DefaultClient(platform_, clients_);
   log_ << "Detecting default email client ... ";
   if (!view_) {
     log_ << "done.";
   } else {
-    const int client_index = clients_.IndexWithDefaultCode(state_.default_client_code);
+    const int client_index = clients_.IndexWithDefaultCode(default_client_code_);
     if (clients_.IsIndex(client_index) && view_->IsClientButtonEnabled(client_index)) {
       view_->TickClientButton(client_index);
       log_ << "found. (" << clients_.Name(client_index) << ")";
@@ -178,42 +178,43 @@ void ConfigSession::OnConfigure() {
 }
 
 void ConfigSession::Configure() {
-  ConfigStatus status = status::kNotRun;
-  std::unique_ptr<Configurator> configurator;
   if (state_.automatic) {
-    std::unique_ptr<AutoModeConfigurator> automatic = PrepareAutomaticRun();
-    if (!automatic) return;  // ended with one of the automatic failures
-    configurator = std::move(automatic);
+    if (!PrepareAutomaticRun()) return;  // ended with one of the automatic failures
   } else {
     if (view_) view_->ReadControls();
-    configurator = factory_.Create(state_.client_index, VersionOf(state_.client_index), MakeRequest());
-    log_ << "User Entered Email Address: " << LogValue(state_.address) << kEndLine;
-    log_ << "User Entered Display Name: " << LogValue(state_.display_name) << kEndLine;
+    run_ = {state_.client_index, state_.address, state_.display_name};
+    log_ << "User Entered Email Address: " << LogValue(run_.address) << kEndLine;
+    log_ << "User Entered Display Name: " << LogValue(run_.display_name) << kEndLine;
   }
 
   log_ << "Make Account Default: " << YesNo(state_.make_default) << kEndLine;
   log_ << "Overwrite Existing Account: " << YesNo(state_.overwrite_existing) << kEndLine;
 
-  if (clients_.IsIndex(state_.client_index)) {
-    log_ << "Client Selected to Configure: " << clients_.Name(state_.client_index) << kEndLine;
+  ConfigStatus status = status::kNotRun;
+  if (clients_.IsIndex(run_.client_index)) {
+    log_ << "Client Selected to Configure: " << clients_.Name(run_.client_index) << kEndLine;
     log_.EmptyLine();
-    status = RunConfigurator(configurator.get());
+    status = RunConfigurator();
   }
-  configurator.reset();
   ReportOutcome(status);
 }
 
 AccountRequest ConfigSession::MakeRequest() {
-  return AccountRequest{state_.address, state_.display_name, state_.make_default,
-                        state_.overwrite_existing, state_.use_ssl, log_};
+  AccountRequest request{run_.address, run_.display_name, state_.make_default,
+                         state_.overwrite_existing, state_.use_ssl, log_};
+  request.automatic = state_.automatic;
+  request.prefix = state_.account_prefix;
+  return request;
 }
 
-ConfigStatus ConfigSession::RunConfigurator(Configurator* configurator) {
+ConfigStatus ConfigSession::RunConfigurator() {
   // Addresses become registry key names and file content: refuse what could
   // nest keys or break a client's file before anything is written.
-  if (IsUnsafeAddress(state_.address) || IsUnsafeDisplayName(state_.display_name)) {
+  if (IsUnsafeAddress(run_.address) || IsUnsafeDisplayName(run_.display_name)) {
     return status::kUnsafeInput;
   }
+  const std::unique_ptr<Configurator> configurator =
+      factory_.Create(run_.client_index, VersionOf(run_.client_index), MakeRequest());
   if (!configurator) return status::kCannotConfigure;
   const ConfigStatus status = configurator->Configure();
   if (status != status::kSuccess) return status;
@@ -230,52 +231,38 @@ ConfigStatus ConfigSession::CommitRegistry() {
   return status::kWriteFailed;
 }
 
-std::unique_ptr<AutoModeConfigurator> ConfigSession::PrepareAutomaticRun() {
+bool ConfigSession::PrepareAutomaticRun() {
   log_.Line("Automatically Configuring from default email client's default account.");
-  const int code = state_.default_client_code;
-  AccountRequest empty_request{"", "", state_.make_default, state_.overwrite_existing,
-                               state_.use_ssl, log_};
-  const int client_index = clients_.IndexWithDefaultCode(code);
-  std::unique_ptr<AutoModeConfigurator> configurator;
+  const int client_index = clients_.IndexWithDefaultCode(default_client_code_);
+  std::unique_ptr<AccountReader> reader;
   if (clients_.IsIndex(client_index)) {
-    configurator = factory_.CreateAutoMode(client_index, VersionOf(client_index), empty_request);
+    reader = factory_.CreateReader(client_index, VersionOf(client_index), log_);
   }
   // A default client without readers is reported as unsupported rather than
   // configured from empty texts.
-  if (!configurator) {
+  if (!reader) {
     FailAutomaticRun(kUnsupportedDefault);
-    return nullptr;
+    return false;
   }
 
-  const std::optional<std::string> key = state_.search_text
-                                             ? configurator->FindAcctByAddr(*state_.search_text)
-                                             : configurator->GetDefAcct();
-  const std::optional<std::string> address = configurator->GetAcctAddr(key);
-  const std::optional<std::string> name = configurator->GetAcctName(key);
-  configurator->SetAutoMode();
-  configurator->SetAccountPrefix(state_.account_prefix);
-  // What could not be read is carried as the reader's error text, as the log
-  // shows it; the run ends below before such a text could be written.
-  configurator->SetRequest(AccountRequest{address.value_or(kReaderError),
-                                          name.value_or(kReaderError), state_.make_default,
-                                          state_.overwrite_existing, state_.use_ssl, log_});
-
+  const std::optional<std::string> key =
+      state_.search_text ? reader->FindAcctByAddr(*state_.search_text) : reader->GetDefAcct();
+  const std::optional<std::string> address = reader->GetAcctAddr(key);
+  const std::optional<std::string> name = reader->GetAcctName(key);
   if (!key && state_.search_text) {
     FailAutomaticRun(kNoDefault);
-    return nullptr;
+    return false;
   }
   // An account whose address or name cannot be read is not copied: the copy
   // would carry the error text as its address or name.
   if (!address || !name) {
     FailAutomaticRun(kDefaultDoesNotExist);
-    return nullptr;
+    return false;
   }
-  state_.client_index = client_index;
-  state_.address = *address;
-  state_.display_name = *name;
-  log_ << "Default Email Address: " << LogValue(state_.address) << kEndLine;
-  log_ << "Default Display Name: " << LogValue(state_.display_name) << kEndLine;
-  return configurator;
+  run_ = {client_index, *address, *name};
+  log_ << "Default Email Address: " << LogValue(run_.address) << kEndLine;
+  log_ << "Default Display Name: " << LogValue(run_.display_name) << kEndLine;
+  return true;
 }
 
 void ConfigSession::FailAutomaticRun(const AutomaticFailure& failure) {
@@ -297,12 +284,12 @@ void ConfigSession::ReportOutcome(ConfigStatus status) {
   if (state_.run_succeeded) {
     log_.Line("Email Client Configuration Successful!");
     log_.EmptyLine();
-    state_.outcome_message = SuccessMessage(clients_.At(state_.client_index));
+    state_.outcome_message = SuccessMessage(clients_.At(run_.client_index));
     if (view_) view_->SetIntroText(state_.outcome_message);
     log_ << "* Configuration Complete at " << TimeStamp(platform_.clock) << " *" << kEndLine;
     log_.EmptyLine();
   } else {
-    const ClientDescriptor* client = clients_.At(state_.client_index);
+    const ClientDescriptor* client = clients_.At(run_.client_index);
     state_.outcome_message = StatusMessage(client, status);
     if (view_) view_->SetIntroText(state_.outcome_message);
     const std::string time = TimeStamp(platform_.clock);

@@ -76,11 +76,16 @@ class ConfigSession {
   void EndRefused(const char* log_line, const char* message, int exit_code);
   void Configure();
   void DetectDefaultClient();
+  // The request the configurator is made from: what was typed, or in the
+  // automatic mode the account read, under the prefix.
   AccountRequest MakeRequest();
-  std::unique_ptr<AutoModeConfigurator> PrepareAutomaticRun();
+  // Reads the account the automatic mode copies into run_; false after one
+  // of the automatic failures, which ends the run.
+  bool PrepareAutomaticRun();
   void FailAutomaticRun(const AutomaticFailure& failure);
-  // Runs the configurator and, when it succeeded, commits the registry.
-  ConfigStatus RunConfigurator(Configurator* configurator);
+  // Makes and runs the configurator and, when it succeeded, commits the
+  // registry.
+  ConfigStatus RunConfigurator();
   ConfigStatus CommitRegistry();
   void ReportOutcome(ConfigStatus status);
 
@@ -92,6 +97,15 @@ class ConfigSession {
   RunLog log_;
   std::string log_path_;
   std::vector<int> versions_;  // by client index
+  int default_client_code_ = -1;
+  // The client and account this run configures: the user's (typed or
+  // chosen in the dialog), or the account the automatic mode read.
+  struct Account {
+    int client_index = kNoClient;
+    std::string address;
+    std::string display_name;
+  };
+  Account run_;
 };
 
 }  // namespace quillbank

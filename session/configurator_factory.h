@@ -19,10 +19,10 @@ class ConfiguratorFactory {
   // choose its store. Null for an index that names no client.
   [[nodiscard]] virtual std::unique_ptr<Configurator> Create(int client_index, int version,
                                                              const AccountRequest& request) = 0;
-  // The same with the readers the automatic mode copies the default account
-  // with; null for a client without readers.
-  [[nodiscard]] virtual std::unique_ptr<AutoModeConfigurator> CreateAutoMode(
-      int client_index, int version, const AccountRequest& request) = 0;
+  // The reader the automatic mode copies the default account with; null for
+  // a client without one.
+  [[nodiscard]] virtual std::unique_ptr<AccountReader> CreateReader(int client_index, int version,
+                                                                    RunLog& log) = 0;
 };
 
 }  // namespace quillbank

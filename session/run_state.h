@@ -1,6 +1,8 @@
-// The fields of one run: what start-up, the dialog and the configuration run
-// share. In the command-line and automatic modes they are all there is; the
-// dialog binds its controls to them.
+// The fields of one run, each with one writer: what the user asked for,
+// written by the command line or, in the dialog mode, by the dialog's
+// controls; and the results, written by the session alone. The session keeps
+// what it finds on the way (the default client, the account the automatic
+// mode copies) to itself.
 #pragma once
 
 #include <optional>
@@ -16,7 +18,6 @@ struct RunState {
   bool automatic = false;       // copy the default client's default account
   bool close_running = false;   // terminate running clients instead of refusing
   std::optional<std::string> search_text;  // automatic mode: the "-s" value, if any
-  int default_client_code = -1; // detection result: a client's default code, or 0
   std::string account_prefix;   // automatic mode: "-p" value
   std::string address;
   bool make_default = false;
@@ -26,7 +27,7 @@ struct RunState {
   bool overwrite_existing = false;
   bool use_ssl = true;
 
-  // Results.
+  // Results: the session's.
   bool refused = false;         // a running mail client or another run ended the run
   bool run_succeeded = false;   // the configurator returned 0
   ConfigStatus status = status::kNotRun;  // the final status of the run

@@ -15,10 +15,7 @@ std::string StatusMessage(ConfigStatus status) {
 
 std::unique_ptr<AutoModeConfigurator> Make(Platform& platform, const AccountRequest& request,
                                            const ClientOnSystem&) {
-  // Eudora has no default account: make default is not passed.
-  return std::make_unique<EudoraConfigurator>(platform, request.address, request.display_name,
-                                              request.overwrite_existing, request.use_ssl,
-                                              request.log);
+  return std::make_unique<EudoraConfigurator>(platform, request);
 }
 
 ClientDescriptor Describe() {
@@ -34,7 +31,8 @@ ClientDescriptor Describe() {
   client.sites[static_cast<int>(SystemKind::Windows)] = WindowsSite("Eudora", "Eudora.exe");
   client.sites[static_cast<int>(SystemKind::MachineFolder)] = client.site(SystemKind::Windows);
   client.status_message = StatusMessage;
-  client.make_configurator = Make;
+  client.make_configurator = ConfiguratorOf<Make>;
+  client.make_reader = ReaderOf<Make>;
   return client;
 }
 

@@ -24,13 +24,8 @@ bool HasBracket(std::string_view text) { return text.find_first_of("[]") != std:
 
 using namespace eudora;
 
-EudoraConfigurator::EudoraConfigurator(Platform& platform, std::string address,
-                                       std::string display_name, bool overwrite_existing,
-                                       bool use_ssl, RunLog& log)
-    // Eudora has no default account to set: make default stays off.
-    : RequestedConfigurator(AccountRequest{std::move(address), std::move(display_name), false,
-                                           overwrite_existing, use_ssl, log}),
-      platform_(platform) {}
+EudoraConfigurator::EudoraConfigurator(Platform& platform, const AccountRequest& request)
+    : RequestedConfigurator(request), platform_(platform) {}
 
 ConfigStatus EudoraConfigurator::Configure() {
   const KeyBlock block = MakeKeyBlock(address_, display_name_, use_ssl_);

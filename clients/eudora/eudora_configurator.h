@@ -40,8 +40,9 @@ inline constexpr std::size_t kRegistryCapacity = 300;  // bytes, terminator incl
 class EudoraConfigurator final : public RequestedConfigurator {
  public:
   // Eudora has no default account to set, so there is no make-default flag.
-  EudoraConfigurator(Platform& platform, std::string address, std::string display_name,
-                     bool overwrite_existing, bool use_ssl, RunLog& log);
+  // Eudora has no default account to set: the request's make default is
+  // not used.
+  EudoraConfigurator(Platform& platform, const AccountRequest& request);
 
   // 0 when the account was written; 1 when Eudora.ini is in neither place;
   // 5 when a section has the address (in the automatic mode: the copy's

@@ -69,7 +69,8 @@ ClientDescriptor Describe() {
   client.status_message = StatusMessage;
   client.read_version = ReadOutlookVersion;
   client.log_failure = LogFailure;
-  client.make_configurator = Make;
+  client.make_configurator = ConfiguratorOf<Make>;
+  client.make_reader = ReaderOf<Make>;
   return client;
 }
 

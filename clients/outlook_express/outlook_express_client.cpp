@@ -32,7 +32,8 @@ ClientDescriptor Describe() {
   client.sites[static_cast<int>(SystemKind::Windows)] = WindowsSite("Outlook Express", "msimn.exe");
   client.sites[static_cast<int>(SystemKind::MachineFolder)] = client.site(SystemKind::Windows);
   client.status_message = StatusMessage;
-  client.make_configurator = Make;
+  client.make_configurator = ConfiguratorOf<Make>;
+  client.make_reader = ReaderOf<Make>;
   return client;
 }
 

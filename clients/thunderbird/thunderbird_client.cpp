@@ -153,7 +153,8 @@ ClientDescriptor Describe() {
   client.sites[static_cast<int>(SystemKind::MachineFolder)] = WindowsThunderbird();
   client.sites[static_cast<int>(SystemKind::UserHome)] = HomeThunderbird();
   client.status_message = StatusMessage;
-  client.make_configurator = Make;
+  client.make_configurator = ConfiguratorOf<Make>;
+  client.make_reader = ReaderOf<Make>;
   return client;
 }
 

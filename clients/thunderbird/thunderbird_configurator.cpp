@@ -17,26 +17,12 @@ using namespace thunderbird;
 
 ThunderbirdConfigurator::ThunderbirdConfigurator(Platform& platform, const AccountRequest& request,
                                                  const ClientSite& site)
-    : platform_(platform),
+    : RequestedConfigurator(request),
+      platform_(platform),
       site_(site),
       values_(request.address, request.display_name, request.use_ssl),
-      file_values_(values_),
-      log_(&request.log) {
-  TakeRequest(request);
-}
-
-void ThunderbirdConfigurator::SetRequest(const AccountRequest& request) { TakeRequest(request); }
-
-void ThunderbirdConfigurator::TakeRequest(const AccountRequest& request) {
-  values_ = AccountValues(request.address, request.display_name, request.use_ssl);
-  file_values_ = AccountValues(NarrowToUtf8(platform_.code_page, request.address),
-                               NarrowToUtf8(platform_.code_page, request.display_name),
-                               request.use_ssl);
-  make_default_ = request.make_default;
-  overwrite_existing_ = request.overwrite_existing;
-  log_ = &request.log;
-  readers_.reset();
-}
+      file_values_(NarrowToUtf8(platform.code_page, request.address),
+                   NarrowToUtf8(platform.code_page, request.display_name), request.use_ssl) {}
 
 ConfigStatus ThunderbirdConfigurator::Configure() {
   log_->Line("Starting Thunderbird configuration...");

@@ -13,6 +13,7 @@
 #include "core/account_request.h"
 #include "core/client_descriptor.h"
 #include "core/configurator.h"
+#include "core/requested_configurator.h"
 #include "clients/thunderbird/thunderbird_prefs.h"
 #include "clients/thunderbird/thunderbird_readers.h"
 #include "clients/thunderbird/thunderbird_rewrite.h"
@@ -22,7 +23,7 @@ namespace quillbank {
 
 class RunLog;
 
-class ThunderbirdConfigurator final : public AutoModeConfigurator {
+class ThunderbirdConfigurator final : public RequestedConfigurator {
  public:
   ThunderbirdConfigurator(Platform& platform, const AccountRequest& request,
                           const ClientSite& site);
@@ -37,12 +38,6 @@ class ThunderbirdConfigurator final : public AutoModeConfigurator {
   // they were.
   [[nodiscard]] ConfigStatus Configure() override;
 
-  // The automatic mode names the copy's incoming server by the prefix and
-  // the address, and finds an earlier copy by that name.
-  void SetAutoMode() override { automatic_ = true; }
-  void SetAccountPrefix(const std::string& prefix) override { prefix_ = prefix; }
-  void SetRequest(const AccountRequest& request) override;
-
   // See thunderbird::AccountReaders; the key is the account ("account2").
   [[nodiscard]] std::optional<std::string> GetDefAcct() override;
   [[nodiscard]] std::optional<std::string> FindAcctByAddr(const std::string& text) override;
@@ -52,8 +47,6 @@ class ThunderbirdConfigurator final : public AutoModeConfigurator {
       const std::optional<std::string>& key_name) override;
 
  private:
-  // The address, name and flags of `request`, in both encodings.
-  void TakeRequest(const AccountRequest& request);
   // The account the run looks for: the identity with the address, or in the
   // automatic mode the account whose incoming server has the copy's name.
   [[nodiscard]] std::optional<thunderbird::IdentityMatch> FindExisting(
@@ -65,11 +58,6 @@ class ThunderbirdConfigurator final : public AutoModeConfigurator {
   const ClientSite& site_;
   thunderbird::AccountValues values_;       // narrow text of the code page, for the log
   thunderbird::AccountValues file_values_;  // the same as UTF-8, which prefs.js holds
-  bool make_default_ = false;
-  bool overwrite_existing_ = false;
-  bool automatic_ = false;
-  std::string prefix_;
-  RunLog* log_;
   std::unique_ptr<thunderbird::AccountReaders> readers_;  // made by the first reader
 };
 

@@ -28,7 +28,8 @@ ClientDescriptor Describe() {
   client.sites[static_cast<int>(SystemKind::Windows)] = WindowsSite("Windows Mail", "WinMail.exe");
   client.sites[static_cast<int>(SystemKind::MachineFolder)] = client.site(SystemKind::Windows);
   client.status_message = StatusMessage;
-  client.make_configurator = Make;
+  client.make_configurator = ConfiguratorOf<Make>;
+  client.make_reader = ReaderOf<Make>;
   return client;
 }
 

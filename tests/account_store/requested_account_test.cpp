@@ -52,27 +52,21 @@ TEST(RequestedAccount, EachSourceGivesTheRequestsDataForTheSslChoice) {
   };
   testing::CapturedLog log;
   for (const Case& c : cases) {
-    Requested requested(AccountRequest{"jane@tessaline.net", "Jane Doe", false, false, c.use_ssl,
-                                       log.log()});
-    if (c.automatic) {
-      requested.SetAutoMode();
-      requested.SetAccountPrefix("Tess-");
-    }
+    const AccountRequest request{"jane@tessaline.net", "Jane Doe", false, false, c.use_ssl,
+                                 log.log()};
+    Requested requested(c.automatic ? testing::AutomaticRequest(request, "Tess-") : request);
     EXPECT_EQ(requested.ValueText(c.value), c.expected)
         << static_cast<int>(c.value.source) << " ssl " << c.use_ssl;
   }
 }
 
-TEST(RequestedAccount, TheSettingsBlockListsTheLoggedValuesOfTheLatestRequest) {
-  testing::CapturedLog first;
+TEST(RequestedAccount, TheSettingsBlockListsTheLoggedValuesOfItsRequest) {
   testing::CapturedLog second;
-  Requested requested(AccountRequest{"old@tessaline.net", "Old", false, false, true, first.log()});
-  requested.SetRequest(AccountRequest{"jane@tessaline.net", "Jane Doe", false, false, false,
-                                      second.log()});
+  Requested requested(AccountRequest{"jane@tessaline.net", "Jane Doe", false, false, false,
+                                     second.log()});
   requested.LogSettings({{"Email", ValueSource::kAddress},
                          {"Hidden", ValueSource::kFixed, 1, /*logged=*/false},
                          {"Port", ValueSource::kIncomingPort}});
-  EXPECT_TRUE(first.Lines().empty());
   EXPECT_EQ(second.Lines(),
             (std::vector<std::string>{
                 "The following settings were written/overwritten in the system registry:", "",

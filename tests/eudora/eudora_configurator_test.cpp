@@ -83,7 +83,8 @@ class EudoraConfiguratorTest : public ::testing::Test {
 
   ConfigStatus Run(bool overwrite = false, bool ssl = false, const std::string& address = kAddress,
                    const std::string& name = kName) {
-    EudoraConfigurator configurator(fake.platform, address, name, overwrite, ssl, log.log());
+    EudoraConfigurator configurator(fake.platform,
+                                    AccountRequest{address, name, false, overwrite, ssl, log.log()});
     return configurator.Configure();
   }
 
@@ -255,7 +256,8 @@ TEST_F(EudoraConfiguratorTest, SecondRunWithoutOverwriteLeavesTheFileByteForByte
   ASSERT_EQ(Run(), status::kSuccess);
   const std::string after_first = Bytes();
   CapturedLog second_log;
-  EudoraConfigurator again(fake.platform, kAddress, "Someone Else", false, true, second_log.log());
+  EudoraConfigurator again(fake.platform,
+                           AccountRequest{kAddress, "Someone Else", false, false, true, second_log.log()});
   EXPECT_EQ(again.Configure(), status::kAlreadyExists);
   EXPECT_EQ(Bytes(), after_first);
   EXPECT_EQ(fake.files.replacements(), 1);  // the second run wrote nothing
@@ -339,7 +341,8 @@ TEST_F(EudoraConfiguratorTest, LogShowsTheSearchTheDecisionAndEveryKey) {
   EXPECT_EQ(log.text(), Crlf(expected));
 
   CapturedLog reset_log;
-  EudoraConfigurator reset(fake.platform, "JANE@tessaline.net", kName, true, false, reset_log.log());
+  EudoraConfigurator reset(fake.platform,
+                           AccountRequest{"JANE@tessaline.net", kName, false, true, false, reset_log.log()});
   ASSERT_EQ(reset.Configure(), status::kSuccess);
   EXPECT_EQ(reset_log.Lines()[2],
             "Searching for existant JANE@tessaline.net account ...  found. Reseting settings to "

@@ -49,13 +49,14 @@ constexpr const char* kIniText =
 class EudoraFactory final : public ConfiguratorFactory {
  public:
   explicit EudoraFactory(Platform& platform) : platform_(platform) {}
-  std::unique_ptr<Configurator> Create(int, int, const AccountRequest&) override { return nullptr; }
-  std::unique_ptr<AutoModeConfigurator> CreateAutoMode(int client, int,
-                                                       const AccountRequest& request) override {
+  std::unique_ptr<Configurator> Create(int client, int, const AccountRequest& request) override {
     if (client != static_cast<int>(MailClient::Eudora)) return nullptr;
-    return std::make_unique<EudoraConfigurator>(platform_, request.address, request.display_name,
-                                                request.overwrite_existing, request.use_ssl,
-                                                request.log);
+    return std::make_unique<EudoraConfigurator>(platform_, request);
+  }
+  std::unique_ptr<AccountReader> CreateReader(int client, int, RunLog& log) override {
+    if (client != static_cast<int>(MailClient::Eudora)) return nullptr;
+    return std::make_unique<EudoraConfigurator>(platform_,
+                                                AccountRequest{"", "", false, false, true, log});
   }
 
  private:
@@ -155,10 +156,10 @@ TEST(EudoraReadersTest, APrefixThatCannotNameASectionIsRefused) {
     fake.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
     fake.files.Put(kIni, kIniText);
     CapturedLog log;
-    EudoraConfigurator configurator(fake.platform, "", "", false, true, log.log());
-    configurator.SetAutoMode();
-    configurator.SetAccountPrefix(prefix);
-    configurator.SetRequest(AccountRequest{"bob@example.com", "Bob Stone", false, true, true, log.log()});
+    EudoraConfigurator configurator(
+        fake.platform,
+        testing::AutomaticRequest(AccountRequest{"bob@example.com", "Bob Stone", false, true, true, log.log()},
+                         prefix));
     EXPECT_EQ(configurator.Configure(), status::kUnsafeInput);
     EXPECT_EQ(log.Lines().back(),
               "The account-name prefix cannot be written to Eudora.ini: it holds a control "

@@ -263,14 +263,15 @@ TEST_F(Outlook2000Test, TheAutomaticModeWritesThePrefixedAccountOrQuits) {
   fake.SetText(kHkcu, kStore, "Default Mail Account", "00000001");
 
   auto run = [&](bool overwrite) {
-    Outlook2000Configurator configurator(
+    Outlook2000Configurator reader(
         fake.platform, AccountRequest{"", "", false, overwrite, true, log.log()}, out);
-    const std::optional<std::string> key = configurator.GetDefAcct();
-    const std::string address = configurator.GetAcctAddr(key).value_or(kReaderError);
-    const std::string name = configurator.GetAcctName(key).value_or(kReaderError);
-    configurator.SetAutoMode();
-    configurator.SetAccountPrefix("Tess-");
-    configurator.SetRequest(AccountRequest{address, name, false, overwrite, true, log.log()});
+    const std::optional<std::string> key = reader.GetDefAcct();
+    const std::string address = reader.GetAcctAddr(key).value_or(kReaderError);
+    const std::string name = reader.GetAcctName(key).value_or(kReaderError);
+    Outlook2000Configurator configurator(
+        fake.platform,
+        testing::AutomaticRequest(AccountRequest{address, name, false, overwrite, true, log.log()}, "Tess-"),
+        out);
     return configurator.Configure();
   };
   EXPECT_EQ(run(false), 0);
@@ -348,9 +349,7 @@ TEST_F(Outlook2000Test, CorporateModeAddsANamedInternetMailServiceAndLeavesOldOn
 
 TEST_F(Outlook2000Test, TheAutomaticModeNamesTheServiceWithThePrefix) {
   CorporateMode();
-  Outlook2000Configurator configurator(fake.platform, Request(), out);
-  configurator.SetAutoMode();
-  configurator.SetAccountPrefix("Tess-");
+  Outlook2000Configurator configurator(fake.platform, testing::AutomaticRequest(Request(), "Tess-"), out);
   EXPECT_EQ(configurator.Configure(), 0);
   // MAPI is given the bare address; the section gets the account's name.
   EXPECT_EQ(mapi.calls[4], "CreateMsgService IMAIL jane@tessaline.net");

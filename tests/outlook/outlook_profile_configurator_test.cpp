@@ -174,14 +174,13 @@ TEST_F(ConfigureTest, AutomaticModeFindsPrefixedAccountName) {
   SeedStore({1, 0, 0, 0}, 2);
   // The account the automatic mode copies from holds the bare address.
   SeedAccount("00000001", kAddress, "Jane Doe");
-  auto configurator = Make(Request());
-  const std::optional<std::string> key = configurator->GetDefAcct();
+  auto reader = Make(Request());
+  const std::optional<std::string> key = reader->GetDefAcct();
   ASSERT_EQ(key, "00000001");
-  const std::string address = configurator->GetAcctAddr(key).value_or(kReaderError);
-  const std::string name = configurator->GetAcctName(key).value_or(kReaderError);
-  configurator->SetAutoMode();
-  configurator->SetAccountPrefix("Tessaline - ");
-  configurator->SetRequest(AccountRequest{address, name, false, false, true, log_.log()});
+  const std::string address = reader->GetAcctAddr(key).value_or(kReaderError);
+  const std::string name = reader->GetAcctName(key).value_or(kReaderError);
+  auto configurator = Make(
+      testing::AutomaticRequest(AccountRequest{address, name, false, false, true, log_.log()}, "Tessaline - "));
 
   ASSERT_EQ(configurator->Configure(), 0);
   EXPECT_EQ(Text16(Account("00000002"), "Account Name"), "Tessaline - jane@tessaline.net");
@@ -193,9 +192,7 @@ TEST_F(ConfigureTest, AutomaticModeFindsPrefixedAccountName) {
   fake_.SetBinary(kHkcu, Account("00000002"), "Account Name",
                   Utf16("TESSALINE - Jane@tessaline.net"));
   const std::vector<std::string> before = Snapshot();
-  auto again = Make(Request());
-  again->SetAutoMode();
-  again->SetAccountPrefix("Tessaline - ");
+  auto again = Make(testing::AutomaticRequest(Request(), "Tessaline - "));
   EXPECT_EQ(again->Configure(), 6);
   EXPECT_EQ(Snapshot(), before);
   EXPECT_EQ(log_.Lines().back(),
@@ -334,9 +331,7 @@ TEST_F(ConfigureTest, TooLongAccountNameIsRefusedUnchanged) {
   SeedStore({}, 1);
   const std::vector<std::string> before = Snapshot();
   const std::string address = std::string(32, 'j') + "@tessaline.net";  // 46 characters
-  auto configurator = Make(Request(false, false, true, address));
-  configurator->SetAutoMode();
-  configurator->SetAccountPrefix("Auto - ");  // 53 in all
+  auto configurator = Make(testing::AutomaticRequest(Request(false, false, true, address), "Auto - "));  // 53 in all
   EXPECT_EQ(configurator->Configure(), 1);
   EXPECT_EQ(Snapshot(), before);
   EXPECT_EQ(log_.Lines().back(), "The account name 'Auto - " + address +

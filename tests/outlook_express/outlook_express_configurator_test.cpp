@@ -211,16 +211,15 @@ class OutlookExpressAutomaticTest : public OutlookExpressTest {
  protected:
   // The calls the run makes in the automatic mode, up to Configure.
   std::unique_ptr<OutlookExpressConfigurator> Prepare(const std::string& search, bool overwrite) {
-    auto configurator = std::make_unique<OutlookExpressConfigurator>(
-        fake.platform, AccountRequest{"", "", false, overwrite, true, log.log()});
+    OutlookExpressConfigurator reader(fake.platform,
+                                      AccountRequest{"", "", false, overwrite, true, log.log()});
     const std::optional<std::string> key =
-        search.empty() ? configurator->GetDefAcct() : configurator->FindAcctByAddr(search);
-    address = configurator->GetAcctAddr(key).value_or(kReaderError);
-    name = configurator->GetAcctName(key).value_or(kReaderError);
-    configurator->SetAutoMode();
-    configurator->SetAccountPrefix("Tess-");
-    configurator->SetRequest(AccountRequest{address, name, false, overwrite, true, log.log()});
-    return configurator;
+        search.empty() ? reader.GetDefAcct() : reader.FindAcctByAddr(search);
+    address = reader.GetAcctAddr(key).value_or(kReaderError);
+    name = reader.GetAcctName(key).value_or(kReaderError);
+    return std::make_unique<OutlookExpressConfigurator>(
+        fake.platform,
+        testing::AutomaticRequest(AccountRequest{address, name, false, overwrite, true, log.log()}, "Tess-"));
   }
 
   std::string address;
@@ -379,12 +378,9 @@ TEST_F(OutlookExpressTest, NamesThatWouldNestOrStrayAKeyAreRefusedBeforeAnything
   };
   for (const auto& [c, shown] : cases) {
     CapturedLog case_log;
+    const AccountRequest request{c.address, kName, true, true, true, case_log.log()};
     OutlookExpressConfigurator configurator(
-        fake.platform, AccountRequest{c.address, kName, true, true, true, case_log.log()});
-    if (!c.prefix.empty()) {
-      configurator.SetAutoMode();
-      configurator.SetAccountPrefix(c.prefix);
-    }
+        fake.platform, c.prefix.empty() ? request : testing::AutomaticRequest(request, c.prefix));
     EXPECT_EQ(configurator.Configure(), 30) << c.prefix << c.address;
     const std::vector<std::string> lines = case_log.Lines();
     ASSERT_EQ(lines.size(), 1u) << case_log.text();

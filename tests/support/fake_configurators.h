@@ -37,12 +37,6 @@ class FakeConfigurator : public AutoModeConfigurator {
     *log_ << "Fake configurator ran." << kEndLine;
     return static_cast<ConfigStatus>(status_);
   }
-  void SetAutoMode() override { record_.auto_mode = true; }
-  void SetAccountPrefix(const std::string& prefix) override { record_.prefix = prefix; }
-  void SetRequest(const AccountRequest& request) override {
-    log_ = &request.log;
-    Remember(request);
-  }
   std::optional<std::string> GetDefAcct() override { return default_account; }
   std::optional<std::string> FindAcctByAddr(const std::string& text) override {
     if (text != search_match) return std::nullopt;
@@ -65,6 +59,8 @@ class FakeConfigurator : public AutoModeConfigurator {
 
  private:
   void Remember(const AccountRequest& r) {
+    record_.auto_mode = r.automatic;
+    record_.prefix = r.prefix;
     record_.requests.push_back(r.address + "|" + r.display_name + "|" + (r.make_default ? "1" : "0") +
                                "|" + (r.overwrite_existing ? "1" : "0") + "|" + (r.use_ssl ? "1" : "0"));
   }
@@ -82,8 +78,8 @@ class FakeFactory : public ConfiguratorFactory {
     if (client_index < 0 || client_index > 4 || !has_configurator) return nullptr;
     return std::make_unique<FakeConfigurator>(request, record, status);
   }
-  std::unique_ptr<AutoModeConfigurator> CreateAutoMode(int client_index, int outlook_version,
-                                                       const AccountRequest& request) override {
+  std::unique_ptr<AccountReader> CreateReader(int client_index, int outlook_version,
+                                              RunLog& log) override {
     const auto client = static_cast<MailClient>(client_index);
     created_client = client_index;
     created_outlook_version = outlook_version;
@@ -91,7 +87,8 @@ class FakeFactory : public ConfiguratorFactory {
         reading_clients.end()) {
       return nullptr;
     }
-    auto fake = std::make_unique<FakeConfigurator>(request, record, status);
+    auto fake = std::make_unique<FakeConfigurator>(AccountRequest{"", "", false, false, true, log},
+                                                   reader_record, status);
     fake->default_account = default_account;
     fake->search_match = search_match;
     fake->address = address;
@@ -100,6 +97,7 @@ class FakeFactory : public ConfiguratorFactory {
   }
 
   FakeConfiguratorRecord record;
+  FakeConfiguratorRecord reader_record;  // what the readers saw
   int status = 0;
   bool has_configurator = true;
   int created_client = -99;

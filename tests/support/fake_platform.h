@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/account_request.h"
 #include "env/platform/platform.h"
 #include "tests/support/fake_user_space.h"
 #include "env/platform/registry_tree.h"
@@ -110,6 +111,14 @@ struct FakePlatform {
   // Names of the subkeys of a key, in enumeration order.
   [[nodiscard]] std::vector<std::string> Subkeys(RegRoot root, const std::string& path);
 };
+
+// `request` as the automatic mode makes it: the copy named by `prefix`
+// followed by the address.
+inline AccountRequest AutomaticRequest(AccountRequest request, std::string prefix) {
+  request.automatic = true;
+  request.prefix = std::move(prefix);
+  return request;
+}
 
 // A RunLog that writes into memory, for tests that read what was logged.
 class CapturedLog {

@@ -143,9 +143,8 @@ TEST(ThunderbirdAutomaticCopy, IsNamedByThePrefixAndFoundAgainByThatName) {
   user.WithProfile(Accounts("account2"));
   auto run = [&](const std::string& prefix, bool overwrite) {
     AccountRequest request{"jane@example.com", "Jane Doe", false, overwrite, true, user.log.log()};
-    ThunderbirdConfigurator copy(user.fake.platform, request, ThunderbirdClient().site(SystemKind::MachineFolder));
-    copy.SetAutoMode();
-    copy.SetAccountPrefix(prefix);
+    ThunderbirdConfigurator copy(user.fake.platform, testing::AutomaticRequest(request, prefix),
+                                 ThunderbirdClient().site(SystemKind::MachineFolder));
     return copy.Configure();
   };
   ASSERT_EQ(run("Tess \"A\" ", false), status::kSuccess);
@@ -179,9 +178,8 @@ TEST(ThunderbirdAutomaticCopy, IsNotMadeOfAnAccountOnTheProvidersOwnServer) {
   const std::optional<std::string> before = user.fake.files.ReadFile(prefs);
   for (const bool overwrite : {false, true}) {
     AccountRequest request{"jane@example.com", "Jane Doe", false, overwrite, true, user.log.log()};
-    ThunderbirdConfigurator copy(user.fake.platform, request, ThunderbirdClient().site(SystemKind::MachineFolder));
-    copy.SetAutoMode();
-    copy.SetAccountPrefix("Tessaline ");
+    ThunderbirdConfigurator copy(user.fake.platform, testing::AutomaticRequest(request, "Tessaline "),
+                                 ThunderbirdClient().site(SystemKind::MachineFolder));
     EXPECT_EQ(copy.Configure(), status::kAlreadyExists);
     EXPECT_EQ(user.fake.files.ReadFile(prefs), before);
   }

@@ -654,10 +654,9 @@ TEST_F(WindowsMailTest, TheAutomaticCopyIsNamedByThePrefixAndFoundByItsName) {
   const std::string original = Utf16LeLines(NewFileLines(false, kAddress, "Jane Doe"));
   machine.files.Put(InFolder("account{old}.oeaccount"), original);
   auto run_automatic = [&](const std::string& prefix, bool overwrite_copy, CapturedLog& run_log) {
-    WindowsMailConfigurator configurator(machine.platform, {"", "", false, false, true, run_log.log()});
-    configurator.SetAutoMode();
-    configurator.SetAccountPrefix(prefix);
-    configurator.SetRequest({kAddress, "Jane Doe", false, overwrite_copy, true, run_log.log()});
+    WindowsMailConfigurator configurator(
+        machine.platform,
+        testing::AutomaticRequest({kAddress, "Jane Doe", false, overwrite_copy, true, run_log.log()}, prefix));
     return configurator.Configure();
   };
   std::vector<std::string> copy = NewFileLines(true);

@@ -1,0 +1,92 @@
+// The README's option and client tables say what the program knows: the
+// "-c" numbers and names, the range in the exit-code table, a row of the
+// automatic mode's table for every client, and a row for every option the
+// usage line names.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "tests/support/mail_clients.h"
+
+namespace quillbank {
+namespace {
+
+#ifndef _WIN32  // the Windows build's tests run under Wine, away from the sources
+
+std::vector<std::string> ReadmeLines() {
+  std::ifstream file(std::string(QUILLBANK_SOURCE_DIR) + "/README.md");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) lines.push_back(line);
+  return lines;
+}
+
+// The first cell of every table row below the heading line `heading`.
+std::vector<std::string> FirstCellsAfter(const std::vector<std::string>& lines,
+                                         const std::string& heading) {
+  std::vector<std::string> cells;
+  bool in_table = false;
+  for (const std::string& line : lines) {
+    if (line.rfind(heading, 0) == 0) {
+      in_table = true;
+      continue;
+    }
+    if (!in_table || line.rfind("|---", 0) == 0) continue;
+    if (line.rfind("| ", 0) != 0) break;
+    cells.push_back(line.substr(2, line.find(" |", 2) - 2));
+  }
+  return cells;
+}
+
+std::string RowStartingWith(const std::vector<std::string>& lines, const std::string& start) {
+  for (const std::string& line : lines) {
+    if (line.rfind(start, 0) == 0) return line;
+  }
+  return "";
+}
+
+TEST(ReadmeTest, TheClientAndOptionTablesMatchTheClients) {
+  const std::vector<std::string> lines = ReadmeLines();
+  ASSERT_FALSE(lines.empty());
+  const ClientList& clients = MachineClients();
+
+  EXPECT_EQ(RowStartingWith(lines, "| `-c N` |"), "| `-c N` | client: " + clients.Numbers() + " |");
+  EXPECT_NE(RowStartingWith(lines, "| 10 |").find("not 0 to " + std::to_string(clients.size() - 1)),
+            std::string::npos);
+
+  std::string automatic_clients;
+  for (const std::string& cell : FirstCellsAfter(lines, "| client | default account |")) {
+    automatic_clients += cell + ", ";
+  }
+  for (int index = 0; index < clients.size(); ++index) {
+    EXPECT_NE(automatic_clients.find(std::string(clients.At(index)->short_name) + ","),
+              std::string::npos)
+        << clients.At(index)->short_name << " has no row in the automatic mode's table";
+  }
+
+  const std::vector<std::string> options = FirstCellsAfter(lines, "| option | meaning |");
+  std::istringstream usage(UsageText(clients));
+  std::set<std::string> named;
+  for (std::string word; usage >> word;) {
+    while (!word.empty() && (word.back() == ']' || word.back() == ';' || word.back() == ':')) {
+      word.pop_back();
+    }
+    while (!word.empty() && word.front() == '[') word.erase(0, 1);
+    if (word.size() > 1 && word[0] == '-' && word != "-c") named.insert(word);
+  }
+  named.insert("-c");
+  for (const std::string& option : named) {
+    bool found = false;
+    for (const std::string& cell : options) found = found || cell.rfind("`" + option, 0) == 0;
+    EXPECT_TRUE(found) << option << " has no row in the option table";
+  }
+}
+
+#endif
+
+}  // namespace
+}  // namespace quillbank
