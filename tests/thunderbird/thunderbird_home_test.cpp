@@ -161,5 +161,31 @@ TEST(HomeRunningThunderbird, ARunningProcessOrAHeldProfileStopsTheRun) {
   }
 }
 
+// The "lock" link's address is this host when it is a loopback address or one
+// of the host's own; only then does a process that has ended free the profile.
+TEST(HomeProfileLock, TheLockLinkNamesThisHostOrAnother) {
+  struct Case {
+    std::optional<std::string> target;  // none: a link that cannot be read
+    bool alive;                         // process 4242 exists
+    bool in_use;
+  };
+  const Case cases[] = {
+      {"127.0.1.1:+4242", false, false},   {"127.0.1.1:+4242", true, true},
+      {"192.168.7.9:+4242", false, false},  // the host's own address
+      {"192.168.7.90:+4242", false, true},  {"192.168.07.9:+4242", false, true},
+      {"192.168.7.9:4242", true, true},     {"192.168.7.9:+0", false, true},
+      {"1.2.3:+4242", false, true},         {std::nullopt, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target.value_or("(unreadable)"));
+    testing::FakePlatform fake;
+    fake.user.BecomeHome();
+    fake.user.host_addresses = {"10.0.0.5", "192.168.7.9"};
+    fake.user.links[kPlain + "/p/lock"] = c.target;
+    if (c.alive) fake.user.alive.insert(4242);
+    EXPECT_EQ(thunderbird::ProfileFolderInUse(fake.platform, kPlain + "/p"), c.in_use);
+  }
+}
+
 }  // namespace
 }  // namespace quillbank::thunderbird_test
