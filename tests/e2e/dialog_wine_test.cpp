@@ -13,6 +13,7 @@
 #include "tests/e2e/wine_support.h"
 #include "tests/support/host_file.h"
 #include "tests/support/log_text.h"
+#include "tests/support/test_data.h"
 
 namespace quillbank::e2e {
 namespace {
@@ -224,26 +225,17 @@ TEST_F(DialogWineTest, AUserConfiguresThunderbirdAndClosesWithEnter) {
 
   const std::vector<std::string> log =
       MaskedLines(ReadHostFile(user / "AppData" / "Roaming" / "Quillbank.log"));
-  const std::vector<std::string> start = {
-      "Quillbank - Tessaline Log",
-      "-------------------------------------------",
-      "",
-      "* Beginning Configuration at <time> *",
-      "",
-      "Searching for Mozilla Thunderbird ... found.",
-      "Searching for Qualcomm Eudora ... not detected.",
-      "Searching for Microsoft Outlook Express ... found.",
-      "Searching for Microsoft Windows Mail ... not detected.",
-      "Searching for Microsoft Outlook ... not detected.",
-      "",
-      "Detecting default email client ... found. (Mozilla Thunderbird)",
-      "",
+  std::vector<std::string> start = MaskedLines(
+      testing::ReadTestData("logs/banner_dialog.log") +
+      testing::DetectionLog({"found.", "not detected.", "found.", "not detected.", "not detected."}) +
+      "Detecting default email client ... found. (Mozilla Thunderbird)\r\n\r\n");
+  start.insert(start.end(), {
       "User Entered Email Address: jane@example.com",
       "User Entered Display Name: Jane Doe",
       "Make Account Default: Yes",
       "Overwrite Existing Account: Yes",
       "Client Selected to Configure: Mozilla Thunderbird",
-  };
+  });
   ASSERT_GT(log.size(), start.size() + 4);
   EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + start.size()), start);
   const std::vector<std::string> end = {

@@ -26,4 +26,19 @@ std::vector<std::string> TestDataLines(std::initializer_list<std::string_view> n
   return LinesOf(ReadTestData(names));
 }
 
+std::string DetectionLog(const std::vector<std::string>& outcomes) {
+  EXPECT_EQ(outcomes.size(), 5u) << "one outcome for each client";
+  std::string log;
+  std::size_t next = 0;
+  for (const std::string& line : TestDataLines("logs/detection_none.log")) {
+    const std::size_t dots = line.find(" ... ");
+    if (dots == std::string::npos || next == outcomes.size()) {
+      log += line + "\r\n";
+    } else {
+      log += line.substr(0, dots + 5) + outcomes[next++] + "\r\n";
+    }
+  }
+  return log;
+}
+
 }  // namespace quillbank::testing

@@ -30,6 +30,12 @@ namespace quillbank::testing {
 [[nodiscard]] std::vector<std::string> TestDataLines(std::string_view name);
 [[nodiscard]] std::vector<std::string> TestDataLines(std::initializer_list<std::string_view> names);
 
+// What a run logs while it looks for the five clients (Thunderbird, Eudora,
+// Outlook Express, Windows Mail, Outlook, in that order), and the blank line
+// after it: logs/detection_none.log with each client's outcome ("found.",
+// "not detected.", "found. (Version 11)") put in.
+[[nodiscard]] std::string DetectionLog(const std::vector<std::string>& outcomes);
+
 namespace embedded {
 // One file as the generated source holds it; the list ends with a null name.
 struct DataFile {

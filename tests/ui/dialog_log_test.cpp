@@ -5,6 +5,7 @@
 #include "env/client_detection.h"
 #include "env/client_launch.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/test_data.h"
 #include "ui/config_dlg.h"
 #include "tests/support/headless_dialog.h"
 
@@ -53,28 +54,20 @@ class DialogLogTest : public ::testing::Test {
   std::unique_ptr<HeadlessDialog> window;
 };
 
-const std::vector<std::string> kStart = {
-    "Quillbank - Tessaline Log",
-    "-------------------------------------------",
-    "",
-    "* Beginning Configuration at 14:03:22 on 12/08/09 *",
-    "",
-    "Searching for Mozilla Thunderbird ... found.",
-    "Searching for Qualcomm Eudora ... not detected.",
-    "Searching for Microsoft Outlook Express ... found.",
-    "Searching for Microsoft Windows Mail ... not detected.",
-    "Searching for Microsoft Outlook ... not detected.",
-    "",
-    "Detecting default email client ... found. (Mozilla Thunderbird)",
-    "",
-};
+// The log up to the request: Thunderbird, the default, and Outlook Express
+// are installed.
+std::vector<std::string> Start() {
+  return LinesOf(testing::ReadTestData("logs/banner_dialog.log") +
+                 testing::DetectionLog({"found.", "not detected.", "found.", "not detected.", "not detected."}) +
+                 "Detecting default email client ... found. (Mozilla Thunderbird)\r\n\r\n");
+}
 
 TEST_F(DialogLogTest, ClosedBeforeConfigure) {
   HeadlessDialog& user = Open();
   user.Type(kDisplayName, "Jane Doe");
   user.Click(kAbout);
   user.PressEscape();
-  std::vector<std::string> expected = kStart;
+  std::vector<std::string> expected = Start();
   expected.insert(expected.end(),
                   {"* Configuration Incomplete. Terminated by user at 14:03:22 on 12/08/09 *", ""});
   EXPECT_EQ(LogLines(), expected);
@@ -93,7 +86,7 @@ TEST_F(DialogLogTest, ASuccessfulRunAndTheLaunchOnClose) {
   EXPECT_EQ(machine.processes.started,
             (std::vector<std::string>{"C:\\Program Files\\Mozilla Thunderbird\\thunderbird.exe"}));
 
-  std::vector<std::string> expected = kStart;
+  std::vector<std::string> expected = Start();
   expected.insert(expected.end(), {
       "User Entered Email Address: jane@example.com",
       "User Entered Display Name: Jane Doe",
