@@ -126,9 +126,7 @@ class DialogWineTest : public ::testing::Test {
     user = prefix.UserFolder();
     ASSERT_FALSE(user.empty());
     const fs::path thunderbird = user / "AppData" / "Roaming" / "Thunderbird";
-    WriteHostFile(thunderbird / "profiles.ini",
-                  "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
-                  "IsRelative=1\r\nPath=Profiles/abcd1234.default\r\n");
+    WriteHostFile(thunderbird / "profiles.ini", testing::ReadTestData("thunderbird/profiles.ini"));
     WriteHostFile(thunderbird / "Profiles" / "abcd1234.default" / "prefs.js",
                   "user_pref(\"mail.accountmanager.accounts\", \"account1\");\r\n");
     WriteHostFile(prefix.DriveC() / "setup.reg", kSetup);

@@ -14,6 +14,7 @@
 #include "tests/support/host_file.h"
 #include "tests/support/log_text.h"
 #include "tests/support/machine_fixture.h"
+#include "tests/support/test_data.h"
 
 namespace quillbank::e2e {
 namespace {
@@ -36,9 +37,7 @@ constexpr const char* kLog = "AppData/Roaming/Quillbank.log";
 void WriteUserFiles(const fs::path& user) {
   WriteHostFile(user / kEudora, "[Settings]\r\nRealName=Bob Stone\r\nReturnAddress=bob@example.com\r\n");
   const fs::path thunderbird = user / "AppData" / "Roaming" / "Thunderbird";
-  WriteHostFile(thunderbird / "profiles.ini",
-                "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
-                "IsRelative=1\r\nPath=Profiles/abcd1234.default\r\n");
+  WriteHostFile(thunderbird / "profiles.ini", testing::ReadTestData("thunderbird/profiles.ini"));
   WriteHostFile(user / kPrefs, "// Mozilla User Preferences\r\n");
   fs::create_directories(user / kStoreFolder);
 }

@@ -18,6 +18,7 @@
 #include "tests/support/host_file.h"
 #include "tests/support/log_text.h"
 #include "tests/support/program_run.h"
+#include "tests/support/test_data.h"
 
 namespace quillbank {
 namespace {
@@ -26,25 +27,7 @@ namespace fs = std::filesystem;
 using testing::MaskedLines;
 using testing::ProgramRun;
 using testing::ReadHostFile;
-
-constexpr const char* kOriginalPrefs =
-    "// Mozilla User Preferences\r\n"
-    "\r\n"
-    "user_pref(\"mail.account.account1.server\", \"server1\");\r\n"
-    "user_pref(\"mail.account.account2.identities\", \"id1\");\r\n"
-    "user_pref(\"mail.account.account2.server\", \"server2\");\r\n"
-    "user_pref(\"mail.accountmanager.accounts\", \"account1,account2\");\r\n"
-    "user_pref(\"mail.accountmanager.defaultaccount\", \"account2\");\r\n"
-    "user_pref(\"mail.identity.id1.fullName\", \"Jane Doe\");\r\n"
-    "user_pref(\"mail.identity.id1.smtpServer\", \"smtp1\");\r\n"
-    "user_pref(\"mail.identity.id1.useremail\", \"jane@example.com\");\r\n"
-    "user_pref(\"mail.server.server1.type\", \"none\");\r\n"
-    "user_pref(\"mail.server.server2.hostname\", \"pop.example.com\");\r\n"
-    "user_pref(\"mail.server.server2.name\", \"jane@example.com\");\r\n"
-    "user_pref(\"mail.server.server2.type\", \"pop3\");\r\n"
-    "user_pref(\"mail.server.server2.userName\", \"jane\");\r\n"
-    "user_pref(\"mail.smtpserver.smtp1.hostname\", \"smtp.example.com\");\r\n"
-    "user_pref(\"mail.smtpservers\", \"smtp1\");\r\n";
+using testing::ReadTestData;
 
 // A machine whose default mail client is Thunderbird, with jane's profile.
 void WriteMachine(const fs::path& machine) {
@@ -63,10 +46,9 @@ void WriteMachine(const fs::path& machine) {
          "#arch=win64\n\n[Volatile Environment] 1700000000\n"
          "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n";
   std::ofstream(thunderbird / "profiles.ini", std::ios::binary)
-      << "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
-         "IsRelative=1\r\nPath=Profiles/abcd1234.default\r\nDefault=1\r\n";
+      << ReadTestData("thunderbird/profiles.ini") << "Default=1\r\n";
   std::ofstream(thunderbird / "Profiles" / "abcd1234.default" / "prefs.js", std::ios::binary)
-      << kOriginalPrefs;
+      << ReadTestData("thunderbird/prefs_two_accounts.js");
 }
 
 // Every file of the machine but the log and the run lock, by path.
@@ -108,7 +90,7 @@ class ThunderbirdAutoE2eTest : public ::testing::Test {
   // and in its order, but the two lists the copy joins.
   bool KeepsTheOriginal(const std::string& prefs) const {
     std::size_t from = 0;
-    for (const std::string& line : MaskedLines(kOriginalPrefs)) {
+    for (const std::string& line : MaskedLines(ReadTestData("thunderbird/prefs_two_accounts.js"))) {
       if (line.find("\"mail.accountmanager.accounts\"") != std::string::npos ||
           line.find("\"mail.smtpservers\"") != std::string::npos) {
         continue;
@@ -163,7 +145,7 @@ TEST_F(ThunderbirdAutoE2eTest, ASearchWithoutAMatchEndsWithNoDefaultAndChangesNo
 }
 
 TEST_F(ThunderbirdAutoE2eTest, ADefaultNamingAMissingAccountEndsWithDefaultDneAndChangesNothing) {
-  std::string prefs = kOriginalPrefs;
+  std::string prefs = ReadTestData("thunderbird/prefs_two_accounts.js");
   const std::string line = "\"mail.accountmanager.defaultaccount\", \"account2\"";
   prefs.replace(prefs.find(line), line.size(), "\"mail.accountmanager.defaultaccount\", \"account7\"");
   std::ofstream(Prefs(), std::ios::binary) << prefs;

@@ -26,8 +26,7 @@ class DialogLogTest : public ::testing::Test {
   DialogLogTest() {
     machine.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
     machine.files.Put(std::string(kAppData) + "\\Thunderbird\\profiles.ini",
-                      "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
-                      "IsRelative=1\r\nPath=Profiles/abcd1234.default\r\n");
+                      testing::ReadTestData("thunderbird/profiles.ini"));
     machine.files.Put(kPrefs, "user_pref(\"mail.accountmanager.accounts\", \"account1\");\r\n");
     machine.CreateKey(RegRoot::LocalMachine, ClientMailKey(MailClient::Thunderbird));
     machine.CreateKey(RegRoot::LocalMachine, ClientMailKey(MailClient::OutlookExpress));
@@ -102,29 +101,12 @@ TEST_F(DialogLogTest, ASuccessfulRunAndTheLaunchOnClose) {
       "",
       "The following lines were written/overwritten in the Thunderbird configuration file:",
       "",
-      "user_pref(\"mail.account.account2.identities\", \"id1\");",
-      "user_pref(\"mail.account.account2.server\", \"server2\");",
-      "user_pref(\"mail.accountmanager.accounts\", \"account2\");",
-      "user_pref(\"mail.accountmanager.defaultaccount\", \"account2\");",
-      "user_pref(\"mail.identity.id1.fullName\", \"Jane Doe\");",
-      "user_pref(\"mail.identity.id1.smtpServer\", \"smtp1\");",
-      "user_pref(\"mail.server.server2.hostname\", \"secure.tessaline.net\");",
-      "user_pref(\"mail.server.server2.login_at_startup\", true);",
-      "user_pref(\"mail.server.server2.type\", \"pop3\");",
-      "user_pref(\"mail.server.server2.userName\", \"jane@example.com\");",
-      "user_pref(\"mail.server.server2.name\", \"jane@example.com\");",
-      "user_pref(\"mail.server.server2.isSecure\", true);",
-      "user_pref(\"mail.server.server2.port\", 995);",
-      "user_pref(\"mail.identity.id1.useremail\", \"jane@example.com\");",
-      "user_pref(\"mail.identity.id1.draft_folder\", \"mailbox://nobody@Local%20Folders/Drafts\");",
-      "user_pref(\"mail.identity.id1.fcc_folder\", \"mailbox://nobody@Local%20Folders/Sent\");",
-      "user_pref(\"mail.smtpserver.smtp1.auth_method\", 1);",
-      "user_pref(\"mail.smtpserver.smtp1.port\", 465);",
-      "user_pref(\"mail.smtpserver.smtp1.try_ssl\", 3);",
-      "user_pref(\"mail.smtpserver.smtp1.hostname\", \"secure.tessaline.net\");",
-      "user_pref(\"mail.smtpserver.smtp1.username\", \"jane@example.com\");",
-      "user_pref(\"mail.smtpservers\", \"smtp1\");",
-      "user_pref(\"mail.smtp.defaultserver\", \"smtp1\");",
+  });
+  // The lines written are those of a first run's prefs.js.
+  for (const std::string& line : testing::TestDataLines("thunderbird/prefs_first_account.js")) {
+    expected.push_back(line);
+  }
+  expected.insert(expected.end(), {
       "",
       "Email Client Configuration Successful!",
       "",
