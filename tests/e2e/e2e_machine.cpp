@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <sstream>
 
 #include "tests/support/host_file.h"
@@ -31,6 +32,24 @@ std::string HivePath(const std::string& path) {
     if (c == '\\') out += '\\';
   }
   return out;
+}
+
+// A value line as Wine writes it in a hive. Text, DWORDs and binary values
+// are written alike; an expandable text, which a registry file gives as its
+// bytes (hex(2):, in the ANSI code page), Wine writes as text: str(2):"...".
+std::string HiveValue(const std::string& line) {
+  const std::size_t form = line.find("=hex(2):");
+  if (form == std::string::npos || line.front() == '[') return line;
+  std::string text;
+  std::istringstream bytes(line.substr(form + 8));
+  std::string byte;
+  while (std::getline(bytes, byte, ',')) {
+    const char c = static_cast<char>(std::stoi(byte, nullptr, 16));
+    if (c == '\0') break;
+    if (c == '\\' || c == '"') text += '\\';
+    text += c;
+  }
+  return line.substr(0, form) + "=str(2):\"" + text + "\"";
 }
 
 }  // namespace
@@ -68,7 +87,7 @@ HiveKeys HiveKeysOf(const std::vector<std::string>& registry_files) {
         if (!hive) ADD_FAILURE() << "no hive of a machine folder holds " << line;
         continue;
       }
-      if (hive) *hive += line + "\n";
+      if (hive) *hive += HiveValue(line) + "\n";
     }
   }
   return keys;
@@ -95,9 +114,19 @@ ProgramRun JaneMachine::Run(const std::vector<std::string>& args) const {
   return testing::RunNativeProgram(path_, QUILLBANK_PROGRAM, args);
 }
 
+std::string ExpandableTextValue(const std::string& name, const std::string& text) {
+  std::string line = "\"" + name + "\"=hex(2):";
+  char byte[4];
+  for (const char c : text) {
+    std::snprintf(byte, sizeof byte, "%02x,", static_cast<unsigned char>(c));
+    line += byte;
+  }
+  return line + "00\r\n";
+}
+
 ProgramRun ImportRegistry(const ScenarioPrefix& prefix, const std::vector<std::string>& registry_files) {
   // One file: a header, then each file's keys (what follows its own header).
-  std::string merged = "Windows Registry Editor Version 5.00\r\n";
+  std::string merged = "REGEDIT4\r\n";
   for (const std::string& file : registry_files) {
     merged += "\r\n" + file.substr(std::min(file.find('['), file.size()));
   }

@@ -21,11 +21,14 @@
 
 namespace quillbank::e2e {
 
-// The keys of registry files (as regedit imports them: "REGEDIT4" or
-// "Windows Registry Editor Version 5.00", CR LF or LF) in the form Wine keeps
-// them in a prefix's hives: the HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT keys
-// for system.reg, the HKEY_CURRENT_USER keys for user.reg. Values are written
-// alike in both forms; long hex values continued over lines are joined.
+// The keys of registry files (as regedit imports them: REGEDIT4, CR LF or
+// LF, ';' starting a comment) in the form Wine keeps them in a prefix's
+// hives: the HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT keys for system.reg,
+// the HKEY_CURRENT_USER keys for user.reg. Values are written alike in both
+// forms, but for expandable texts, and long hex values continued over lines
+// are joined. (The files are REGEDIT4 and not version 5.00 because Wine's
+// regedit reads the hex(2) bytes of a file that is not UTF-16 as ANSI text
+// whatever its header says.)
 struct HiveKeys {
   std::string system;
   std::string user;
@@ -71,6 +74,10 @@ class JaneMachine {
   testing::TemporaryFolder root_;
   std::filesystem::path path_;
 };
+
+// A REG_EXPAND_SZ value line as a REGEDIT4 registry file writes it:
+// "name"=hex(2): and the bytes of `text` and its NUL, ending with CR LF.
+[[nodiscard]] std::string ExpandableTextValue(const std::string& name, const std::string& text);
 
 // Imports the keys of `registry_files` into the prefix's registry with
 // regedit, as a user would double-click them.
