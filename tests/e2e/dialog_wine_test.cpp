@@ -9,8 +9,8 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/e2e/e2e_machine.h"
 #include "tests/e2e/virtual_screen.h"
-#include "tests/e2e/wine_support.h"
 #include "tests/support/host_file.h"
 #include "tests/support/log_text.h"
 #include "tests/support/test_data.h"
@@ -99,22 +99,19 @@ fs::path ScreenshotFolder() {
 }
 
 // Thunderbird installed and the default client, with one profile, and
-// Outlook Express installed beside it; Thunderbird's App
-// Paths entry stands in for the client with a command that leaves a mark.
-// Every program runs on a Wine desktop of its own, which draws the captions
-// and frames that a screenshot should show.
-constexpr const char* kSetup =
-    "REGEDIT4\r\n\r\n"
-    "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n\"Desktop\"=\"Default\"\r\n\r\n"
-    "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n\"Default\"=\"800x600\"\r\n\r\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\Mozilla Thunderbird]\r\n"
-    "@=\"Mozilla Thunderbird\"\r\n\r\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\Outlook Express]\r\n"
-    "@=\"Outlook Express\"\r\n\r\n"
-    "[HKEY_CLASSES_ROOT\\mailto\\shell\\open\\command]\r\n"
-    "@=\"\\\"C:\\\\Program Files\\\\Mozilla Thunderbird\\\\thunderbird.exe\\\" -compose \\\"%1\\\"\"\r\n\r\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\thunderbird.exe]\r\n"
-    "@=\"%ProgramFiles%\\\\..\\\\windows\\\\system32\\\\cmd.exe /c echo started>C:\\\\launched.txt\"\r\n";
+// Outlook Express installed beside it; Thunderbird's App Paths entry stands
+// in for the client with a command that leaves a mark. Every program runs on
+// a Wine desktop of its own, which draws the captions and frames that a
+// screenshot should show.
+std::vector<std::string> Registry() {
+  return {testing::ReadTestData("registry/thunderbird.reg"),
+          testing::ReadTestData("registry/thunderbird_default.reg"),
+          testing::ReadTestData("registry/outlook_express.reg"),
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\thunderbird.exe]\r\n"
+          "@=\"%ProgramFiles%\\\\..\\\\windows\\\\system32\\\\cmd.exe /c echo started>C:\\\\launched.txt\"\r\n",
+          "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n\"Desktop\"=\"Default\"\r\n\r\n"
+          "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n\"Default\"=\"800x600\"\r\n"};
+}
 
 class DialogWineTest : public ::testing::Test {
  protected:
@@ -129,8 +126,7 @@ class DialogWineTest : public ::testing::Test {
     WriteHostFile(thunderbird / "profiles.ini", testing::ReadTestData("thunderbird/profiles.ini"));
     WriteHostFile(thunderbird / "Profiles" / "abcd1234.default" / "prefs.js",
                   "user_pref(\"mail.accountmanager.accounts\", \"account1\");\r\n");
-    WriteHostFile(prefix.DriveC() / "setup.reg", kSetup);
-    const ProgramRun imported = RunWindowsProgram(prefix.path(), "regedit", {"/S", "C:\\setup.reg"});
+    const ProgramRun imported = ImportRegistry(prefix, Registry());
     ASSERT_EQ(imported.exit_code, 0) << imported.err;
     ASSERT_TRUE(screen.ok());
   }
