@@ -125,7 +125,7 @@ class DialogWineTest : public ::testing::Test {
     const fs::path thunderbird = user / "AppData" / "Roaming" / "Thunderbird";
     WriteHostFile(thunderbird / "profiles.ini", testing::ReadTestData("thunderbird/profiles.ini"));
     WriteHostFile(thunderbird / "Profiles" / "abcd1234.default" / "prefs.js",
-                  "user_pref(\"mail.accountmanager.accounts\", \"account1\");\r\n");
+                  testing::ReadTestData("thunderbird/prefs_one_account.js"));
     const ProgramRun imported = ImportRegistry(prefix, Registry());
     ASSERT_EQ(imported.exit_code, 0) << imported.err;
     ASSERT_TRUE(screen.ok());

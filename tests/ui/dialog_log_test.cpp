@@ -27,7 +27,7 @@ class DialogLogTest : public ::testing::Test {
     machine.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
     machine.files.Put(std::string(kAppData) + "\\Thunderbird\\profiles.ini",
                       testing::ReadTestData("thunderbird/profiles.ini"));
-    machine.files.Put(kPrefs, "user_pref(\"mail.accountmanager.accounts\", \"account1\");\r\n");
+    machine.files.Put(kPrefs, testing::ReadTestData("thunderbird/prefs_one_account.js"));
     machine.CreateKey(RegRoot::LocalMachine, ClientMailKey(MailClient::Thunderbird));
     machine.CreateKey(RegRoot::LocalMachine, ClientMailKey(MailClient::OutlookExpress));
     machine.SetText(RegRoot::ClassesRoot, "mailto\\shell\\open\\command", "",
