@@ -102,8 +102,13 @@ JaneMachine::JaneMachine(const std::string& kind, const std::vector<std::string>
 
 void JaneMachine::Seed(const std::vector<std::string>& registry_files) const {
   const HiveKeys keys = HiveKeysOf(registry_files);
-  testing::WriteMachineFolder(path_, keys.system + (keys.system.empty() ? "" : "\n") + kMachineKeys,
-                              keys.user + (keys.user.empty() ? "" : "\n") + kJaneKeys);
+  const std::string machine_keys =
+      "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1700000000\n"
+      "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n";
+  const std::string jane_keys =
+      std::string(testing::kJaneAppData) + "\"USERPROFILE\"=\"C:\\\\users\\\\jane\"\n";
+  testing::WriteMachineFolder(path_, keys.system + (keys.system.empty() ? "" : "\n") + machine_keys,
+                              keys.user + (keys.user.empty() ? "" : "\n") + jane_keys);
 }
 
 std::vector<std::string> JaneMachine::LogLines() const {

@@ -35,17 +35,6 @@ struct HiveKeys {
 };
 [[nodiscard]] HiveKeys HiveKeysOf(const std::vector<std::string>& registry_files);
 
-// What every Windows machine has and every Wine prefix already holds, but a
-// machine folder only gets from its hives: the Program Files folder, and
-// jane's application data and profile folders in Volatile Environment.
-inline constexpr const char* kMachineKeys =
-    "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1700000000\n"
-    "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n";
-inline constexpr const char* kJaneKeys =
-    "[Volatile Environment] 1700000000\n"
-    "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n"
-    "\"USERPROFILE\"=\"C:\\\\users\\\\jane\"\n";
-
 // jane's machine folder ("machine" in a temporary folder of its own, removed
 // with it) and the native program run on it.
 class JaneMachine {
@@ -55,8 +44,11 @@ class JaneMachine {
   // A machine folder whose registry holds the keys of `registry_files`.
   JaneMachine(const std::string& kind, const std::vector<std::string>& registry_files);
 
-  // Writes the machine's hives anew: the keys of `registry_files` beside
-  // kMachineKeys and kJaneKeys. Files already below drive_c stay.
+  // Writes the machine's hives anew: the keys of `registry_files`, and
+  // beside them what every Wine prefix holds by itself but a machine folder
+  // only gets from its hives: the Program Files folder, and jane's
+  // application data and profile folders in Volatile Environment. Files
+  // already below drive_c stay.
   void Seed(const std::vector<std::string>& registry_files) const;
 
   [[nodiscard]] const std::filesystem::path& root() const { return root_.path(); }
