@@ -12,8 +12,6 @@
 namespace quillbank::e2e {
 namespace {
 
-namespace fs = std::filesystem;
-
 // The roots a registry file names, and where a machine folder keeps them.
 struct Root {
   const char* name;
@@ -39,7 +37,7 @@ std::string HivePath(const std::string& path) {
 // bytes (hex(2):, in the ANSI code page), Wine writes as text: str(2):"...".
 std::string HiveValue(const std::string& line) {
   const std::size_t form = line.find("=hex(2):");
-  if (form == std::string::npos || line.front() == '[') return line;
+  if (form == std::string::npos) return line;
   std::string text;
   std::istringstream bytes(line.substr(form + 8));
   std::string byte;
@@ -56,8 +54,8 @@ std::string HiveValue(const std::string& line) {
 
 HiveKeys HiveKeysOf(const std::vector<std::string>& registry_files) {
   HiveKeys keys;
-  std::string* hive = nullptr;  // the hive of the key being read
   for (const std::string& file : registry_files) {
+    std::string* hive = nullptr;  // the hive of the key being read; none in the header
     std::istringstream in(file);
     std::string line;
     while (std::getline(in, line)) {
@@ -70,10 +68,7 @@ HiveKeys HiveKeysOf(const std::vector<std::string>& registry_files) {
         line.pop_back();
         line += more.substr(std::min(more.find_first_not_of(' '), more.size()));
       }
-      if (line.empty() || line[0] == ';' || line == "REGEDIT4" ||
-          line == "Windows Registry Editor Version 5.00") {
-        continue;
-      }
+      if (line.empty() || line[0] == ';') continue;
       if (line.front() == '[' && line.back() == ']') {
         const std::string path = line.substr(1, line.size() - 2);
         hive = nullptr;
