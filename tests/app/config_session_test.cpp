@@ -8,13 +8,16 @@
 #include "env/client_detection.h"
 #include "tests/support/fake_configurators.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/test_data.h"
 
 namespace quillbank {
 namespace {
 
+using testing::DetectionLog;
 using testing::FakeFactory;
 using testing::FakePlatform;
 using testing::LinesOf;
+using testing::TestDataLines;
 
 constexpr const char* kAppData = "C:\\users\\jane\\AppData\\Roaming";
 constexpr const char* kLogFile = "C:\\users\\jane\\AppData\\Roaming\\Quillbank.log";
@@ -44,21 +47,8 @@ class ConfigSessionTest : public ::testing::Test {
     return LinesOf(machine.files.ReadFile(kLogFile).value_or(""));
   }
 
-  static std::vector<std::string> Banner() {
-    return {"Quillbank - Tessaline Log",
-            "-------------------------------------------",
-            "",
-            "* Beginning Configuration (command line) at 14:03:22 on 12/08/09 *",
-            ""};
-  }
-  static std::vector<std::string> NothingDetected() {
-    return {"Searching for Mozilla Thunderbird ... not detected.",
-            "Searching for Qualcomm Eudora ... not detected.",
-            "Searching for Microsoft Outlook Express ... not detected.",
-            "Searching for Microsoft Windows Mail ... not detected.",
-            "Searching for Microsoft Outlook ... not detected.",
-            ""};
-  }
+  static std::vector<std::string> Banner() { return TestDataLines("logs/banner_command_line.log"); }
+  static std::vector<std::string> NothingDetected() { return TestDataLines("logs/detection_none.log"); }
   static std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
     std::vector<std::string> all;
     for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
@@ -75,17 +65,8 @@ TEST_F(ConfigSessionTest, ClientOutOfRangeLogsTheWholeFailureBlock) {
   state.address = "jane@example.com";
   state.display_name = "Jane Doe";
   Run();
-  EXPECT_EQ(LogLines(), Join({Banner(), NothingDetected(),
-                              {"Detecting default email client ... done.",
-                               "",
-                               "User Entered Email Address: jane@example.com",
-                               "User Entered Display Name: Jane Doe",
-                               "Make Account Default: No",
-                               "Overwrite Existing Account: No",
-                               "Email Client Configuration failed with error code: -1",
-                               "Description: ",
-                               "* Configuration Failed at 14:03:22 on 12/08/09 *",
-                               ""}}));
+  EXPECT_EQ(LogLines(), TestDataLines({"logs/banner_command_line.log", "logs/detection_none.log",
+                                        "logs/out_of_range_request.log"}));
   EXPECT_EQ(state.exit_code, exit_code::kNoConfigurator);
   EXPECT_EQ(factory.record.configure_calls, 0);
 }
@@ -101,13 +82,9 @@ TEST_F(ConfigSessionTest, SuccessfulRunLogsRequestConfiguratorAndCompletion) {
   state.make_default = true;
   Run();
   EXPECT_EQ(LogLines(), Join({Banner(),
-                              {"Searching for Mozilla Thunderbird ... found.",
-                               "Searching for Qualcomm Eudora ... not detected.",
-                               "Searching for Microsoft Outlook Express ... not detected.",
-                               "Searching for Microsoft Windows Mail ... not detected.",
-                               "Searching for Microsoft Outlook ... found. (Version 11)",
-                               "",
-                               "Detecting default email client ... done.",
+                              LinesOf(DetectionLog({"found.", "not detected.", "not detected.",
+                                                     "not detected.", "found. (Version 11)"})),
+                              {"Detecting default email client ... done.",
                                "",
                                "User Entered Email Address: jane@example.com",
                                "User Entered Display Name: Jane Doe",
@@ -338,13 +315,9 @@ TEST_F(ConfigSessionTest, AutomaticModeWithCloseEndsClientsWaitsAndCopiesTheDefa
   EXPECT_EQ(machine.processes.terminated, (std::vector<std::uint32_t>{42, 44}));
   EXPECT_EQ(machine.processes.waited_for, (std::vector<std::uint32_t>{42, 44}));
   EXPECT_EQ(LogLines(), Join({Banner(),
-                              {"Searching for Mozilla Thunderbird ... not detected.",
-                               "Searching for Qualcomm Eudora ... not detected.",
-                               "Searching for Microsoft Outlook Express ... found.",
-                               "Searching for Microsoft Windows Mail ... not detected.",
-                               "Searching for Microsoft Outlook ... not detected.",
-                               "",
-                               "Running Email Client Detected: thunderbird.exe. Closed.",
+                              LinesOf(DetectionLog({"not detected.", "not detected.", "found.",
+                                                     "not detected.", "not detected."})),
+                              {"Running Email Client Detected: thunderbird.exe. Closed.",
                                "Running Email Client Detected: thunderbird.exe. Closed.",
                                "Detecting default email client ... done.",
                                "",

@@ -9,10 +9,11 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/e2e/e2e_machine.h"
 #include "tests/e2e/virtual_screen.h"
-#include "tests/e2e/wine_support.h"
 #include "tests/support/host_file.h"
 #include "tests/support/log_text.h"
+#include "tests/support/test_data.h"
 
 namespace quillbank::e2e {
 namespace {
@@ -98,22 +99,19 @@ fs::path ScreenshotFolder() {
 }
 
 // Thunderbird installed and the default client, with one profile, and
-// Outlook Express installed beside it; Thunderbird's App
-// Paths entry stands in for the client with a command that leaves a mark.
-// Every program runs on a Wine desktop of its own, which draws the captions
-// and frames that a screenshot should show.
-constexpr const char* kSetup =
-    "REGEDIT4\r\n\r\n"
-    "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n\"Desktop\"=\"Default\"\r\n\r\n"
-    "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n\"Default\"=\"800x600\"\r\n\r\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\Mozilla Thunderbird]\r\n"
-    "@=\"Mozilla Thunderbird\"\r\n\r\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\Outlook Express]\r\n"
-    "@=\"Outlook Express\"\r\n\r\n"
-    "[HKEY_CLASSES_ROOT\\mailto\\shell\\open\\command]\r\n"
-    "@=\"\\\"C:\\\\Program Files\\\\Mozilla Thunderbird\\\\thunderbird.exe\\\" -compose \\\"%1\\\"\"\r\n\r\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\thunderbird.exe]\r\n"
-    "@=\"%ProgramFiles%\\\\..\\\\windows\\\\system32\\\\cmd.exe /c echo started>C:\\\\launched.txt\"\r\n";
+// Outlook Express installed beside it; Thunderbird's App Paths entry stands
+// in for the client with a command that leaves a mark. Every program runs on
+// a Wine desktop of its own, which draws the captions and frames that a
+// screenshot should show.
+std::vector<std::string> Registry() {
+  return {testing::ReadTestData("registry/thunderbird.reg"),
+          testing::ReadTestData("registry/thunderbird_default.reg"),
+          testing::ReadTestData("registry/outlook_express.reg"),
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\thunderbird.exe]\r\n"
+          "@=\"%ProgramFiles%\\\\..\\\\windows\\\\system32\\\\cmd.exe /c echo started>C:\\\\launched.txt\"\r\n",
+          "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n\"Desktop\"=\"Default\"\r\n\r\n"
+          "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n\"Default\"=\"800x600\"\r\n"};
+}
 
 class DialogWineTest : public ::testing::Test {
  protected:
@@ -125,13 +123,10 @@ class DialogWineTest : public ::testing::Test {
     user = prefix.UserFolder();
     ASSERT_FALSE(user.empty());
     const fs::path thunderbird = user / "AppData" / "Roaming" / "Thunderbird";
-    WriteHostFile(thunderbird / "profiles.ini",
-                  "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
-                  "IsRelative=1\r\nPath=Profiles/abcd1234.default\r\n");
+    WriteHostFile(thunderbird / "profiles.ini", testing::ReadTestData("thunderbird/profiles.ini"));
     WriteHostFile(thunderbird / "Profiles" / "abcd1234.default" / "prefs.js",
-                  "user_pref(\"mail.accountmanager.accounts\", \"account1\");\r\n");
-    WriteHostFile(prefix.DriveC() / "setup.reg", kSetup);
-    const ProgramRun imported = RunWindowsProgram(prefix.path(), "regedit", {"/S", "C:\\setup.reg"});
+                  testing::ReadTestData("thunderbird/prefs_one_account.js"));
+    const ProgramRun imported = ImportRegistry(prefix, Registry());
     ASSERT_EQ(imported.exit_code, 0) << imported.err;
     ASSERT_TRUE(screen.ok());
   }
@@ -224,26 +219,17 @@ TEST_F(DialogWineTest, AUserConfiguresThunderbirdAndClosesWithEnter) {
 
   const std::vector<std::string> log =
       MaskedLines(ReadHostFile(user / "AppData" / "Roaming" / "Quillbank.log"));
-  const std::vector<std::string> start = {
-      "Quillbank - Tessaline Log",
-      "-------------------------------------------",
-      "",
-      "* Beginning Configuration at <time> *",
-      "",
-      "Searching for Mozilla Thunderbird ... found.",
-      "Searching for Qualcomm Eudora ... not detected.",
-      "Searching for Microsoft Outlook Express ... found.",
-      "Searching for Microsoft Windows Mail ... not detected.",
-      "Searching for Microsoft Outlook ... not detected.",
-      "",
-      "Detecting default email client ... found. (Mozilla Thunderbird)",
-      "",
+  std::vector<std::string> start = MaskedLines(
+      testing::ReadTestData("logs/banner_dialog.log") +
+      testing::DetectionLog({"found.", "not detected.", "found.", "not detected.", "not detected."}) +
+      "Detecting default email client ... found. (Mozilla Thunderbird)\r\n\r\n");
+  start.insert(start.end(), {
       "User Entered Email Address: jane@example.com",
       "User Entered Display Name: Jane Doe",
       "Make Account Default: Yes",
       "Overwrite Existing Account: Yes",
       "Client Selected to Configure: Mozilla Thunderbird",
-  };
+  });
   ASSERT_GT(log.size(), start.size() + 4);
   EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + start.size()), start);
   const std::vector<std::string> end = {

@@ -6,64 +6,26 @@
 // wine64 writes the same Eudora.ini on an equal prefix.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "tests/e2e/wine_support.h"
+#include "tests/e2e/e2e_machine.h"
 #include "tests/support/host_file.h"
 #include "tests/support/log_text.h"
-#include "tests/support/program_run.h"
+#include "tests/support/test_data.h"
 
 namespace quillbank::e2e {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::MaskedLines;
-using testing::ProgramRun;
 using testing::ReadHostFile;
-using testing::RunNativeProgram;
+using testing::ReadTestData;
+using testing::WriteHostFile;
 
 constexpr const char* kBelowAppData = "Qualcomm/Eudora/Eudora.ini";
-constexpr const char* kFirstRunLine =
-    "Automatically Configuring from default email client's default account.";
-
-// The lines up to the end of the persona list, and the lines after it.
-constexpr const char* kSeedHead =
-    "[Settings]\r\n"
-    "RealName=Jane Doe\r\n"
-    "ReturnAddress=jane@tessaline.net\r\n"
-    "PopServer=pop.example.com\r\n"
-    "[Personalities]\r\n"
-    "Persona0=Persona-work\r\n";
-constexpr const char* kSeedTail =
-    "[Persona-work]\r\n"
-    "RealName=Jane at Work\r\n"
-    "ReturnAddress=jane.work@tessaline.net\r\n";
-
-// What the first automatic run inserts after the persona list.
-constexpr const char* kCopy =
-    "Persona1=Persona-Tessaline jane@tessaline.net\r\n"
-    "[Persona-Tessaline jane@tessaline.net]\r\n"
-    "IMAPAccount=jane@tessaline.net@secure.tessaline.net\r\n"
-    "RealName=Jane Doe\r\n"
-    "SMTPServer=secure.tessaline.net\r\n"
-    "ReturnAddress=jane@tessaline.net\r\n"
-    "PopServer=secure.tessaline.net\r\n"
-    "LoginName=jane@tessaline.net\r\n"
-    "SmtpAuthAllowed=1\r\n"
-    "PopBeforeSmtpAuthTime=0\r\n"
-    "LeaveMailOnServer=0\r\n"
-    "SSLReceiveUse=2\r\n"
-    "SSLSendUse=2\r\n"
-    "UsesIMAP=0\r\n"
-    "UsesPOP=1\r\n"
-    "PopPort=995\r\n"
-    "SMTPPort=465\r\n";
 
 const std::vector<std::string> kArgs{"-auto", "-p", "Tessaline "};
 
@@ -72,72 +34,41 @@ std::vector<std::string> With(std::vector<std::string> args, const std::vector<s
   return args;
 }
 
-void WriteAll(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
+// Eudora is installed and takes mailto links.
+std::vector<std::string> Registry() {
+  return {ReadTestData("registry/eudora.reg"), ReadTestData("registry/eudora_default.reg")};
 }
 
-// The run's own lines, from the automatic mode's first line to the end.
-std::vector<std::string> RunLines(const fs::path& log) {
-  const std::vector<std::string> lines = MaskedLines(ReadHostFile(log));
-  return std::vector<std::string>(std::find(lines.begin(), lines.end(), kFirstRunLine), lines.end());
-}
+// jane's Eudora.ini: her settings account, the dominant personality, and her
+// work persona; and the same after the first automatic run inserted the copy
+// after the persona list.
+std::string Seed() { return ReadTestData("eudora/work_persona.ini"); }
+std::string Copied() { return ReadTestData("eudora/work_persona_copied.ini"); }
 
 class EudoraAutoE2eTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quillbank-eudora-auto-XXXXXX";
-    root_ = mkdtemp(pattern);
-    machine_ = root_ / "machine";
-    const fs::path roaming = machine_ / "drive_c" / "users" / "jane" / "AppData" / "Roaming";
-    ini_ = roaming / kBelowAppData;
-    log_ = roaming / "Quillbank.log";
-    // Eudora is installed and takes mailto links.
-    WriteAll(machine_ / "system.reg",
-             "WINE REGISTRY Version 2\n"
-             ";; All keys relative to \\\\Machine\n"
-             "\n"
-             "#arch=win64\n"
-             "\n"
-             "[Software\\\\Classes\\\\mailto\\\\shell\\\\open\\\\command] 1700000000\n"
-             "@=\"\\\"C:\\\\Program Files\\\\Qualcomm\\\\Eudora\\\\Eudora.exe\\\" /m %1\"\n"
-             "\n"
-             "[Software\\\\Clients\\\\Mail\\\\Eudora] 1700000000\n"
-             "@=\"Eudora\"\n");
-    WriteAll(machine_ / "user.reg",
-             "WINE REGISTRY Version 2\n"
-             ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
-             "\n"
-             "#arch=win64\n"
-             "\n"
-             "[Volatile Environment] 1700000000\n"
-             "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n");
-    WriteAll(ini_, std::string(kSeedHead) + kSeedTail);
-  }
-  void TearDown() override { fs::remove_all(root_); }
+  void SetUp() override { WriteHostFile(ini_, Seed()); }
 
-  ProgramRun Run(const std::vector<std::string>& args) {
-    return RunNativeProgram(machine_, QUILLBANK_PROGRAM, args);
-  }
+  ProgramRun Run(const std::vector<std::string>& args) { return machine_.Run(args); }
+  // The run's own lines, from the automatic mode's first line to the end.
+  std::vector<std::string> RunLines() const { return AutomaticRunLines(machine_.LogLines()); }
 
-  fs::path root_;
-  fs::path machine_;
-  fs::path ini_;
-  fs::path log_;
+  const JaneMachine machine_{"eudora-auto", Registry()};
+  const fs::path ini_ = machine_.Roaming() / kBelowAppData;
 };
 
 TEST_F(EudoraAutoE2eTest, TheCopyIsMadeOnceAndResetByItsNameOnly) {
-  const std::string copied = std::string(kSeedHead) + kCopy + kSeedTail;
+  const std::string copied = Copied();
 
   const ProgramRun first = Run(kArgs);
   ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
   // The original's lines are all there, unchanged and in place.
   EXPECT_EQ(ReadHostFile(ini_), copied);
-  const std::vector<std::string> lines = RunLines(log_);
-  ASSERT_GE(lines.size(), 12u) << ReadHostFile(log_);
+  const std::vector<std::string> lines = RunLines();
+  ASSERT_GE(lines.size(), 12u) << ReadHostFile(machine_.LogFile());
   EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 12),
             (std::vector<std::string>{
-                kFirstRunLine,
+                "Automatically Configuring from default email client's default account.",
                 "GetDefAcct Result (dominant personality [Settings]): Settings",
                 "GetAcctAddr Result (ReturnAddress of Settings): jane@tessaline.net",
                 "GetAcctName Result (RealName of Settings): Jane Doe",
@@ -163,7 +94,7 @@ TEST_F(EudoraAutoE2eTest, TheCopyIsMadeOnceAndResetByItsNameOnly) {
   // and comes first. (A reset writes the server key as "POPServer".)
   std::string changed = copied;
   changed.replace(changed.rfind("SMTPPort=465"), 12, "SMTPPort=25");
-  WriteAll(ini_, changed);
+  WriteHostFile(ini_, changed);
   const ProgramRun reset = Run(With(kArgs, {"-u"}));
   EXPECT_EQ(reset.exit_code, 0) << reset.out;
   std::string expected = copied;
@@ -179,60 +110,52 @@ TEST_F(EudoraAutoE2eTest, FailedRunsChangeNoFile) {
     int exit_code;
     const char* failure;
   };
-  const std::string without_dominant_address =
-      std::string("[Settings]\r\nRealName=Jane Doe\r\n[Personalities]\r\nPersona0=Persona-work\r\n") +
-      kSeedTail;
+  // The dominant personality without its address (and server).
+  std::string without_dominant_address = Seed();
+  const std::string dominant = "ReturnAddress=jane@tessaline.net\r\nPopServer=pop.example.com\r\n";
+  without_dominant_address.erase(without_dominant_address.find(dominant), dominant.size());
   const Case cases[] = {
-      {"a search without a match", std::string(kSeedHead) + kSeedTail,
+      {"a search without a match", Seed(),
        With(kArgs, {"-s", "nobody", "-u"}), 11, "noDefault"},
       {"a default naming no account with an address", without_dominant_address,
        With(kArgs, {"-u"}), 12, "defaultDNE"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    WriteAll(ini_, c.ini);
-    const std::string user_hive = ReadHostFile(machine_ / "user.reg");
-    const std::string system_hive = ReadHostFile(machine_ / "system.reg");
+    WriteHostFile(ini_, c.ini);
+    const std::string user_hive = ReadHostFile(machine_.path() / "user.reg");
+    const std::string system_hive = ReadHostFile(machine_.path() / "system.reg");
     const ProgramRun outcome = Run(c.args);
     EXPECT_EQ(outcome.exit_code, c.exit_code) << outcome.out;
     EXPECT_EQ(ReadHostFile(ini_), c.ini);
-    EXPECT_EQ(ReadHostFile(machine_ / "user.reg"), user_hive);
-    EXPECT_EQ(ReadHostFile(machine_ / "system.reg"), system_hive);
+    EXPECT_EQ(ReadHostFile(machine_.path() / "user.reg"), user_hive);
+    EXPECT_EQ(ReadHostFile(machine_.path() / "system.reg"), system_hive);
     EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(ini_.parent_path()), {}),
               std::vector<fs::path>{ini_});
-    const std::vector<std::string> lines = MaskedLines(ReadHostFile(log_));
-    EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        std::string("Email Client Configuration failed with error : ") + c.failure),
-              lines.end());
+    EXPECT_TRUE(Holds(machine_.LogLines(),
+                      std::string("Email Client Configuration failed with error : ") + c.failure));
   }
 }
 
 TEST_F(EudoraAutoE2eTest, TheWindowsBuildUnderWineWritesTheSameCopy) {
-  if (!WineAvailable()) GTEST_SKIP() << "wine64 is not installed";
-  const fs::path windows_program = WindowsProgram();
-  if (windows_program.empty()) GTEST_SKIP() << "the win64 build of the program is missing";
+  if (const std::string why = WhyWindowsBuildCannotRun(); !why.empty()) GTEST_SKIP() << why;
   ScenarioPrefix prefix;
   ASSERT_TRUE(prefix.ok());
   const fs::path user = prefix.UserFolder();
   ASSERT_FALSE(user.empty());
   const fs::path wine_ini = user / "AppData" / "Roaming" / kBelowAppData;
-  WriteAll(wine_ini, std::string(kSeedHead) + kSeedTail);
-  const std::vector<std::vector<std::string>> registry = {
-      {"add", "HKLM\\SOFTWARE\\Clients\\Mail\\Eudora", "/ve", "/d", "Eudora", "/f"},
-      {"add", "HKCR\\mailto\\shell\\open\\command", "/ve", "/d",
-       "C:\\Program Files\\Qualcomm\\Eudora\\Eudora.exe /m %1", "/f"}};
-  for (const std::vector<std::string>& args : registry) {
-    const ProgramRun added = RunWindowsProgram(prefix.path(), "reg", args);
-    ASSERT_EQ(added.exit_code, 0) << added.err;
-  }
+  WriteHostFile(wine_ini, Seed());
+  const ProgramRun imported = ImportRegistry(prefix, Registry());
+  ASSERT_EQ(imported.exit_code, 0) << imported.err;
 
   const ProgramRun native = Run(kArgs);
   EXPECT_EQ(native.exit_code, 0) << native.out;
-  const ProgramRun windows = RunWindowsProgram(prefix.path(), windows_program.string(), kArgs);
+  const ProgramRun windows = RunWindowsProgram(prefix.path(), WindowsProgram().string(), kArgs);
   EXPECT_EQ(windows.exit_code, 0) << windows.out << windows.err;
   EXPECT_EQ(ReadHostFile(wine_ini), ReadHostFile(ini_));
-  EXPECT_EQ(ReadHostFile(ini_), std::string(kSeedHead) + kCopy + kSeedTail);
-  EXPECT_EQ(RunLines(user / "AppData" / "Roaming" / "Quillbank.log"), RunLines(log_));
+  EXPECT_EQ(ReadHostFile(ini_), Copied());
+  EXPECT_EQ(AutomaticRunLines(MaskedLines(ReadHostFile(user / "AppData" / "Roaming" / "Quillbank.log"))),
+            RunLines());
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "tests/support/log_text.h"
 #include "tests/support/machine_fixture.h"
 #include "tests/support/program_run.h"
+#include "tests/support/test_data.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ using quillbank::testing::BackgroundProcess;
 using quillbank::testing::MaskedLines;
 using quillbank::testing::ProgramRun;
 using quillbank::testing::ReadHostFile;
+using quillbank::testing::ReadTestData;
 
 // Finds the one Quillbank.log below a machine folder.
 fs::path FindLog(const fs::path& machine) {
@@ -62,29 +64,8 @@ TEST_F(FoundationE2eTest, OutOfRangeClientOnAFreshMachineFailsWithCodeTen) {
   // The printed path also says where the log lies on this computer.
   EXPECT_NE(outcome.out.find(" (" + log.string() + ")\n"), std::string::npos) << outcome.out;
   EXPECT_EQ(MaskedLines(ReadHostFile(log)),
-            (std::vector<std::string>{
-                "Quillbank - Tessaline Log",
-                "-------------------------------------------",
-                "",
-                "* Beginning Configuration (command line) at <time> *",
-                "",
-                "Searching for Mozilla Thunderbird ... not detected.",
-                "Searching for Qualcomm Eudora ... not detected.",
-                "Searching for Microsoft Outlook Express ... not detected.",
-                "Searching for Microsoft Windows Mail ... not detected.",
-                "Searching for Microsoft Outlook ... not detected.",
-                "",
-                "Detecting default email client ... done.",
-                "",
-                "User Entered Email Address: jane@example.com",
-                "User Entered Display Name: Jane Doe",
-                "Make Account Default: No",
-                "Overwrite Existing Account: No",
-                "Email Client Configuration failed with error code: -1",
-                "Description: ",
-                "* Configuration Failed at <time> *",
-                "",
-            }));
+            MaskedLines(ReadTestData({"logs/banner_command_line.log", "logs/detection_none.log",
+                                      "logs/out_of_range_request.log"})));
 }
 
 TEST_F(FoundationE2eTest, MissingOptionWritesNothingAtAll) {

@@ -12,10 +12,11 @@
 
 #include "env/platform/system.h"
 #include "env/registry_access.h"
-#include "tests/e2e/wine_support.h"
+#include "tests/e2e/e2e_machine.h"
 #include "tests/support/host_file.h"
 #include "tests/support/log_text.h"
 #include "tests/support/machine_fixture.h"
+#include "tests/support/test_data.h"
 
 namespace quillbank {
 namespace {
@@ -24,11 +25,7 @@ namespace fs = std::filesystem;
 using testing::MaskedLines;
 using testing::ProgramRun;
 using testing::ReadHostFile;
-
-// The native program on the machine folder `machine`.
-ProgramRun RunProgram(const std::vector<std::string>& args, const fs::path& machine) {
-  return testing::RunNativeProgram(machine, QUILLBANK_PROGRAM, args);
-}
+using testing::ReadTestData;
 
 constexpr const char* kAccounts = "Software\\Microsoft\\Internet Account Manager\\Accounts\\";
 
@@ -89,62 +86,32 @@ AccountValues ExpectedAccount(const std::string& account_name, const std::string
           {"SMTP User Name", "sz:" + address}};
 }
 
-// A machine whose default mail client is Outlook Express, with two accounts:
+// Outlook Express as the default mail client, with two accounts:
 // "00000001" (the default, jane@tessaline.net) and "00000002"
 // (jane.work@tessaline.net).
-void WriteMachine(const fs::path& machine) {
-  testing::WriteMachineFolder(
-      machine,
-      "[Software\\\\Classes\\\\mailto\\\\shell\\\\open\\\\command] 1700000000\n"
-      "@=\"\\\"C:\\\\Program Files\\\\Outlook Express\\\\msimn.exe\\\" /mailurl:%1\"\n"
-      "\n"
-      "[Software\\\\Clients\\\\Mail\\\\Outlook Express] 1700000000\n"
-      "@=\"Outlook Express\"\n"
-      "\n"
-      "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1700000000\n"
-      "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n",
-      "[Software\\\\Microsoft\\\\Internet Account Manager] 1700000000\n"
-      "\"Default Mail Account\"=\"00000001\"\n"
-      "\n"
-      "[Software\\\\Microsoft\\\\Internet Account Manager\\\\Accounts\\\\00000001] 1700000000\n"
-      "\"Account Name\"=\"Home\"\n"
-      "\"POP3 Server\"=\"pop.example.com\"\n"
-      "\"SMTP Display Name\"=\"Jane Doe\"\n"
-      "\"SMTP Email Address\"=\"jane@tessaline.net\"\n"
-      "\n"
-      "[Software\\\\Microsoft\\\\Internet Account Manager\\\\Accounts\\\\00000002] 1700000000\n"
-      "\"Account Name\"=\"Work\"\n"
-      "\"SMTP Display Name\"=\"Jane at Work\"\n"
-      "\"SMTP Email Address\"=\"jane.work@tessaline.net\"\n"
-      "\n" +
-          std::string(testing::kJaneAppData));
-}
-
-fs::path LogOf(const fs::path& machine) {
-  return testing::JaneFolder(machine) / "AppData" / "Roaming" / "Quillbank.log";
+std::vector<std::string> Registry() {
+  return {ReadTestData("registry/outlook_express.reg"), ReadTestData("registry/outlook_express_default.reg"),
+          ReadTestData("registry/outlook_express_accounts.reg")};
 }
 
 class OutlookExpressE2eTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    machine = root / "machine";
-    WriteMachine(machine);
-  }
+  ProgramRun RunProgram(const std::vector<std::string>& args) const { return machine.Run(args); }
+  AccountValues Account(const std::string& key_name) const { return ReadAccount(machine.path(), key_name); }
 
-  const testing::TemporaryFolder root{"oe-e2e"};
-  fs::path machine;
+  const e2e::JaneMachine machine{"oe-e2e", Registry()};
 };
 
 TEST_F(OutlookExpressE2eTest, TheAutomaticModeCopiesTheDefaultAccountUnderThePrefix) {
-  const ProgramRun outcome = RunProgram({"-auto", "-p", "Tess-"}, machine);
+  const ProgramRun outcome = RunProgram({"-auto", "-p", "Tess-"});
   ASSERT_EQ(outcome.exit_code, 0) << outcome.out;
 
-  EXPECT_EQ(ReadAccount(machine, "Tess-jane@tessaline.net"),
+  EXPECT_EQ(Account("Tess-jane@tessaline.net"),
             ExpectedAccount("Tess-jane@tessaline.net", "jane@tessaline.net", "Jane Doe"));
   // The account copied from is left as it was.
-  EXPECT_EQ(ReadAccount(machine, "00000001")["POP3 Server"], "sz:pop.example.com");
+  EXPECT_EQ(Account("00000001")["POP3 Server"], "sz:pop.example.com");
 
-  const std::vector<std::string> lines = MaskedLines(ReadHostFile(LogOf(machine)));
+  const std::vector<std::string> lines = machine.LogLines();
   const std::vector<std::string> expected = {
       "Automatically Configuring from default email client's default account.",
       "GetDefAcct Test Result: 0",
@@ -163,7 +130,7 @@ TEST_F(OutlookExpressE2eTest, TheAutomaticModeCopiesTheDefaultAccountUnderThePre
       "...not found. Creating new account.",
   };
   const auto start = std::find(lines.begin(), lines.end(), expected.front());
-  ASSERT_NE(start, lines.end()) << ReadHostFile(LogOf(machine));
+  ASSERT_NE(start, lines.end()) << ReadHostFile(machine.LogFile());
   ASSERT_GE(static_cast<std::size_t>(lines.end() - start), expected.size());
   EXPECT_EQ(std::vector<std::string>(start, start + expected.size()), expected);
   EXPECT_NE(std::find(lines.begin(), lines.end(),
@@ -174,13 +141,13 @@ TEST_F(OutlookExpressE2eTest, TheAutomaticModeCopiesTheDefaultAccountUnderThePre
 }
 
 TEST_F(OutlookExpressE2eTest, ASearchTextPicksTheFirstAccountHoldingIt) {
-  const ProgramRun outcome = RunProgram({"-auto", "-p", "Tess-", "-s", "work", "-d"}, machine);
+  const ProgramRun outcome = RunProgram({"-auto", "-p", "Tess-", "-s", "work", "-d"});
   ASSERT_EQ(outcome.exit_code, 0) << outcome.out;
-  EXPECT_EQ(ReadAccount(machine, "Tess-jane.work@tessaline.net"),
+  EXPECT_EQ(Account("Tess-jane.work@tessaline.net"),
             ExpectedAccount("Tess-jane.work@tessaline.net", "jane.work@tessaline.net",
                             "Jane at Work"));
-  EXPECT_TRUE(ReadAccount(machine, "Tess-jane@tessaline.net").empty());
-  const std::vector<std::string> lines = MaskedLines(ReadHostFile(LogOf(machine)));
+  EXPECT_TRUE(Account("Tess-jane@tessaline.net").empty());
+  const std::vector<std::string> lines = machine.LogLines();
   // The search line is continued by the next reader's line.
   EXPECT_NE(std::find(lines.begin(), lines.end(),
                       "Searching for existant work account ... GetAcctAddr Test Result: 0"),
@@ -188,11 +155,11 @@ TEST_F(OutlookExpressE2eTest, ASearchTextPicksTheFirstAccountHoldingIt) {
 }
 
 TEST_F(OutlookExpressE2eTest, ASearchThatMatchesNothingEndsWithNoDefaultAndChangesNothing) {
-  const std::string hive = ReadHostFile(machine / "user.reg");
-  const ProgramRun outcome = RunProgram({"-auto", "-p", "Tess-", "-s", "nobody", "-u", "-d"}, machine);
+  const std::string hive = ReadHostFile(machine.path() / "user.reg");
+  const ProgramRun outcome = RunProgram({"-auto", "-p", "Tess-", "-s", "nobody", "-u", "-d"});
   EXPECT_EQ(outcome.exit_code, 11) << outcome.out;
-  EXPECT_EQ(ReadHostFile(machine / "user.reg"), hive);
-  const std::vector<std::string> lines = MaskedLines(ReadHostFile(LogOf(machine)));
+  EXPECT_EQ(ReadHostFile(machine.path() / "user.reg"), hive);
+  const std::vector<std::string> lines = machine.LogLines();
   ASSERT_GE(lines.size(), 5u);
   EXPECT_EQ(std::vector<std::string>(lines.end() - 5, lines.end()),
             (std::vector<std::string>{
@@ -209,16 +176,16 @@ TEST_F(OutlookExpressE2eTest, ASearchThatMatchesNothingEndsWithNoDefaultAndChang
 TEST_F(OutlookExpressE2eTest, ADefaultAccountWithoutAReadableAddressEndsWithDefaultDne) {
   // The default names an account whose address is longer than the store's
   // 100-byte buffer: it cannot be read, so nothing is copied.
-  std::string hive = ReadHostFile(machine / "user.reg");
+  std::string hive = ReadHostFile(machine.path() / "user.reg");
   const std::string address_line = "\"SMTP Email Address\"=\"jane@tessaline.net\"";
   hive.replace(hive.find(address_line), address_line.size(),
                "\"SMTP Email Address\"=\"" + std::string(100, 'j') + "@tessaline.net\"");
-  testing::WriteHostFile(machine / "user.reg", hive);
+  testing::WriteHostFile(machine.path() / "user.reg", hive);
 
-  const ProgramRun outcome = RunProgram({"-auto", "-p", "Tess-", "-u"}, machine);
+  const ProgramRun outcome = RunProgram({"-auto", "-p", "Tess-", "-u"});
   EXPECT_EQ(outcome.exit_code, 12) << outcome.out;
-  EXPECT_EQ(ReadHostFile(machine / "user.reg"), hive);
-  const std::vector<std::string> lines = MaskedLines(ReadHostFile(LogOf(machine)));
+  EXPECT_EQ(ReadHostFile(machine.path() / "user.reg"), hive);
+  const std::vector<std::string> lines = machine.LogLines();
   ASSERT_GE(lines.size(), 8u);
   EXPECT_EQ(std::vector<std::string>(lines.end() - 8, lines.end() - 2),
             (std::vector<std::string>{
@@ -233,63 +200,16 @@ TEST_F(OutlookExpressE2eTest, ADefaultAccountWithoutAReadableAddressEndsWithDefa
 
 // ------------------------------------------------------------ under wine64
 
-// The same machine as WriteMachine, as a registry file for regedit.
-void WriteSeed(const fs::path& file) {
-  testing::WriteHostFile(
-      file,
-      "REGEDIT4\r\n\r\n"
-      "[HKEY_CLASSES_ROOT\\mailto\\shell\\open\\command]\r\n"
-      "@=\"\\\"C:\\\\Program Files\\\\Outlook Express\\\\msimn.exe\\\" /mailurl:%1\"\r\n\r\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\Clients\\Mail\\Outlook Express]\r\n"
-      "@=\"Outlook Express\"\r\n\r\n"
-      "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Account Manager]\r\n"
-      "\"Default Mail Account\"=\"00000001\"\r\n\r\n"
-      "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Account Manager\\Accounts\\00000001]\r\n"
-      "\"Account Name\"=\"Home\"\r\n"
-      "\"POP3 Server\"=\"pop.example.com\"\r\n"
-      "\"SMTP Display Name\"=\"Jane Doe\"\r\n"
-      "\"SMTP Email Address\"=\"jane@tessaline.net\"\r\n\r\n"
-      "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Account Manager\\Accounts\\00000002]\r\n"
-      "\"Account Name\"=\"Work\"\r\n"
-      "\"SMTP Display Name\"=\"Jane at Work\"\r\n"
-      "\"SMTP Email Address\"=\"jane.work@tessaline.net\"\r\n\r\n");
-}
-
-std::string WindowsPath(const fs::path& path) {
-  std::string text = "Z:" + path.string();
-  std::replace(text.begin(), text.end(), '/', '\\');
-  return text;
-}
-
-// Runs the Windows program with `arguments` typed as on a Windows command
-// line: through a batch file, so that the quotes reach the program as typed.
-int RunWindowsProgramTyped(const fs::path& prefix, const std::string& arguments) {
-  const fs::path batch = prefix / "drive_c" / "run.bat";
-  testing::WriteHostFile(batch, WindowsPath(e2e::WindowsProgram()) + " " + arguments +
-                                    "\r\nexit /b %errorlevel%\r\n");
-  return e2e::RunWindowsProgram(prefix, "cmd", {"/c", "C:\\run.bat"}).exit_code;
-}
-
 std::vector<std::string> WineLog(const fs::path& prefix) {
   return MaskedLines(ReadHostFile(testing::FindHostFile(prefix / "drive_c" / "users", "Quillbank.log")));
 }
 
-// The run's own lines, from the automatic mode's first line to the end.
-std::vector<std::string> RunLines(const std::vector<std::string>& lines) {
-  const auto start = std::find(lines.begin(), lines.end(),
-                               "Automatically Configuring from default email client's default account.");
-  return std::vector<std::string>(start, lines.end());
-}
-
 TEST_F(OutlookExpressE2eTest, TheWindowsBuildUnderWineLeavesTheSameAccountsAndLog) {
-  if (!e2e::WineAvailable() || e2e::WindowsProgram().empty()) {
-    GTEST_SKIP() << "needs wine64 and the win64 build";
-  }
+  if (const std::string why = e2e::WhyWindowsBuildCannotRun(); !why.empty()) GTEST_SKIP() << why;
   e2e::ScenarioPrefix scenario_prefix;
   ASSERT_TRUE(scenario_prefix.ok());
   const fs::path prefix = scenario_prefix.path();
-  WriteSeed(prefix / "drive_c" / "seed.reg");
-  ASSERT_EQ(e2e::RunWindowsProgram(prefix, "regedit", {"/S", "C:\\seed.reg"}).exit_code, 0);
+  ASSERT_EQ(e2e::ImportRegistry(scenario_prefix, Registry()).exit_code, 0);
 
   struct Scenario {
     std::vector<std::string> native_args;
@@ -305,20 +225,20 @@ TEST_F(OutlookExpressE2eTest, TheWindowsBuildUnderWineLeavesTheSameAccountsAndLo
        {"Tess-jane@tessaline.net"}},
   };
   for (const Scenario& scenario : scenarios) {
-    const ProgramRun native = RunProgram(scenario.native_args, machine);
+    const ProgramRun native = RunProgram(scenario.native_args);
     EXPECT_EQ(native.exit_code, scenario.exit_code) << native.out;
-    EXPECT_EQ(RunWindowsProgramTyped(prefix, scenario.windows_args), scenario.exit_code)
+    EXPECT_EQ(e2e::RunWindowsProgramTyped(scenario_prefix, scenario.windows_args), scenario.exit_code)
         << scenario.windows_args;
     for (const std::string& key : {std::string("00000001"), std::string("00000002")}) {
-      EXPECT_EQ(ReadAccount(prefix, key), ReadAccount(machine, key)) << key;
+      EXPECT_EQ(ReadAccount(prefix, key), Account(key)) << key;
     }
     for (const std::string& key : scenario.keys) {
-      EXPECT_EQ(ReadAccount(prefix, key), ReadAccount(machine, key)) << key;
+      EXPECT_EQ(ReadAccount(prefix, key), Account(key)) << key;
     }
   }
   EXPECT_EQ(ReadAccount(prefix, "Tess-jane.work@tessaline.net")["Account Name"],
             "sz:Tess-jane.work@tessaline.net");
-  EXPECT_EQ(RunLines(WineLog(prefix)), RunLines(MaskedLines(ReadHostFile(LogOf(machine)))));
+  EXPECT_EQ(e2e::AutomaticRunLines(WineLog(prefix)), e2e::AutomaticRunLines(machine.LogLines()));
 }
 
 }  // namespace

@@ -13,123 +13,28 @@
 
 #include "env/platform/system.h"
 #include "env/registry_access.h"
-#include "tests/e2e/wine_support.h"
+#include "tests/e2e/e2e_machine.h"
 #include "tests/support/host_file.h"
 #include "tests/support/log_text.h"
 #include "tests/support/machine_fixture.h"
+#include "tests/support/test_data.h"
 
 namespace quillbank {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::ReadHostFile;
+using testing::ReadTestData;
 
-constexpr const char* kProfiles =
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
 constexpr const char* kStore =
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles\\"
     "Outlook\\9375CFF0413111d3B88A00104B2A6676\\";
 constexpr const char* kList = "{ED475418-B0D6-11D2-8C3B-00104B2A6676}";
 
-// ------------------------------------------------------------------ seeding
-
-struct SeedValue {
-  std::string name;
-  std::string kind;  // "sz", "dword" or "hex"
-  std::string data;  // text, 8 hex digits, or comma-separated hex bytes
-};
-struct SeedKey {
-  bool machine;  // HKEY_LOCAL_MACHINE, else HKEY_CURRENT_USER
-  std::string path;
-  std::vector<SeedValue> values;
-};
-
-std::string Hex16(const std::string& text) {
-  std::string out;
-  char byte[8];
-  for (const char c : text + std::string(1, '\0')) {
-    std::snprintf(byte, sizeof byte, "%02x,00,", static_cast<unsigned char>(c));
-    out += byte;
-  }
-  out.pop_back();
-  return out;
-}
-
 // Outlook 2007 installed and the default mail program; its profile "Outlook"
 // holds accounts 1 and 2, in that order.
-std::vector<SeedKey> OutlookMachine() {
-  const std::string store = kStore;
-  return {
-      {true, "Software\\Clients\\Mail\\Microsoft Outlook",
-       {{"MSIApplicationLCID", "sz", "Software\\Microsoft\\Office\\12.0\\Outlook,LastUILanguage"}}},
-      {true, "Software\\Classes\\mailto\\shell\\open\\command",
-       {{"", "sz",
-         "\"C:\\Program Files\\Microsoft Office\\Office12\\OUTLOOK.EXE\" -c IPM.Note /m \"%1\""}}},
-      {false, kProfiles, {{"DefaultProfile", "sz", "Outlook"}}},
-      {false, store,
-       {{"NextAccountID", "dword", "00000003"},
-        {kList, "hex", "01,00,00,00,02,00,00,00"},
-        {"LastChangeVer", "hex", "7f,01,00,00,00,00,00,00"}}},
-      {false, store + "00000001",
-       {{"Account Name", "hex", Hex16("Home")},
-        {"Display Name", "hex", Hex16("Jane Doe")},
-        {"Email", "hex", Hex16("jane.home@example.org")}}},
-      {false, store + "00000002",
-       {{"Account Name", "hex", Hex16("Work")},
-        {"Display Name", "hex", Hex16("Jane at Work")},
-        {"Email", "hex", Hex16("jane.work@example.org")}}},
-  };
-}
-
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out;
-}
-
-std::string ValueLine(const SeedValue& value) {
-  std::string line = value.name.empty() ? "@=" : "\"" + Escaped(value.name) + "\"=";
-  if (value.kind == "sz") return line + "\"" + Escaped(value.data) + "\"\n";
-  return line + value.kind + ":" + value.data + "\n";
-}
-
-// The keys as Wine keeps them in a prefix's hives, for the machine folder.
-void WriteMachineFolder(const fs::path& folder, const std::vector<SeedKey>& keys) {
-  std::string hives[2];  // system.reg, user.reg
-  for (const bool machine : {true, false}) {
-    std::string& hive = hives[machine ? 0 : 1];
-    std::vector<SeedKey> all = keys;
-    if (machine) {
-      all.push_back({true, "Software\\Microsoft\\Windows\\CurrentVersion",
-                     {{"ProgramFilesDir", "sz", "C:\\Program Files"}}});
-    } else {
-      all.push_back({false, "Volatile Environment",
-                     {{"APPDATA", "sz", "C:\\users\\jane\\AppData\\Roaming"}}});
-    }
-    for (const SeedKey& key : all) {
-      if (key.machine != machine) continue;
-      std::string path = key.path;
-      while (!path.empty() && path.back() == '\\') path.pop_back();
-      if (!hive.empty()) hive += "\n";
-      hive += "[" + Escaped(path) + "] 1700000000\n";
-      for (const SeedValue& value : key.values) hive += ValueLine(value);
-    }
-  }
-  testing::WriteMachineFolder(folder, hives[0], hives[1]);
-}
-
-// The keys as a file for "reg import", for a Wine prefix.
-std::string RegFile(const std::vector<SeedKey>& keys) {
-  std::string text = "Windows Registry Editor Version 5.00\n";
-  for (const SeedKey& key : keys) {
-    text += std::string("\n[") + (key.machine ? "HKEY_LOCAL_MACHINE\\" : "HKEY_CURRENT_USER\\") +
-            key.path + "]\n";
-    for (const SeedValue& value : key.values) text += ValueLine(value);
-  }
-  return text;
+std::vector<std::string> OutlookMachine() {
+  return {ReadTestData("registry/outlook_2007.reg"), ReadTestData("registry/outlook_2007_profile.reg")};
 }
 
 // ------------------------------------------------------------------ running
@@ -200,25 +105,17 @@ const std::vector<std::string> kQuotedAutomaticRun = {"-auto", "-p", "Tessaline 
 
 class OutlookProfileE2eTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    machine = root / "machine";
-    WriteMachineFolder(machine, OutlookMachine());
-  }
+  int RunNative(const std::vector<std::string>& args) { return machine.Run(args).exit_code; }
 
-  int RunNative(const std::vector<std::string>& args) {
-    return testing::RunNativeProgram(machine, QUILLBANK_PROGRAM, args).exit_code;
-  }
-
-  const testing::TemporaryFolder root{"profile-e2e"};
-  fs::path machine;
+  const e2e::JaneMachine machine{"profile-e2e", OutlookMachine()};
 };
 
 TEST_F(OutlookProfileE2eTest, NewDefaultAccountThenItsAutomaticCopy) {
-  ASSERT_EQ(RunNative(kNewDefaultRun), 0) << ReadHostFile(machine / "user.reg");
+  ASSERT_EQ(RunNative(kNewDefaultRun), 0) << ReadHostFile(machine.path() / "user.reg");
   const std::string clsid =
       " 7b 45 44 34 37 35 34 31 31 2d 42 30 44 36 2d 31 31 44 32 2d 38 43 33 42 2d 30 30 31 30 "
       "34 42 32 41 36 36 37 36 7d 00";
-  std::vector<std::string> values = StoreValues(machine);
+  std::vector<std::string> values = StoreValues(machine.path());
   EXPECT_EQ(std::vector<std::string>(values.begin(), values.begin() + 3),
             (std::vector<std::string>{
                 "NextAccountID=4: 04 00 00 00",
@@ -229,14 +126,14 @@ TEST_F(OutlookProfileE2eTest, NewDefaultAccountThenItsAutomaticCopy) {
   EXPECT_NE(clsid_line, values.end());
 
   ASSERT_EQ(RunNative(kAutomaticRun), 0);
-  values = StoreValues(machine);
+  values = StoreValues(machine.path());
   EXPECT_EQ(std::vector<std::string>(values.begin(), values.begin() + 3),
             (std::vector<std::string>{
                 "NextAccountID=4: 05 00 00 00",
                 std::string(kList) + "=3: 03 00 00 00 01 00 00 00 02 00 00 00 04 00 00 00",
                 "LastChangeVer=3: 81 01 00 00 00 00 00 00",
             }));
-  const std::vector<std::string> lines = RunLines(machine);
+  const std::vector<std::string> lines = RunLines(machine.path());
   const std::vector<std::string> expected = {
       "Default Email Address: jane@tessaline.net",
       "Default Display Name: Jane Doe",
@@ -258,17 +155,15 @@ TEST_F(OutlookProfileE2eTest, NewDefaultAccountThenItsAutomaticCopy) {
 }
 
 TEST_F(OutlookProfileE2eTest, WithoutProfilesTheRunShowsTheMessagingTree) {
-  std::vector<SeedKey> keys = OutlookMachine();
-  keys.erase(keys.begin() + 2, keys.end());
-  keys.push_back({false, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging "
-                         "Subsystem\\Applications\\Outlook",
-                  {}});
-  fs::remove_all(machine);
-  WriteMachineFolder(machine, keys);
-  const std::string hive = ReadHostFile(machine / "user.reg");
+  // Outlook without its profiles: the messaging tree holds only Applications.
+  fs::remove_all(machine.path());
+  machine.Seed({ReadTestData("registry/outlook_2007.reg"),
+                "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging "
+                "Subsystem\\Applications\\Outlook]\r\n"});
+  const std::string hive = ReadHostFile(machine.path() / "user.reg");
   EXPECT_EQ(RunNative(kNewDefaultRun), 3);
-  EXPECT_EQ(ReadHostFile(machine / "user.reg"), hive);
-  const std::vector<std::string> lines = RunLines(machine);
+  EXPECT_EQ(ReadHostFile(machine.path() / "user.reg"), hive);
+  const std::vector<std::string> lines = RunLines(machine.path());
   ASSERT_GE(lines.size(), 6u);
   EXPECT_EQ(std::vector<std::string>(lines.end() - 6, lines.end()),
             (std::vector<std::string>{
@@ -285,23 +180,18 @@ TEST_F(OutlookProfileE2eTest, WithoutProfilesTheRunShowsTheMessagingTree) {
 // The same two runs by the Windows build under wine64, on a fresh prefix
 // seeded with the same keys, leave the same store values and log lines.
 TEST_F(OutlookProfileE2eTest, WindowsBuildUnderWineLeavesTheSameValues) {
+  if (const std::string why = e2e::WhyWindowsBuildCannotRun(); !why.empty()) GTEST_SKIP() << why;
   const fs::path program = e2e::WindowsProgram();
-  if (!e2e::WineAvailable() || program.empty()) {
-    GTEST_SKIP() << "needs wine64 and the cross-built quillbank.exe";
-  }
   e2e::ScenarioPrefix prefix;
   ASSERT_TRUE(prefix.ok());
-  const fs::path seed = root / "seed.reg";
-  testing::WriteHostFile(seed, RegFile(OutlookMachine()));
-  ASSERT_EQ(e2e::RunWindowsProgram(prefix.path(), "reg", {"import", "Z:" + seed.string()}).exit_code,
-            0);
+  ASSERT_EQ(e2e::ImportRegistry(prefix, OutlookMachine()).exit_code, 0);
 
   for (const std::vector<std::string>* args : {&kNewDefaultRun, &kQuotedAutomaticRun}) {
     const e2e::ProgramRun run = e2e::RunWindowsProgram(prefix.path(), program.string(), *args);
     EXPECT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(RunNative(*args), 0);
-    EXPECT_EQ(StoreValues(prefix.path()), StoreValues(machine)) << (*args)[0];
-    EXPECT_EQ(RunLines(prefix.path()), RunLines(machine)) << (*args)[0];
+    EXPECT_EQ(StoreValues(prefix.path()), StoreValues(machine.path())) << (*args)[0];
+    EXPECT_EQ(RunLines(prefix.path()), RunLines(machine.path())) << (*args)[0];
   }
 }
 

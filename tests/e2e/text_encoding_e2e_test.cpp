@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/wine_support.h"
+#include "tests/e2e/e2e_machine.h"
 #include "tests/support/host_file.h"
 #include "tests/support/log_text.h"
-#include "tests/support/machine_fixture.h"
+#include "tests/support/test_data.h"
 
 namespace quillbank::e2e {
 namespace {
@@ -21,7 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::MaskedLines;
 using testing::ReadHostFile;
-using testing::RunNativeProgram;
 using testing::WriteHostFile;
 
 constexpr const char* kNameUtf8 = "J\xC3\xBCrgen Gr\xC3\xB6\xC3\x9F \xE2\x82\xAC";  // Jürgen Größ €
@@ -36,24 +35,9 @@ constexpr const char* kLog = "AppData/Roaming/Quillbank.log";
 void WriteUserFiles(const fs::path& user) {
   WriteHostFile(user / kEudora, "[Settings]\r\nRealName=Bob Stone\r\nReturnAddress=bob@example.com\r\n");
   const fs::path thunderbird = user / "AppData" / "Roaming" / "Thunderbird";
-  WriteHostFile(thunderbird / "profiles.ini",
-                "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
-                "IsRelative=1\r\nPath=Profiles/abcd1234.default\r\n");
+  WriteHostFile(thunderbird / "profiles.ini", testing::ReadTestData("thunderbird/profiles.ini"));
   WriteHostFile(user / kPrefs, "// Mozilla User Preferences\r\n");
   fs::create_directories(user / kStoreFolder);
-}
-
-fs::path WriteMachine(const fs::path& machine) {
-  testing::WriteMachineFolder(
-      machine, "[Software\\\\Clients\\\\Mail\\\\Eudora] 1700000000\n@=\"Eudora\"\n",
-      "[Software\\\\Microsoft\\\\Windows Mail] 1700000000\n"
-      "\"Store Root\"=str(2):\"%USERPROFILE%\\\\AppData\\\\Local\\\\Microsoft\\\\Windows Mail\\\\\"\n\n"
-      "[Volatile Environment] 1700000000\n"
-      "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n"
-      "\"USERPROFILE\"=\"C:\\\\users\\\\jane\"\n");
-  const fs::path user = testing::JaneFolder(machine);
-  WriteUserFiles(user);
-  return user;
 }
 
 std::string Utf16(const std::string& latin1) {
@@ -68,25 +52,23 @@ std::vector<std::string> Args(const std::string& name, const std::string& addres
 
 class TextEncodingE2eTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    user = WriteMachine(root / "machine");
-  }
+  void SetUp() override { WriteUserFiles(user); }
 
-  ProgramRun Run(const std::vector<std::string>& args) {
-    return RunNativeProgram(root / "machine", QUILLBANK_PROGRAM, args);
-  }
+  ProgramRun Run(const std::vector<std::string>& args) { return machine.Run(args); }
   // Every file of the machine with its bytes, to tell that nothing changed.
   std::vector<std::pair<std::string, std::string>> Snapshot() {
     std::vector<std::pair<std::string, std::string>> files;
-    for (const auto& entry : fs::recursive_directory_iterator(root / "machine")) {
+    for (const auto& entry : fs::recursive_directory_iterator(machine.path())) {
       if (entry.is_regular_file()) files.emplace_back(entry.path().string(), ReadHostFile(entry.path()));
     }
     std::sort(files.begin(), files.end());
     return files;
   }
 
-  const testing::TemporaryFolder root{"text-e2e"};
-  fs::path user;
+  // Eudora is installed, and Windows Mail's store root is in jane's profile.
+  const JaneMachine machine{"text-e2e", {testing::ReadTestData("registry/eudora.reg"),
+                                         testing::ReadTestData("registry/windows_mail_store.reg")}};
+  const fs::path user = machine.Jane();
 };
 
 TEST_F(TextEncodingE2eTest, EachStoreGetsTheTypedTextInItsOwnEncoding) {
@@ -149,9 +131,8 @@ TEST_F(TextEncodingE2eTest, ALineEndInANameCannotForgeALogLine) {
 }
 
 TEST_F(TextEncodingE2eTest, TheWindowsBuildConvertsTheUnicodeCommandLineTheSameWay) {
-  if (!WineAvailable()) GTEST_SKIP() << "wine64 is not installed";
+  if (const std::string why = WhyWindowsBuildCannotRun(); !why.empty()) GTEST_SKIP() << why;
   const fs::path windows_program = WindowsProgram();
-  if (windows_program.empty()) GTEST_SKIP() << "the win64 build of the program is missing";
   ScenarioPrefix prefix;
   ASSERT_TRUE(prefix.ok());
   const fs::path wine_user = prefix.UserFolder();
@@ -164,9 +145,7 @@ TEST_F(TextEncodingE2eTest, TheWindowsBuildConvertsTheUnicodeCommandLineTheSameW
   // 7-bit ASCII and turns "\xC3\xBC" into "C<". C.UTF-8 is always there and
   // gives UTF-8 arguments and Windows-1252.
   const EnvironmentAdditions locale{{"LC_ALL", "C.UTF-8"}};
-  const ProgramRun detected = RunWindowsProgram(
-      prefix.path(), "reg", {"add", "HKLM\\SOFTWARE\\Clients\\Mail\\Eudora", "/ve", "/d", "Eudora", "/f"},
-      locale);
+  const ProgramRun detected = ImportRegistry(prefix, {testing::ReadTestData("registry/eudora.reg")});
   ASSERT_EQ(detected.exit_code, 0) << detected.err;
 
   const ProgramRun windows = RunWindowsProgram(prefix.path(), windows_program.string(),

@@ -18,24 +18,16 @@
 #include <vector>
 
 #include "tests/e2e/real_thunderbird.h"
-#include "tests/e2e/wine_support.h"
+#include "tests/e2e/e2e_machine.h"
 #include "tests/support/host_file.h"
-#include "tests/support/machine_fixture.h"
+#include "tests/support/test_data.h"
 
 namespace quillbank::e2e {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::ReadHostFile;
-using testing::RunNativeProgram;
-
-// A machine with Thunderbird installed and jane's application data folder.
-void WriteMachine(const fs::path& machine) {
-  testing::WriteMachineFolder(machine,
-                              "[Software\\\\Clients\\\\Mail\\\\Mozilla Thunderbird] 1700000000\n"
-                              "@=\"Mozilla Thunderbird\"\n",
-                              testing::kJaneAppData);
-}
+using testing::ReadTestData;
 
 class ThunderbirdRealTest : public ::testing::Test {
  protected:
@@ -44,23 +36,17 @@ class ThunderbirdRealTest : public ::testing::Test {
       GTEST_SKIP() << kThunderbird << " is missing: install the Debian package thunderbird "
                    << "to let real Thunderbird check the files the program writes.";
     }
-    machine = root / "machine";
-    home = root / "home";
     fs::create_directories(home);
-    WriteMachine(machine);
   }
 
-  fs::path MachineThunderbird() const {
-    return testing::JaneFolder(machine) / "AppData" / "Roaming" / "Thunderbird";
-  }
+  fs::path MachineThunderbird() const { return machine.Roaming() / "Thunderbird"; }
   fs::path HomeThunderbird() const { return home / ".thunderbird"; }
 
   // Runs the program on the machine holding a copy of the user's Thunderbird
   // folder, then puts the result back in the user's home.
   ProgramRun Configure(const std::string& address) {
     if (fs::exists(HomeThunderbird())) CopyFolder(HomeThunderbird(), MachineThunderbird());
-    ProgramRun run = RunNativeProgram(machine, QUILLBANK_PROGRAM,
-                                      {"-n", "Jane Doe", "-a", address, "-c", "4"});
+    ProgramRun run = machine.Run({"-n", "Jane Doe", "-a", address, "-c", "4"});
     if (fs::exists(MachineThunderbird())) CopyFolder(MachineThunderbird(), HomeThunderbird());
     return run;
   }
@@ -76,8 +62,9 @@ class ThunderbirdRealTest : public ::testing::Test {
         << "Thunderbird did not load " << address << " from " << profile;
   }
 
-  const testing::TemporaryFolder root{"thunderbird-e2e"};
-  fs::path machine, home;
+  // A machine with Thunderbird installed.
+  const JaneMachine machine{"thunderbird-e2e", {ReadTestData("registry/thunderbird.reg")}};
+  const fs::path home = machine.root() / "home";
 };
 
 TEST_F(ThunderbirdRealTest, WritesIntoTheProfileThunderbirdOpens) {
@@ -88,7 +75,7 @@ TEST_F(ThunderbirdRealTest, WritesIntoTheProfileThunderbirdOpens) {
 
   const ProgramRun first = Configure("jane@example.com");
   ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
-  const std::string log = ReadHostFile(machine / "drive_c/users/jane/AppData/Roaming/Quillbank.log");
+  const std::string log = ReadHostFile(machine.LogFile());
   EXPECT_NE(log.find("Thunderbird profile in use: C:\\users\\jane\\AppData\\Roaming\\Thunderbird\\" +
                      in_use + " (named by profiles.ini section Install"),
             std::string::npos)
@@ -114,9 +101,8 @@ TEST_F(ThunderbirdRealTest, AFirstTimeUsersProfileIsAdopted) {
 // The Windows build under wine64 takes the same profile of the same
 // Thunderbird folder and leaves the same prefs.js.
 TEST_F(ThunderbirdRealTest, TheWindowsBuildTakesTheSameProfile) {
-  if (!WineAvailable()) GTEST_SKIP() << "wine64 is not installed";
+  if (const std::string why = WhyWindowsBuildCannotRun(); !why.empty()) GTEST_SKIP() << why;
   const fs::path windows_program = WindowsProgram();
-  if (windows_program.empty()) GTEST_SKIP() << "the win64 build of the program is missing";
   ScenarioPrefix prefix;
   ASSERT_TRUE(prefix.ok());
   const fs::path wine_thunderbird = prefix.UserFolder() / "AppData" / "Roaming" / "Thunderbird";
@@ -155,13 +141,10 @@ TEST_F(ThunderbirdRealTest, LoadsTheAccountAndItsAutomaticCopy) {
   ASSERT_TRUE(MoveServersElsewhere(profile));
 
   // Thunderbird becomes the default mail client.
-  std::ofstream(machine / "system.reg", std::ios::binary | std::ios::app)
-      << "\n[Software\\\\Classes\\\\mailto\\\\shell\\\\open\\\\command] 1700000000\n"
-         "@=\"\\\"C:\\\\Program Files\\\\Mozilla Thunderbird\\\\thunderbird.exe\\\" "
-         "-osint -compose \\\"%1\\\"\"\n";
+  testing::AppendHostFile(machine.path() / "system.reg",
+                          "\n" + HiveKeysOf({ReadTestData("registry/thunderbird_default.reg")}).system);
   CopyFolder(HomeThunderbird(), MachineThunderbird());
-  const ProgramRun automatic =
-      RunNativeProgram(machine, QUILLBANK_PROGRAM, {"-auto", "-p", "Tessaline "});
+  const ProgramRun automatic = machine.Run({"-auto", "-p", "Tessaline "});
   ASSERT_EQ(automatic.exit_code, 0) << automatic.out << automatic.err;
   CopyFolder(MachineThunderbird(), HomeThunderbird());
 

@@ -12,51 +12,28 @@
 
 #include "env/platform/system.h"
 #include "env/registry_access.h"
-#include "tests/e2e/wine_support.h"
+#include "tests/e2e/e2e_machine.h"
 #include "tests/support/host_file.h"
-#include "tests/support/utf16_lines.h"
 #include "tests/support/log_text.h"
-#include "tests/support/machine_fixture.h"
+#include "tests/support/test_data.h"
+#include "tests/support/utf16_lines.h"
 
 namespace quillbank {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Utf16LeFile;
-using testing::MaskedLines;
 using testing::ProgramRun;
 using testing::ReadHostFile;
-
-// The native program on the machine folder `machine`.
-ProgramRun RunProgram(const std::vector<std::string>& args, const fs::path& machine) {
-  return testing::RunNativeProgram(machine, QUILLBANK_PROGRAM, args);
-}
+using testing::ReadTestData;
+using testing::TestDataLines;
+using testing::Utf16LeFile;
 
 constexpr const char* kStoreFolder = "AppData/Local/Microsoft/Windows Mail/Local Folders";
 
-const std::string& ExpectedAccountFile() {
-  static const std::string file = Utf16LeFile({
-      "<?xml version=\"1.0\" encoding=\"utf-16\" ?>",
-      "<MessageAccount>",
-      "    <Account_Name type=\"SZ\">jane&amp;co@tessaline.net</Account_Name>",
-      "    <Connection_Type type=\"DWORD\">00000003</Connection_Type>",
-      "    <POP3_Server type=\"SZ\">secure.tessaline.net</POP3_Server>",
-      "    <POP3_User_Name type=\"SZ\">jane&amp;co@tessaline.net</POP3_User_Name>",
-      "    <POP3_Use_Sicily type=\"DWORD\">00000000</POP3_Use_Sicily>",
-      "    <POP3_Port type=\"DWORD\">000003e3</POP3_Port>",
-      "    <POP3_Secure_Connection type=\"DWORD\">00000001</POP3_Secure_Connection>",
-      "    <POP3_Timeout type=\"DWORD\">0000003c</POP3_Timeout>",
-      "    <Leave_Mail_On_Server type=\"DWORD\">00000000</Leave_Mail_On_Server>",
-      "    <SMTP_Server type=\"SZ\">secure.tessaline.net</SMTP_Server>",
-      "    <SMTP_Use_Sicily type=\"DWORD\">00000002</SMTP_Use_Sicily>",
-      "    <SMTP_Port type=\"DWORD\">000001d1</SMTP_Port>",
-      "    <SMTP_Secure_Connection type=\"DWORD\">00000001</SMTP_Secure_Connection>",
-      "    <SMTP_Timeout type=\"DWORD\">0000003c</SMTP_Timeout>",
-      "    <SMTP_Display_Name type=\"SZ\">Jane &amp; Co</SMTP_Display_Name>",
-      "    <SMTP_Email_Address type=\"SZ\">jane&amp;co@tessaline.net</SMTP_Email_Address>",
-      "</MessageAccount>",
-  });
-  return file;
+// The account file a run for "Jane & Co" <jane&co@tessaline.net> writes
+// (Windows Mail keeps it as UTF-16; tests/data holds its text).
+std::string ExpectedAccountFile() {
+  return Utf16LeFile(TestDataLines("windows_mail/jane_and_co.oeaccount.txt"));
 }
 
 // What a run leaves behind: the account files by name and content, and the
@@ -89,53 +66,34 @@ std::string DefaultAccountOf(const fs::path& machine) {
       .value_or("<missing>");
 }
 
-// A machine with Windows Mail installed and its store root in the user's
-// profile, as Windows Vista sets it up.
-void WriteMachine(const fs::path& machine) {
-  fs::create_directories(testing::JaneFolder(machine) / kStoreFolder);
-  testing::WriteMachineFolder(
-      machine,
-      "[Software\\\\Clients\\\\Mail\\\\Windows Mail] 1700000000\n"
-      "@=\"Windows Mail\"\n"
-      "\n"
-      "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1700000000\n"
-      "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n",
-      "[Software\\\\Microsoft\\\\Windows Mail] 1700000000\n"
-      "\"Store Root\"=str(2):\"%USERPROFILE%\\\\AppData\\\\Local\\\\Microsoft\\\\Windows Mail\\\\\"\n"
-      "\n"
-      "[Volatile Environment] 1700000000\n"
-      "\"APPDATA\"=\"C:\\\\users\\\\jane\\\\AppData\\\\Roaming\"\n"
-      "\"USERPROFILE\"=\"C:\\\\users\\\\jane\"\n");
+// Windows Mail installed and its store root in the user's profile, as
+// Windows Vista sets it up.
+std::vector<std::string> Registry() {
+  return {ReadTestData("registry/windows_mail.reg"), ReadTestData("registry/windows_mail_store.reg")};
 }
 
 class WindowsMailE2eTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    machine = root / "machine";
-    WriteMachine(machine);
-  }
+  void SetUp() override { fs::create_directories(StoreFolder()); }
 
-  fs::path StoreFolder() const { return testing::JaneFolder(machine) / kStoreFolder; }
-  fs::path LogFile() const {
-    return testing::JaneFolder(machine) / "AppData" / "Roaming" / "Quillbank.log";
-  }
+  ProgramRun RunProgram(const std::vector<std::string>& args) const { return machine.Run(args); }
+  fs::path StoreFolder() const { return machine.Jane() / kStoreFolder; }
 
   const std::vector<std::string> kArgs{"-n", "Jane & Co", "-a", "jane&co@tessaline.net", "-c", "2", "-d"};
-  const testing::TemporaryFolder root{"winmail-e2e"};
-  fs::path machine;
+  const e2e::JaneMachine machine{"winmail-e2e", Registry()};
 };
 
 TEST_F(WindowsMailE2eTest, CreatesTheAccountFileMakesItDefaultAndFindsItAgain) {
-  const ProgramRun created = RunProgram(kArgs, machine);
+  const ProgramRun created = RunProgram(kArgs);
   ASSERT_EQ(created.exit_code, 0) << created.out;
   const auto files = AccountFiles(StoreFolder());
   ASSERT_EQ(files.size(), 1u);
   EXPECT_TRUE(std::regex_match(files[0].first, std::regex(R"(account\{[0-9a-f-]{36}\}\.oeaccount)")))
       << files[0].first;
   EXPECT_EQ(files[0].second, ExpectedAccountFile());
-  EXPECT_EQ(DefaultAccountOf(machine), files[0].first);
+  EXPECT_EQ(DefaultAccountOf(machine.path()), files[0].first);
 
-  std::vector<std::string> lines = MaskedLines(ReadHostFile(LogFile()));
+  std::vector<std::string> lines = machine.LogLines();
   const std::string folder = "C:\\users\\jane\\AppData\\Local\\Microsoft\\Windows Mail\\Local Folders";
   const std::vector<std::string> expected{
       "Client Selected to Configure: Microsoft Windows Mail",
@@ -173,31 +131,27 @@ TEST_F(WindowsMailE2eTest, CreatesTheAccountFileMakesItDefaultAndFindsItAgain) {
 
   // Found again: without overwrite nothing changes; with it the same file is
   // rewritten with the same content.
-  const std::string user_hive = ReadHostFile(machine / "user.reg");
-  const ProgramRun again = RunProgram(kArgs, machine);
+  const std::string user_hive = ReadHostFile(machine.path() / "user.reg");
+  const ProgramRun again = RunProgram(kArgs);
   EXPECT_EQ(again.exit_code, 5) << again.out;
   EXPECT_EQ(AccountFiles(StoreFolder()), files);
-  EXPECT_EQ(ReadHostFile(machine / "user.reg"), user_hive);
+  EXPECT_EQ(ReadHostFile(machine.path() / "user.reg"), user_hive);
   std::vector<std::string> with_overwrite = kArgs;
   with_overwrite.push_back("-u");
-  const ProgramRun rewritten = RunProgram(with_overwrite, machine);
+  const ProgramRun rewritten = RunProgram(with_overwrite);
   EXPECT_EQ(rewritten.exit_code, 0) << rewritten.out;
   EXPECT_EQ(AccountFiles(StoreFolder()), files);
-  lines = MaskedLines(ReadHostFile(LogFile()));
-  EXPECT_NE(std::find(lines.begin(), lines.end(), " found existant at: " + folder + "\\account{<guid>}.oeaccount"),
-            lines.end());
+  EXPECT_TRUE(e2e::Holds(machine.LogLines(), " found existant at: " + folder + "\\account{<guid>}.oeaccount"));
 }
 
 TEST_F(WindowsMailE2eTest, WithoutAStoreRootTheRunFailsAndWritesNothing) {
-  testing::WriteHostFile(machine / "user.reg",
-                         std::string(testing::kUserHiveHeader) + "\n" + testing::kJaneAppData +
-                             "\"USERPROFILE\"=\"C:\\\\users\\\\jane\"\n");
-  const std::string user_hive = ReadHostFile(machine / "user.reg");
-  const ProgramRun outcome = RunProgram(kArgs, machine);
+  machine.Seed({ReadTestData("registry/windows_mail.reg")});
+  const std::string user_hive = ReadHostFile(machine.path() / "user.reg");
+  const ProgramRun outcome = RunProgram(kArgs);
   EXPECT_EQ(outcome.exit_code, 1) << outcome.out;
   EXPECT_TRUE(AccountFiles(StoreFolder()).empty());
-  EXPECT_EQ(ReadHostFile(machine / "user.reg"), user_hive);
-  const std::vector<std::string> lines = MaskedLines(ReadHostFile(LogFile()));
+  EXPECT_EQ(ReadHostFile(machine.path() / "user.reg"), user_hive);
+  const std::vector<std::string> lines = machine.LogLines();
   ASSERT_GE(lines.size(), 5u);
   EXPECT_EQ(std::vector<std::string>(lines.end() - 5, lines.end()),
             (std::vector<std::string>{
@@ -212,38 +166,29 @@ TEST_F(WindowsMailE2eTest, WithoutAStoreRootTheRunFailsAndWritesNothing) {
 
 
 TEST_F(WindowsMailE2eTest, NativeAndWindowsBuildsLeaveTheSameAccountFile) {
-  if (!e2e::WineAvailable()) GTEST_SKIP() << "wine64 is not installed";
+  if (const std::string why = e2e::WhyWindowsBuildCannotRun(); !why.empty()) GTEST_SKIP() << why;
   const fs::path windows_program = e2e::WindowsProgram();
-  if (windows_program.empty()) GTEST_SKIP() << "the win64 build of the program is missing";
 
   e2e::ScenarioPrefix prefix;
   ASSERT_TRUE(prefix.ok());
   const fs::path user = prefix.UserFolder();
   ASSERT_FALSE(user.empty());
   fs::create_directories(user / kStoreFolder);
-  // The store root without its closing backslash, which a Windows command
-  // line cannot pass before a quote; the program supplies it on both sides.
-  const std::string store_root = "%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows Mail";
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"add", "HKCU\\Software\\Microsoft\\Windows Mail", "/v", "Store Root", "/t",
-                                 "REG_EXPAND_SZ", "/d", store_root, "/f"},
-        std::vector<std::string>{"add", "HKLM\\SOFTWARE\\Clients\\Mail\\Windows Mail", "/ve", "/d",
-                                 "Windows Mail", "/f"}}) {
-    const e2e::ProgramRun added = e2e::RunWindowsProgram(prefix.path(), "reg", args);
-    ASSERT_EQ(added.exit_code, 0) << added.err;
-  }
-  std::string hive = ReadHostFile(machine / "user.reg");
-  const std::string with_backslash = "Windows Mail\\\\\"\n";
-  ASSERT_NE(hive.find(with_backslash), std::string::npos);
-  hive.replace(hive.find(with_backslash), with_backslash.size(), "Windows Mail\"\n");
-  testing::WriteHostFile(machine / "user.reg", hive);
+  // Both builds find a store root without its closing backslash and supply it.
+  const std::vector<std::string> registry{
+      ReadTestData("registry/windows_mail.reg"),
+      "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows Mail]\r\n" +
+          e2e::ExpandableTextValue("Store Root", "%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows Mail")};
+  const e2e::ProgramRun imported = e2e::ImportRegistry(prefix, registry);
+  ASSERT_EQ(imported.exit_code, 0) << imported.err;
+  machine.Seed(registry);
 
   const std::regex guid(R"([0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12})");
   for (const bool overwrite : {false, true}) {
     SCOPED_TRACE(overwrite ? "rewrite" : "creation");
     std::vector<std::string> args = kArgs;
     if (overwrite) args.push_back("-u");
-    const ProgramRun native = RunProgram(args, machine);
+    const ProgramRun native = RunProgram(args);
     EXPECT_EQ(native.exit_code, 0) << native.out << native.err;
     const e2e::ProgramRun windows = e2e::RunWindowsProgram(prefix.path(), windows_program.string(), args);
     EXPECT_EQ(windows.exit_code, 0) << windows.out << windows.err;
@@ -257,7 +202,7 @@ TEST_F(WindowsMailE2eTest, NativeAndWindowsBuildsLeaveTheSameAccountFile) {
     EXPECT_EQ(std::regex_replace(windows_files[0].first, guid, "<guid>"),
               std::regex_replace(native_files[0].first, guid, "<guid>"));
 
-    EXPECT_EQ(DefaultAccountOf(machine), native_files[0].first);
+    EXPECT_EQ(DefaultAccountOf(machine.path()), native_files[0].first);
     const e2e::ProgramRun query = e2e::RunWindowsProgram(
         prefix.path(), "reg", {"query", "HKCU\\Software\\Microsoft\\IAM", "/v", "Default Mail Account"});
     EXPECT_NE(query.out.find(windows_files[0].first), std::string::npos) << query.out;

@@ -8,6 +8,7 @@
 
 #include "clients/eudora/eudora_configurator.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/test_data.h"
 
 namespace quillbank {
 namespace {
@@ -60,18 +61,7 @@ Lines PersonaSection(bool ssl) {
 }
 
 // A settings account and two personas that belong to other people.
-const Lines kTwoPersonas{"[Settings]",
-                         "RealName=Bob Stone",
-                         "ReturnAddress=bob@example.com",
-                         "PopServer=mail.example.com",
-                         "[Personalities]",
-                         "Persona0=Persona-work",
-                         "Persona1=Persona-club",
-                         "",
-                         "[Persona-work]",
-                         "ReturnAddress=bob@work.example",
-                         "[Persona-club]",
-                         "ReturnAddress=bob@club.example"};
+Lines TwoPersonas() { return testing::TestDataLines("eudora/two_personas.ini"); }
 
 class EudoraConfiguratorTest : public ::testing::Test {
  protected:
@@ -141,12 +131,13 @@ TEST_F(EudoraConfiguratorTest, SettingsSectionIsFilledWhereverItStands) {
 // -------------------------------------------------------------------- personas
 
 TEST_F(EudoraConfiguratorTest, ThirdPersonaIsListedAfterPersona1WithItsSection) {
-  PutIni(kTwoPersonas);
+  const Lines two_personas = TwoPersonas();
+  PutIni(two_personas);
   ASSERT_EQ(Run(), status::kSuccess);
-  Lines expected(kTwoPersonas.begin(), kTwoPersonas.begin() + 7);
+  Lines expected(two_personas.begin(), two_personas.begin() + 7);
   expected.push_back("Persona2=Persona-jane@tessaline.net");
   expected = Join(expected, PersonaSection(false));
-  expected.insert(expected.end(), kTwoPersonas.begin() + 7, kTwoPersonas.end());
+  expected.insert(expected.end(), two_personas.begin() + 7, two_personas.end());
   ExpectIni(expected);
 }
 
@@ -211,7 +202,7 @@ TEST_F(EudoraConfiguratorTest, AddressInOtherCaseIsFoundAndNothingIsWritten) {
 }
 
 TEST_F(EudoraConfiguratorTest, ResetInPersonaChangesOnlyThatSection) {
-  Lines before = kTwoPersonas;
+  Lines before = TwoPersonas();
   before.insert(before.begin() + 7, "Persona2=Persona-jane");
   const Lines old_section{"[Persona-jane]", "IMAPAccount=jane@tessaline.net@pop.tessaline.net",
                           "RealName=Old Name",   "ReturnAddress=Jane@tessaline.net",
@@ -252,7 +243,7 @@ TEST_F(EudoraConfiguratorTest, ResetChangesTheSectionThatHoldsTheAddress) {
 }
 
 TEST_F(EudoraConfiguratorTest, SecondRunWithoutOverwriteLeavesTheFileByteForByte) {
-  PutIni(kTwoPersonas);
+  PutIni(TwoPersonas());
   ASSERT_EQ(Run(), status::kSuccess);
   const std::string after_first = Bytes();
   CapturedLog second_log;
@@ -271,11 +262,11 @@ TEST_F(EudoraConfiguratorTest, FailedWriteLeavesTheFileAndReports7WithTheReason)
     const char* reason;
   };
   for (const Case& c : {Case{false, ""}, Case{true, ": the file is read-only"}}) {
-    PutIni(kTwoPersonas);
+    PutIni(TwoPersonas());
     fake.files.FailWritesEndingWith(c.read_only ? "" : "Eudora.ini");
     if (c.read_only) fake.files.MarkReadOnly(kIni);
     EXPECT_EQ(Run(true), status::kWriteFailed);
-    ExpectIni(kTwoPersonas);
+    ExpectIni(TwoPersonas());
     EXPECT_EQ(log.Lines().back(),
               std::string("Could not write ") + kIni + c.reason + ". No changes were made.");
   }

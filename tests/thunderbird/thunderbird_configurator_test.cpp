@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "clients/thunderbird/thunderbird_client.h"
 #include "tests/support/files_wrapper.h"
+#include "tests/support/test_data.h"
 #include "tests/thunderbird/thunderbird_test_support.h"
 
 namespace quillbank::thunderbird_test {
@@ -22,67 +24,39 @@ std::size_t Count(const Lines& lines, const std::string& text) {
                        [&](const std::string& l) { return l.find(text) != std::string::npos; });
 }
 
-// The 23 lines of the fresh account set for jane, with SSL.
+// The 23 lines of the fresh account set for jane, with SSL
+// (thunderbird/prefs_first_account.js, a first run's prefs.js), numbered as
+// a run beside other accounts numbers them: account `a`, identity `i`,
+// server `s` and outgoing server `smtp`.
 Lines FreshLines(const std::string& a = "2", const std::string& i = "1", const std::string& s = "2",
                  const std::string& smtp = "smtp1") {
-  const std::string ac = "user_pref(\"mail.account.account" + a;
-  const std::string id = "user_pref(\"mail.identity.id" + i;
-  const std::string sv = "user_pref(\"mail.server.server" + s;
-  const std::string sm = "user_pref(\"mail.smtpserver." + smtp;
-  return {ac + ".identities\", \"id" + i + "\");",
-          ac + ".server\", \"server" + s + "\");",
-          "user_pref(\"mail.accountmanager.accounts\", \"account" + a + "\");",
-          "user_pref(\"mail.accountmanager.defaultaccount\", \"account" + a + "\");",
-          id + ".fullName\", \"Jane Doe\");",
-          id + ".smtpServer\", \"" + smtp + "\");",
-          sv + ".hostname\", \"secure.tessaline.net\");",
-          sv + ".login_at_startup\", true);",
-          sv + ".type\", \"pop3\");",
-          sv + ".userName\", \"jane@example.com\");",
-          sv + ".name\", \"jane@example.com\");",
-          sv + ".isSecure\", true);",
-          sv + ".port\", 995);",
-          id + ".useremail\", \"jane@example.com\");",
-          id + ".draft_folder\", \"mailbox://nobody@Local%20Folders/Drafts\");",
-          id + ".fcc_folder\", \"mailbox://nobody@Local%20Folders/Sent\");",
-          sm + ".auth_method\", 1);",
-          sm + ".port\", 465);",
-          sm + ".try_ssl\", 3);",
-          sm + ".hostname\", \"secure.tessaline.net\");",
-          sm + ".username\", \"jane@example.com\");",
-          "user_pref(\"mail.smtpservers\", \"" + smtp + "\");",
-          "user_pref(\"mail.smtp.defaultserver\", \"" + smtp + "\");"};
+  const std::pair<std::string, std::string> numbers[] = {
+      {"account2", "account" + a}, {"id1", "id" + i}, {"server2", "server" + s}, {"smtp1", smtp}};
+  Lines lines = testing::TestDataLines("thunderbird/prefs_first_account.js");
+  for (std::string& line : lines) {
+    std::string renumbered;
+    for (std::size_t at = 0; at < line.size();) {
+      bool replaced = false;
+      for (const auto& [from, to] : numbers) {
+        if (line.compare(at, from.size(), from) == 0) {
+          renumbered += to;
+          at += from.size();
+          replaced = true;
+          break;
+        }
+      }
+      if (!replaced) renumbered += line[at++];
+    }
+    line = renumbered;
+  }
+  return lines;
 }
 
 // A profile with accounts 1 and 3, identities 1 and 2, servers 1 and 4, and
-// one outgoing server smtp1 that belongs to the old account.
+// one outgoing server smtp1 that belongs to the old account; `extra` lines
+// follow.
 Lines ExistingPrefs(const Lines& extra = {}) {
-  return Join({"// Mozilla User Preferences",
-               "",
-               "user_pref(\"browser.cache.disk.capacity\", 358400);",
-               "user_pref(\"mail.account.account1.server\", \"server1\");",
-               "user_pref(\"mail.account.account3.identities\", \"id1,id2\");",
-               "user_pref(\"mail.account.account3.server\", \"server4\");",
-               "user_pref(\"mail.accountmanager.accounts\", \"account3,account1\");",
-               "user_pref(\"mail.accountmanager.appendix\", \"kept\");",
-               "user_pref(\"mail.accountmanager.defaultaccount\", \"account3\");",
-               "user_pref(\"mail.accountmanager.localfoldersserver\", \"server1\");",
-               "user_pref(\"mail.identity.id1.fullName\", \"Old Name\");",
-               "user_pref(\"mail.identity.id1.smtpServer\", \"smtp1\");",
-               "user_pref(\"mail.identity.id1.useremail\", \"old@isp.example\");",
-               "user_pref(\"mail.identity.id2.useremail\", \"other@isp.example\");",
-               "user_pref(\"mail.server.server1.hostname\", \"Local Folders\");",
-               "user_pref(\"mail.server.server1.type\", \"none\");",
-               "user_pref(\"mail.server.server4.hostname\", \"pop.isp.example\");",
-               "user_pref(\"mail.server.server4.port\", 110);",
-               "user_pref(\"mail.server.server4.type\", \"pop3\");",
-               "user_pref(\"mail.smtp.defaultserver\", \"smtp1\");",
-               "user_pref(\"mail.smtpserver.smtp1.hostname\", \"smtp.isp.example\");",
-               "user_pref(\"mail.smtpserver.smtp1.port\", 25);",
-               "user_pref(\"mail.smtpserver.smtp1.username\", \"old\");",
-               "user_pref(\"mail.smtpservers\", \"smtp1\");",
-               "user_pref(\"mailnews.start_page_override.mstone\", \"ignore\");"},
-              extra);
+  return Join(testing::TestDataLines("thunderbird/prefs_existing_accounts.js"), extra);
 }
 
 TEST(ThunderbirdFirstRun, WritesTheProfileListAndExactlyTheFreshSet) {
@@ -90,7 +64,7 @@ TEST(ThunderbirdFirstRun, WritesTheProfileListAndExactlyTheFreshSet) {
   ASSERT_EQ(user.Run("jane@example.com", "Jane Doe", false, false), status::kSuccess);
   const std::string prefs =
       std::string(kAppData) + "\\Thunderbird\\Profiles\\s8eyyog6.default\\prefs.js";
-  EXPECT_EQ(user.fake.files.ReadFile(prefs), Crlf(FreshLines()));
+  EXPECT_EQ(user.fake.files.ReadFile(prefs), testing::ReadTestData("thunderbird/prefs_first_account.js"));
   EXPECT_TRUE(user.fake.files.FileExists(std::string(kAppData) + "\\Thunderbird\\profiles.ini"));
 
   // The whole log, line by line.

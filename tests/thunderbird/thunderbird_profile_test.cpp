@@ -131,8 +131,7 @@ TEST(PrepareProfile, CreatesAProfileThunderbirdAdoptsForAFirstTimeUser) {
       ProfileLocator(user.fake.platform, ThunderbirdClient().site(SystemKind::MachineFolder), user.log.log()).PrepareProfile();
   ASSERT_EQ(prepared.status, status::kSuccess);
   EXPECT_EQ(user.fake.files.ReadFile(kProfileList),
-            "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
-            "IsRelative=1\r\nPath=Profiles/s8eyyog6.default\r\n");
+            testing::ReadTestData("thunderbird/profiles_first_time.ini"));
   const std::string profile = kFolder + "\\Profiles\\s8eyyog6.default";
   EXPECT_EQ(user.fake.files.ReadFile(profile + "\\compatibility.ini"), "[Compatibility]\r\n");
   EXPECT_EQ(prepared.location.profile_folder, "Profiles\\s8eyyog6.default");

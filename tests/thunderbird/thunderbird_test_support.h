@@ -9,6 +9,7 @@
 #include "core/account_request.h"
 #include "clients/thunderbird/thunderbird_configurator.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/test_data.h"
 
 namespace quillbank::thunderbird_test {
 
@@ -34,9 +35,7 @@ struct ThunderbirdUser {
 
   // A profile list naming Profiles/abcd1234.default, and its prefs.js.
   void WithProfile(const Lines& prefs) {
-    fake.files.Put(kProfileList,
-                   Crlf({"[General]", "StartWithLastProfile=1", "", "[Profile0]", "Name=default",
-                         "IsRelative=1", "Path=Profiles/abcd1234.default"}));
+    fake.files.Put(kProfileList, testing::ReadTestData("thunderbird/profiles.ini"));
     fake.files.Put(kPrefs, Crlf(prefs));
   }
 

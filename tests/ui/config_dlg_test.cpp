@@ -11,6 +11,7 @@
 #include "env/client_launch.h"
 #include "tests/support/fake_configurators.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/test_data.h"
 #include "ui/config_dlg.h"
 #include "tests/support/headless_dialog.h"
 
@@ -18,9 +19,11 @@ namespace quillbank {
 namespace {
 
 using namespace config_ids;
+using testing::DetectionLog;
 using testing::FakeFactory;
 using testing::FakePlatform;
 using testing::LinesOf;
+using testing::ReadTestData;
 
 constexpr const char* kAppData = "C:\\users\\jane\\AppData\\Roaming";
 constexpr const char* kLogFile = "C:\\users\\jane\\AppData\\Roaming\\Quillbank.log";
@@ -62,17 +65,8 @@ class ConfigDlgTest : public ::testing::Test {
   static std::vector<std::string> Start(const std::string& thunderbird, const std::string& eudora,
                                         const std::string& express, const std::string& winmail,
                                         const std::string& outlook) {
-    return {"Quillbank - Tessaline Log",
-            "-------------------------------------------",
-            "",
-            "* Beginning Configuration at 14:03:22 on 12/08/09 *",
-            "",
-            "Searching for Mozilla Thunderbird ... " + thunderbird,
-            "Searching for Qualcomm Eudora ... " + eudora,
-            "Searching for Microsoft Outlook Express ... " + express,
-            "Searching for Microsoft Windows Mail ... " + winmail,
-            "Searching for Microsoft Outlook ... " + outlook,
-            ""};
+    return LinesOf(ReadTestData("logs/banner_dialog.log") +
+                   DetectionLog({thunderbird, eudora, express, winmail, outlook}));
   }
   static std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
     std::vector<std::string> all;

@@ -6,6 +6,7 @@
 #include "env/client_detection.h"
 #include "env/client_launch.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/test_data.h"
 #include "ui/config_dlg.h"
 #include "tests/support/headless_dialog.h"
 
@@ -26,9 +27,8 @@ class DialogLogTest : public ::testing::Test {
   DialogLogTest() {
     machine.SetText(RegRoot::CurrentUser, "Volatile Environment", "APPDATA", kAppData);
     machine.files.Put(std::string(kAppData) + "\\Thunderbird\\profiles.ini",
-                      "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
-                      "IsRelative=1\r\nPath=Profiles/abcd1234.default\r\n");
-    machine.files.Put(kPrefs, "user_pref(\"mail.accountmanager.accounts\", \"account1\");\r\n");
+                      testing::ReadTestData("thunderbird/profiles.ini"));
+    machine.files.Put(kPrefs, testing::ReadTestData("thunderbird/prefs_one_account.js"));
     machine.CreateKey(RegRoot::LocalMachine, ClientMailKey(MailClient::Thunderbird));
     machine.CreateKey(RegRoot::LocalMachine, ClientMailKey(MailClient::OutlookExpress));
     machine.SetText(RegRoot::ClassesRoot, "mailto\\shell\\open\\command", "",
@@ -54,28 +54,20 @@ class DialogLogTest : public ::testing::Test {
   std::unique_ptr<HeadlessDialog> window;
 };
 
-const std::vector<std::string> kStart = {
-    "Quillbank - Tessaline Log",
-    "-------------------------------------------",
-    "",
-    "* Beginning Configuration at 14:03:22 on 12/08/09 *",
-    "",
-    "Searching for Mozilla Thunderbird ... found.",
-    "Searching for Qualcomm Eudora ... not detected.",
-    "Searching for Microsoft Outlook Express ... found.",
-    "Searching for Microsoft Windows Mail ... not detected.",
-    "Searching for Microsoft Outlook ... not detected.",
-    "",
-    "Detecting default email client ... found. (Mozilla Thunderbird)",
-    "",
-};
+// The log up to the request: Thunderbird, the default, and Outlook Express
+// are installed.
+std::vector<std::string> Start() {
+  return LinesOf(testing::ReadTestData("logs/banner_dialog.log") +
+                 testing::DetectionLog({"found.", "not detected.", "found.", "not detected.", "not detected."}) +
+                 "Detecting default email client ... found. (Mozilla Thunderbird)\r\n\r\n");
+}
 
 TEST_F(DialogLogTest, ClosedBeforeConfigure) {
   HeadlessDialog& user = Open();
   user.Type(kDisplayName, "Jane Doe");
   user.Click(kAbout);
   user.PressEscape();
-  std::vector<std::string> expected = kStart;
+  std::vector<std::string> expected = Start();
   expected.insert(expected.end(),
                   {"* Configuration Incomplete. Terminated by user at 14:03:22 on 12/08/09 *", ""});
   EXPECT_EQ(LogLines(), expected);
@@ -94,7 +86,7 @@ TEST_F(DialogLogTest, ASuccessfulRunAndTheLaunchOnClose) {
   EXPECT_EQ(machine.processes.started,
             (std::vector<std::string>{"C:\\Program Files\\Mozilla Thunderbird\\thunderbird.exe"}));
 
-  std::vector<std::string> expected = kStart;
+  std::vector<std::string> expected = Start();
   expected.insert(expected.end(), {
       "User Entered Email Address: jane@example.com",
       "User Entered Display Name: Jane Doe",
@@ -110,29 +102,12 @@ TEST_F(DialogLogTest, ASuccessfulRunAndTheLaunchOnClose) {
       "",
       "The following lines were written/overwritten in the Thunderbird configuration file:",
       "",
-      "user_pref(\"mail.account.account2.identities\", \"id1\");",
-      "user_pref(\"mail.account.account2.server\", \"server2\");",
-      "user_pref(\"mail.accountmanager.accounts\", \"account2\");",
-      "user_pref(\"mail.accountmanager.defaultaccount\", \"account2\");",
-      "user_pref(\"mail.identity.id1.fullName\", \"Jane Doe\");",
-      "user_pref(\"mail.identity.id1.smtpServer\", \"smtp1\");",
-      "user_pref(\"mail.server.server2.hostname\", \"secure.tessaline.net\");",
-      "user_pref(\"mail.server.server2.login_at_startup\", true);",
-      "user_pref(\"mail.server.server2.type\", \"pop3\");",
-      "user_pref(\"mail.server.server2.userName\", \"jane@example.com\");",
-      "user_pref(\"mail.server.server2.name\", \"jane@example.com\");",
-      "user_pref(\"mail.server.server2.isSecure\", true);",
-      "user_pref(\"mail.server.server2.port\", 995);",
-      "user_pref(\"mail.identity.id1.useremail\", \"jane@example.com\");",
-      "user_pref(\"mail.identity.id1.draft_folder\", \"mailbox://nobody@Local%20Folders/Drafts\");",
-      "user_pref(\"mail.identity.id1.fcc_folder\", \"mailbox://nobody@Local%20Folders/Sent\");",
-      "user_pref(\"mail.smtpserver.smtp1.auth_method\", 1);",
-      "user_pref(\"mail.smtpserver.smtp1.port\", 465);",
-      "user_pref(\"mail.smtpserver.smtp1.try_ssl\", 3);",
-      "user_pref(\"mail.smtpserver.smtp1.hostname\", \"secure.tessaline.net\");",
-      "user_pref(\"mail.smtpserver.smtp1.username\", \"jane@example.com\");",
-      "user_pref(\"mail.smtpservers\", \"smtp1\");",
-      "user_pref(\"mail.smtp.defaultserver\", \"smtp1\");",
+  });
+  // The lines written are those of a first run's prefs.js.
+  for (const std::string& line : testing::TestDataLines("thunderbird/prefs_first_account.js")) {
+    expected.push_back(line);
+  }
+  expected.insert(expected.end(), {
       "",
       "Email Client Configuration Successful!",
       "",

@@ -1,0 +1,1 @@
+user_pref("mail.accountmanager.accounts", "account1");
