@@ -1,9 +1,9 @@
 #include "env/client_detection.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 
+#include "core/ascii_text.h"
 #include "env/registry_access.h"
 #include "env/user_folders.h"
 
@@ -116,10 +116,10 @@ RunningClients CloseRunningClients(Platform& platform, bool close_running, RunLo
 int DefaultClient(Platform& platform) {
   if (platform.home) return ClientInfo(MailClient::Thunderbird).default_code;
   Registry& registry = platform.registry;
-  std::string command = ReadText(registry, RegRoot::ClassesRoot, "mailto\\shell\\open\\command",
-                                 RegAccess::Read, "", kTextCapacity)
-                            .value_or("");
-  for (char& c : command) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string command =
+      AsciiLower(ReadText(registry, RegRoot::ClassesRoot, "mailto\\shell\\open\\command",
+                          RegAccess::Read, "", kTextCapacity)
+                     .value_or(""));
   // Where several markers are found (a Thunderbird path that also names
   // Outlook Express, say), the client first in the table wins.
   for (const ClientRow& row : kClientTable) {

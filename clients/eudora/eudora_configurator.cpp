@@ -4,6 +4,7 @@
 
 #include "clients/eudora/eudora_personalities.h"
 #include "core/address_search.h"
+#include "core/ascii_text.h"
 #include "core/input_safety.h"
 #include "env/app_data.h"
 #include "env/registry_access.h"

@@ -7,6 +7,7 @@
 #include "clients/thunderbird/thunderbird_prefs.h"
 #include "core/input_safety.h"
 #include "clients/thunderbird/thunderbird_profile.h"
+#include "core/ascii_text.h"
 #include "env/run_log.h"
 #include "env/platform/code_page.h"
 #include "env/text_file.h"
@@ -146,7 +147,7 @@ std::optional<IdentityMatch> ThunderbirdConfigurator::FindExisting(const PrefsLi
       accounts.AccountWithServerName(EscapeJsString(file_values_.server_name));
   const std::optional<std::string> identity = copy ? accounts.FirstIdentity(*copy) : std::nullopt;
   // The reset finds an identity by the text after "id".
-  if (!identity || identity->size() <= 2 || identity->compare(0, 2, "id") != 0) return std::nullopt;
+  if (!identity || identity->size() <= 2 || !StartsWith(*identity, "id")) return std::nullopt;
   return IdentityMatch{identity->substr(2)};
 }
 
