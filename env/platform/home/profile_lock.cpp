@@ -15,33 +15,20 @@
 #include <optional>
 #include <string_view>
 
+#include "env/platform/posix/unique_fd.h"
+
 namespace quillbank {
 namespace {
 
 constexpr std::size_t kMaxLinkLength = 256;
 constexpr std::size_t kMaxHostName = 256;
 
-// An open descriptor, closed when it goes.
-class Descriptor final {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  [[nodiscard]] int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // Opened for reading only, never created; a link at the name is not
 // followed, and a FIFO planted there does not block the open.
 bool ParentLockHeld(const std::string& folder) {
-  const Descriptor file(
+  const UniqueFd file(
       ::open((folder + "/.parentlock").c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-  if (file.get() < 0) return false;
+  if (!file.valid()) return false;
   struct flock probe {};
   probe.l_type = F_WRLCK;  // conflicts with any lock another process holds
   probe.l_whence = SEEK_SET;
