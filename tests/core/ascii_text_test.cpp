@@ -30,21 +30,21 @@ TEST(AsciiText, ComparesWithoutCase) {
 
 TEST(AsciiText, TellsStartsAndEnds) {
   struct Case {
-    std::string_view text, part;
+    std::string_view text, piece;
     bool starts, ends, starts_ignoring_case;
   };
   for (const Case& c : {
            Case{"Profile0", "Profile", true, false, true},
            Case{"profile0", "Profile", false, false, true},
-           Case{"Pro", "Profile", false, false, false},  // a part longer than the text
+           Case{"Pro", "Profile", false, false, false},  // a piece longer than the text
            Case{"x.useremail", ".useremail", false, true, false},
            Case{"abc", "", true, true, true},
            Case{"[Profile", "{profile", false, false, false},
        }) {
-    EXPECT_EQ(StartsWith(c.text, c.part), c.starts) << c.text << " / " << c.part;
-    EXPECT_EQ(EndsWith(c.text, c.part), c.ends) << c.text << " / " << c.part;
-    EXPECT_EQ(StartsWithIgnoringCase(c.text, c.part), c.starts_ignoring_case)
-        << c.text << " / " << c.part;
+    EXPECT_EQ(StartsWith(c.text, c.piece), c.starts) << c.text << " / " << c.piece;
+    EXPECT_EQ(EndsWith(c.text, c.piece), c.ends) << c.text << " / " << c.piece;
+    EXPECT_EQ(StartsWithIgnoringCase(c.text, c.piece), c.starts_ignoring_case)
+        << c.text << " / " << c.piece;
   }
 }
 
