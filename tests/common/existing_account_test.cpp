@@ -12,24 +12,26 @@ namespace quillbank {
 namespace {
 
 TEST(ExistingAccount, FoundAndOverwriteDecideTheStepTheStatusAndTheLine) {
+  const AccountSearchTexts own{"search ", " end|", "unchanged", "quit", "reset", "create"};
   struct Case {
     bool found, overwrite;
     SkipAnswer answer;
     AccountStep step;
     ConfigStatus status;
     const char* line;
+    const char* own_line;
   };
   const Case cases[] = {
       {false, false, SkipAnswer::kQuit, AccountStep::kCreate, status::kSuccess,
-       "not found. Creating new account."},
+       "not found. Creating new account.", "create"},
       {false, true, SkipAnswer::kAlreadyExists, AccountStep::kCreate, status::kSuccess,
-       "not found. Creating new account."},
+       "not found. Creating new account.", "create"},
       {true, true, SkipAnswer::kQuit, AccountStep::kReset, status::kSuccess,
-       " found. Reseting settings to defaults."},
+       " found. Reseting settings to defaults.", "reset"},
       {true, false, SkipAnswer::kAlreadyExists, AccountStep::kSkip, status::kAlreadyExists,
-       " found. No changes will be made."},
+       " found. No changes will be made.", "unchanged"},
       {true, false, SkipAnswer::kQuit, AccountStep::kSkip, status::kAutoAccountExists,
-       " found. Quitting."},
+       " found. Quitting.", "quit"},
   };
   for (const Case& c : cases) {
     testing::CapturedLog log;
@@ -40,20 +42,12 @@ TEST(ExistingAccount, FoundAndOverwriteDecideTheStepTheStatusAndTheLine) {
     EXPECT_EQ(log.text(),
               std::string("Searching for existant Tess-jane@tessaline.net account ... ") + c.line +
                   "\r\n");
-  }
-}
 
-TEST(ExistingAccount, AStoreWithItsOwnWordingLogsOnlyItsOwnTexts) {
-  const AccountSearchTexts texts{"search ", " end|", "unchanged", "quitting", "resetting",
-                                 "creating"};
-  testing::CapturedLog log;
-  LogAccountSearch(log.log(), "a@b.c", texts);
-  (void)DecideOnAccount(log.log(), true, false, SkipAnswer::kAlreadyExists, texts);
-  (void)DecideOnAccount(log.log(), true, false, SkipAnswer::kQuit, texts);
-  (void)DecideOnAccount(log.log(), true, true, SkipAnswer::kQuit, texts);
-  (void)DecideOnAccount(log.log(), false, false, SkipAnswer::kQuit, texts);
-  EXPECT_EQ(log.Lines(), (std::vector<std::string>{"search a@b.c end|unchanged", "quitting",
-                                                   "resetting", "creating"}));
+    testing::CapturedLog own_log;
+    LogAccountSearch(own_log.log(), "a@b.c", own);
+    EXPECT_EQ(DecideOnAccount(own_log.log(), c.found, c.overwrite, c.answer, own).status, c.status);
+    EXPECT_EQ(own_log.text(), std::string("search a@b.c end|") + c.own_line + "\r\n");
+  }
 }
 
 }  // namespace
