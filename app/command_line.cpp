@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "core/ascii_text.h"
+
 namespace quillbank {
 namespace {
 
@@ -163,11 +165,11 @@ bool TakeHomeOption(std::string& text) {
     text.clear();
     return true;
   }
-  if (view.substr(0, kOption.size() + 1) == "--home ") {
+  if (StartsWith(view, "--home ")) {
     text.erase(0, kOption.size() + 1);
     return true;
   }
-  if (view.size() > kOption.size() && view.substr(view.size() - kOption.size() - 1) == " --home") {
+  if (EndsWith(view, " --home")) {
     text.erase(text.size() - kOption.size() - 1);
     return true;
   }

@@ -1,9 +1,9 @@
 #include "env/client_detection.h"
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
+#include "core/ascii_text.h"
 #include "env/registry_access.h"
 #include "env/user_folders.h"
 
@@ -76,8 +76,7 @@ int DefaultClient(Platform& platform, const ClientList& clients) {
   const std::optional<std::string> found =
       ReadText(platform.registry, RegRoot::ClassesRoot, "mailto\\shell\\open\\command",
                RegAccess::Read, "", kTextCapacity);
-  std::string command = found.value_or("");
-  for (char& c : command) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string command = AsciiLower(found.value_or(""));
   // Where several markers are found (a path of one client that also names
   // another), the client first in the list wins.
   for (int index = 0; index < clients.size(); ++index) {

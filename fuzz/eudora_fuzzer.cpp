@@ -3,6 +3,7 @@
 // every comment line. In the automatic mode the readers change nothing, and
 // the account copied from reads the same afterwards.
 #include "clients/eudora/eudora_configurator.h"
+#include "core/ascii_text.h"
 #include "fuzz/fuzz_support.h"
 
 #include <optional>
@@ -44,7 +45,7 @@ void RunAutomatic(FuzzMachine& machine, bool overwrite, const std::string& searc
   if (status != status::kSuccess && after != before) Fail("a failed run changed Eudora.ini");
   if (!LeavesNoTemporaryFile(fake.files)) Fail("a temporary file was left");
   // The copy's own section aside, the account copied from is never written.
-  if (status == status::kSuccess && !eudora::EqualsIgnoringCase(*key, "Persona-" + prefix + *address) &&
+  if (status == status::kSuccess && !EqualsIgnoringCase(*key, "Persona-" + prefix + *address) &&
       ReadAccount(fake, log, key) != std::make_pair(address, name)) {
     Fail("the account copied from changed");
   }

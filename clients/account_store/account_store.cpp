@@ -46,7 +46,7 @@ AccountStoreConfigurator::SearchResult AccountStoreConfigurator::Search() {
   }
   result.opened = true;
 
-  *log_ << layout_.search_start << address_ << layout_.search_end;
+  LogAccountSearch(*log_, address_, layout_.search);
   if (layout_.search_line_ends) *log_ << kEndLine;
 
   const std::string account_name = AccountName();
@@ -103,15 +103,10 @@ ConfigStatus AccountStoreConfigurator::WriteAccount() {
   const SearchResult search = Search();
   if (!search.opened) return status::kCannotConfigure;
 
-  if (search.matched && !overwrite_existing_) {
-    if (automatic_) {
-      log_->Line(layout_.found_quitting);
-      return status::kAutoAccountExists;
-    }
-    log_->Line(layout_.found_unchanged);
-    return status::kAlreadyExists;
-  }
-  log_->Line(search.matched ? layout_.found_resetting : layout_.not_found);
+  const AccountDecision decision =
+      DecideOnAccount(*log_, search.matched, overwrite_existing_,
+                      automatic_ ? SkipAnswer::kQuit : SkipAnswer::kAlreadyExists, layout_.search);
+  if (decision.step == AccountStep::kSkip) return decision.status;
   log_->EmptyLine();
 
   LogSettings(layout_.values);
@@ -232,7 +227,8 @@ std::optional<std::string> AccountStoreConfigurator::FindAcctByAddr(const std::s
       registry.Open(kStoreRoot, layout_.accounts_path, RegAccess::Read, accounts) ==
           win32_error::kSuccess &&
       accounts->QuerySubkeyCount(count) == win32_error::kSuccess;
-  *log_ << "Searching for existant " << text << " account ... ";
+  // Both stores' readers word their search alike.
+  LogAccountSearch(*log_, text);
   if (!opened) return std::nullopt;
   for (std::uint32_t index = 0; index < count; ++index) {
     std::string name;

@@ -14,6 +14,7 @@
 #include "core/configurator.h"
 #include "clients/account_store/requested_account.h"
 #include "clients/account_store/store_conventions.h"
+#include "clients/common/existing_account.h"
 #include "env/platform/platform.h"
 
 namespace quillbank {
@@ -38,14 +39,12 @@ struct AccountStoreLayout {
 
   // Log texts.
   const char* start_line;          // followed by an empty line
-  const char* search_start;        // + address + search_end
-  const char* search_end;
+  // The search line (with the address) and the decision, which in the
+  // automatic mode quits where the account exists; a reset or a new account
+  // is followed by an empty line.
+  AccountSearchTexts search;
   bool search_line_ends;           // false: the decision text completes the line
   bool log_each_account;           // "\tFound address: '...' at: <key path>" per account
-  const char* found_quitting;      // automatic mode, found, overwrite off
-  const char* found_resetting;     // found, overwrite on (followed by an empty line)
-  const char* found_unchanged;     // normal mode, found, overwrite off
-  const char* not_found;           // followed by an empty line
   bool log_target_key;             // "Writing at RegKey: " + target key path
   bool readers_log_open_results;   // GetDefAcct/GetAcctAddr log their open result and value
 };

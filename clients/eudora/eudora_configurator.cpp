@@ -2,8 +2,10 @@
 
 #include <utility>
 
+#include "clients/common/existing_account.h"
 #include "clients/eudora/eudora_personalities.h"
 #include "core/address_search.h"
+#include "core/ascii_text.h"
 #include "core/input_safety.h"
 #include "env/app_data.h"
 #include "env/registry_access.h"
@@ -36,24 +38,17 @@ ConfigStatus EudoraConfigurator::Configure() {
   const std::optional<SettingsFile> file = FindSettingsFile();
   if (!file) return status::kCannotConfigure;
 
-  *log_ << "Searching for existant " << AccountName() << " account ... ";
+  LogAccountSearch(*log_, AccountName());
   const SettingsLines lines = SplitLines(file->content);
   const AddressMatch match = FindExisting(lines);
-  std::string content;
-  if (match.found) {
-    if (!overwrite_existing_) {
-      // Nothing is written, not even a temporary file.
-      log_->Line(" found. No changes will be made.");
-      return status::kAlreadyExists;
-    }
-    log_->Line(" found. Reseting settings to defaults.");
-    log_->EmptyLine();
-    content = SettingsRewriter(lines, block, AccountName()).RewriteSection(match.header);
-  } else {
-    log_->Line("not found. Creating new account.");
-    log_->EmptyLine();
-    content = NewAccountContent(lines, block);
-  }
+  const AccountDecision decision = DecideOnAccount(*log_, match.found, overwrite_existing_);
+  // A skip writes nothing, not even a temporary file.
+  if (decision.step == AccountStep::kSkip) return decision.status;
+  log_->EmptyLine();
+  const std::string content =
+      decision.step == AccountStep::kReset
+          ? SettingsRewriter(lines, block, AccountName()).RewriteSection(match.header)
+          : NewAccountContent(lines, block);
 
   // The old file is replaced only by a complete new one.
   if (!ReplaceFileContents(platform_.files, file->path, content, *log_)) return status::kWriteFailed;

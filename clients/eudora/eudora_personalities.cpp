@@ -1,28 +1,19 @@
 #include "clients/eudora/eudora_personalities.h"
 
+#include "core/ascii_text.h"
+
 namespace quillbank::eudora {
 namespace {
 
-constexpr std::string_view kBlanks = " \t";
 constexpr std::string_view kPersonaKeyPrefix = "Persona";
 
-std::string_view Trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
 bool IsComment(std::string_view line) { return !line.empty() && line.front() == ';'; }
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view start) {
-  return text.size() >= start.size() && EqualsIgnoringCase(text.substr(0, start.size()), start);
-}
 
 // Whether the line is the header of the section `name`.
 bool NamesSection(std::string_view line, std::string_view name) {
   if (!IsSectionHeader(line)) return false;
   const std::size_t close = line.find(']');
-  if (close == std::string_view::npos || !Trimmed(line.substr(close + 1)).empty()) return false;
+  if (close == std::string_view::npos || !TrimBlanks(line.substr(close + 1)).empty()) return false;
   return EqualsIgnoringCase(line.substr(1, close - 1), name);
 }
 
@@ -36,7 +27,7 @@ struct Setting {
 std::optional<Setting> SettingOf(std::string_view line) {
   const std::size_t equals = line.find('=');
   if (IsComment(line) || equals == std::string_view::npos) return std::nullopt;
-  return Setting{Trimmed(line.substr(0, equals)), Trimmed(line.substr(equals + 1))};
+  return Setting{TrimBlanks(line.substr(0, equals)), TrimBlanks(line.substr(equals + 1))};
 }
 
 }  // namespace

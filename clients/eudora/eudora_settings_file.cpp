@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/ascii_text.h"
+
 namespace quillbank::eudora {
 namespace {
 
@@ -15,8 +17,6 @@ constexpr int kLargestPersonaNumber = 999999999;
 bool Contains(std::string_view line, std::string_view part) {
   return line.find(part) != std::string_view::npos;
 }
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The number of a "Persona<n>=..." line: the text from its eighth character
 // up to its first "=".
@@ -104,14 +104,6 @@ AddressMatch FindReturnAddress(const SettingsLines& lines, std::string_view addr
     if (EqualsIgnoringCase(text, address)) return {true, header};
   }
   return {};
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
 }
 
 int LeadingInteger(std::string_view text) {

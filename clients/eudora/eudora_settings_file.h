@@ -60,10 +60,6 @@ struct AddressMatch {
 // to the case of the letters A to Z.
 [[nodiscard]] AddressMatch FindReturnAddress(const SettingsLines& lines, std::string_view address);
 
-// Compares two texts treating A-Z and a-z alike; every other byte (including
-// those of multibyte characters) must be equal.
-[[nodiscard]] bool EqualsIgnoringCase(std::string_view a, std::string_view b);
-
 // The number formed by the leading decimal digits of `text` after an optional
 // sign; 0 when there are none. Very long numbers are held at 999999999.
 [[nodiscard]] int LeadingInteger(std::string_view text);

@@ -4,6 +4,7 @@
 
 #include "clients/outlook/outlook_profile_store.h"
 #include "clients/account_store/store_conventions.h"
+#include "clients/common/existing_account.h"
 #include "core/address_search.h"
 #include "core/provider_servers.h"
 #include "env/platform/registry_tree.h"
@@ -148,7 +149,7 @@ std::optional<ConfigStatus> OutlookProfileConfigurator::RefuseUnfindableName() {
 
 std::optional<ConfigStatus> OutlookProfileConfigurator::FindAccount(
     Store& store, std::optional<std::string>& match) {
-  *log_ << "Searching for existant " << address_ << " account ... ";
+  LogAccountSearch(*log_, address_);
   if (!ListSubkeys(*store.key, store.subkeys)) {
     *log_ << "the account keys cannot be read." << kEndLine;
     return status::kStoreUnreadable;
@@ -159,16 +160,11 @@ std::optional<ConfigStatus> OutlookProfileConfigurator::FindAccount(
 
 std::optional<ConfigStatus> OutlookProfileConfigurator::Decide(
     const Store& store, const std::optional<std::string>& match, Plan& plan) {
-  if (match && !overwrite_existing_) {
-    if (automatic_) {
-      log_->Line(" found. Quitting.");
-      return status::kAutoAccountExists;
-    }
-    log_->Line(" found. No changes will be made.");
-    return status::kAlreadyExists;
-  }
-  if (match) {
-    log_->Line(" found. Reseting settings to defaults.");
+  const AccountDecision decision =
+      DecideOnAccount(*log_, match.has_value(), overwrite_existing_,
+                      automatic_ ? SkipAnswer::kQuit : SkipAnswer::kAlreadyExists);
+  if (decision.step == AccountStep::kSkip) return decision.status;
+  if (decision.step == AccountStep::kReset) {
     plan.number = *AccountNumberOf(*match);
     if (!make_default_) return std::nullopt;  // the list stays as it is
     plan.change.emplace();
@@ -177,7 +173,6 @@ std::optional<ConfigStatus> OutlookProfileConfigurator::Decide(
     }
     return std::nullopt;
   }
-  log_->Line("not found. Creating new account.");
   plan.change.emplace();
   if (!PlanNewAccount(*store.key, store.subkeys, plan.number, *plan.change)) {
     return status::kCannotConfigure;

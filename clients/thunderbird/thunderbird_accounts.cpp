@@ -2,14 +2,10 @@
 
 #include <algorithm>
 
+#include "core/ascii_text.h"
+
 namespace quillbank::thunderbird {
 namespace {
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
 
 // The items of a comma-separated list, blanks around them dropped, empty
 // ones skipped.
@@ -17,18 +13,12 @@ std::vector<std::string> Items(std::string_view list) {
   std::vector<std::string> items;
   while (!list.empty()) {
     const std::size_t comma = list.find(',');
-    const std::string_view item = Trimmed(list.substr(0, comma));
+    const std::string_view item = TrimBlanks(list.substr(0, comma));
     if (!item.empty()) items.emplace_back(item);
     if (comma == std::string_view::npos) break;
     list.remove_prefix(comma + 1);
   }
   return items;
-}
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 std::string Key(std::string_view prefix, std::string_view name, std::string_view suffix) {
@@ -87,7 +77,7 @@ std::optional<std::string> AccountList::AccountWithServerName(std::string_view n
     const std::optional<std::string_view> server = ServerOf(account);
     if (!server) continue;
     const std::optional<std::string_view> server_name = Text(Key("mail.server.", *server, ".name"));
-    if (server_name && SameIgnoringCase(*server_name, name)) return account;
+    if (server_name && EqualsIgnoringCase(*server_name, name)) return account;
   }
   return std::nullopt;
 }
@@ -100,7 +90,7 @@ std::optional<std::string> AccountList::AccountWithServer(std::string_view type,
     if (!server) continue;
     auto same = [&](std::string_view setting, std::string_view wanted) {
       const std::optional<std::string_view> value = Text(Key("mail.server.", *server, setting));
-      return value && SameIgnoringCase(*value, wanted);
+      return value && EqualsIgnoringCase(*value, wanted);
     };
     if (same(".type", type) && same(".hostname", host) && same(".userName", user)) return account;
   }
@@ -109,8 +99,8 @@ std::optional<std::string> AccountList::AccountWithServer(std::string_view type,
 
 std::optional<std::string_view> AccountList::ServerOf(std::string_view account) const {
   const std::optional<std::string_view> server = Text(Key("mail.account.", account, ".server"));
-  if (!server || Trimmed(*server).empty()) return std::nullopt;
-  return Trimmed(*server);
+  if (!server || TrimBlanks(*server).empty()) return std::nullopt;
+  return TrimBlanks(*server);
 }
 
 }  // namespace quillbank::thunderbird

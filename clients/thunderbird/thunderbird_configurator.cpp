@@ -3,10 +3,12 @@
 #include <optional>
 #include <utility>
 
+#include "clients/common/existing_account.h"
 #include "clients/thunderbird/thunderbird_accounts.h"
 #include "clients/thunderbird/thunderbird_prefs.h"
 #include "core/input_safety.h"
 #include "clients/thunderbird/thunderbird_profile.h"
+#include "core/ascii_text.h"
 #include "env/run_log.h"
 #include "env/platform/code_page.h"
 #include "env/text_file.h"
@@ -68,7 +70,7 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
   const PrefsScanner scan(lines);
   const bool no_accounts = scan.HasNoAccounts();
 
-  *log_ << "Searching for existant " << values_.server_name << " account ... ";
+  LogAccountSearch(*log_, values_.server_name);
   const std::optional<IdentityMatch> found = no_accounts ? std::nullopt : FindExisting(lines, scan);
 
   if (!found && automatic_ && !no_accounts) {
@@ -86,35 +88,29 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
     }
   }
 
+  const AccountDecision decision = DecideOnAccount(*log_, found.has_value(), overwrite_existing_);
+  // A skip writes nothing, not even a temporary file.
+  if (decision.step == AccountStep::kSkip) return decision.status;
   PiecedText content;
   Designations names;
-  if (found) {
-    if (!overwrite_existing_) {
-      // Nothing was written, not even a temporary file.
-      log_->Line(" found. No changes will be made.");
-      return status::kAlreadyExists;
-    }
-    log_->Line(" found. Reseting settings to defaults.");
+  if (decision.step == AccountStep::kReset) {
     content = ResetContent(lines, file_values_, found->designation, make_default_, names);
     // A reset that found no outgoing server still lists the fixed block.
     if (names.smtp.empty()) names.smtp = "smtp1";
+  } else if (no_accounts) {
+    content = FreshContent(lines, file_values_);
+    names = {"2", "1", "2", "smtp1"};
   } else {
-    log_->Line("not found. Creating new account.");
-    if (no_accounts) {
-      content = FreshContent(lines, file_values_);
-      names = {"2", "1", "2", "smtp1"};
-    } else {
-      NewAccount account;
-      account.account = scan.NextAccountNumber();
-      account.server = scan.NextServerNumber();
-      account.identity = scan.NextIdentityNumber();
-      account.smtp = scan.NextSmtpServerNumber();
-      account.local_folders = scan.UsesLocalFolders(account.identity);
-      account.make_default = make_default_;
-      content = NewAccountContent(lines, file_values_, account);
-      names = {std::to_string(account.account), std::to_string(account.identity),
-               std::to_string(account.server), "smtp" + std::to_string(account.smtp)};
-    }
+    NewAccount account;
+    account.account = scan.NextAccountNumber();
+    account.server = scan.NextServerNumber();
+    account.identity = scan.NextIdentityNumber();
+    account.smtp = scan.NextSmtpServerNumber();
+    account.local_folders = scan.UsesLocalFolders(account.identity);
+    account.make_default = make_default_;
+    content = NewAccountContent(lines, file_values_, account);
+    names = {std::to_string(account.account), std::to_string(account.identity),
+             std::to_string(account.server), "smtp" + std::to_string(account.smtp)};
   }
 
   if (!ReplaceFileContents(platform_.files, profile.preferences_path, content, *log_)) {
@@ -135,7 +131,7 @@ std::optional<IdentityMatch> ThunderbirdConfigurator::FindExisting(const PrefsLi
       accounts.AccountWithServerName(EscapeJsString(file_values_.server_name));
   const std::optional<std::string> identity = copy ? accounts.FirstIdentity(*copy) : std::nullopt;
   // The reset finds an identity by the text after "id".
-  if (!identity || identity->size() <= 2 || identity->compare(0, 2, "id") != 0) return std::nullopt;
+  if (!identity || identity->size() <= 2 || !StartsWith(*identity, "id")) return std::nullopt;
   return IdentityMatch{identity->substr(2)};
 }
 

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "core/ascii_text.h"
 #include "env/text_file.h"
 
 namespace quillbank::thunderbird {
@@ -12,17 +13,9 @@ namespace {
 // The number in a key that starts with `prefix`, read up to the next "." as
 // prefs.js numbers its accounts, identities and servers.
 std::optional<int> NumberAfterPrefix(std::string_view key, std::string_view prefix) {
-  if (key.substr(0, prefix.size()) != prefix) return std::nullopt;
+  if (!StartsWith(key, prefix)) return std::nullopt;
   const std::string_view rest = key.substr(prefix.size());
   return IntegerValue(rest.substr(0, rest.find('.')));
-}
-
-bool StartsWith(std::string_view text, std::string_view start) {
-  return text.substr(0, start.size()) == start;
-}
-
-bool EndsWith(std::string_view text, std::string_view end) {
-  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
 // Reads one call's tokens from the front of a line.
@@ -76,14 +69,6 @@ class PrefReader {
   }
   std::string_view rest_;
 };
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(), LowerAscii);
-  return lower;
-}
 
 }  // namespace
 
@@ -334,7 +319,7 @@ bool PrefsScanner::UsesLocalFolders(int identity_number) const {
 }
 
 std::optional<IdentityMatch> PrefsScanner::FindIdentity(std::string_view address) const {
-  const std::string wanted = "\"" + Lower(address) + "\"";
+  const std::string wanted = "\"" + AsciiLower(address) + "\"";
   // The whole text is searched for the quoted address without regard to
   // case, anchored on a character that has no case ("@" where the address
   // has one, else the closing quote), which memchr finds quickly.
@@ -343,7 +328,7 @@ std::optional<IdentityMatch> PrefsScanner::FindIdentity(std::string_view address
   const char anchor_char = wanted[anchor];
   auto matches_at = [&](const char* start) {
     for (std::size_t k = 0; k < wanted.size(); ++k) {
-      if (LowerAscii(start[k]) != wanted[k]) return false;
+      if (AsciiLower(start[k]) != wanted[k]) return false;
     }
     return true;
   };
@@ -361,7 +346,7 @@ std::optional<IdentityMatch> PrefsScanner::FindIdentity(std::string_view address
     // Only an identity's address counts: mail.identity.id<designation>.useremail
     // with a designation that is not empty.
     const std::optional<Pref> pref = ParsePref(line);
-    if (!pref || !pref->is_text || Lower(pref->value) != Lower(address)) continue;
+    if (!pref || !pref->is_text || !EqualsIgnoringCase(pref->value, address)) continue;
     constexpr std::string_view kAddressKeyEnd = ".useremail";
     if (!StartsWith(pref->key, kIdentityKey) || !EndsWith(pref->key, kAddressKeyEnd) ||
         pref->key.size() <= kIdentityKey.size() + kAddressKeyEnd.size()) {
@@ -369,7 +354,7 @@ std::optional<IdentityMatch> PrefsScanner::FindIdentity(std::string_view address
     }
     const std::string_view designation = pref->key.substr(
         kIdentityKey.size(), pref->key.size() - kIdentityKey.size() - kAddressKeyEnd.size());
-    return IdentityMatch{Lower(designation)};
+    return IdentityMatch{AsciiLower(designation)};
   }
   return std::nullopt;
 }

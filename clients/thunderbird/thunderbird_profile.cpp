@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "clients/thunderbird/thunderbird_profile_list.h"
+#include "core/ascii_text.h"
 #include "env/registry_access.h"
 #include "env/run_log.h"
 #include "env/text_file.h"
@@ -76,7 +77,7 @@ class ProfileChooser {
  private:
   static bool HasSection(const std::vector<IniSection>& sections, std::string_view prefix) {
     for (const IniSection& section : sections) {
-      if (StartsWithNoCase(section.name, prefix)) return true;
+      if (StartsWithIgnoringCase(section.name, prefix)) return true;
     }
     return false;
   }
@@ -85,7 +86,7 @@ class ProfileChooser {
                                             std::string& why) {
     std::optional<Choice> chosen;
     for (const IniSection& install : sections) {
-      if (!StartsWithNoCase(install.name, "Install")) continue;
+      if (!StartsWithIgnoringCase(install.name, "Install")) continue;
       const std::string named = install.Get("Default").value_or("");
       std::optional<Choice> found =
           Resolve(named, IsRelative(sections, named), "named by profiles.ini section " + install.name);
@@ -105,7 +106,7 @@ class ProfileChooser {
   // a value that no section has as its Path= is a relative path.
   static bool IsRelative(const std::vector<IniSection>& sections, const std::string& path) {
     for (const IniSection& profile : sections) {
-      if (StartsWithNoCase(profile.name, "Profile") && profile.Get("Path") == path) {
+      if (StartsWithIgnoringCase(profile.name, "Profile") && profile.Get("Path") == path) {
         return profile.Get("IsRelative") != "0";
       }
     }
@@ -115,7 +116,7 @@ class ProfileChooser {
   std::optional<Choice> FromDefaultMark(const std::vector<IniSection>& sections, std::string& why) {
     bool marked = false;
     for (const IniSection& profile : sections) {
-      if (!StartsWithNoCase(profile.name, "Profile") || profile.Get("Default") != "1") continue;
+      if (!StartsWithIgnoringCase(profile.name, "Profile") || profile.Get("Default") != "1") continue;
       marked = true;
       std::optional<Choice> found = Resolve(profile.Get("Path").value_or(""),
                                             profile.Get("IsRelative") != "0", "marked Default=1");

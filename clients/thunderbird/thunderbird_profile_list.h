@@ -24,7 +24,4 @@ struct IniSection {
 // and lines that are neither header nor entry are passed over.
 [[nodiscard]] std::vector<IniSection> ParseIni(std::string_view text);
 
-// True when `name` starts with `prefix`, without regard to case.
-[[nodiscard]] bool StartsWithNoCase(std::string_view name, std::string_view prefix);
-
 }  // namespace quillbank::thunderbird

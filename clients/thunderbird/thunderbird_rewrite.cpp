@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "core/ascii_text.h"
 #include "env/run_log.h"
 
 namespace quillbank::thunderbird {
@@ -69,14 +70,6 @@ std::string Appended(std::string_view list, std::string_view item) {
   if (!value.empty()) value += ',';
   value.append(item);
   return value;
-}
-
-bool StartsWith(std::string_view text, std::string_view start) {
-  return text.substr(0, start.size()) == start;
-}
-
-bool EndsWith(std::string_view text, std::string_view end) {
-  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "core/provider_servers.h"
+#include "clients/common/existing_account.h"
 #include "clients/windows_mail/account_xml.h"
 #include "clients/windows_mail/utf16_text.h"
 #include "core/input_safety.h"
@@ -251,20 +252,13 @@ ConfigStatus WindowsMailConfigurator::Configure() {
 
   // The automatic copy shares its address with the account it was copied
   // from: it is found by its name, so that the original is never touched.
-  *log_ << "Searching for existant " << account_name << " account ... ";
+  LogAccountSearch(*log_, account_name);
   const std::optional<std::string> found =
       automatic_ ? FindFileHolding(*expanded, kAccountNameIndex, account_name)
                  : FindAccountFile(*expanded, address_);
-  const bool rewrite = found.has_value();
-  if (rewrite && !overwrite_existing_) {
-    log_->Line(" found. No changes will be made.");
-    return status::kAlreadyExists;
-  }
-  if (rewrite) {
-    log_->Line(" found. Reseting settings to defaults.");
-  } else {
-    log_->Line("not found. Creating new account.");
-  }
+  const AccountDecision decision = DecideOnAccount(*log_, found.has_value(), overwrite_existing_);
+  if (decision.step == AccountStep::kSkip) return decision.status;
+  const bool rewrite = decision.step == AccountStep::kReset;
   log_->EmptyLine();
 
   const std::string new_name = "account{" + guid + "}.oeaccount";

@@ -1,12 +1,12 @@
 #include "env/platform/wildcard.h"
 
+#include "core/ascii_text.h"
+
 namespace quillbank {
 namespace {
 
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool SameCharacter(char pattern, char name) {
-  return pattern == '?' || UpperAscii(pattern) == UpperAscii(name);
+  return pattern == '?' || AsciiUpper(pattern) == AsciiUpper(name);
 }
 
 }  // namespace
@@ -39,10 +39,6 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
   return p == pattern.size();
 }
 
-std::string UpperFileName(std::string_view name) {
-  std::string upper(name);
-  for (char& c : upper) c = UpperAscii(c);
-  return upper;
-}
+std::string UpperFileName(std::string_view name) { return AsciiUpper(name); }
 
 }  // namespace quillbank

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "clients/eudora/eudora_settings_file.h"
+#include "core/ascii_text.h"
 
 namespace quillbank::eudora {
 namespace {

@@ -8,6 +8,8 @@
 #include <optional>
 #include <sstream>
 
+#include "core/ascii_text.h"
+
 namespace quillbank {
 namespace {
 
@@ -22,7 +24,7 @@ std::optional<uid_t> RealUid(int pid) {
   std::istringstream lines(*status);
   std::string line;
   while (std::getline(lines, line)) {
-    if (line.rfind("Uid:", 0) != 0) continue;
+    if (!StartsWith(line, "Uid:")) continue;
     std::istringstream fields(line.substr(4));
     unsigned long uid = 0;
     if (fields >> uid) return static_cast<uid_t>(uid);
@@ -39,8 +41,7 @@ std::optional<std::string> ExecutableName(int pid) {
   std::string target =
       fs::read_symlink(fs::path("/proc") / std::to_string(pid) / "exe", error).filename().string();
   if (error || target.empty()) return ReadProcFile(pid, "comm");
-  if (target.size() > kDeletedMark.size() &&
-      target.compare(target.size() - kDeletedMark.size(), kDeletedMark.size(), kDeletedMark) == 0) {
+  if (target.size() > kDeletedMark.size() && EndsWith(target, kDeletedMark)) {
     target.resize(target.size() - kDeletedMark.size());
   }
   return target;

@@ -14,6 +14,8 @@
 #include <limits>
 #include <string_view>
 
+#include "env/platform/posix/unique_fd.h"
+
 namespace quillbank {
 namespace {
 
@@ -26,21 +28,6 @@ bool IsProgram(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
          ::access(path.c_str(), X_OK) == 0;
 }
-
-// An open descriptor, closed when it goes.
-class Descriptor final {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  [[nodiscard]] int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 
@@ -66,7 +53,7 @@ std::optional<std::int64_t> HomeUserSpace::ModifiedTime(const std::string& path)
 // Opened for reading only, never created; a link at the name is not
 // followed, and a FIFO planted there does not block the open.
 bool HomeUserSpace::LockedByOtherProcess(const std::string& path) {
-  const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
   if (file.get() < 0) return false;
   struct flock probe {};
   probe.l_type = F_WRLCK;  // conflicts with any lock another process holds

@@ -1,8 +1,8 @@
 #include "env/platform/machine/machine_files.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "core/ascii_text.h"
 #include "env/platform/registry_tree.h"
 #include "env/platform/wildcard.h"
 
@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 bool OnDriveC(const std::string& windows_path) {
   return windows_path.size() >= 2 && windows_path[1] == ':' &&
-         std::toupper(static_cast<unsigned char>(windows_path[0])) == 'C';
+         AsciiUpper(windows_path[0]) == 'C';
 }
 
 // The name of the entry of `folder` that is `name` without regard to case;

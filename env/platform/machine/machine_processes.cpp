@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "core/ascii_text.h"
 #include "env/platform/posix/host_processes.h"
 
 namespace quillbank {
@@ -29,7 +30,7 @@ std::optional<std::string> ServerFolderName(const fs::path& folder) {
 
 bool IsWineserverIn(int pid, const std::string& server_folder) {
   const auto comm = ReadProcFile(pid, "comm");
-  if (!comm || comm->rfind("wineserver", 0) != 0) return false;
+  if (!comm || !StartsWith(*comm, "wineserver")) return false;
   std::error_code no_link;
   const fs::path cwd = fs::read_symlink(fs::path("/proc") / std::to_string(pid) / "cwd", no_link);
   return !no_link && cwd.filename() == server_folder;

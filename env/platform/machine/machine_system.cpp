@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "core/ascii_text.h"
 #include "env/platform/home/home_system.h"
 #include "env/platform/posix/host_files.h"
 #include "env/platform/posix/host_clock.h"
@@ -30,7 +31,7 @@ std::string WithHomeAsTilde(const std::string& path) {
   if (!home || !*home) return path;
   std::string prefix = home;
   while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
-  if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0 &&
+  if (path.size() > prefix.size() && StartsWith(path, prefix) &&
       path[prefix.size()] == '/') {
     return "~" + path.substr(prefix.size());
   }

@@ -10,6 +10,8 @@
 #include <set>
 #include <utility>
 
+#include "core/ascii_text.h"
+
 namespace quillbank {
 namespace {
 
@@ -24,10 +26,6 @@ constexpr std::string_view kBinaryForm = "hex:";
 constexpr std::string_view kTypedTextForm = "str(";
 constexpr std::string_view kTypedHexForm = "hex(";
 constexpr std::string_view kTypedFormEnd = "):";
-
-bool StartsWith(std::string_view text, std::string_view start) {
-  return text.substr(0, start.size()) == start;
-}
 
 // "str(2):" or "hex(7):": a typed form's prefix for `type`.
 std::string TypedForm(std::string_view form, std::uint32_t type) {
@@ -414,8 +412,7 @@ int ComparePlainPaths(std::string_view a, std::string_view b) {
       i += 2;
       return 0;
     }
-    const char c = path[i++];
-    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+    return AsciiLower(path[i++]);
   };
   std::size_t i = 0, k = 0;
   while (i < a.size() && k < b.size()) {

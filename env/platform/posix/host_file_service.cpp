@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "env/platform/posix/host_files.h"
+#include "env/platform/posix/unique_fd.h"
 #include "env/platform/wildcard.h"
 
 namespace quillbank {
@@ -36,18 +38,14 @@ std::vector<std::string> MatchingNames(const fs::path& folder, const std::string
 // own, so a line is in the file when Append returns.
 class HostAppendFile final : public AppendFile {
  public:
-  explicit HostAppendFile(int fd) : fd_(fd) {}
-  ~HostAppendFile() override { Close(); }
-  bool Append(std::string_view bytes) override { return fd_ >= 0 && WriteAllTo(fd_, bytes); }
-  bool Close() override {
-    if (fd_ < 0) return false;
-    const bool closed = ::close(fd_) == 0;
-    fd_ = -1;
-    return closed;
+  explicit HostAppendFile(UniqueFd fd) : fd_(std::move(fd)) {}
+  bool Append(std::string_view bytes) override {
+    return fd_.valid() && WriteAllTo(fd_.get(), bytes);
   }
+  bool Close() override { return fd_.Reset(); }
 
  private:
-  int fd_;
+  UniqueFd fd_;
 };
 
 }  // namespace
@@ -79,9 +77,9 @@ FileWrite HostFileService::ReplaceContentsInPieces(const std::string& path,
 std::unique_ptr<AppendFile> HostFileService::OpenForAppend(const std::string& path) {
   const auto host = Resolve(path);
   if (!host) return nullptr;
-  const int fd = ::open(host->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return nullptr;
-  return std::make_unique<HostAppendFile>(fd);
+  UniqueFd fd(::open(host->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+  if (!fd.valid()) return nullptr;
+  return std::make_unique<HostAppendFile>(std::move(fd));
 }
 
 // Like DeleteFileA, refuses a file marked read-only (no write bit at all).

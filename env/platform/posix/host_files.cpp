@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "env/platform/large_text.h"
+#include "env/platform/posix/unique_fd.h"
 
 namespace quillbank {
 namespace {
@@ -58,31 +59,30 @@ class TemporaryFile final {
   static std::optional<TemporaryFile> CreateBeside(const fs::path& target, mode_t mode) {
     for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
       const fs::path path = TemporaryPathBeside(target, attempt);
-      const int fd =
-          ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-      if (fd >= 0) return TemporaryFile(path, fd);
+      UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+      if (fd.valid()) return TemporaryFile(path, std::move(fd));
       if (errno != EEXIST) return std::nullopt;
     }
     return std::nullopt;
   }
 
   TemporaryFile(TemporaryFile&& other) noexcept
-      : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)),
+      : path_(std::move(other.path_)), fd_(std::move(other.fd_)),
         placed_(std::exchange(other.placed_, true)) {}
   TemporaryFile& operator=(TemporaryFile&&) = delete;
   ~TemporaryFile() {
-    Close();
+    fd_.Reset();
     if (!placed_) ::unlink(path_.c_str());
   }
 
-  [[nodiscard]] int fd() const { return fd_; }
+  [[nodiscard]] int fd() const { return fd_.get(); }
 
-  [[nodiscard]] bool WriteAll(std::string_view bytes) { return WriteAllTo(fd_, bytes); }
+  [[nodiscard]] bool WriteAll(std::string_view bytes) { return WriteAllTo(fd_.get(), bytes); }
 
   // Flushed to disk and closed: only then may the file take a place.
   [[nodiscard]] bool FlushAndClose() {
-    const bool flushed = ::fsync(fd_) == 0;
-    return Close() && flushed;
+    const bool flushed = ::fsync(fd_.get()) == 0;
+    return fd_.Reset() && flushed;
   }
 
   [[nodiscard]] bool RenameOver(const fs::path& target) {
@@ -91,14 +91,10 @@ class TemporaryFile final {
   }
 
  private:
-  TemporaryFile(fs::path path, int fd) : path_(std::move(path)), fd_(fd) {}
-  bool Close() {
-    if (fd_ < 0) return true;
-    return ::close(std::exchange(fd_, -1)) == 0;
-  }
+  TemporaryFile(fs::path path, UniqueFd fd) : path_(std::move(path)), fd_(std::move(fd)) {}
 
   fs::path path_;
-  int fd_ = -1;
+  UniqueFd fd_;
   bool placed_ = false;
 };
 
@@ -116,10 +112,10 @@ bool TakeOverOwnerAndMode(int fd, const struct stat& old) {
 
 // A rename is only lasting once the folder that holds the name is flushed.
 bool FlushFolder(const fs::path& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool flushed = ::fsync(fd) == 0;
-  return (::close(fd) == 0) && flushed;
+  UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.valid()) return false;
+  const bool flushed = ::fsync(fd.get()) == 0;
+  return fd.Reset() && flushed;
 }
 
 // ReadOnly when the user marked the file so: no write bit at all (which root
@@ -157,11 +153,11 @@ fs::path TemporaryPathBeside(const fs::path& target, int attempt) {
 // end of the file and still takes a file whose size is not known beforehand
 // (those below /proc say 0) or that grew since.
 std::optional<std::string> ReadHostFile(const fs::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return std::nullopt;
   struct stat info {};
   std::string content;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+  if (::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode)) {
     ReserveLargeText(content, static_cast<std::size_t>(info.st_size));
     content.resize(static_cast<std::size_t>(info.st_size));
   }
@@ -171,10 +167,9 @@ std::optional<std::string> ReadHostFile(const fs::path& path) {
     const bool inside = done < content.size();
     char* into = inside ? content.data() + done : more;
     const std::size_t room = inside ? content.size() - done : sizeof more;
-    const ssize_t got = ::read(fd, into, room);
+    const ssize_t got = ::read(fd.get(), into, room);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
-      ::close(fd);
       if (got < 0) return std::nullopt;
       content.resize(done);  // a file that shrank since
       return content;
@@ -209,15 +204,16 @@ class MappedFile final : public FileView {
 }  // namespace
 
 std::unique_ptr<FileView> ViewHostFile(const fs::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return nullptr;
   struct stat info {};
-  const bool large = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+  const bool large = ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) &&
                      static_cast<std::size_t>(info.st_size) >= kWorthMapping;
   void* address = large ? ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ,
-                                 MAP_PRIVATE, fd, 0)
+                                 MAP_PRIVATE, fd.get(), 0)
                         : MAP_FAILED;
-  ::close(fd);
+  // A mapping holds the file by itself; a small file is opened again to be read.
+  fd.Reset();
   if (address != MAP_FAILED) {
     return std::make_unique<MappedFile>(address, static_cast<std::size_t>(info.st_size));
   }
@@ -227,26 +223,17 @@ std::unique_ptr<FileView> ViewHostFile(const fs::path& path) {
 }
 
 bool HostFileHolds(const fs::path& path, std::string_view bytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return false;
   char piece[65536];
-  bool same = true;
   for (;;) {
-    const ssize_t got = ::read(fd, piece, sizeof piece);
+    const ssize_t got = ::read(fd.get(), piece, sizeof piece);
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      same = got == 0 && bytes.empty();
-      break;
-    }
+    if (got <= 0) return got == 0 && bytes.empty();
     const std::string_view read(piece, static_cast<std::size_t>(got));
-    if (bytes.substr(0, read.size()) != read) {
-      same = false;
-      break;
-    }
+    if (bytes.substr(0, read.size()) != read) return false;
     bytes.remove_prefix(read.size());
   }
-  ::close(fd);
-  return same;
 }
 
 FileWrite ReplaceHostFile(const fs::path& path, std::string_view bytes) {
@@ -282,29 +269,25 @@ bool WriteHostFileReplacing(const fs::path& path, std::string_view bytes) {
 
 // ------------------------------------------------------------------- lock
 
-FileLock::~FileLock() {
-  if (fd_ >= 0) ::close(fd_);  // lets the lock go with the file
-}
-
 bool FileLock::Open(const fs::path& file, std::string& error) {
   // Read access is all flock needs, so a lock file another user made works
   // as well. A link is not followed: the lock file is the folder's own.
-  fd_ = ::open(file.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd_ < 0) {
+  UniqueFd opened(::open(file.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+  if (!opened.valid()) {
     error = "cannot create the lock file " + file.string() + " (" + std::strerror(errno) +
             "), so runs could not be kept apart. Nothing was changed.";
-    return false;
   }
-  return true;
+  fd_ = std::move(opened);  // after errno is read: closing a file opened before may change it
+  return fd_.valid();
 }
 
 bool FileLock::Acquire(std::uint32_t timeout_ms) {
-  if (fd_ < 0) return false;
+  if (!fd_.valid()) return false;
   if (held_) return true;
   // Polled rather than blocking, so that the wait has a bound.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   for (;;) {
-    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+    if (::flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) {
       held_ = true;
       return true;
     }
@@ -315,7 +298,7 @@ bool FileLock::Acquire(std::uint32_t timeout_ms) {
 }
 
 void FileLock::Release() {
-  if (held_) ::flock(fd_, LOCK_UN);
+  if (held_) ::flock(fd_.get(), LOCK_UN);
   held_ = false;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "env/platform/platform.h"
+#include "env/platform/posix/unique_fd.h"
 
 namespace quillbank {
 
@@ -55,7 +56,6 @@ namespace quillbank {
 class FileLock final : public RunLock {
  public:
   FileLock() = default;
-  ~FileLock() override;
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
 
@@ -66,7 +66,7 @@ class FileLock final : public RunLock {
   void Release() override;
 
  private:
-  int fd_ = -1;
+  UniqueFd fd_;  // closing it lets the lock go
   bool held_ = false;
 };
 

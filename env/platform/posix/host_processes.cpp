@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "env/platform/posix/host_files.h"
+#include "env/platform/posix/unique_fd.h"
 
 namespace quillbank {
 namespace {
@@ -28,10 +29,11 @@ constexpr auto kExitPoll = std::chrono::milliseconds(50);
 // not hold the caller's terminal or pipes open after the caller has ended.
 void DetachFromCaller() {
   ::setsid();
-  const int null_fd = ::open("/dev/null", O_RDWR);
-  if (null_fd < 0) return;
-  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) ::dup2(null_fd, fd);
-  if (null_fd > STDERR_FILENO) ::close(null_fd);
+  UniqueFd null_fd(::open("/dev/null", O_RDWR));
+  if (!null_fd.valid()) return;
+  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) ::dup2(null_fd.get(), fd);
+  // Where /dev/null came as one of the three, it is that one now: it stays open.
+  if (null_fd.get() <= STDERR_FILENO) null_fd.Release();
 }
 
 }  // namespace

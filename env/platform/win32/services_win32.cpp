@@ -5,11 +5,11 @@
 #include <rpc.h>
 #include <tlhelp32.h>
 
-#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "core/ascii_text.h"
 #include "env/platform/win32/win32_handles.h"
 #include "env/platform/win32/win32_platform.h"
 
@@ -95,11 +95,6 @@ class Win32Clock final : public Clock {
   }
 };
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 class Win32Uuids final : public UuidSource {
  public:
   std::string NewUuid() override {
@@ -107,7 +102,7 @@ class Win32Uuids final : public UuidSource {
     UuidCreate(&uuid);  // RPC_S_UUID_LOCAL_ONLY is as good for a name
     RPC_CSTR text = nullptr;
     if (UuidToStringA(&uuid, &text) == RPC_S_OK && text) {
-      std::string result = Lower(reinterpret_cast<const char*>(text));
+      std::string result = AsciiLower(reinterpret_cast<const char*>(text));
       RpcStringFreeA(&text);
       return result;
     }
