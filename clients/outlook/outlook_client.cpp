@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "clients/common/client_description.h"
 #include "clients/outlook/outlook2000_configurator.h"
 #include "clients/outlook/outlook_profile_configurator.h"
 #include "env/client_detection.h"
@@ -14,7 +15,6 @@ namespace quillbank {
 namespace {
 
 constexpr std::size_t kTextCapacity = 300;
-constexpr const char* kUnableToConfigure = "ERROR: Unable to automatically configure";
 
 std::string StatusMessage(ConfigStatus status) {
   if (status == status::kCannotConfigure || status == status::kStoreUnreadable) {
@@ -28,10 +28,7 @@ std::string StatusMessage(ConfigStatus status) {
     return "ERROR: No default email profile found. Please run Outlook and select a Default "
            "Profile when prompted during startup.";
   }
-  if (status == status::kAutoAccountExists) {
-    return "ERROR: Identical Automatically Created Account was already found, no changes have "
-           "been made.";
-  }
+  if (status == status::kAutoAccountExists) return kAutoAccountFound;
   return "";
 }
 
@@ -53,31 +50,19 @@ std::unique_ptr<AutoModeConfigurator> Make(Platform& platform, const AccountRequ
   return std::make_unique<OutlookProfileConfigurator>(platform, request);
 }
 
-ClientDescriptor Describe() {
-  ClientDescriptor client{};
-  client.default_code = 2;
-  client.name = "Microsoft Outlook";
-  client.short_name = "Outlook";
-  client.app_paths_entry = "OUTLOOK.EXE";
-  client.mailto_marker = "outlook.exe";
-  client.has_default_option = true;
-  client.detection_rank = 4;  // last, with its version
-  client.button = {1014, 43, 47, 71, 10, "Microsoft Outlook"};
-  client.sites[static_cast<int>(SystemKind::Windows)] =
-      WindowsSite("Microsoft Outlook", "OUTLOOK.EXE");
-  client.sites[static_cast<int>(SystemKind::MachineFolder)] = client.site(SystemKind::Windows);
-  client.status_message = StatusMessage;
-  client.read_version = ReadOutlookVersion;
-  client.log_failure = LogFailure;
-  client.make_configurator = ConfiguratorOf<Make>;
-  client.make_reader = ReaderOf<Make>;
-  return client;
-}
-
 }  // namespace
 
 const ClientDescriptor& OutlookClient() {
-  static const ClientDescriptor client = Describe();
+  static const ClientDescriptor client = [] {
+    ClientDescriptor outlook = DescribeStore<Make>(
+        {2, "Microsoft Outlook", "Outlook", "OUTLOOK.EXE", "outlook.exe", true,
+         4,  // detected last, with its version
+         {1014, 43, 47, 71, 10, "Microsoft Outlook"}},
+        WindowsSite("Microsoft Outlook", "OUTLOOK.EXE"), StatusMessage);
+    outlook.read_version = ReadOutlookVersion;
+    outlook.log_failure = LogFailure;
+    return outlook;
+  }();
   return client;
 }
 

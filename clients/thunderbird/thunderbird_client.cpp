@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "clients/common/client_description.h"
 #include "clients/thunderbird/thunderbird_configurator.h"
 #include "env/user_folders.h"
 
@@ -104,7 +105,7 @@ namespace {
 
 std::string StatusMessage(ConfigStatus status) {
   // The profile folder could not be found or prefs.js could not be read.
-  if (status == status::kCannotConfigure) return "ERROR: Unable to automatically configure";
+  if (status == status::kCannotConfigure) return kUnableToConfigure;
   return "";
 }
 
@@ -139,29 +140,17 @@ ClientSite HomeThunderbird() {
   return site;
 }
 
-ClientDescriptor Describe() {
-  ClientDescriptor client{};
-  client.default_code = 5;
-  client.name = "Mozilla Thunderbird";
-  client.short_name = "Thunderbird";
-  client.app_paths_entry = "thunderbird.exe";
-  client.mailto_marker = "thunde";
-  client.has_default_option = true;
-  client.detection_rank = 0;
-  client.button = {1016, 43, 74, 110, 9, "Mozilla Thunderbird"};
-  client.sites[static_cast<int>(SystemKind::Windows)] = WindowsThunderbird();
-  client.sites[static_cast<int>(SystemKind::MachineFolder)] = WindowsThunderbird();
-  client.sites[static_cast<int>(SystemKind::UserHome)] = HomeThunderbird();
-  client.status_message = StatusMessage;
-  client.make_configurator = ConfiguratorOf<Make>;
-  client.make_reader = ReaderOf<Make>;
-  return client;
-}
-
 }  // namespace
 
 const ClientDescriptor& ThunderbirdClient() {
-  static const ClientDescriptor client = Describe();
+  static const ClientDescriptor client = [] {
+    ClientDescriptor thunderbird = DescribeStore<Make>(
+        {5, "Mozilla Thunderbird", "Thunderbird", "thunderbird.exe", "thunde", true, 0,
+         {1016, 43, 74, 110, 9, "Mozilla Thunderbird"}},
+        WindowsThunderbird(), StatusMessage);
+    thunderbird.sites[static_cast<std::size_t>(SystemKind::UserHome)] = HomeThunderbird();
+    return thunderbird;
+  }();
   return client;
 }
 
