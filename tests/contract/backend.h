@@ -26,6 +26,7 @@ class Backend {
   [[nodiscard]] virtual Environment& environment() = 0;
   [[nodiscard]] virtual Processes& processes() = 0;
   [[nodiscard]] virtual RunLock& run_lock() = 0;
+  [[nodiscard]] virtual UserSpace& user() = 0;
 
   // A key below HKEY_CURRENT_USER for the test's keys; it does not exist yet,
   // and it is removed with everything below it afterwards.

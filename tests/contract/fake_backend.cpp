@@ -14,6 +14,7 @@ class InMemoryBackend final : public Backend {
   Files& files() override { return fake_.files; }
   Environment& environment() override { return fake_.environment; }
   Processes& processes() override { return fake_.processes; }
+  UserSpace& user() override { return fake_.user; }
   RunLock& run_lock() override { return fake_.run_lock; }
 
   std::string key() const override { return "Software\\QuillbankContract"; }

@@ -29,6 +29,7 @@ class UserHomeBackend final : public Backend {
   Files& files() override { return platform().files; }
   Environment& environment() override { return platform().environment; }
   Processes& processes() override { return platform().processes; }
+  UserSpace& user() override { return platform().user; }
   RunLock& run_lock() override { return *platform().run_lock; }
 
   std::string key() const override { return "Software\\QuillbankContract"; }

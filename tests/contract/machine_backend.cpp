@@ -36,6 +36,7 @@ class MachineBackend final : public Backend {
   Files& files() override { return platform().files; }
   Environment& environment() override { return platform().environment; }
   Processes& processes() override { return platform().processes; }
+  UserSpace& user() override { return platform().user; }
   RunLock& run_lock() override { return *platform().run_lock; }
 
   std::string key() const override { return "Software\\QuillbankContract"; }

@@ -139,6 +139,29 @@ TEST_P(RunLockContract, OneRunAtATimeHoldsTheLockAndAReleaseLetsTheNextIn) {
   EXPECT_TRUE(other.Acquire(1000, waited));
 }
 
+class UserSpaceContract : public ContractTest {};
+
+// Paths joined with the system's separator reach the files the files
+// service made; nothing the test made is locked by another process, a link,
+// or a live process of someone else's, whatever the system can tell.
+TEST_P(UserSpaceContract, PathsJoinAndAPlainFileIsNeitherLockedNorALink) {
+  UserSpace& user = backend_->user();
+  const std::string file = backend_->folder() + user.PathSeparator() + "plain.txt";
+  ASSERT_EQ(backend_->files().ReplaceContents(file, "text"), FileWrite::Written);
+  EXPECT_TRUE(backend_->files().FileExists(file));
+  EXPECT_FALSE(user.LockedByOtherProcess(file));
+  EXPECT_FALSE(user.ReadLink(file).is_link);
+  EXPECT_FALSE(user.ReadLink(file + ".missing").is_link);
+  EXPECT_EQ(user.ModifiedTime(file + ".missing"), std::nullopt);
+  EXPECT_FALSE(user.OnPath("quillbank-no-such-program"));
+  if (const std::optional<ProcessEntry> own = backend_->OwnProcess()) {
+    // The home tells both; a Windows machine's user space tells neither.
+    EXPECT_EQ(user.ProcessAlive(own->id), user.ModifiedTime(file).has_value());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, UserSpaceContract, ::testing::ValuesIn(ServiceBackends()),
+                         BackendName);
 INSTANTIATE_TEST_SUITE_P(Backends, EnvironmentContract, ::testing::ValuesIn(ServiceBackends()),
                          BackendName);
 INSTANTIATE_TEST_SUITE_P(Backends, ProcessesContract, ::testing::ValuesIn(ServiceBackends()),

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "env/platform/win32/win32_platform.h"
+#include "env/platform/windows_user_space.h"
 #include "tests/contract/backend.h"
 
 namespace quillbank::testing {
@@ -76,6 +77,7 @@ class Win32Backend final : public Backend {
   Files& files() override { return *files_; }
   Environment& environment() override { return *environment_; }
   Processes& processes() override { return *processes_; }
+  UserSpace& user() override { return user_; }
   RunLock& run_lock() override { return *run_lock_; }
 
   std::string key() const override { return key_; }
@@ -116,6 +118,7 @@ class Win32Backend final : public Backend {
   std::unique_ptr<Registry> registry_ = MakeWin32Registry();
   std::unique_ptr<Files> files_ = MakeWin32Files();
   std::unique_ptr<Environment> environment_ = MakeWin32Environment();
+  WindowsUserSpace user_;
   std::unique_ptr<Processes> processes_ = MakeWin32Processes();
   std::unique_ptr<RunLock> run_lock_ = MakeWin32RunLock();
   std::unique_ptr<Registry> next_run_;
