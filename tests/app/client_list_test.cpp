@@ -24,13 +24,16 @@ TEST(ClientListTest, CodesRanksAndButtonsNameOneClientEach) {
     EXPECT_TRUE(codes.insert(client->default_code).second);
     EXPECT_NE(client->default_code, kUnrecognisedDefaultClient);
     EXPECT_TRUE(ranks.insert(client->detection_rank).second);
-    if (client->button.id != 0) EXPECT_TRUE(buttons.insert(client->button.id).second);
+    if (client->button.id != 0) {
+      EXPECT_TRUE(buttons.insert(client->button.id).second);
+    }
     EXPECT_NE(client->make_configurator, nullptr);
     for (const SystemKind kind : {SystemKind::Windows, SystemKind::MachineFolder, SystemKind::UserHome}) {
       const ClientSite& site = client->site(kind);
       // A client that exists somewhere can be found and seen running there.
-      if (site.exists) EXPECT_FALSE(site.processes.empty());
-      if (site.exists) EXPECT_TRUE(site.mail_key || site.program_on_path || site.installed_when_folder_exists);
+      if (!site.exists) continue;
+      EXPECT_FALSE(site.processes.empty());
+      EXPECT_TRUE(site.mail_key || site.program_on_path || site.installed_when_folder_exists);
     }
   }
   EXPECT_EQ(MachineClients().IndexWithDefaultCode(5), static_cast<int>(MailClient::Thunderbird));
