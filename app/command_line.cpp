@@ -158,30 +158,4 @@ std::optional<std::string> NarrowCommandValues(const CodePage& code_page, RunSta
   return std::nullopt;
 }
 
-bool TakeHomeOption(std::string& text) {
-  static constexpr std::string_view kOption = "--home";
-  const std::string_view view = text;
-  if (view == kOption) {
-    text.clear();
-    return true;
-  }
-  if (StartsWith(view, "--home ")) {
-    text.erase(0, kOption.size() + 1);
-    return true;
-  }
-  if (EndsWith(view, " --home")) {
-    text.erase(text.size() - kOption.size() - 1);
-    return true;
-  }
-  return false;
-}
-
-std::string UsageText(const ClientList& clients) {
-  return "usage: quillbank [--home] -n \"Display Name\" -a address -c 0.." +
-         std::to_string(clients.size() - 1) +
-         " [-d] [-u]  |  quillbank [--home] -auto -p \"prefix\" [-s \"search\"] [-d] [-u] [-x]"
-         "  (clients: " + clients.Numbers() + "; --home: on Linux, the user's own " +
-         clients.ShortNamesOn(SystemKind::UserHome) + " instead of the machine folder)";
-}
-
 }  // namespace quillbank

@@ -59,12 +59,4 @@ enum class StartMode {
 [[nodiscard]] std::optional<std::string> NarrowCommandValues(const CodePage& code_page,
                                                              RunState& state);
 
-// Takes the home option "--home" out of the command text when it is its
-// first or last word; true when it was there.
-[[nodiscard]] bool TakeHomeOption(std::string& text);
-
-// The usage line, with the clients' numbers from `clients` and the clients of
-// the Linux home.
-[[nodiscard]] std::string UsageText(const ClientList& clients);
-
 }  // namespace quillbank

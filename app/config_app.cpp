@@ -1,12 +1,14 @@
 #include "app/config_app.h"
 
 #include "app/command_line.h"
+#include "app/help_text.h"
+#include "app/long_options.h"
+#include "app/run_report.h"
+#include "core/input_safety.h"
+#include "env/change_record.h"
 #include "session/config_session.h"
 #include "session/run_state.h"
 
-#ifndef QUILLBANK_VERSION
-#define QUILLBANK_VERSION "1.0.0"
-#endif
 
 namespace quillbank {
 namespace {
@@ -31,27 +33,54 @@ std::string LogFileText(const std::string& log_path, SystemServices& system) {
   return host ? log_path + " (" + *host + ")" : log_path;
 }
 
+// What the run did, for --json: its client and address as it ended up (the
+// automatic mode's are the account it copied), and what it changed. A run
+// that failed changed nothing: it put back what it had written.
+void FillReport(const ConfigSession& session, SystemServices& system, const CodePage& code_page,
+                int exit_code, const ChangeRecord& record, RunReport& report) {
+  const ConfigSession::Account& account = session.account();
+  if (const ClientDescriptor* client = session.clients().At(account.client_index)) {
+    report.client = client->short_name;
+  }
+  if (!account.address.empty()) report.address = NarrowToUtf8(code_page, account.address);
+  if (!session.log_path().empty()) {
+    report.log = system.HostPathOf(session.log_path()).value_or(session.log_path());
+  }
+  if (exit_code == exit_code::kSuccess) report.changes = record.changes();
+}
+
 }  // namespace
 
 ConfigApp::ConfigApp(ConfigAppServices services, std::ostream& out, std::ostream& err)
     : services_(std::move(services)), out_(out), err_(err) {}
 
 int ConfigApp::InitInstance(std::string command_text) {
-  const bool home = TakeHomeOption(command_text);
-  const SystemChoice choice = home ? SystemChoice::UserHome : SystemChoice::Default;
+  const LongOptions options = TakeLongOptions(command_text);
+  RunReport report;
+  report.exit_code = Run(options, command_text, report);
+  if (options.json && !dialog_ran_) out_ << JsonLine(report) << "\n";
+  return report.exit_code;
+}
+
+int ConfigApp::Run(const LongOptions& options, const std::string& command_text, RunReport& report) {
+  const SystemChoice choice = options.home ? SystemChoice::UserHome : SystemChoice::Default;
   // The one place that asks which kind of system the run changes: the
   // clients learn their facts for it here, before the system is opened.
   const ClientList clients(services_.clients, services_.kind_of(choice));
-  if (command_text == "--help" || command_text == "/?") {
-    out_ << UsageText(clients) << "\n";
+  if (options.unknown) {
+    err_ << "quillbank: unknown option: " << *options.unknown << "\n";
+    return exit_code::kUsage;
+  }
+  if (options.help) {
+    out_ << HelpText(clients);
     return exit_code::kSuccess;
   }
-  if (command_text == "--version") {
+  if (options.version) {
     out_ << "quillbank " << QUILLBANK_VERSION << "\n";
     return exit_code::kSuccess;
   }
 
-  if (home && services_.machine_named) {
+  if (options.home && services_.machine_named) {
     err_ << "quillbank: --home configures your own "
          << clients.ShortNamesOn(SystemKind::UserHome)
          << ", and QUILLBANK_MACHINE names a machine folder; use one or the other. Nothing was "
@@ -62,28 +91,39 @@ int ConfigApp::InitInstance(std::string command_text) {
   RunState state;
   const StartMode mode = ReadCommandText(command_text, state);
   if (mode == StartMode::MissingOption) {
-    err_ << UsageText(clients) << "\n";
+    err_ << UsageText(clients);
     return exit_code::kUsage;
   }
-  if (mode == StartMode::CommandLine && clients.IsIndex(state.client_index) &&
-      !clients.ExistsHere(state.client_index)) {
-    const ClientDescriptor& client = *clients.At(state.client_index);
-    out_ << client.name << " exists only on " << WhereItExists(client)
-         << "; on this computer Quillbank can configure " << clients.ShortNamesOn(clients.kind())
-         << ".\n";
-    return exit_code::kNoConfigurator;
+  if (mode == StartMode::CommandLine) {
+    report.address = state.address;
+    // The dialog keeps Configure disabled for such an address; the command
+    // line refuses it before anything is read or written.
+    if (!IsValidAddress(state.address)) {
+      err_ << "quillbank: not an email address: " << state.address << "\n";
+      return exit_code::kUsage;
+    }
   }
+  if (mode == StartMode::CommandLine && clients.IsIndex(state.client_index)) {
+    const ClientDescriptor& client = *clients.At(state.client_index);
+    report.client = client.short_name;
+    if (!clients.ExistsHere(state.client_index)) {
+      out_ << client.name << " exists only on " << WhereItExists(client)
+           << "; on this computer Quillbank can configure " << clients.ShortNamesOn(clients.kind())
+           << ".\n";
+      return exit_code::kNoConfigurator;
+    }
+  }
+  const CodePage& code_page = services_.code_page(choice);
   if (mode != StartMode::Dialog) {
     // Decided before the machine is opened: refused text writes nothing.
-    if (const std::optional<std::string> refusal =
-            NarrowCommandValues(services_.code_page(choice), state)) {
+    if (const std::optional<std::string> refusal = NarrowCommandValues(code_page, state)) {
       out_ << *refusal << "\n";
       return exit_code::kUnsafeInput;
     }
   }
   if (mode == StartMode::Dialog && !services_.run_dialog) {
     err_ << "This build has no dialog; run it from the command line instead.\n"
-         << UsageText(clients) << "\n";
+         << UsageText(clients);
     return exit_code::kUsage;
   }
 
@@ -94,12 +134,21 @@ int ConfigApp::InitInstance(std::string command_text) {
     return exit_code::kMachineUnusable;
   }
   Platform& platform = system->platform();
-  std::unique_ptr<ConfiguratorFactory> factory = services_.make_factory(platform, clients);
   if (mode == StartMode::Dialog) {
+    std::unique_ptr<ConfiguratorFactory> factory = services_.make_factory(platform, clients);
+    dialog_ran_ = true;
     return services_.run_dialog(platform, clients, *factory);
   }
 
-  ConfigSession session(platform, clients, *factory, state, nullptr);
+  // The run goes through services that note what it changes, for the report.
+  ChangeRecord record;
+  RecordingFiles files(platform.files, record);
+  RecordingRegistry registry(platform.registry, record);
+  Platform recorded{registry,          files,         platform.environment, platform.processes,
+                    platform.clock,    platform.uuids, platform.code_page,  platform.user,
+                    platform.mapi,     platform.run_lock};
+  std::unique_ptr<ConfiguratorFactory> factory = services_.make_factory(recorded, clients);
+  ConfigSession session(recorded, clients, *factory, state, nullptr);
   if (session.OnInitDialog()) session.OnConfigure();
 
   std::string message = state.outcome_message;
@@ -110,6 +159,7 @@ int ConfigApp::InitInstance(std::string command_text) {
   }
   out_ << message << "\n";
   out_ << "Log file: " << LogFileText(session.log_path(), *system) << "\n";
+  FillReport(session, *system, code_page, state.exit_code, record, report);
   return state.exit_code;
 }
 

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app/client_configurators.h"
+#include "app/long_options.h"
+#include "app/run_report.h"
 #include "core/client_list.h"
 
 #include "session/configurator_factory.h"
@@ -46,13 +48,18 @@ class ConfigApp {
   ConfigApp(ConfigAppServices services, std::ostream& out, std::ostream& err);
 
   // Runs the whole program for one command text and returns the exit code.
-  // "--home" as the first or last word chooses the user's own home.
+  // The long options may stand anywhere: "--home" chooses the user's own
+  // home, "--json" ends the output with one line of JSON.
   int InitInstance(std::string command_text);
 
  private:
+  // The run itself; fills what --json reports as it goes.
+  int Run(const LongOptions& options, const std::string& command_text, RunReport& report);
+
   ConfigAppServices services_;
   std::ostream& out_;
   std::ostream& err_;
+  bool dialog_ran_ = false;  // the dialog reports to its user, not in JSON
 };
 
 }  // namespace quillbank

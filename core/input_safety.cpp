@@ -17,4 +17,12 @@ bool IsUnsafeAddress(std::string_view address) {
 
 bool IsUnsafeDisplayName(std::string_view name) { return HasControlCharacter(name); }
 
+bool IsValidAddress(std::string_view address) {
+  if (address.size() < 2) return false;
+  const std::size_t at = address.find('@', 1);
+  if (at == std::string_view::npos) return false;
+  const std::size_t dot = address.find('.', at);
+  return dot != std::string_view::npos && dot + 1 < address.size();
+}
+
 }  // namespace quillbank

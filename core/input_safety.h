@@ -17,4 +17,9 @@ namespace quillbank {
 // True when the display name holds a control character.
 [[nodiscard]] bool IsUnsafeDisplayName(std::string_view name);
 
+// The address rule of the dialog and the command line: at least two
+// characters, an at sign at position 1 or later, a dot at or after that at
+// sign, and at least one character after that dot.
+[[nodiscard]] bool IsValidAddress(std::string_view address);
+
 }  // namespace quillbank

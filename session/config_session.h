@@ -60,6 +60,15 @@ class ConfigSession {
   // Opens the closed log again to append to it (after the run has ended).
   void ReopenLog();
 
+  // The client and account this run configures: the user's (typed or
+  // chosen in the dialog), or the account the automatic mode read.
+  struct Account {
+    int client_index = kNoClient;
+    std::string address;
+    std::string display_name;
+  };
+  [[nodiscard]] const Account& account() const { return run_; }
+
   RunLog& log() { return log_; }
   [[nodiscard]] const std::string& log_path() const { return log_path_; }
   // The major version detection read for the client, -1 where none was.
@@ -98,13 +107,6 @@ class ConfigSession {
   std::string log_path_;
   std::vector<int> versions_;  // by client index
   int default_client_code_ = -1;
-  // The client and account this run configures: the user's (typed or
-  // chosen in the dialog), or the account the automatic mode read.
-  struct Account {
-    int client_index = kNoClient;
-    std::string address;
-    std::string display_name;
-  };
   Account run_;
 };
 

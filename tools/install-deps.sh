@@ -6,7 +6,7 @@
 # Needs root (or sudo). Safe to run again.
 set -euo pipefail
 
-packages=(cmake ninja-build g++)
+packages=(cmake ninja-build g++ nlohmann-json3-dev)
 case "${1:-all}" in
   program) ;;
   bench) packages+=(wine64 g++-mingw-w64-x86-64 googletest util-linux) ;;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/input_safety.h"
 #include "env/client_launch.h"
 #include "ui/about_dlg.h"
 #include "ui/data_exchange.h"
@@ -17,14 +18,6 @@ bool IsClientButton(const std::vector<int>& buttons, int id) {
 }
 
 }  // namespace
-
-bool IsValidAddress(const std::string& address) {
-  if (address.size() < 2) return false;
-  const std::size_t at = address.find('@', 1);
-  if (at == std::string::npos) return false;
-  const std::size_t dot = address.find('.', at);
-  return dot != std::string::npos && dot + 1 < address.size();
-}
 
 ConfigDlg::ConfigDlg(Platform& platform, const ClientList& clients, ConfiguratorFactory& factory,
                      DialogFramework& framework, RunState& state)

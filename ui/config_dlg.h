@@ -19,11 +19,6 @@ namespace quillbank {
 
 class DataExchange;
 
-// The address rule of the dialog: at least two characters, an at sign at
-// position 1 or later, a dot at or after that at sign, and at least one
-// character after that dot.
-[[nodiscard]] bool IsValidAddress(const std::string& address);
-
 class ConfigDlg final : public DialogHandler, public RunView {
  public:
   ConfigDlg(Platform& platform, const ClientList& clients, ConfiguratorFactory& factory,

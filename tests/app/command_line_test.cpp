@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
+#include "app/long_options.h"
 
 namespace quillbank {
 namespace {
@@ -116,18 +117,36 @@ TEST(CommandTextTest, RebuildsTheQuotesTheShellRemoved) {
 
 }  // namespace
 
-TEST(CommandTextTest, TheHomeOptionIsTakenAsTheFirstOrLastWordOnly) {
-  const std::pair<std::string, std::string> taken[] = {
-      {"--home", ""}, {"--home -c 4", "-c 4"}, {"-c 4 --home", "-c 4"}};
-  for (const auto& [text, rest] : taken) {
-    std::string command = text;
-    EXPECT_TRUE(TakeHomeOption(command)) << text;
-    EXPECT_EQ(command, rest);
-  }
-  for (const std::string text : {"-n \"a --home b\" -c 4", "--homes -c 4", "-c 4 ---home"}) {
-    std::string command = text;
-    EXPECT_FALSE(TakeHomeOption(command)) << text;
-    EXPECT_EQ(command, text);
+// Long options are whole words anywhere; quoted text is never one.
+TEST(CommandTextTest, LongOptionsAreTakenAsWholeWordsOutsideQuotes) {
+  struct Case {
+    const char* text;
+    const char* rest;
+    bool home;
+    bool json;
+    bool help;
+    const char* unknown;
+  };
+  const Case cases[] = {
+      {"--home", "", true, false, false, nullptr},
+      {"--home -c 4", "-c 4", true, false, false, nullptr},
+      {"-c 4 --home", "-c 4", true, false, false, nullptr},
+      {"-n \"J\" --json -a j@x.y --home -c 4", "-n \"J\" -a j@x.y -c 4", true, true, false, nullptr},
+      {"-n \"a --home b\" -c 4", "-n \"a --home b\" -c 4", false, false, false, nullptr},
+      {"--homes -c 4", "--homes -c 4", false, false, false, "--homes"},
+      {"-c 4 ---home --dryrun", "-c 4 ---home --dryrun", false, false, false, "---home"},
+      {"-h", "", false, false, true, nullptr},
+      {"/? --json", "", false, true, true, nullptr},
+      {"-hx -c 4", "-hx -c 4", false, false, false, nullptr},
+  };
+  for (const Case& c : cases) {
+    std::string command = c.text;
+    const LongOptions options = TakeLongOptions(command);
+    EXPECT_EQ(command, c.rest) << c.text;
+    EXPECT_EQ(options.home, c.home) << c.text;
+    EXPECT_EQ(options.json, c.json) << c.text;
+    EXPECT_EQ(options.help, c.help) << c.text;
+    EXPECT_EQ(options.unknown.value_or(""), c.unknown ? c.unknown : "") << c.text;
   }
 }
 

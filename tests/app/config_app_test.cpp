@@ -2,7 +2,10 @@
 
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "app/config_app.h"
+#include "app/help_text.h"
 #include "session/config_session.h"
 #include "tests/support/fake_configurators.h"
 #include "tests/support/fake_platform.h"
@@ -40,7 +43,9 @@ class ConfigAppTest : public ::testing::Test {
       }
       return std::make_unique<BorrowedSystem>(machine.platform);
     };
-    services.make_factory = [this](Platform&, const ClientList&) {
+    services.make_factory = [this](Platform& platform,
+                                   const ClientList& clients) -> std::unique_ptr<ConfiguratorFactory> {
+      if (real_configurators) return MakeClientConfiguratorFactory(platform, clients);
       auto fakes = std::make_unique<FakeFactory>();
       fakes->status = status;
       return fakes;
@@ -62,6 +67,7 @@ class ConfigAppTest : public ::testing::Test {
   int status = 0;
   bool machine_usable = true;
   bool with_dialog = false;
+  bool real_configurators = false;
   int opens = 0;
   SystemChoice chosen = SystemChoice::Default;
   bool machine_named = false;
@@ -197,6 +203,78 @@ TEST_F(ConfigAppTest, TheHomeModeOpensTheUsersHomeForThunderbirdOnly) {
     if (c.opens) {
       EXPECT_EQ(chosen, SystemChoice::UserHome);
     }
+  }
+}
+
+// Mistakes on the command line end the run before anything is opened.
+TEST_F(ConfigAppTest, AMistypedOptionOrAnAddressThatIsNoAddressIsRefusedUntouched) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"--dryrun -n \"J\" -a j@x.y -c 4", "quillbank: unknown option: --dryrun\n"},
+      {"-n \"J\" -a j@x.y -c 4 --dry-run", "quillbank: unknown option: --dry-run\n"},
+      {"-n \"J\" -a bad -c 4", "quillbank: not an email address: bad\n"},
+      {"-n \"J\" -a j@x -c 4", "quillbank: not an email address: j@x\n"},
+      {"-n \"J\" -a @x.y -c 4", "quillbank: not an email address: @x.y\n"},
+  };
+  for (const auto& [text, printed] : cases) {
+    SCOPED_TRACE(text);
+    err.str("");
+    EXPECT_EQ(Run(text), exit_code::kUsage);
+    EXPECT_EQ(err.str(), printed);
+  }
+  EXPECT_EQ(opens, 0);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_TRUE(machine.files.AllFiles().empty());
+}
+
+TEST_F(ConfigAppTest, HelpShowsEveryOptionAndExitCodeWithinEightyColumns) {
+  for (const char* word : {"-h", "--help", "/?", "-n \"J\" --help"}) {
+    out.str("");
+    EXPECT_EQ(Run(word), exit_code::kSuccess) << word;
+  }
+  std::istringstream help(out.str());
+  std::string all;
+  for (std::string line; std::getline(help, line);) {
+    EXPECT_LE(line.size(), 80u) << line;
+    all += line + "\n";
+  }
+  const ClientList clients(AllClients(), SystemKind::MachineFolder);
+  for (const HelpRow& row : OptionRows(clients)) EXPECT_NE(all.find("  " + row.key), std::string::npos);
+  for (const HelpRow& row : ExitCodeRows(clients)) EXPECT_NE(all.find("  " + row.key + " "), std::string::npos);
+  EXPECT_NE(all.find("4 Thunderbird"), std::string::npos);
+  EXPECT_EQ(opens, 0);
+}
+
+// The JSON line parses, whatever the name holds, and names what changed: a
+// first-time user's three folders and three files.
+TEST_F(ConfigAppTest, TheJsonLineTellsTheOutcomeAndTheChanges) {
+  real_configurators = true;
+  machine.CreateKey(RegRoot::LocalMachine, "SOFTWARE\\Clients\\Mail\\Mozilla Thunderbird");
+  struct Case {
+    std::string text;
+    int exit_code;
+    const char* outcome;
+    std::size_t changes;
+  };
+  const Case cases[] = {
+      {"-n \"Jane \\\"Q\\\" D\xC3\xBCrer\" -a jane@example.com -c 4 --json", 0, "configured", 6},
+      {"--json -n \"Jane\" -a jane@example.com -c 4", 5, "exists", 0},
+      {"-n \"Tab\there\" -a tab@example.com -c 4 --json", 30, "invalid-text", 0},
+      {"-n \"J\" -a bad -c 4 --json", 64, "usage", 0},
+      {"-n \"J\" -a j@x.y -c 9 --json", 10, "no-client", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    out.str("");
+    EXPECT_EQ(Run(c.text), c.exit_code);
+    const std::string printed = out.str();
+    ASSERT_FALSE(printed.empty());
+    const std::size_t last = printed.rfind('\n', printed.size() - 2);
+    const nlohmann::json line =
+        nlohmann::json::parse(printed.substr(last == std::string::npos ? 0 : last + 1));
+    EXPECT_EQ(line["exit"], c.exit_code);
+    EXPECT_EQ(line["outcome"], c.outcome);
+    EXPECT_EQ(line["dry_run"], false);
+    EXPECT_EQ(line["changes"].size(), c.changes) << line.dump();
   }
 }
 

@@ -1,16 +1,17 @@
 // The README's option and client tables say what the program knows: the
 // "-c" numbers and names, the range in the exit-code table, a row of the
 // automatic mode's table for every client, and a row for every option the
-// usage line names.
+// help names.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
+#include "app/help_text.h"
 #include "tests/support/mail_clients.h"
 
 namespace quillbank {
@@ -68,21 +69,19 @@ TEST(ReadmeTest, TheClientAndOptionTablesMatchTheClients) {
         << clients.At(index)->short_name << " has no row in the automatic mode's table";
   }
 
+  // Every option --help lists has its row, and every exit code.
   const std::vector<std::string> options = FirstCellsAfter(lines, "| option | meaning |");
-  std::istringstream usage(UsageText(clients));
-  std::set<std::string> named;
-  for (std::string word; usage >> word;) {
-    while (!word.empty() && (word.back() == ']' || word.back() == ';' || word.back() == ':')) {
-      word.pop_back();
-    }
-    while (!word.empty() && word.front() == '[') word.erase(0, 1);
-    if (word.size() > 1 && word[0] == '-' && word != "-c") named.insert(word);
-  }
-  named.insert("-c");
-  for (const std::string& option : named) {
+  for (const HelpRow& row : OptionRows(clients)) {
+    const std::string option = row.key.substr(0, row.key.find_first_of(" ,"));
     bool found = false;
     for (const std::string& cell : options) found = found || cell.rfind("`" + option, 0) == 0;
     EXPECT_TRUE(found) << option << " has no row in the option table";
+  }
+  const std::vector<std::string> codes = FirstCellsAfter(lines, "| code | meaning |");
+  for (const HelpRow& row : ExitCodeRows(clients)) {
+    const std::string code = row.key == "1-9" ? "1–9" : row.key;
+    EXPECT_NE(std::find(codes.begin(), codes.end(), code), codes.end())
+        << code << " has no row in the exit-code table";
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "core/input_safety.h"
 #include "tests/support/mail_clients.h"
 #include "session/configurator_factory.h"
 #include "env/client_detection.h"

@@ -1,0 +1,160 @@
+#include "env/change_record.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace quillbank {
+namespace {
+
+using Kind = StoreChange::Kind;
+using Action = StoreChange::Action;
+
+std::string KeyName(RegRoot root, std::string_view path) {
+  std::string name = RootName(root) + "\\" + std::string(path);
+  while (!name.empty() && name.back() == '\\') name.pop_back();
+  return name;
+}
+
+// An open key that notes the values set or removed through it as a change
+// of the key.
+class RecordingKey final : public RegistryKey {
+ public:
+  RecordingKey(std::unique_ptr<RegistryKey> key, std::string name, ChangeRecord& record)
+      : key_(std::move(key)), name_(std::move(name)), record_(record) {}
+
+  long QueryValue(std::string_view name, std::size_t capacity, RegValue& out) override {
+    return key_->QueryValue(name, capacity, out);
+  }
+  long SetValue(std::string_view name, std::uint32_t type,
+                const std::vector<std::uint8_t>& data) override {
+    const long result = key_->SetValue(name, type, data);
+    if (result == win32_error::kSuccess) record_.Note(name_, Kind::Registry, Action::Replace);
+    return result;
+  }
+  long DeleteValue(std::string_view name) override {
+    const long result = key_->DeleteValue(name);
+    if (result == win32_error::kSuccess) record_.Note(name_, Kind::Registry, Action::Replace);
+    return result;
+  }
+  long EnumKey(std::uint32_t index, std::size_t capacity, std::string& name) override {
+    return key_->EnumKey(index, capacity, name);
+  }
+  long QuerySubkeyCount(std::uint32_t& count) override { return key_->QuerySubkeyCount(count); }
+
+ private:
+  std::unique_ptr<RegistryKey> key_;
+  std::string name_;
+  ChangeRecord& record_;
+};
+
+}  // namespace
+
+const char* KindName(Kind kind) { return kind == Kind::File ? "file" : "registry"; }
+
+const char* ActionName(Action action) {
+  switch (action) {
+    case Action::Create:
+      return "create";
+    case Action::Replace:
+      return "replace";
+    case Action::Delete:
+      return "delete";
+  }
+  return "";
+}
+
+std::string RootName(RegRoot root) {
+  switch (root) {
+    case RegRoot::CurrentUser:
+      return "HKEY_CURRENT_USER";
+    case RegRoot::LocalMachine:
+      return "HKEY_LOCAL_MACHINE";
+    case RegRoot::ClassesRoot:
+      return "HKEY_CLASSES_ROOT";
+  }
+  return "";
+}
+
+void ChangeRecord::Note(std::string store, Kind kind, Action action) {
+  const auto found = std::find_if(changes_.begin(), changes_.end(), [&](const StoreChange& c) {
+    return c.kind == kind && c.store == store;
+  });
+  if (found == changes_.end()) {
+    changes_.push_back({std::move(store), kind, action});
+  } else if (action == Action::Delete && found->action == Action::Create) {
+    changes_.erase(found);  // made and taken away again: no change
+  } else if (action == Action::Delete) {
+    found->action = Action::Delete;
+  }
+}
+
+FileWrite RecordingFiles::Noted(const std::string& path, bool existed, FileWrite result) {
+  if (result == FileWrite::Written) {
+    record_.Note(path, Kind::File, existed ? Action::Replace : Action::Create);
+  }
+  return result;
+}
+
+FileWrite RecordingFiles::ReplaceContents(const std::string& path, std::string_view bytes) {
+  const bool existed = files_.FileExists(path);
+  return Noted(path, existed, files_.ReplaceContents(path, bytes));
+}
+
+FileWrite RecordingFiles::ReplaceContentsInPieces(const std::string& path,
+                                                  const std::vector<std::string_view>& pieces) {
+  const bool existed = files_.FileExists(path);
+  return Noted(path, existed, files_.ReplaceContentsInPieces(path, pieces));
+}
+
+bool RecordingFiles::DeleteFile(const std::string& path) {
+  const bool deleted = files_.DeleteFile(path);
+  if (deleted) record_.Note(path, Kind::File, Action::Delete);
+  return deleted;
+}
+
+bool RecordingFiles::CreateFolder(const std::string& path) {
+  const bool existed = files_.FolderExists(path);
+  const bool exists = files_.CreateFolder(path);
+  if (exists && !existed) record_.Note(path, Kind::File, Action::Create);
+  return exists;
+}
+
+bool RecordingFiles::RemoveFolder(const std::string& path) {
+  const bool removed = files_.RemoveFolder(path);
+  if (removed) record_.Note(path, Kind::File, Action::Delete);
+  return removed;
+}
+
+long RecordingRegistry::Open(RegRoot root, std::string_view path, RegAccess access,
+                             std::unique_ptr<RegistryKey>& key) {
+  std::unique_ptr<RegistryKey> opened;
+  const long result = registry_.Open(root, path, access, opened);
+  if (result == win32_error::kSuccess) {
+    key = std::make_unique<RecordingKey>(std::move(opened), KeyName(root, path), record_);
+  }
+  return result;
+}
+
+long RecordingRegistry::Create(RegRoot root, std::string_view path,
+                               std::unique_ptr<RegistryKey>& key) {
+  std::unique_ptr<RegistryKey> probe;
+  const bool existed = registry_.Open(root, path, RegAccess::Read, probe) == win32_error::kSuccess;
+  probe.reset();
+  std::unique_ptr<RegistryKey> created;
+  const long result = registry_.Create(root, path, created);
+  if (result != win32_error::kSuccess) return result;
+  const std::string name = KeyName(root, path);
+  if (!existed) record_.Note(name, Kind::Registry, Action::Create);
+  key = std::make_unique<RecordingKey>(std::move(created), name, record_);
+  return result;
+}
+
+long RecordingRegistry::DeleteKey(RegRoot root, std::string_view path) {
+  const long result = registry_.DeleteKey(root, path);
+  if (result == win32_error::kSuccess) {
+    record_.Note(KeyName(root, path), Kind::Registry, Action::Delete);
+  }
+  return result;
+}
+
+}  // namespace quillbank

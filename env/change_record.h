@@ -1,0 +1,91 @@
+// What one run changed, seen at the two doors every change passes: the files
+// service (a file replaced, created or removed, a folder made or removed)
+// and the registry (a key created or removed, a value set or removed). The
+// recording services pass each call on to the system's own and note what it
+// changed, in the order it was first changed. The run log is not a store and
+// is not noted.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "env/platform/platform.h"
+
+namespace quillbank {
+
+struct StoreChange {
+  enum class Kind { File, Registry };
+  enum class Action { Create, Replace, Delete };
+  std::string store;  // a file's or folder's path, or a key as "HKEY_CURRENT_USER\..."
+  Kind kind;
+  Action action;
+};
+
+[[nodiscard]] const char* KindName(StoreChange::Kind kind);
+[[nodiscard]] const char* ActionName(StoreChange::Action action);
+
+class ChangeRecord {
+ public:
+  // Notes a change of `store`; a store already noted keeps its first action,
+  // except that removing what the run created forgets it again.
+  void Note(std::string store, StoreChange::Kind kind, StoreChange::Action action);
+  [[nodiscard]] const std::vector<StoreChange>& changes() const { return changes_; }
+
+ private:
+  std::vector<StoreChange> changes_;
+};
+
+// The registry's root as regedit writes it: "HKEY_CURRENT_USER".
+[[nodiscard]] std::string RootName(RegRoot root);
+
+class RecordingFiles final : public Files {
+ public:
+  RecordingFiles(Files& files, ChangeRecord& record) : files_(files), record_(record) {}
+
+  std::optional<std::string> ReadFile(const std::string& path) override {
+    return files_.ReadFile(path);
+  }
+  std::unique_ptr<FileView> ViewFile(const std::string& path) override {
+    return files_.ViewFile(path);
+  }
+  std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) override {
+    return files_.OpenForAppend(path);
+  }
+  FileWrite ReplaceContents(const std::string& path, std::string_view bytes) override;
+  FileWrite ReplaceContentsInPieces(const std::string& path,
+                                    const std::vector<std::string_view>& pieces) override;
+  bool DeleteFile(const std::string& path) override;
+  bool CreateFolder(const std::string& path) override;
+  bool RemoveFolder(const std::string& path) override;
+  bool FileExists(const std::string& path) override { return files_.FileExists(path); }
+  bool FolderExists(const std::string& path) override { return files_.FolderExists(path); }
+  std::vector<std::string> ListFolder(const std::string& pattern) override {
+    return files_.ListFolder(pattern);
+  }
+
+ private:
+  FileWrite Noted(const std::string& path, bool existed, FileWrite result);
+
+  Files& files_;
+  ChangeRecord& record_;
+};
+
+class RecordingRegistry final : public Registry {
+ public:
+  RecordingRegistry(Registry& registry, ChangeRecord& record)
+      : registry_(registry), record_(record) {}
+
+  long Open(RegRoot root, std::string_view path, RegAccess access,
+            std::unique_ptr<RegistryKey>& key) override;
+  long Create(RegRoot root, std::string_view path, std::unique_ptr<RegistryKey>& key) override;
+  long DeleteKey(RegRoot root, std::string_view path) override;
+  long Commit() override { return registry_.Commit(); }
+
+ private:
+  Registry& registry_;
+  ChangeRecord& record_;
+};
+
+}  // namespace quillbank
