@@ -6,17 +6,29 @@ namespace quillbank {
 
 void RunLog::Open(std::unique_ptr<AppendFile> file) { file_ = std::move(file); }
 
+RunLog::~RunLog() {
+  if (file_ && !line_.empty()) file_->Append(line_);
+}
+
 void RunLog::Close() {
+  if (file_ && !line_.empty()) file_->Append(line_);
+  line_.clear();
   if (file_) file_->Close();
   file_.reset();
 }
 
 RunLog& RunLog::operator<<(std::string_view text) {
-  if (file_ && !text.empty()) file_->Append(text);
+  if (file_) line_.append(text);
   return *this;
 }
 
-RunLog& RunLog::operator<<(EndLine) { return *this << kLineEnd; }
+RunLog& RunLog::operator<<(EndLine) {
+  if (!file_) return *this;
+  line_.append(kLineEnd);
+  file_->Append(line_);
+  line_.clear();
+  return *this;
+}
 
 std::string TimeStamp(Clock& clock) {
   const LocalTime t = clock.Now();

@@ -1,6 +1,8 @@
 // The run log: one append-only text file per user ("Quillbank.log"), written a
-// line at a time and flushed at every line end, so the record is complete up
-// to the last finished line even when the program is ended abruptly.
+// line at a time: the pieces of a line are gathered and the whole line goes
+// to the file in one write at its end, flushed before the run goes on, so the
+// record is complete up to the last finished line even when the program is
+// ended abruptly.
 //
 // Writes to a log that is not open (never opened, failed to open, or closed)
 // are discarded silently: the log never changes the outcome of a run.
@@ -25,14 +27,19 @@ class RunLog {
   static constexpr std::string_view kLineEnd = "\r\n";
 
   RunLog() = default;
+  // An unfinished line is written as it is.
+  ~RunLog();
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;
 
   // Starts writing to `file`; a null file leaves the log discarding writes.
   void Open(std::unique_ptr<AppendFile> file);
-  // Closes the file; later writes are discarded. A failed close is ignored.
+  // Writes what there is of an unfinished line, then closes the file; later
+  // writes are discarded. A failed close is ignored.
   void Close();
   [[nodiscard]] bool IsOpen() const { return file_ != nullptr; }
+  // What there is of the line not yet ended (and so not yet written).
+  [[nodiscard]] std::string_view UnfinishedLine() const { return line_; }
 
   RunLog& operator<<(std::string_view text);
   RunLog& operator<<(const char* text) { return *this << std::string_view(text); }
@@ -54,6 +61,7 @@ class RunLog {
 
  private:
   std::unique_ptr<AppendFile> file_;
+  std::string line_;  // the pieces of the line not yet written
 };
 
 // Local time as the log shows it: "14:03:22 on 12/08/09" (24-hour clock,

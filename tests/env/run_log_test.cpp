@@ -41,5 +41,32 @@ TEST(RunLogTest, TimeStampUsesTwoDigitFieldsAndYear) {
   EXPECT_EQ(TimeStamp(clock), "04:05:06 on 02/03/09");
 }
 
+// Each line reaches the file in one write, at its end; an unfinished line is
+// written when the log closes.
+TEST(RunLogTest, WritesEachLineInOneAppend) {
+  class Appends final : public AppendFile {
+   public:
+    explicit Appends(std::vector<std::string>& seen) : seen_(seen) {}
+    bool Append(std::string_view bytes) override {
+      seen_.emplace_back(bytes);
+      return true;
+    }
+    bool Close() override { return true; }
+
+   private:
+    std::vector<std::string>& seen_;
+  };
+  std::vector<std::string> seen;
+  RunLog log;
+  log.Open(std::make_unique<Appends>(seen));
+  log << "Searching for " << "X" << " ... ";
+  EXPECT_TRUE(seen.empty());
+  log << "found." << kEndLine;
+  log.EmptyLine();
+  log << "cut short";
+  log.Close();
+  EXPECT_EQ(seen, (std::vector<std::string>{"Searching for X ... found.\r\n", "\r\n", "cut short"}));
+}
+
 }  // namespace
 }  // namespace quillbank

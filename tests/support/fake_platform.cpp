@@ -175,6 +175,6 @@ CapturedLog::CapturedLog() : text_(std::make_shared<std::string>()) {
   log_.Open(std::make_unique<StringAppendFile>(text_));
 }
 
-std::vector<std::string> CapturedLog::Lines() const { return LinesOf(*text_); }
+std::vector<std::string> CapturedLog::Lines() const { return LinesOf(text()); }
 
 }  // namespace quillbank::testing

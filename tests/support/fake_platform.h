@@ -125,8 +125,8 @@ class CapturedLog {
  public:
   CapturedLog();
   RunLog& log() { return log_; }
-  // Everything written so far, line ends included.
-  [[nodiscard]] const std::string& text() const { return *text_; }
+  // Everything logged so far, line ends included, and an unfinished line.
+  [[nodiscard]] std::string text() const { return *text_ + std::string(log_.UnfinishedLine()); }
   // The lines written so far, split at "\r\n".
   [[nodiscard]] std::vector<std::string> Lines() const;
 

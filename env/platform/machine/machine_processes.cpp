@@ -28,28 +28,33 @@ std::optional<std::string> ServerFolderName(const fs::path& folder) {
   return name;
 }
 
-bool IsWineserverIn(int pid, const std::string& server_folder) {
-  const auto comm = ReadProcFile(pid, "comm");
-  if (!comm || !StartsWith(*comm, "wineserver")) return false;
+bool IsWineserverIn(const ProcessEntry& process, const std::string& server_folder) {
+  if (!StartsWith(process.executable, "wineserver")) return false;
   std::error_code no_link;
-  const fs::path cwd = fs::read_symlink(fs::path("/proc") / std::to_string(pid) / "cwd", no_link);
+  const fs::path cwd =
+      fs::read_symlink(fs::path("/proc") / std::to_string(process.id) / "cwd", no_link);
   return !no_link && cwd.filename() == server_folder;
 }
 
 }  // namespace
 
-bool ServedByWineserver(const fs::path& folder) {
-  const auto server_folder = ServerFolderName(folder);
-  if (!server_folder) return false;
-  const std::vector<int> ids = HostProcessIds();
-  return std::any_of(ids.begin(), ids.end(),
-                     [&](int pid) { return IsWineserverIn(pid, *server_folder); });
+std::vector<ProcessEntry> ListMachineProcesses() {
+  return ListHostProcesses([](int pid) { return ReadProcFile(pid, "comm"); });
 }
 
-// Each named as the system reports it: Wine names its processes after the
-// Windows executable.
+bool ServedByWineserver(const fs::path& folder, const std::vector<ProcessEntry>& processes) {
+  const auto server_folder = ServerFolderName(folder);
+  if (!server_folder) return false;
+  return std::any_of(processes.begin(), processes.end(),
+                     [&](const ProcessEntry& process) { return IsWineserverIn(process, *server_folder); });
+}
+
 std::vector<ProcessEntry> MachineProcesses::List() {
-  return ListHostProcesses([](int pid) { return ReadProcFile(pid, "comm"); });
+  if (!listed_given_) {
+    listed_given_ = true;
+    return listed_;
+  }
+  return ListMachineProcesses();
 }
 
 // Starts the command the way Windows' "start" does, through Wine in the

@@ -40,11 +40,12 @@ std::string WithHomeAsTilde(const std::string& path) {
 
 class MachineSystem final : public SystemServices {
  public:
-  MachineSystem(const fs::path& folder, HostFileWriter write_hive)
+  MachineSystem(const fs::path& folder, HostFileWriter write_hive,
+                std::vector<ProcessEntry> listed)
       : registry_(std::move(write_hive)),
         files_(folder / "drive_c"),
         environment_(registry_),
-        processes_(folder),
+        processes_(folder, std::move(listed)),
         run_lock_(registry_, folder) {}
 
   [[nodiscard]] bool Load(const fs::path& folder, std::string& error) {
@@ -107,13 +108,16 @@ std::unique_ptr<SystemServices> OpenMachineFolder(const std::string& folder_name
                                                   HostFileWriter write_hive) {
   const fs::path folder(folder_name);
   if (!EnsureMachine(folder, error)) return nullptr;
-  if (ServedByWineserver(folder)) {
+  // The host's processes are read once a run: the run's own check for
+  // running clients gets this list again.
+  std::vector<ProcessEntry> listed = ListMachineProcesses();
+  if (ServedByWineserver(folder, listed)) {
     error = "a running wineserver is using the machine folder " + folder.string() +
             "; end it (wineserver -k) and try again. Nothing was changed.";
     return nullptr;
   }
-  auto system = std::make_unique<MachineSystem>(folder, write_hive ? std::move(write_hive)
-                                                                   : ReplacingWriter());
+  auto system = std::make_unique<MachineSystem>(
+      folder, write_hive ? std::move(write_hive) : ReplacingWriter(), std::move(listed));
   if (!system->Load(folder, error)) return nullptr;
   return system;
 }
