@@ -4,6 +4,8 @@
 // and a search that matches nothing changes nothing.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -239,6 +241,33 @@ TEST_F(OutlookExpressE2eTest, TheWindowsBuildUnderWineLeavesTheSameAccountsAndLo
   EXPECT_EQ(ReadAccount(prefix, "Tess-jane.work@tessaline.net")["Account Name"],
             "sz:Tess-jane.work@tessaline.net");
   EXPECT_EQ(e2e::AutomaticRunLines(WineLog(prefix)), e2e::AutomaticRunLines(machine.LogLines()));
+}
+
+// A fleet tool reads the Windows build's last line of standard output as
+// JSON: the outcome and the account key the run created, named, as this
+// store names its accounts, by the address.
+TEST_F(OutlookExpressE2eTest, TheWindowsBuildEndsItsRedirectedOutputWithTheJsonLine) {
+  if (const std::string why = e2e::WhyWindowsBuildCannotRun(); !why.empty()) GTEST_SKIP() << why;
+  e2e::ScenarioPrefix scenario_prefix;
+  ASSERT_TRUE(scenario_prefix.ok());
+  ASSERT_EQ(e2e::ImportRegistry(scenario_prefix, Registry()).exit_code, 0);
+  const ProgramRun run =
+      e2e::RunWindowsProgram(scenario_prefix.path(), e2e::WindowsProgram().string(),
+                                 {"-n", "Jane \"Q\" Doe", "-a", "jane.new@tessaline.net", "-c", "0",
+                                  "--json"});
+  ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+  std::string out = run.out;
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  const nlohmann::json line = nlohmann::json::parse(out.substr(out.rfind('\n') + 1));
+  EXPECT_EQ(line["exit"], 0);
+  EXPECT_EQ(line["outcome"], "configured");
+  EXPECT_EQ(line["client"], "Outlook Express");
+  EXPECT_EQ(line["address"], "jane.new@tessaline.net");
+  ASSERT_FALSE(line["changes"].empty()) << line.dump();
+  EXPECT_EQ(line["changes"][0]["kind"], "registry");
+  EXPECT_EQ(line["changes"][0]["action"], "create");
+  EXPECT_EQ(line["changes"][0]["store"],
+            "HKEY_CURRENT_USER\\" + std::string(kAccounts) + "jane.new@tessaline.net");
 }
 
 }  // namespace
