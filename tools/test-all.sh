@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the native, win64 and win32 presets, runs
-# every native test, each fuzz target for 30 s, then the win64 tests under
-# wine64 and the benchmark once on tiny files, and prints one closing line
-# with the totals.
+# Installs what is missing, builds the native, win64 and win32 presets and the
+# release packages, runs every native test, reads the packages back, runs each
+# fuzz target for 30 s, then the win64 tests under wine64 and the benchmark
+# once on tiny files, and prints one closing line with the totals.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-tools/build.sh native win64 win32 || { echo "0 passed, 1 failed"; exit 1; }
+tools/build.sh native win64 win32 release || { echo "0 passed, 1 failed"; exit 1; }
 
 logs=$(mktemp -d)
 status=0
@@ -18,6 +18,10 @@ for program in build/native/tests/*_tests; do
   if ! timeout 1800 "$program" >"$logs/native-$name.log" 2>&1; then status=1; fi
   grep -E '^\[  (PASSED|FAILED|SKIPPED) +\]|^\[  FAILED  \] [A-Za-z]' "$logs/native-$name.log" | sed "s|^|$name: |"
 done
+
+echo "== packages"
+if ! tools/test-packages.sh build/packages >"$logs/packages.log" 2>&1; then status=1; fi
+grep -E '^\[  (PASSED|FAILED|SKIPPED) +\]' "$logs/packages.log" | sed "s|^|packages: |"
 
 echo "== fuzz targets"
 if ! tools/fuzz.sh 30 "$logs"; then status=1; fi
