@@ -93,22 +93,6 @@ using MakeConfigurator = std::unique_ptr<Configurator> (*)(
 using MakeReader = std::unique_ptr<AccountReader> (*)(Platform& platform, RunLog& log,
                                                       const ClientOnSystem& client);
 
-// The makers of a store whose configurator class also reads its accounts:
-// `Make` builds it; the reader is one built from a request without an
-// address, used only through the reader's operations.
-template <std::unique_ptr<AutoModeConfigurator> (*Make)(Platform&, const AccountRequest&,
-                                                         const ClientOnSystem&)>
-std::unique_ptr<Configurator> ConfiguratorOf(Platform& platform, const AccountRequest& request,
-                                             const ClientOnSystem& client) {
-  return Make(platform, request, client);
-}
-template <std::unique_ptr<AutoModeConfigurator> (*Make)(Platform&, const AccountRequest&,
-                                                         const ClientOnSystem&)>
-std::unique_ptr<AccountReader> ReaderOf(Platform& platform, RunLog& log,
-                                        const ClientOnSystem& client) {
-  return Make(platform, AccountRequest{"", "", false, false, true, log}, client);
-}
-
 // The site of a client on Windows and on the machine folder that stands in
 // for it: installed when its Clients\Mail key exists, running while a
 // process of its executable's name runs.

@@ -29,6 +29,20 @@ struct ClientIdentity {
 using MakeStore = std::unique_ptr<AutoModeConfigurator> (*)(Platform&, const AccountRequest&,
                                                              const ClientOnSystem&);
 
+// The makers of a store whose configurator class also reads its accounts:
+// `Make` builds it; the reader is one built from a request without an
+// address, used only through the reader's operations.
+template <MakeStore Make>
+std::unique_ptr<Configurator> ConfiguratorOf(Platform& platform, const AccountRequest& request,
+                                             const ClientOnSystem& client) {
+  return Make(platform, request, client);
+}
+template <MakeStore Make>
+std::unique_ptr<AccountReader> ReaderOf(Platform& platform, RunLog& log,
+                                        const ClientOnSystem& client) {
+  return Make(platform, AccountRequest{"", "", false, false, true, log}, client);
+}
+
 // A client whose store `Make` builds, on Windows and on the machine folder
 // that stands in for it, where it looks like `windows`.
 template <MakeStore Make>

@@ -38,7 +38,6 @@ inline constexpr const char* kCreatedProfileFolder = "Profiles/s8eyyog6.default"
 // A default profile path of this text has always meant none.
 inline constexpr const char* kNoProfilePath = "NULL";
 
-
 }  // namespace thunderbird
 
 struct ProfileLocation {
