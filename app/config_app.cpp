@@ -5,9 +5,15 @@
 #include "app/long_options.h"
 #include "app/run_report.h"
 #include "core/input_safety.h"
+#include "env/change_preview.h"
 #include "env/change_record.h"
+#include "env/preview_services.h"
+#include "env/staged_files.h"
+#include "env/staged_registry.h"
+#include "env/undo_journal.h"
 #include "session/config_session.h"
 #include "session/run_state.h"
+#include "session/undo_session.h"
 
 
 namespace quillbank {
@@ -33,11 +39,16 @@ std::string LogFileText(const std::string& log_path, SystemServices& system) {
   return host ? log_path + " (" + *host + ")" : log_path;
 }
 
+std::string LogLine(const std::string& log_path, SystemServices& system, bool dry_run) {
+  return (dry_run ? "Log file (not written in a dry run): " : "Log file: ") +
+         LogFileText(log_path, system) + "\n";
+}
+
 // What the run did, for --json: its client and address as it ended up (the
 // automatic mode's are the account it copied), and what it changed. A run
 // that failed changed nothing: it put back what it had written.
 void FillReport(const ConfigSession& session, SystemServices& system, const CodePage& code_page,
-                int exit_code, const ChangeRecord& record, RunReport& report) {
+                RunReport& report) {
   const ConfigSession::Account& account = session.account();
   if (const ClientDescriptor* client = session.clients().At(account.client_index)) {
     report.client = client->short_name;
@@ -46,7 +57,29 @@ void FillReport(const ConfigSession& session, SystemServices& system, const Code
   if (!session.log_path().empty()) {
     report.log = system.HostPathOf(session.log_path()).value_or(session.log_path());
   }
-  if (exit_code == exit_code::kSuccess) report.changes = record.changes();
+}
+
+// The stores a run changed, for the report: an undo's removal of its
+// journal is no change of a store.
+std::vector<StoreChange> StoreChanges(const ChangeRecord& record,
+                                      const std::optional<std::string>& journals) {
+  std::vector<StoreChange> changes;
+  for (const StoreChange& change : record.changes()) {
+    if (journals && change.store.compare(0, journals->size(), *journals) == 0) continue;
+    changes.push_back(change);
+  }
+  return changes;
+}
+
+// The log's lines end with CR LF on every system; shown on a terminal they
+// end as its lines do.
+std::string WithoutCarriageReturns(std::string text) {
+  std::string shown;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    shown += text[i];
+  }
+  return shown;
 }
 
 }  // namespace
@@ -89,7 +122,41 @@ int ConfigApp::Run(const LongOptions& options, const std::string& command_text, 
   }
 
   RunState state;
-  const StartMode mode = ReadCommandText(command_text, state);
+  StartMode mode = StartMode::CommandLine;
+  if (options.undo) {
+    // The undo takes the journal's word for what to do: nothing else may
+    // be asked of it.
+    if (command_text.find_first_not_of(' ') != std::string::npos) {
+      err_ << "quillbank: --undo takes no options but --home, --dry-run and --json: "
+           << command_text << "\n";
+      return exit_code::kUsage;
+    }
+  } else if (const std::optional<int> refused =
+                 ReadCommand(command_text, clients, choice, state, mode, report)) {
+    return *refused;
+  }
+
+  std::string error;
+  std::unique_ptr<SystemServices> system = services_.open_system(
+      choice, options.dry_run ? OpenFor::Preview : OpenFor::Change, error);
+  if (!system) {
+    err_ << "quillbank: " << error << "\n";
+    return exit_code::kMachineUnusable;
+  }
+  Platform& platform = system->platform();
+  if (mode == StartMode::Dialog) {
+    std::unique_ptr<ConfiguratorFactory> factory = services_.make_factory(platform, clients);
+    dialog_ran_ = true;
+    return services_.run_dialog(platform, clients, *factory);
+  }
+  return options.dry_run ? Preview(options, clients, state, *system, report)
+                         : Change(options, clients, state, *system, report);
+}
+
+std::optional<int> ConfigApp::ReadCommand(const std::string& command_text,
+                                           const ClientList& clients, SystemChoice choice,
+                                           RunState& state, StartMode& mode, RunReport& report) {
+  mode = ReadCommandText(command_text, state);
   if (mode == StartMode::MissingOption) {
     err_ << UsageText(clients);
     return exit_code::kUsage;
@@ -127,28 +194,85 @@ int ConfigApp::Run(const LongOptions& options, const std::string& command_text, 
     return exit_code::kUsage;
   }
 
-  std::string error;
-  std::unique_ptr<SystemServices> system = services_.open_system(choice, error);
-  if (!system) {
-    err_ << "quillbank: " << error << "\n";
-    return exit_code::kMachineUnusable;
-  }
-  Platform& platform = system->platform();
-  if (mode == StartMode::Dialog) {
-    std::unique_ptr<ConfiguratorFactory> factory = services_.make_factory(platform, clients);
-    dialog_ran_ = true;
-    return services_.run_dialog(platform, clients, *factory);
-  }
+  return std::nullopt;
+}
 
-  // The run goes through services that note what it changes, for the report.
+int ConfigApp::Change(const LongOptions& options, const ClientList& clients, RunState& state,
+                      SystemServices& system, RunReport& report) {
+  Platform& platform = system.platform();
+  // Each change is noted in the undo journal before it is made, and the
+  // run goes through services that note what it changed, for the report.
+  const std::optional<std::string> journals = JournalsFolder(platform);
+  JournalWriter journal(platform, journals.value_or(""));
+  JournalingFiles journaled_files(platform.files, journal);
+  JournalingRegistry journaled_registry(platform.registry, journal);
+  std::optional<JournalingMapi> journaled_mapi;
+  if (platform.mapi) journaled_mapi.emplace(*platform.mapi, journal);
+  const bool journaling = journals.has_value() && !options.undo;
+  Platform journaled{journaling ? static_cast<Registry&>(journaled_registry) : platform.registry,
+                     journaling ? static_cast<Files&>(journaled_files) : platform.files,
+                     platform.environment,
+                     platform.processes,
+                     platform.clock,
+                     platform.uuids,
+                     platform.code_page,
+                     platform.user,
+                     journaling && journaled_mapi ? &*journaled_mapi : platform.mapi,
+                     platform.run_lock};
   ChangeRecord record;
-  RecordingFiles files(platform.files, record);
-  RecordingRegistry registry(platform.registry, record);
-  Platform recorded{registry,          files,         platform.environment, platform.processes,
-                    platform.clock,    platform.uuids, platform.code_page,  platform.user,
-                    platform.mapi,     platform.run_lock};
-  std::unique_ptr<ConfiguratorFactory> factory = services_.make_factory(recorded, clients);
-  ConfigSession session(recorded, clients, *factory, state, nullptr);
+  RecordingFiles files(journaled.files, record);
+  RecordingRegistry registry(journaled.registry, record);
+  Platform recorded = journaled;
+  Platform watched{registry,          files,          recorded.environment, recorded.processes,
+                   recorded.clock,    recorded.uuids, recorded.code_page,   recorded.user,
+                   recorded.mapi,     recorded.run_lock};
+  const int exit_code = options.undo ? Undo(watched, clients, system, report)
+                                     : Configure(watched, clients, state, system, report);
+  journal.Finish(exit_code == exit_code::kSuccess);
+  if (exit_code == exit_code::kSuccess) report.changes = StoreChanges(record, journals);
+  return exit_code;
+}
+
+int ConfigApp::Preview(const LongOptions& options, const ClientList& clients, RunState& state,
+                       SystemServices& system, RunReport& report) {
+  Platform& platform = system.platform();
+  // The same run, against services that keep every change in memory.
+  PreviewNotes notes;
+  StagedFiles staged_files(platform.files, platform.user.PathSeparator());
+  StagedRegistry staged_registry(platform.registry);
+  PreviewProcesses processes(platform.processes, notes);
+  std::optional<PreviewMapi> mapi;
+  if (platform.mapi) mapi.emplace(*platform.mapi, notes);
+  ChangeRecord record;
+  RecordingFiles files(staged_files, record);
+  RecordingRegistry registry(staged_registry, record);
+  Platform staged{registry,       files,          platform.environment, processes,
+                  platform.clock, platform.uuids, platform.code_page,   platform.user,
+                  mapi ? &*mapi : nullptr,        platform.run_lock};
+  report.dry_run = true;
+  std::string outcome;
+  const int exit_code = options.undo ? Undo(staged, clients, system, report, &outcome)
+                                     : Configure(staged, clients, state, system, report, &outcome);
+  std::vector<std::string> changed_files;
+  for (const StoreChange& change : record.changes()) {
+    if (change.kind == StoreChange::Kind::File) changed_files.push_back(change.store);
+  }
+  if (exit_code == exit_code::kSuccess) {
+    out_ << ChangePreview(changed_files, staged_registry.Touched(), platform.files, staged_files,
+                          platform.registry, staged_registry, platform.code_page);
+    for (const std::string& note : notes) out_ << note << "\n";
+    report.changes = StoreChanges(record, JournalsFolder(platform));
+  }
+  out_ << "The log would get these lines:\n"
+       << WithoutCarriageReturns(NarrowToUtf8(platform.code_page, staged_files.appended()));
+  out_ << outcome;
+  return exit_code;
+}
+
+int ConfigApp::Configure(Platform& platform, const ClientList& clients, RunState& state,
+                         SystemServices& system, RunReport& report, std::string* held_outcome) {
+  std::unique_ptr<ConfiguratorFactory> factory = services_.make_factory(platform, clients);
+  ConfigSession session(platform, clients, *factory, state, nullptr);
   if (session.OnInitDialog()) session.OnConfigure();
 
   std::string message = state.outcome_message;
@@ -157,10 +281,32 @@ int ConfigApp::Run(const LongOptions& options, const std::string& command_text, 
   } else if (message.empty()) {
     message = "ERROR: The configuration failed with error code " + std::to_string(state.status) + ".";
   }
-  out_ << message << "\n";
-  out_ << "Log file: " << LogFileText(session.log_path(), *system) << "\n";
-  FillReport(session, *system, code_page, state.exit_code, record, report);
+  const std::string outcome =
+      message + "\n" + LogLine(session.log_path(), system, held_outcome != nullptr);
+  if (held_outcome) {
+    *held_outcome = outcome;
+  } else {
+    out_ << outcome;
+  }
+  FillReport(session, system, platform.code_page, report);
   return state.exit_code;
+}
+
+int ConfigApp::Undo(Platform& platform, const ClientList& clients, SystemServices& system,
+                    RunReport& report, std::string* held_outcome) {
+  UndoSession undo(platform, clients);
+  const int exit_code = undo.Run();
+  const std::string outcome =
+      undo.message() + "\n" + LogLine(undo.log_path(), system, held_outcome != nullptr);
+  if (held_outcome) {
+    *held_outcome = outcome;
+  } else {
+    out_ << outcome;
+  }
+  if (!undo.log_path().empty()) {
+    report.log = system.HostPathOf(undo.log_path()).value_or(undo.log_path());
+  }
+  return exit_code;
 }
 
 }  // namespace quillbank

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "app/client_configurators.h"
+#include "app/command_line.h"
 #include "app/long_options.h"
 #include "app/run_report.h"
 #include "core/client_list.h"
+#include "session/run_state.h"
 
 #include "session/configurator_factory.h"
 #include "env/platform/system.h"
@@ -22,7 +24,8 @@ namespace quillbank {
 
 struct ConfigAppServices {
   // Opens the system the program works on; may fail (exit 69).
-  std::function<std::unique_ptr<SystemServices>(SystemChoice choice, std::string& error)>
+  std::function<std::unique_ptr<SystemServices>(SystemChoice choice, OpenFor purpose,
+                                                 std::string& error)>
       open_system;
   // Every client the program knows, in client index order.
   std::vector<const ClientDescriptor*> clients = AllClients();
@@ -55,6 +58,25 @@ class ConfigApp {
  private:
   // The run itself; fills what --json reports as it goes.
   int Run(const LongOptions& options, const std::string& command_text, RunReport& report);
+  // Reads the command text and refuses what cannot run, before anything is
+  // opened: the exit code then, none when the run goes on.
+  std::optional<int> ReadCommand(const std::string& command_text, const ClientList& clients,
+                                 SystemChoice choice, RunState& state, StartMode& mode,
+                                 RunReport& report);
+  // A run that changes the system, each change noted in the undo journal
+  // first.
+  int Change(const LongOptions& options, const ClientList& clients, RunState& state,
+             SystemServices& system, RunReport& report);
+  // A dry run: the same run against services that keep every change in
+  // memory, then what it would change, its log lines and its outcome.
+  int Preview(const LongOptions& options, const ClientList& clients, RunState& state,
+              SystemServices& system, RunReport& report);
+  // The configuring run and the undo run on the services given. With
+  // `held_outcome` the outcome lines are kept there rather than printed.
+  int Configure(Platform& platform, const ClientList& clients, RunState& state,
+                SystemServices& system, RunReport& report, std::string* held_outcome = nullptr);
+  int Undo(Platform& platform, const ClientList& clients, SystemServices& system,
+           RunReport& report, std::string* held_outcome = nullptr);
 
   ConfigAppServices services_;
   std::ostream& out_;

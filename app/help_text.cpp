@@ -51,6 +51,8 @@ std::vector<HelpRow> OptionRows(const ClientList& clients) {
       {"-s \"text\"", "-auto: copy the first account whose address contains the text"},
       {"-x", "-auto: close running mail clients instead of refusing"},
       {"--home", "Linux: your own " + home + " instead of the machine folder"},
+      {"--dry-run", "show what the run would change, and change nothing"},
+      {"--undo", "undo the last run that changed this machine (or, with --home, your home)"},
       {"--json", "end with one line of JSON that tells the outcome"},
       {"--help, -h, /?", "show this help"},
       {"--version", "show the version"},
@@ -70,6 +72,8 @@ std::vector<HelpRow> ExitCodeRows(const ClientList& clients) {
       {"20", "refused because a mail client is running"},
       {"21", "another Quillbank run kept changing the same machine for 10 seconds (nothing was "
              "changed; try again)"},
+      {"22", "--undo: a store changed since the run (named in the message; nothing was undone)"},
+      {"23", "--undo: there is nothing to undo"},
       {"30", "the address or display name holds characters that cannot be used here"},
       {"64", "a required option is missing or empty, the address is not an email address, an "
              "option is unknown, or --home is given with QUILLBANK_MACHINE (nothing is written)"},
@@ -85,7 +89,7 @@ std::string UsageText(const ClientList& clients) {
          "       quillbank --home ...               Linux: your own " +
          clients.ShortNamesOn(SystemKind::UserHome) +
          "\n"
-         "       quillbank --help | --version\n";
+         "       quillbank --undo | --help | --version\n";
 }
 
 std::string HelpText(const ClientList& clients) {

@@ -37,6 +37,7 @@ bool TakeKnown(std::string_view word, LongOptions& options) {
       {"--home", &LongOptions::home}, {"--json", &LongOptions::json},
       {"--help", &LongOptions::help}, {"-h", &LongOptions::help},
       {"/?", &LongOptions::help},     {"--version", &LongOptions::version},
+      {"--dry-run", &LongOptions::dry_run}, {"--undo", &LongOptions::undo},
   };
   for (const auto& [name, flag] : known) {
     if (word == name) {

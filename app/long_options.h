@@ -15,6 +15,8 @@ struct LongOptions {
   bool json = false;
   bool help = false;
   bool version = false;
+  bool dry_run = false;
+  bool undo = false;
   // The first word that begins with "--" and is no option of ours.
   std::optional<std::string> unknown;
 };

@@ -12,8 +12,8 @@ int main(int argc, char** argv) {
   using namespace quillbank;
   AttachToParentConsole();
   ConfigAppServices services;
-  services.open_system = [](SystemChoice choice, std::string& error) {
-    SystemOpenResult opened = OpenSystem(choice);
+  services.open_system = [](SystemChoice choice, OpenFor purpose, std::string& error) {
+    SystemOpenResult opened = OpenSystem(choice, purpose);
     error = opened.error;
     return std::move(opened.services);
   };

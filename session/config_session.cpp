@@ -26,20 +26,6 @@ std::vector<int> DetectionOrder(const ClientList& clients) {
   return order;
 }
 
-// Lets the run lock go when the configuration run ends, on every path.
-class HeldRunLock final {
- public:
-  explicit HeldRunLock(RunLock* lock) : lock_(lock) {}
-  ~HeldRunLock() {
-    if (lock_) lock_->Release();
-  }
-  HeldRunLock(const HeldRunLock&) = delete;
-  HeldRunLock& operator=(const HeldRunLock&) = delete;
-
- private:
-  RunLock* lock_;
-};
-
 }  // namespace
 
 struct AutomaticFailure {

@@ -28,6 +28,8 @@ inline constexpr int kDefaultDoesNotExist = 12;
 inline constexpr int kUnsupportedDefault = 13;
 inline constexpr int kClientRunning = 20;
 inline constexpr int kMachineBusy = 21;     // another run held the machine too long
+inline constexpr int kChangedSince = 22;    // undo: a store changed since the run
+inline constexpr int kNothingToUndo = 23;
 inline constexpr int kUnsafeInput = 30;
 inline constexpr int kUsage = 64;          // a required option is missing
 inline constexpr int kMachineUnusable = 69;
@@ -36,6 +38,20 @@ inline constexpr int kNoDialog = 70;        // the dialog window could not be ma
 
 // How long a run waits for another run on the same machine to end.
 inline constexpr std::uint32_t kRunLockWaitMs = 10000;
+
+// Lets the run lock go when the run ends, on every path.
+class HeldRunLock final {
+ public:
+  explicit HeldRunLock(RunLock* lock) : lock_(lock) {}
+  ~HeldRunLock() {
+    if (lock_) lock_->Release();
+  }
+  HeldRunLock(const HeldRunLock&) = delete;
+  HeldRunLock& operator=(const HeldRunLock&) = delete;
+
+ private:
+  RunLock* lock_;
+};
 
 // The exit code for a configuration run that ended with `status`.
 [[nodiscard]] int ExitCodeForStatus(ConfigStatus status);

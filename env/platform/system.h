@@ -40,7 +40,16 @@ enum class SystemChoice {
   UserHome,
 };
 
-[[nodiscard]] SystemOpenResult OpenSystem(SystemChoice choice);
+// What the run will do with the system it opens.
+enum class OpenFor {
+  Change,
+  // Only look: a dry run. Nothing is created on opening (no machine folder,
+  // state folder or lock file); the run lock is taken only where its file
+  // already exists.
+  Preview,
+};
+
+[[nodiscard]] SystemOpenResult OpenSystem(SystemChoice choice, OpenFor purpose = OpenFor::Change);
 
 // The kind of system `choice` opens on this build, known before it is
 // opened: what the clients are told to expect there.

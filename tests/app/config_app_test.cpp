@@ -33,7 +33,7 @@ class ConfigAppTest : public ::testing::Test {
 
   int Run(const std::string& text) {
     ConfigAppServices services;
-    services.open_system = [this](SystemChoice choice,
+    services.open_system = [this](SystemChoice choice, OpenFor,
                                   std::string& error) -> std::unique_ptr<SystemServices> {
       ++opens;
       chosen = choice;
@@ -210,7 +210,8 @@ TEST_F(ConfigAppTest, TheHomeModeOpensTheUsersHomeForThunderbirdOnly) {
 TEST_F(ConfigAppTest, AMistypedOptionOrAnAddressThatIsNoAddressIsRefusedUntouched) {
   const std::pair<std::string, std::string> cases[] = {
       {"--dryrun -n \"J\" -a j@x.y -c 4", "quillbank: unknown option: --dryrun\n"},
-      {"-n \"J\" -a j@x.y -c 4 --dry-run", "quillbank: unknown option: --dry-run\n"},
+      {"-n \"J\" -a j@x.y -c 4 --dry-rum", "quillbank: unknown option: --dry-rum\n"},
+      {"--undo -c 4", "quillbank: --undo takes no options but --home, --dry-run and --json: -c 4\n"},
       {"-n \"J\" -a bad -c 4", "quillbank: not an email address: bad\n"},
       {"-n \"J\" -a j@x -c 4", "quillbank: not an email address: j@x\n"},
       {"-n \"J\" -a @x.y -c 4", "quillbank: not an email address: @x.y\n"},

@@ -38,8 +38,13 @@ class HomeSystem final : public SystemServices {
       : user_(std::move(home), std::move(state_folder)) {}
 
   // Opens the run lock's file in the state folder.
-  [[nodiscard]] bool Open(std::string& error) {
-    return run_lock_.Open(fs::path(*user_.StateFolder()) / kRunLockFile, error);
+  [[nodiscard]] bool Open(OpenFor purpose, std::string& error) {
+    const fs::path lock_file = fs::path(*user_.StateFolder()) / kRunLockFile;
+    if (purpose == OpenFor::Preview && !fs::exists(lock_file)) {
+      platform_.run_lock = nullptr;
+      return true;
+    }
+    return run_lock_.Open(lock_file, error);
   }
   Platform& platform() override { return platform_; }
   // HostPathOf keeps the default: home paths are host paths already.
@@ -59,26 +64,26 @@ class HomeSystem final : public SystemServices {
 
 }  // namespace
 
-std::unique_ptr<SystemServices> OpenUserHome(std::string& error) {
-  return OpenUserHome(Variable("HOME").value_or(""), Variable("XDG_STATE_HOME"), error);
+std::unique_ptr<SystemServices> OpenUserHome(std::string& error, OpenFor purpose) {
+  return OpenUserHome(Variable("HOME").value_or(""), Variable("XDG_STATE_HOME"), error, purpose);
 }
 
 std::unique_ptr<SystemServices> OpenUserHome(const std::string& home,
                                              const std::optional<std::string>& xdg_state_home,
-                                             std::string& error) {
+                                             std::string& error, OpenFor purpose) {
   if (!fs::path(home).is_absolute()) {
     error = "HOME is not set to an absolute folder, so your home cannot be found. Nothing was "
             "changed.";
     return nullptr;
   }
   const std::string state_folder = StateFolderIn(home, xdg_state_home);
-  if (!CreatePrivateFolders(state_folder)) {
+  if (purpose == OpenFor::Change && !CreatePrivateFolders(state_folder)) {
     error = "cannot create the folder " + state_folder + " (" + std::strerror(errno) +
             ") for the log and the run lock. Nothing was changed.";
     return nullptr;
   }
   auto system = std::make_unique<HomeSystem>(home, state_folder);
-  if (!system->Open(error)) return nullptr;
+  if (!system->Open(purpose, error)) return nullptr;
   return system;
 }
 

@@ -11,13 +11,16 @@
 namespace quillbank {
 
 // Opens the home of the user running the program (HOME), creating the
-// state folder for the log and the run lock; null with the reason in
+// state folder for the log and the run lock (not for a preview, which takes
+// the lock only where its file exists); null with the reason in
 // `error` when that is not possible.
-[[nodiscard]] std::unique_ptr<SystemServices> OpenUserHome(std::string& error);
+[[nodiscard]] std::unique_ptr<SystemServices> OpenUserHome(std::string& error,
+                                                           OpenFor purpose = OpenFor::Change);
 
 // The same for the home folder `home` and the state base XDG_STATE_HOME
 // (none when it is not set).
 [[nodiscard]] std::unique_ptr<SystemServices> OpenUserHome(
-    const std::string& home, const std::optional<std::string>& xdg_state_home, std::string& error);
+    const std::string& home, const std::optional<std::string>& xdg_state_home, std::string& error,
+    OpenFor purpose = OpenFor::Change);
 
 }  // namespace quillbank

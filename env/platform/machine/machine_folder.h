@@ -21,10 +21,12 @@ using HostFileWriter = std::function<bool(const std::string& path, const std::st
 // deeper than Windows allows, or the lock file that keeps runs apart
 // (quillbank.lock in the folder) cannot be created. The registry's commit
 // writes each changed hive through `write_hive` (tests count or fail writes
-// there); without one, the folder's own file replacement is used.
+// there); without one, the folder's own file replacement is used. Opened
+// for a preview, it creates nothing: a folder without a machine is refused.
 [[nodiscard]] std::unique_ptr<SystemServices> OpenMachineFolder(const std::string& folder,
                                                                 std::string& error,
-                                                                HostFileWriter write_hive = {});
+                                                                HostFileWriter write_hive = {},
+                                                                OpenFor purpose = OpenFor::Change);
 
 // The folder used without QUILLBANK_MACHINE: $XDG_DATA_HOME/quillbank/machine,
 // else ~/.local/share/quillbank/machine.

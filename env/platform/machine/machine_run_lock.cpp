@@ -2,7 +2,7 @@
 
 namespace quillbank {
 
-bool MachineRunLock::Open(std::string& error) { return lock_.Open(folder_ / "quillbank.lock", error); }
+bool MachineRunLock::Open(std::string& error) { return lock_.Open(folder_ / kRunLockFile, error); }
 
 bool MachineRunLock::Acquire(std::uint32_t timeout_ms) {
   if (!lock_.Acquire(timeout_ms)) return false;

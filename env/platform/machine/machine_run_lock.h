@@ -13,6 +13,8 @@
 
 namespace quillbank {
 
+inline constexpr const char* kRunLockFile = "quillbank.lock";
+
 // The hives were read when the folder was opened; once the lock is held they
 // are read again, since the run that held it before may have changed them in
 // the meantime.

@@ -48,12 +48,15 @@ class MachineSystem final : public SystemServices {
         processes_(folder, std::move(listed)),
         run_lock_(registry_, folder) {}
 
-  [[nodiscard]] bool Load(const fs::path& folder, std::string& error) {
-    if (!run_lock_.Open(error)) return false;
+  [[nodiscard]] bool Load(const fs::path& folder, OpenFor purpose, std::string& error) {
+    // A preview creates no lock file; where none exists, no other run has
+    // ever changed this folder, and it takes no lock.
+    const bool locked = purpose == OpenFor::Change || fs::exists(folder / kRunLockFile);
+    if (locked && !run_lock_.Open(error)) return false;
     if (!registry_.Load(folder, error)) return false;
     mapi_ = MakeRegistryMapiStandIn(registry_, uuids_);
     platform_.mapi = mapi_.get();
-    platform_.run_lock = &run_lock_;
+    if (locked) platform_.run_lock = &run_lock_;
     return true;
   }
   Platform& platform() override { return platform_; }
@@ -78,8 +81,14 @@ class MachineSystem final : public SystemServices {
 
 // Makes sure `folder` holds a machine: one is created in a missing or empty
 // folder, but a folder with other things in it is not taken over.
-bool EnsureMachine(const fs::path& folder, std::string& error) {
+bool EnsureMachine(const fs::path& folder, OpenFor purpose, std::string& error) {
   if (fs::exists(folder / "user.reg") || fs::exists(folder / "system.reg")) return true;
+  if (purpose == OpenFor::Preview) {
+    error = "there is no machine in " + folder.string() +
+            " yet, and a dry run creates none; a run without --dry-run creates it. Nothing was "
+            "changed.";
+    return false;
+  }
   std::error_code failed;
   if (fs::exists(folder) && !fs::is_empty(folder, failed)) {
     error = "the folder " + folder.string() + " is not a machine folder (no user.reg or system.reg)";
@@ -105,9 +114,9 @@ std::string DefaultMachineFolder() {
 }
 
 std::unique_ptr<SystemServices> OpenMachineFolder(const std::string& folder_name, std::string& error,
-                                                  HostFileWriter write_hive) {
+                                                  HostFileWriter write_hive, OpenFor purpose) {
   const fs::path folder(folder_name);
-  if (!EnsureMachine(folder, error)) return nullptr;
+  if (!EnsureMachine(folder, purpose, error)) return nullptr;
   // The host's processes are read once a run: the run's own check for
   // running clients gets this list again.
   std::vector<ProcessEntry> listed = ListMachineProcesses();
@@ -118,19 +127,19 @@ std::unique_ptr<SystemServices> OpenMachineFolder(const std::string& folder_name
   }
   auto system = std::make_unique<MachineSystem>(
       folder, write_hive ? std::move(write_hive) : ReplacingWriter(), std::move(listed));
-  if (!system->Load(folder, error)) return nullptr;
+  if (!system->Load(folder, purpose, error)) return nullptr;
   return system;
 }
 
-SystemOpenResult OpenSystem(SystemChoice choice) {
+SystemOpenResult OpenSystem(SystemChoice choice, OpenFor purpose) {
   SystemOpenResult result;
   if (choice == SystemChoice::UserHome) {
-    result.services = OpenUserHome(result.error);
+    result.services = OpenUserHome(result.error, purpose);
     return result;
   }
   const char* chosen = std::getenv("QUILLBANK_MACHINE");
   const std::string folder = chosen && *chosen ? chosen : DefaultMachineFolder();
-  result.services = OpenMachineFolder(folder, result.error);
+  result.services = OpenMachineFolder(folder, result.error, {}, purpose);
   return result;
 }
 

@@ -41,7 +41,8 @@ bool Unconnected(DWORD which) {
 
 }  // namespace
 
-SystemOpenResult OpenSystem(SystemChoice choice) {
+SystemOpenResult OpenSystem(SystemChoice choice, OpenFor purpose) {
+  (void)purpose;  // opening creates nothing on Windows
   if (choice == SystemChoice::UserHome) {
     return SystemOpenResult{nullptr, "--home is for Linux; on Windows Quillbank configures the logged-on user."};
   }

@@ -1,0 +1,661 @@
+#include "env/undo_journal.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include <nlohmann/json.hpp>
+
+#include "env/app_data.h"
+#include "env/change_record.h"
+#include "env/user_folders.h"
+
+namespace quillbank {
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr const char* kJournalFile = "journal.jsonl";
+
+// FNV-1a, 64 bits: tells whether an item still holds what the run made of
+// it. It guards against ordinary edits, not against someone forging a file.
+class Hash {
+ public:
+  void Add(std::string_view bytes) {
+    for (const char c : bytes) {
+      value_ ^= static_cast<unsigned char>(c);
+      value_ *= 0x100000001b3ull;
+    }
+  }
+  [[nodiscard]] std::string Text() const {
+    char text[20];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value_));
+    return text;
+  }
+
+ private:
+  std::uint64_t value_ = 0xcbf29ce484222325ull;
+};
+
+std::string HashOf(std::string_view bytes) {
+  Hash hash;
+  hash.Add(bytes);
+  return hash.Text();
+}
+
+std::string_view BytesOf(const std::vector<std::uint8_t>& data) {
+  return {reinterpret_cast<const char*>(data.data()), data.size()};
+}
+
+std::string ValueHash(const RegValue& value) {
+  Hash hash;
+  hash.Add(std::to_string(value.type) + ":");
+  hash.Add(BytesOf(value.data));
+  return hash.Text();
+}
+
+std::string Hex(std::string_view bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (const char c : bytes) {
+    hex += kDigits[static_cast<unsigned char>(c) >> 4];
+    hex += kDigits[static_cast<unsigned char>(c) & 15];
+  }
+  return hex;
+}
+
+std::vector<std::uint8_t> Unhex(const std::string& hex) {
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  }
+  return bytes;
+}
+
+Json ValueJson(const std::optional<RegValue>& value) {
+  if (!value) return nullptr;
+  return Json{{"type", value->type}, {"data", Hex(BytesOf(value->data))}};
+}
+
+RegRoot RootNamed(const std::string& name) {
+  if (name == "HKEY_LOCAL_MACHINE") return RegRoot::LocalMachine;
+  if (name == "HKEY_CLASSES_ROOT") return RegRoot::ClassesRoot;
+  return RegRoot::CurrentUser;
+}
+
+// Makes every missing folder of `path`, one level at a time.
+bool MakeFolders(Files& files, const std::string& path, char separator) {
+  std::string made;
+  std::size_t start = 0;
+  if (!path.empty() && path[0] == separator) made = std::string(1, separator), start = 1;
+  while (start <= path.size()) {
+    std::size_t end = path.find(separator, start);
+    if (end == std::string::npos) end = path.size();
+    const std::string part = path.substr(start, end - start);
+    if (!part.empty()) {
+      made += (made.empty() || made.back() == separator ? "" : std::string(1, separator)) + part;
+      if (!files.CreateFolder(made)) return false;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+// The journals below the folder, oldest first.
+std::vector<std::string> JournalNames(Files& files, const std::string& folder, char separator) {
+  std::vector<std::string> names;
+  for (const std::string& name : files.ListFolder(folder + separator + "*")) {
+    if (name.size() == 8 && std::all_of(name.begin(), name.end(), [](char c) {
+          return c >= '0' && c <= '9';
+        })) {
+      names.push_back(name);
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void RemoveJournal(Files& files, const std::string& folder, char separator) {
+  for (const std::string& name : files.ListFolder(folder + separator + "*")) {
+    files.DeleteFile(folder + separator + name);
+  }
+  files.RemoveFolder(folder);
+}
+
+// What a journal says of one item: its first before-image and the last
+// after-hash the run noted.
+struct Item {
+  enum class Kind { File, Folder, Key, Value } kind;
+  std::string name;  // as undo names it to the user
+  std::string path;
+  RegRoot root = RegRoot::CurrentUser;
+  std::string value;
+  Json before;
+  Json after;
+};
+
+std::uint64_t ImageBytes(Files& files, const std::string& journal, char separator) {
+  std::uint64_t total = 0;
+  const std::optional<std::string> lines = files.ReadFile(journal + separator + kJournalFile);
+  if (!lines) return 0;
+  std::size_t start = 0;
+  while (start < lines->size()) {
+    std::size_t end = lines->find('\n', start);
+    if (end == std::string::npos) end = lines->size();
+    const Json entry = Json::parse(lines->substr(start, end - start), nullptr, false);
+    if (entry.is_object() && entry.contains("size")) total += entry["size"].get<std::uint64_t>();
+    start = end + 1;
+  }
+  return total;
+}
+
+}  // namespace
+
+std::optional<std::string> JournalsFolder(Platform& platform) {
+  if (std::optional<std::string> state = platform.user.StateFolder()) {
+    return JoinPath(platform, *state, "undo");
+  }
+  std::optional<std::string> local = platform.environment.Get("LOCALAPPDATA");
+  if (!local || local->empty()) local = AppDataFolder(platform);
+  if (!local || local->empty()) return std::nullopt;
+  while (local->size() > 1 && (local->back() == '\\' || local->back() == '/')) local->pop_back();
+  return JoinPath(platform, JoinPath(platform, *local, "Quillbank"), "undo");
+}
+
+// ------------------------------------------------------------------ writer
+
+bool JournalWriter::Begin() {
+  if (file_) return true;
+  if (failed_) return false;
+  failed_ = true;  // until it is begun
+  const char separator = PathSeparator(platform_);
+  if (!MakeFolders(platform_.files, journals_, separator)) return false;
+  const std::vector<std::string> names = JournalNames(platform_.files, journals_, separator);
+  const long next = names.empty() ? 1 : std::stol(names.back()) + 1;
+  char name[16];
+  std::snprintf(name, sizeof name, "%08ld", next);
+  folder_ = JoinPath(platform_, journals_, name);
+  if (!platform_.files.CreateFolder(folder_)) return false;
+  file_ = platform_.files.OpenForAppend(JoinPath(platform_, folder_, kJournalFile));
+  if (!file_) return false;
+  failed_ = false;
+  return Append(Json{{"journal", 1}}.dump());
+}
+
+bool JournalWriter::Append(const std::string& line) {
+  if (!file_ || !file_->Append(line + "\n")) {
+    failed_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool JournalWriter::NoteFile(const std::string& path, const std::optional<std::string_view>& after,
+                             const std::vector<std::string_view>* after_pieces) {
+  if (!Begin()) return false;
+  Json entry{{"file", path}};
+  if (noted_.insert("file:" + path).second) {
+    entry["before"] = nullptr;
+    if (const std::optional<std::string> old = platform_.files.ReadFile(path)) {
+      const std::string image = std::to_string(++images_) + ".before";
+      if (platform_.files.ReplaceContents(JoinPath(platform_, folder_, image), *old) !=
+          FileWrite::Written) {
+        return false;
+      }
+      entry["before"] = image;
+      entry["size"] = old->size();
+    }
+  }
+  if (after_pieces) {
+    Hash hash;
+    for (const std::string_view piece : *after_pieces) hash.Add(piece);
+    entry["after"] = hash.Text();
+  } else {
+    entry["after"] = after ? Json(HashOf(*after)) : Json(nullptr);
+  }
+  return Append(entry.dump(-1, ' ', false, Json::error_handler_t::replace));
+}
+
+bool JournalWriter::NoteFolder(const std::string& path, bool after_exists) {
+  if (!Begin()) return false;
+  Json entry{{"folder", path}, {"after", after_exists}};
+  if (noted_.insert("folder:" + path).second) entry["before"] = platform_.files.FolderExists(path);
+  return Append(entry.dump(-1, ' ', false, Json::error_handler_t::replace));
+}
+
+bool JournalWriter::NoteKeyCreated(RegRoot root, const std::string& path) {
+  if (!Begin()) return false;
+  return Append(Json{{"key", path}, {"root", RootName(root)}, {"before", false}}.dump(
+      -1, ' ', false, Json::error_handler_t::replace));
+}
+
+bool JournalWriter::NoteValue(RegRoot root, const std::string& path, const std::string& name,
+                              const std::optional<RegValue>& after) {
+  if (!Begin()) return false;
+  Json entry{{"key", path}, {"root", RootName(root)}, {"value", name}};
+  if (noted_.insert("value:" + RootName(root) + "\\" + path + "\\" + name).second) {
+    std::optional<RegValue> before;
+    std::unique_ptr<RegistryKey> key;
+    RegValue value;
+    if (platform_.registry.Open(root, path, RegAccess::Read, key) == win32_error::kSuccess &&
+        key->QueryValue(name, SIZE_MAX, value) == win32_error::kSuccess) {
+      before = value;
+    }
+    entry["before"] = ValueJson(before);
+  }
+  entry["after"] = after ? Json(ValueHash(*after)) : Json(nullptr);
+  return Append(entry.dump(-1, ' ', false, Json::error_handler_t::replace));
+}
+
+bool JournalWriter::NoteMapiService(const std::string& profile, const std::string& service) {
+  if (!Begin()) return false;
+  return Append(Json{{"mapi", profile}, {"service", service}}.dump(
+      -1, ' ', false, Json::error_handler_t::replace));
+}
+
+void JournalWriter::Finish(bool succeeded) {
+  if (!file_) return;
+  file_->Close();
+  file_.reset();
+  const char separator = PathSeparator(platform_);
+  if (!succeeded) {
+    RemoveJournal(platform_.files, folder_, separator);
+    return;
+  }
+  std::vector<std::string> names = JournalNames(platform_.files, journals_, separator);
+  std::uint64_t total = 0;
+  std::vector<std::uint64_t> sizes;
+  for (const std::string& name : names) {
+    sizes.push_back(ImageBytes(platform_.files, JoinPath(platform_, journals_, name), separator));
+    total += sizes.back();
+  }
+  // The newest journal (this run's) always stays.
+  for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+    if (names.size() - i <= kJournalsKept && total <= kJournalBytesKept) break;
+    RemoveJournal(platform_.files, JoinPath(platform_, journals_, names[i]), separator);
+    total -= sizes[i];
+  }
+}
+
+// ------------------------------------------------------------- the wrappers
+
+FileWrite JournalingFiles::ReplaceContents(const std::string& path, std::string_view bytes) {
+  if (!journal_.NoteFile(path, bytes)) return FileWrite::Failed;
+  return files_.ReplaceContents(path, bytes);
+}
+
+FileWrite JournalingFiles::ReplaceContentsInPieces(const std::string& path,
+                                                   const std::vector<std::string_view>& pieces) {
+  if (!journal_.NoteFile(path, std::string_view(), &pieces)) return FileWrite::Failed;
+  return files_.ReplaceContentsInPieces(path, pieces);
+}
+
+bool JournalingFiles::DeleteFile(const std::string& path) {
+  if (!files_.FileExists(path)) return files_.DeleteFile(path);
+  if (!journal_.NoteFile(path, std::nullopt)) return false;
+  return files_.DeleteFile(path);
+}
+
+bool JournalingFiles::CreateFolder(const std::string& path) {
+  if (files_.FolderExists(path)) return true;
+  if (!journal_.NoteFolder(path, true)) return false;
+  return files_.CreateFolder(path);
+}
+
+bool JournalingFiles::RemoveFolder(const std::string& path) {
+  if (!files_.FolderExists(path)) return files_.RemoveFolder(path);
+  if (!journal_.NoteFolder(path, false)) return false;
+  return files_.RemoveFolder(path);
+}
+
+namespace {
+
+class JournalingKey final : public RegistryKey {
+ public:
+  JournalingKey(std::unique_ptr<RegistryKey> key, RegRoot root, std::string path,
+                JournalWriter& journal)
+      : key_(std::move(key)), root_(root), path_(std::move(path)), journal_(journal) {}
+
+  long QueryValue(std::string_view name, std::size_t capacity, RegValue& out) override {
+    return key_->QueryValue(name, capacity, out);
+  }
+  long SetValue(std::string_view name, std::uint32_t type,
+                const std::vector<std::uint8_t>& data) override {
+    if (!journal_.NoteValue(root_, path_, std::string(name), RegValue{type, data})) {
+      return win32_error::kCantWrite;
+    }
+    return key_->SetValue(name, type, data);
+  }
+  long DeleteValue(std::string_view name) override {
+    RegValue current;
+    if (key_->QueryValue(name, SIZE_MAX, current) != win32_error::kSuccess) {
+      return key_->DeleteValue(name);
+    }
+    if (!journal_.NoteValue(root_, path_, std::string(name), std::nullopt)) {
+      return win32_error::kCantWrite;
+    }
+    return key_->DeleteValue(name);
+  }
+  long EnumKey(std::uint32_t index, std::size_t capacity, std::string& name) override {
+    return key_->EnumKey(index, capacity, name);
+  }
+  long QuerySubkeyCount(std::uint32_t& count) override { return key_->QuerySubkeyCount(count); }
+
+ private:
+  std::unique_ptr<RegistryKey> key_;
+  RegRoot root_;
+  std::string path_;
+  JournalWriter& journal_;
+};
+
+class JournalingServiceAdmin final : public MapiServiceAdmin {
+ public:
+  JournalingServiceAdmin(std::unique_ptr<MapiServiceAdmin> admin, std::string profile,
+                         JournalWriter& journal)
+      : admin_(std::move(admin)), profile_(std::move(profile)), journal_(journal) {}
+  MapiResult CreateMsgService(const std::string& service,
+                              const std::string& display_name) override {
+    if (!journal_.NoteMapiService(profile_, service)) return mapi_result::kFail;
+    return admin_->CreateMsgService(service, display_name);
+  }
+
+ private:
+  std::unique_ptr<MapiServiceAdmin> admin_;
+  std::string profile_;
+  JournalWriter& journal_;
+};
+
+class JournalingProfileAdmin final : public MapiProfileAdmin {
+ public:
+  JournalingProfileAdmin(std::unique_ptr<MapiProfileAdmin> admin, JournalWriter& journal)
+      : admin_(std::move(admin)), journal_(journal) {}
+  MapiResult AdminServices(const std::string& profile,
+                           std::unique_ptr<MapiServiceAdmin>& admin) override {
+    std::unique_ptr<MapiServiceAdmin> real;
+    const MapiResult result = admin_->AdminServices(profile, real);
+    if (!MapiFailed(result)) {
+      admin = std::make_unique<JournalingServiceAdmin>(std::move(real), profile, journal_);
+    }
+    return result;
+  }
+
+ private:
+  std::unique_ptr<MapiProfileAdmin> admin_;
+  JournalWriter& journal_;
+};
+
+}  // namespace
+
+long JournalingRegistry::Open(RegRoot root, std::string_view path, RegAccess access,
+                              std::unique_ptr<RegistryKey>& key) {
+  std::unique_ptr<RegistryKey> opened;
+  const long result = registry_.Open(root, path, access, opened);
+  if (result == win32_error::kSuccess) {
+    key = std::make_unique<JournalingKey>(std::move(opened), root, std::string(path), journal_);
+  }
+  return result;
+}
+
+long JournalingRegistry::Create(RegRoot root, std::string_view path,
+                                std::unique_ptr<RegistryKey>& key) {
+  // Each key the call would make is noted, from the top down, so undo can
+  // remove them from the bottom up.
+  std::string prefix;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('\\', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (end > start) {
+      prefix += (prefix.empty() ? "" : "\\") + std::string(path.substr(start, end - start));
+      std::unique_ptr<RegistryKey> probe;
+      if (registry_.Open(root, prefix, RegAccess::Read, probe) == win32_error::kFileNotFound &&
+          !journal_.NoteKeyCreated(root, prefix)) {
+        return win32_error::kCantWrite;
+      }
+    }
+    start = end + 1;
+  }
+  std::unique_ptr<RegistryKey> created;
+  const long result = registry_.Create(root, path, created);
+  if (result == win32_error::kSuccess) {
+    key = std::make_unique<JournalingKey>(std::move(created), root, std::string(path), journal_);
+  }
+  return result;
+}
+
+long JournalingRegistry::DeleteKey(RegRoot root, std::string_view path) {
+  // The program removes only keys it made in the same run; those are in the
+  // journal already as made, and undo finds them gone.
+  return registry_.DeleteKey(root, path);
+}
+
+MapiResult JournalingMapi::AdminProfiles(std::unique_ptr<MapiProfileAdmin>& admin) {
+  std::unique_ptr<MapiProfileAdmin> real;
+  const MapiResult result = mapi_.AdminProfiles(real);
+  if (!MapiFailed(result)) admin = std::make_unique<JournalingProfileAdmin>(std::move(real), journal_);
+  return result;
+}
+
+// -------------------------------------------------------------------- undo
+
+namespace {
+
+class Undoer {
+ public:
+  Undoer(Platform& platform, std::string journal)
+      : platform_(platform), journal_(std::move(journal)) {}
+
+  bool Read() {
+    const std::optional<std::string> lines =
+        platform_.files.ReadFile(JoinPath(platform_, journal_, kJournalFile));
+    if (!lines) return false;
+    std::size_t start = 0;
+    while (start < lines->size()) {
+      std::size_t end = lines->find('\n', start);
+      // A last line without its end was cut off by a killed run: the change
+      // it announced was never made.
+      if (end == std::string::npos) break;
+      Take(Json::parse(lines->substr(start, end - start), nullptr, false));
+      start = end + 1;
+    }
+    return true;
+  }
+
+  UndoResult Run() {
+    UndoResult result;
+    result.outcome = UndoResult::Outcome::Undone;
+    result.kept = kept_;
+    // First every item is checked, then everything is put back.
+    for (const Item& item : items_) {
+      if (!Unchanged(item)) {
+        result.outcome = UndoResult::Outcome::ChangedSince;
+        result.item = item.name;
+        return result;
+      }
+    }
+    if (!PutBack(result)) return result;
+    return result;
+  }
+
+ private:
+  void Take(const Json& entry) {
+    if (!entry.is_object()) return;
+    Item item{Item::Kind::File, "", "", RegRoot::CurrentUser, "", nullptr, nullptr};
+    if (entry.contains("file")) {
+      item.kind = Item::Kind::File;
+      item.path = entry["file"].get<std::string>();
+      item.name = item.path;
+    } else if (entry.contains("folder")) {
+      item.kind = Item::Kind::Folder;
+      item.path = entry["folder"].get<std::string>();
+      item.name = item.path;
+    } else if (entry.contains("mapi")) {
+      kept_.push_back("The MAPI service " + entry.value("service", std::string()) +
+                      " added to the profile \"" + entry["mapi"].get<std::string>() +
+                      "\" stays: remove it in Outlook's mail settings if it is not wanted.");
+      return;
+    } else if (entry.contains("key")) {
+      item.root = RootNamed(entry.value("root", std::string()));
+      item.path = entry["key"].get<std::string>();
+      item.name = RootName(item.root) + "\\" + item.path;
+      if (entry.contains("value")) {
+        item.kind = Item::Kind::Value;
+        item.value = entry["value"].get<std::string>();
+        item.name += "\\" + (item.value.empty() ? std::string("(default)") : item.value);
+      } else {
+        item.kind = Item::Kind::Key;
+      }
+    } else {
+      return;
+    }
+    const auto same = std::find_if(items_.begin(), items_.end(), [&](const Item& known) {
+      return known.kind == item.kind && known.name == item.name;
+    });
+    if (same == items_.end()) {
+      item.before = entry.contains("before") ? entry["before"] : Json(nullptr);
+      item.after = entry.contains("after") ? entry["after"] : Json(nullptr);
+      items_.push_back(std::move(item));
+    } else if (entry.contains("after")) {
+      same->after = entry["after"];
+    }
+  }
+
+  std::optional<std::string> BeforeImage(const Item& item) {
+    if (!item.before.is_string()) return std::nullopt;
+    return platform_.files.ReadFile(JoinPath(platform_, journal_, item.before.get<std::string>()));
+  }
+
+  std::optional<RegValue> CurrentValue(const Item& item) {
+    std::unique_ptr<RegistryKey> key;
+    RegValue value;
+    if (platform_.registry.Open(item.root, item.path, RegAccess::Read, key) !=
+            win32_error::kSuccess ||
+        key->QueryValue(item.value, SIZE_MAX, value) != win32_error::kSuccess) {
+      return std::nullopt;
+    }
+    return value;
+  }
+
+  bool Unchanged(const Item& item) {
+    switch (item.kind) {
+      case Item::Kind::File: {
+        const std::optional<std::string> now = platform_.files.ReadFile(item.path);
+        const bool as_after = item.after.is_null() ? !now : now && HashOf(*now) == item.after;
+        return as_after || BeforeImage(item) == now;
+      }
+      case Item::Kind::Folder:
+        return true;  // an emptied folder goes; one the user filled is left
+      case Item::Kind::Key:
+        return true;  // a key the run made goes when nothing else is in it
+      case Item::Kind::Value: {
+        const std::optional<RegValue> now = CurrentValue(item);
+        const bool as_after = item.after.is_null() ? !now : now && ValueHash(*now) == item.after;
+        std::optional<RegValue> before;
+        if (item.before.is_object()) {
+          before = RegValue{item.before["type"].get<std::uint32_t>(),
+                            Unhex(item.before["data"].get<std::string>())};
+        }
+        const bool as_before = before ? now && now->type == before->type &&
+                                            now->data == before->data
+                                      : !now;
+        return as_after || as_before;
+      }
+    }
+    return false;
+  }
+
+  bool PutBack(UndoResult& result) {
+    // Files first, each through the safe replacement; should one fail, the
+    // ones already put back get the run's content again.
+    std::vector<std::pair<std::string, std::optional<std::string>>> done;
+    for (const Item& item : items_) {
+      if (item.kind != Item::Kind::File) continue;
+      const std::optional<std::string> now = platform_.files.ReadFile(item.path);
+      const std::optional<std::string> before = BeforeImage(item);
+      if (now == before) continue;
+      const bool ok = before ? platform_.files.ReplaceContents(item.path, *before) ==
+                                   FileWrite::Written
+                             : platform_.files.DeleteFile(item.path);
+      if (!ok) {
+        for (auto it = done.rbegin(); it != done.rend(); ++it) {
+          if (it->second) {
+            (void)platform_.files.ReplaceContents(it->first, *it->second);
+          } else {
+            platform_.files.DeleteFile(it->first);
+          }
+        }
+        result.outcome = UndoResult::Outcome::Failed;
+        result.item = item.path;
+        result.restored.clear();
+        return false;
+      }
+      done.emplace_back(item.path, now);
+      result.restored.push_back((before ? "Restored " : "Removed ") + item.path + ".");
+    }
+    // Then the registry: values, then the keys the run made, newest first.
+    for (const Item& item : items_) {
+      if (item.kind != Item::Kind::Value) continue;
+      std::unique_ptr<RegistryKey> key;
+      if (platform_.registry.Open(item.root, item.path, RegAccess::All, key) !=
+          win32_error::kSuccess) {
+        continue;  // the key is gone, and with it the value
+      }
+      if (item.before.is_object()) {
+        key->SetValue(item.value, item.before["type"].get<std::uint32_t>(),
+                      Unhex(item.before["data"].get<std::string>()));
+        result.restored.push_back("Restored " + item.name + ".");
+      } else if (key->DeleteValue(item.value) == win32_error::kSuccess) {
+        result.restored.push_back("Removed " + item.name + ".");
+      }
+    }
+    for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
+      if (it->kind == Item::Kind::Key &&
+          platform_.registry.DeleteKey(it->root, it->path) == win32_error::kSuccess) {
+        result.restored.push_back("Removed " + it->name + ".");
+      }
+    }
+    const long committed = platform_.registry.Commit();
+    if (committed != win32_error::kSuccess) {
+      for (auto it = done.rbegin(); it != done.rend(); ++it) {
+        if (it->second) {
+          (void)platform_.files.ReplaceContents(it->first, *it->second);
+        } else {
+          platform_.files.DeleteFile(it->first);
+        }
+      }
+      result.outcome = UndoResult::Outcome::Failed;
+      result.item = "the registry (error " + std::to_string(committed) + ")";
+      result.restored.clear();
+      return false;
+    }
+    for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
+      if (it->kind == Item::Kind::Folder && it->before.is_boolean() &&
+          !it->before.get<bool>() && platform_.files.RemoveFolder(it->path)) {
+        result.restored.push_back("Removed " + it->path + ".");
+      }
+    }
+    return true;
+  }
+
+  Platform& platform_;
+  std::string journal_;
+  std::vector<Item> items_;
+  std::vector<std::string> kept_;
+};
+
+}  // namespace
+
+UndoResult UndoNewestJournal(Platform& platform, const std::string& journals_folder) {
+  const char separator = PathSeparator(platform);
+  const std::vector<std::string> names = JournalNames(platform.files, journals_folder, separator);
+  UndoResult result;
+  if (names.empty()) return result;
+  const std::string journal = JoinPath(platform, journals_folder, names.back());
+  Undoer undoer(platform, journal);
+  if (!undoer.Read()) return result;
+  result = undoer.Run();
+  if (result.outcome == UndoResult::Outcome::Undone) RemoveJournal(platform.files, journal, separator);
+  return result;
+}
+
+}  // namespace quillbank

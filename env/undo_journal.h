@@ -1,0 +1,151 @@
+// The undo journal: before a run changes anything it notes, in a journal
+// folder of its own, what each file, folder, registry key and value was
+// before (or that it did not exist) and a hash of what the run is about to
+// make of it. Each entry is appended and flushed before the change it
+// describes, so a run killed half-way leaves a journal that covers every
+// change it made. Undo takes the newest journal and puts every item back.
+//
+// A journal is a folder below the journals' folder, numbered in the order
+// runs made them, holding "journal.jsonl" (one JSON object a line) and one
+// "<n>.before" file per file that existed before the run.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "env/platform/mapi.h"
+#include "env/platform/platform.h"
+
+namespace quillbank {
+
+// How many journals are kept, and how much their before-images may take
+// together; older journals go first.
+inline constexpr std::size_t kJournalsKept = 20;
+inline constexpr std::uint64_t kJournalBytesKept = 256ull * 1024 * 1024;
+
+// Where the journals are kept: the program's state folder where the system
+// has one, else Quillbank\undo in the user's local application data.
+[[nodiscard]] std::optional<std::string> JournalsFolder(Platform& platform);
+
+// Writes one run's journal; made on the first change, so a run that changes
+// nothing leaves no journal.
+class JournalWriter {
+ public:
+  JournalWriter(Platform& platform, std::string journals_folder)
+      : platform_(platform), journals_(std::move(journals_folder)) {}
+
+  // Notes a file before it is replaced or removed; `after` is what it will
+  // hold (none: removed). False when the note could not be written, and then
+  // the change must not be made.
+  bool NoteFile(const std::string& path, const std::optional<std::string_view>& after,
+                const std::vector<std::string_view>* after_pieces = nullptr);
+  bool NoteFolder(const std::string& path, bool after_exists);
+  bool NoteKeyCreated(RegRoot root, const std::string& path);
+  bool NoteValue(RegRoot root, const std::string& path, const std::string& name,
+                 const std::optional<RegValue>& after);
+  bool NoteMapiService(const std::string& profile, const std::string& service);
+
+  // Ends the run: a run that failed put back what it changed, so its journal
+  // goes; a run that succeeded keeps it, and the oldest journals beyond the
+  // limits go.
+  void Finish(bool succeeded);
+
+ private:
+  bool Begin();
+  bool Append(const std::string& line);
+
+  Platform& platform_;
+  std::string journals_;
+  std::string folder_;  // this run's journal, once begun
+  std::unique_ptr<AppendFile> file_;
+  std::set<std::string> noted_;  // items whose before-image is in the journal
+  int images_ = 0;
+  bool failed_ = false;
+};
+
+// Files, registry and MAPI that note each change in the journal before they
+// pass it on.
+class JournalingFiles final : public Files {
+ public:
+  JournalingFiles(Files& files, JournalWriter& journal) : files_(files), journal_(journal) {}
+  std::optional<std::string> ReadFile(const std::string& path) override {
+    return files_.ReadFile(path);
+  }
+  std::unique_ptr<FileView> ViewFile(const std::string& path) override {
+    return files_.ViewFile(path);
+  }
+  std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) override {
+    return files_.OpenForAppend(path);
+  }
+  FileWrite ReplaceContents(const std::string& path, std::string_view bytes) override;
+  FileWrite ReplaceContentsInPieces(const std::string& path,
+                                    const std::vector<std::string_view>& pieces) override;
+  bool DeleteFile(const std::string& path) override;
+  bool CreateFolder(const std::string& path) override;
+  bool RemoveFolder(const std::string& path) override;
+  bool FileExists(const std::string& path) override { return files_.FileExists(path); }
+  bool FolderExists(const std::string& path) override { return files_.FolderExists(path); }
+  std::vector<std::string> ListFolder(const std::string& pattern) override {
+    return files_.ListFolder(pattern);
+  }
+
+ private:
+  Files& files_;
+  JournalWriter& journal_;
+};
+
+class JournalingRegistry final : public Registry {
+ public:
+  JournalingRegistry(Registry& registry, JournalWriter& journal)
+      : registry_(registry), journal_(journal) {}
+  long Open(RegRoot root, std::string_view path, RegAccess access,
+            std::unique_ptr<RegistryKey>& key) override;
+  long Create(RegRoot root, std::string_view path, std::unique_ptr<RegistryKey>& key) override;
+  long DeleteKey(RegRoot root, std::string_view path) override;
+  long Commit() override { return registry_.Commit(); }
+
+ private:
+  Registry& registry_;
+  JournalWriter& journal_;
+};
+
+class JournalingMapi final : public MapiAdmin {
+ public:
+  JournalingMapi(MapiAdmin& mapi, JournalWriter& journal) : mapi_(mapi), journal_(journal) {}
+  MapiResult Initialize() override { return mapi_.Initialize(); }
+  MapiResult AdminProfiles(std::unique_ptr<MapiProfileAdmin>& admin) override;
+  MapiResult LogonEx(const std::string& profile, std::unique_ptr<MapiSession>& session) override {
+    return mapi_.LogonEx(profile, session);
+  }
+  void Uninitialize() override { mapi_.Uninitialize(); }
+
+ private:
+  MapiAdmin& mapi_;
+  JournalWriter& journal_;
+};
+
+// What undoing the newest journal came to.
+struct UndoResult {
+  enum class Outcome {
+    Undone,
+    NothingToUndo,
+    ChangedSince,  // `item` names the first item changed since the run
+    Failed,        // `item` names what could not be put back; nothing was
+  };
+  Outcome outcome = Outcome::NothingToUndo;
+  std::string item;
+  std::vector<std::string> restored;  // "Restored <item>." / "Removed <item>." lines
+  std::vector<std::string> kept;      // what undo cannot take back (MAPI services)
+};
+
+// Puts back every item of the newest journal, all or nothing, then removes
+// the journal. An item is put back when it still holds what the run made of
+// it or still its old state (a run killed before it got there); anything
+// else refuses the whole undo with nothing changed.
+[[nodiscard]] UndoResult UndoNewestJournal(Platform& platform, const std::string& journals_folder);
+
+}  // namespace quillbank
