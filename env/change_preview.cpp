@@ -218,7 +218,9 @@ std::string ValueText(const RegValue& value, const CodePage& code_page) {
       return HexList("hex:", value.data);
     case reg_type::kExpandSz:
     case reg_type::kMultiSz: {
-      // regedit writes these as the UTF-16LE bytes Windows keeps.
+      // regedit writes these as the UTF-16LE bytes Windows keeps, with one
+      // closing NUL.
+      if (!text.empty() && text.back() == '\0') text.remove_suffix(1);
       const std::string lead = value.type == reg_type::kExpandSz ? "hex(2):" : "hex(7):";
       return HexList(lead, Utf16LeBytes(code_page.Widen(text)));
     }

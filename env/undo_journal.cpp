@@ -629,8 +629,16 @@ class Undoer {
       return false;
     }
     for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
-      if (it->kind == Item::Kind::Folder && it->before.is_boolean() &&
-          !it->before.get<bool>() && platform_.files.RemoveFolder(it->path)) {
+      if (it->kind != Item::Kind::Folder || !it->before.is_boolean() || it->before.get<bool>()) {
+        continue;
+      }
+      // A run killed while it wrote a file leaves that file's temporary
+      // copy beside it; it goes with the folder the run made.
+      const std::string separator(1, PathSeparator(platform_));
+      for (const std::string& name : platform_.files.ListFolder(it->path + separator + "*.quillbank-tmp")) {
+        platform_.files.DeleteFile(it->path + separator + name);
+      }
+      if (platform_.files.RemoveFolder(it->path)) {
         result.restored.push_back("Removed " + it->path + ".");
       }
     }

@@ -23,7 +23,7 @@ case "${1:-all}" in
   wine64 xvfb xauth x11-apps imagemagick
   thunderbird
   clang libclang-rt-14-dev
-  util-linux
+  util-linux strace
   "${release[@]}"
 ) ;;
 esac
