@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -19,7 +20,9 @@
 #include "tests/e2e/real_thunderbird.h"
 #include "tests/support/host_file.h"
 #include "tests/support/log_text.h"
+#include "env/platform/home/home_system.h"
 #include "tests/support/machine_fixture.h"
+#include "tests/support/preview_apply.h"
 #include "tests/support/program_run.h"
 #include "tests/support/test_data.h"
 
@@ -204,6 +207,66 @@ TEST_F(ThunderbirdHomeTest, TheAutomaticModeClosesThunderbirdAndAddsTheCopy) {
       DirectoryKeyOfServerNamed(ReadHostFile(profile / "prefs.js"), "Tessaline jane@example\\.com");
   ASSERT_FALSE(copy_key.empty()) << ReadHostFile(profile / "prefs.js");
   ExpectThunderbirdLoads(profile, copy_key);
+}
+
+// Every file below a folder by its path, as bytes; the state folder (log,
+// lock, undo journals) left out unless `all`.
+std::map<std::string, std::string> FilesBelow(const fs::path& folder, bool all) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    const std::string name = fs::relative(entry.path(), folder).string();
+    if (!all && name.rfind(".local", 0) == 0) continue;
+    files[name] = entry.is_regular_file() ? ReadHostFile(entry.path()) : "<folder>";
+  }
+  return files;
+}
+
+// The names of the files that differ between two trees (profile databases
+// are binary: their bytes are not shown).
+std::vector<std::string> Differing(const std::map<std::string, std::string>& a,
+                                   const std::map<std::string, std::string>& b) {
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : a) {
+    if (!b.count(name) || b.at(name) != bytes) names.push_back(name);
+  }
+  for (const auto& [name, bytes] : b) {
+    if (!a.count(name)) names.push_back(name);
+  }
+  return names;
+}
+
+// In the home, as on a machine folder: the dry run writes nothing (not even
+// the state folder), its printed diff applied to a copy of the home gives the
+// real run's prefs.js, and --undo gives prefs.js back byte for byte.
+TEST_F(ThunderbirdHomeTest, TheDryRunShowsTheRealRunAndUndoTakesItBack) {
+  MadeProfile();
+  const auto untouched = FilesBelow(home, true);
+  const auto stores = FilesBelow(home, false);
+  ASSERT_FALSE(fs::exists(home / ".local/state"));
+  const testing::TemporaryFolder copy_root{"thunderbird-home-copy"};
+  const fs::path copy = copy_root / "home";
+  fs::copy(home, copy, fs::copy_options::recursive);
+
+  const ProgramRun dry = Run({"-n", "Jane Doe", "-a", "jane@tessaline.net", "-c", "4", "--dry-run"});
+  ASSERT_EQ(dry.exit_code, 0) << dry.out << dry.err;
+  EXPECT_EQ(Differing(FilesBelow(home, true), untouched), std::vector<std::string>{});
+
+  ASSERT_EQ(Configure("jane@tessaline.net").exit_code, 0);
+  std::string error;
+  const std::unique_ptr<SystemServices> copied = OpenUserHome(copy.string(), std::nullopt, error);
+  ASSERT_TRUE(copied) << error;
+  // The printed paths name the home the run saw; the copy takes them.
+  std::string preview = dry.out;
+  for (std::size_t at = preview.find(home.string()); at != std::string::npos;
+       at = preview.find(home.string(), at)) {
+    preview.replace(at, home.string().size(), copy.string());
+  }
+  ASSERT_TRUE(testing::ApplyPreview(copied->platform(), preview, error)) << error << dry.out;
+  EXPECT_EQ(Differing(FilesBelow(copy, false), FilesBelow(home, false)), std::vector<std::string>{});
+
+  const ProgramRun undo = Run({"--undo"});
+  EXPECT_EQ(undo.exit_code, 0) << undo.out << undo.err;
+  EXPECT_EQ(Differing(FilesBelow(home, false), stores), std::vector<std::string>{});
 }
 
 }  // namespace

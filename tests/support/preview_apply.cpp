@@ -41,7 +41,9 @@ std::string Encoded(const std::string& utf8) {
 }
 
 void MakeParents(Files& files, const std::string& path) {
-  for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+  const char separator = path[0] == '/' ? '/' : '\\';
+  for (std::size_t at = path.find(separator, 3); at != std::string::npos;
+       at = path.find(separator, at + 1)) {
     files.CreateFolder(path.substr(0, at));
   }
 }
