@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/ascii_text.h"
 #include "env/app_data.h"
 #include "env/change_record.h"
 #include "env/user_folders.h"
@@ -16,6 +17,8 @@ namespace {
 using Json = nlohmann::json;
 
 constexpr const char* kJournalFile = "journal.jsonl";
+// How the safe file replacement names its temporary files.
+constexpr const char* kTemporarySuffix = ".quillbank-tmp";
 
 // FNV-1a, 64 bits: tells whether an item still holds what the run made of
 // it. It guards against ordinary edits, not against someone forging a file.
@@ -526,14 +529,48 @@ class Undoer {
   }
 
   std::optional<RegValue> CurrentValue(const Item& item) {
+    bool readable = true;
+    return CurrentValue(item, readable);
+  }
+
+  // The value as it is now; none when it (or its key) is missing, and
+  // `readable` false when it could not be read at all.
+  std::optional<RegValue> CurrentValue(const Item& item, bool& readable) {
     std::unique_ptr<RegistryKey> key;
     RegValue value;
-    if (platform_.registry.Open(item.root, item.path, RegAccess::Read, key) !=
-            win32_error::kSuccess ||
-        key->QueryValue(item.value, SIZE_MAX, value) != win32_error::kSuccess) {
-      return std::nullopt;
-    }
+    long result = platform_.registry.Open(item.root, item.path, RegAccess::Read, key);
+    if (result == win32_error::kSuccess) result = key->QueryValue(item.value, SIZE_MAX, value);
+    readable = result == win32_error::kSuccess || result == win32_error::kFileNotFound;
+    if (result != win32_error::kSuccess) return std::nullopt;
     return value;
+  }
+
+  // A file as it is now; none when it is missing, and `readable` false when
+  // it is there but could not be read.
+  std::optional<std::string> CurrentFile(const std::string& path, bool& readable) {
+    std::optional<std::string> bytes = platform_.files.ReadFile(path);
+    readable = bytes.has_value() || !platform_.files.FileExists(path);
+    return bytes;
+  }
+
+  // A folder the run made holds nothing but what the run put there (and
+  // the temporary file of a run killed while writing); anything else was
+  // put there since, by the user or the client.
+  bool FolderHoldsOnlyTheRuns(const Item& item) {
+    if (!item.before.is_boolean() || item.before.get<bool>()) return true;
+    const std::string separator(1, PathSeparator(platform_));
+    for (const std::string& name : platform_.files.ListFolder(item.path + separator + "*")) {
+      const std::string path = item.path + separator + name;
+      const bool ours = EndsWith(name, kTemporarySuffix) ||
+                        std::any_of(items_.begin(), items_.end(), [&](const Item& other) {
+                          return (other.kind == Item::Kind::File ||
+                                  other.kind == Item::Kind::Folder) &&
+                                 other.before.is_null() == (other.kind == Item::Kind::File) &&
+                                 EqualsIgnoringCase(other.path, path);
+                        });
+      if (!ours) return false;
+    }
+    return true;
   }
 
   bool Unchanged(const Item& item) {
@@ -544,7 +581,7 @@ class Undoer {
         return as_after || BeforeImage(item) == now;
       }
       case Item::Kind::Folder:
-        return true;  // an emptied folder goes; one the user filled is left
+        return FolderHoldsOnlyTheRuns(item);
       case Item::Kind::Key:
         return true;  // a key the run made goes when nothing else is in it
       case Item::Kind::Value: {
@@ -564,85 +601,145 @@ class Undoer {
     return false;
   }
 
+  // Puts every item back: files first, each through the safe replacement,
+  // then the folders the run made, then the registry, committed at the end.
+  // Should any step fail, what was put back already gets the run's content
+  // again, and nothing is committed.
   bool PutBack(UndoResult& result) {
-    // Files first, each through the safe replacement; should one fail, the
-    // ones already put back get the run's content again.
-    std::vector<std::pair<std::string, std::optional<std::string>>> done;
+    Rollback rollback(platform_);
     for (const Item& item : items_) {
       if (item.kind != Item::Kind::File) continue;
-      const std::optional<std::string> now = platform_.files.ReadFile(item.path);
+      bool readable = true;
+      const std::optional<std::string> now = CurrentFile(item.path, readable);
       const std::optional<std::string> before = BeforeImage(item);
+      if (!readable || (item.before.is_string() && !before)) {
+        return Fail(item.path, rollback, result);
+      }
       if (now == before) continue;
       const bool ok = before ? platform_.files.ReplaceContents(item.path, *before) ==
                                    FileWrite::Written
                              : platform_.files.DeleteFile(item.path);
-      if (!ok) {
-        for (auto it = done.rbegin(); it != done.rend(); ++it) {
-          if (it->second) {
-            (void)platform_.files.ReplaceContents(it->first, *it->second);
-          } else {
-            platform_.files.DeleteFile(it->first);
-          }
-        }
-        result.outcome = UndoResult::Outcome::Failed;
-        result.item = item.path;
-        result.restored.clear();
-        return false;
-      }
-      done.emplace_back(item.path, now);
+      if (!ok) return Fail(item.path, rollback, result);
+      rollback.files.emplace_back(item.path, now);
       result.restored.push_back((before ? "Restored " : "Removed ") + item.path + ".");
     }
-    // Then the registry: values, then the keys the run made, newest first.
-    for (const Item& item : items_) {
-      if (item.kind != Item::Kind::Value) continue;
-      std::unique_ptr<RegistryKey> key;
-      if (platform_.registry.Open(item.root, item.path, RegAccess::All, key) !=
-          win32_error::kSuccess) {
-        continue;  // the key is gone, and with it the value
-      }
-      if (item.before.is_object()) {
-        key->SetValue(item.value, item.before["type"].get<std::uint32_t>(),
-                      Unhex(item.before["data"].get<std::string>()));
-        result.restored.push_back("Restored " + item.name + ".");
-      } else if (key->DeleteValue(item.value) == win32_error::kSuccess) {
-        result.restored.push_back("Removed " + item.name + ".");
-      }
-    }
-    for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
-      if (it->kind == Item::Kind::Key &&
-          platform_.registry.DeleteKey(it->root, it->path) == win32_error::kSuccess) {
-        result.restored.push_back("Removed " + it->name + ".");
-      }
-    }
-    const long committed = platform_.registry.Commit();
-    if (committed != win32_error::kSuccess) {
-      for (auto it = done.rbegin(); it != done.rend(); ++it) {
-        if (it->second) {
-          (void)platform_.files.ReplaceContents(it->first, *it->second);
-        } else {
-          platform_.files.DeleteFile(it->first);
-        }
-      }
-      result.outcome = UndoResult::Outcome::Failed;
-      result.item = "the registry (error " + std::to_string(committed) + ")";
-      result.restored.clear();
-      return false;
-    }
+    const std::string separator(1, PathSeparator(platform_));
     for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
       if (it->kind != Item::Kind::Folder || !it->before.is_boolean() || it->before.get<bool>()) {
         continue;
       }
       // A run killed while it wrote a file leaves that file's temporary
       // copy beside it; it goes with the folder the run made.
-      const std::string separator(1, PathSeparator(platform_));
-      for (const std::string& name : platform_.files.ListFolder(it->path + separator + "*.quillbank-tmp")) {
+      for (const std::string& name :
+           platform_.files.ListFolder(it->path + separator + "*" + kTemporarySuffix)) {
         platform_.files.DeleteFile(it->path + separator + name);
       }
-      if (platform_.files.RemoveFolder(it->path)) {
-        result.restored.push_back("Removed " + it->path + ".");
+      if (!platform_.files.RemoveFolder(it->path)) {
+        if (!platform_.files.FolderExists(it->path)) continue;  // gone already
+        return Fail(it->path, rollback, result);
       }
+      rollback.folders.push_back(it->path);
+      result.restored.push_back("Removed " + it->path + ".");
+    }
+    for (const Item& item : items_) {
+      if (item.kind != Item::Kind::Value) continue;
+      bool readable = true;
+      const std::optional<RegValue> now = CurrentValue(item, readable);
+      if (!readable) return Fail(item.name, rollback, result);
+      long done = win32_error::kSuccess;
+      if (item.before.is_object() || now) {
+        std::unique_ptr<RegistryKey> key;
+        done = platform_.registry.Open(item.root, item.path, RegAccess::All, key);
+        if (done == win32_error::kFileNotFound && !item.before.is_object()) continue;
+        if (done == win32_error::kSuccess) {
+          done = item.before.is_object()
+                     ? key->SetValue(item.value, item.before["type"].get<std::uint32_t>(),
+                                     Unhex(item.before["data"].get<std::string>()))
+                     : key->DeleteValue(item.value);
+        }
+      } else {
+        continue;  // not there, as before the run
+      }
+      if (done != win32_error::kSuccess) return Fail(item.name, rollback, result);
+      rollback.values.push_back({item.root, item.path, item.value, now});
+      result.restored.push_back((item.before.is_object() ? "Restored " : "Removed ") + item.name +
+                                ".");
+    }
+    for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
+      if (it->kind != Item::Kind::Key) continue;
+      std::unique_ptr<RegistryKey> key;
+      const long opened = platform_.registry.Open(it->root, it->path, RegAccess::Read, key);
+      if (opened == win32_error::kFileNotFound) continue;  // gone already
+      std::uint32_t subkeys = 0;
+      if (opened != win32_error::kSuccess || key->QuerySubkeyCount(subkeys) != win32_error::kSuccess) {
+        return Fail(it->name, rollback, result);
+      }
+      key.reset();
+      if (subkeys > 0) continue;  // someone keeps keys of their own in it: it stays for them
+      if (platform_.registry.DeleteKey(it->root, it->path) != win32_error::kSuccess) {
+        return Fail(it->name, rollback, result);
+      }
+      rollback.keys.push_back(*it);
+      result.restored.push_back("Removed " + it->name + ".");
+    }
+    const long committed = platform_.registry.Commit();
+    if (committed != win32_error::kSuccess) {
+      return Fail("the registry (error " + std::to_string(committed) + ")", rollback, result);
     }
     return true;
+  }
+
+  // What an undo put back so far, to be given the run's content again.
+  struct Rollback {
+    explicit Rollback(Platform& platform) : platform(platform) {}
+    struct Value {
+      RegRoot root;
+      std::string path;
+      std::string name;
+      std::optional<RegValue> now;
+    };
+    Platform& platform;
+    std::vector<std::pair<std::string, std::optional<std::string>>> files;
+    std::vector<Value> values;
+    std::vector<Item> keys;
+    std::vector<std::string> folders;
+
+    void Run() {
+      for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+        std::unique_ptr<RegistryKey> made;
+        (void)platform.registry.Create(it->root, it->path, made);
+      }
+      for (auto it = values.rbegin(); it != values.rend(); ++it) {
+        std::unique_ptr<RegistryKey> key;
+        if (platform.registry.Open(it->root, it->path, RegAccess::All, key) !=
+            win32_error::kSuccess) {
+          continue;
+        }
+        if (it->now) {
+          key->SetValue(it->name, it->now->type, it->now->data);
+        } else {
+          key->DeleteValue(it->name);
+        }
+      }
+      for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+        platform.files.CreateFolder(*it);
+      }
+      for (auto it = files.rbegin(); it != files.rend(); ++it) {
+        if (it->second) {
+          (void)platform.files.ReplaceContents(it->first, *it->second);
+        } else {
+          platform.files.DeleteFile(it->first);
+        }
+      }
+    }
+  };
+
+  static bool Fail(const std::string& item, Rollback& rollback, UndoResult& result) {
+    rollback.Run();
+    result.outcome = UndoResult::Outcome::Failed;
+    result.item = item;
+    result.restored.clear();
+    return false;
   }
 
   Platform& platform_;

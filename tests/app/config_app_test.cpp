@@ -16,14 +16,7 @@ namespace {
 using testing::FakeFactory;
 using testing::FakePlatform;
 
-class BorrowedSystem final : public SystemServices {
- public:
-  explicit BorrowedSystem(Platform& platform) : platform_(platform) {}
-  Platform& platform() override { return platform_; }
-
- private:
-  Platform& platform_;
-};
+using testing::BorrowedSystem;
 
 class ConfigAppTest : public ::testing::Test {
  protected:

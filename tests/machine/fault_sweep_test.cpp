@@ -1,20 +1,24 @@
 // Every call a run makes to the files and registry services of a real machine
-// folder is made to fail once, call by call, for each client. Whichever call
-// fails, the stores are together exactly as they were or exactly as a run
-// without the fault leaves them; a run that left them as they were says so in
-// its exit code; and no temporary file stays behind. (Outlook 2000 is left
+// folder is made to fail once, call by call, for each client, and so is every
+// call of the undo of such a run. Whichever call fails, the stores are
+// together exactly as they were or exactly as a run without the fault leaves
+// them; a run that left them as they were says so in its exit code (an undo
+// that left them changed, in its); and no temporary file stays behind. (Outlook 2000 is left
 // out: a failed read of its version picks the newer store, and its MAPI step
 // keeps the account when the mail service cannot be made, both on purpose.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
+#include <algorithm>
 #include <map>
 #include <regex>
 
 #include "tests/support/mail_clients.h"
-#include "session/config_session.h"
+#include <sstream>
+
 #include "app/client_configurators.h"
+#include "app/config_app.h"
 #include "env/platform/machine/machine_folder.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/files_wrapper.h"
@@ -129,21 +133,71 @@ using testing::ReadHostFile;
 // Every file and folder of the machine but the log and the lock file, hive
 // time stamps masked (a rewritten key gets the time of its run).
 using MachineState = std::map<std::string, std::string>;
+
+// A hive as the registry reads it: its keys in order of their names, the
+// blank lines between them dropped (a hive rewritten by a run lists its keys
+// sorted, and every key above them; one a test appended to does not).
+std::string Canonical(const std::string& hive) {
+  std::vector<std::string> blocks;
+  std::string header;
+  std::size_t at = hive.find("\n[");
+  header = hive.substr(0, at == std::string::npos ? hive.size() : at + 1);
+  while (at != std::string::npos) {
+    const std::size_t next = hive.find("\n[", at + 1);
+    std::string block = hive.substr(at + 1, next == std::string::npos ? std::string::npos : next - at);
+    while (!block.empty() && block.back() == '\n') block.pop_back();
+    if (!block.empty()) blocks.push_back(block);
+    at = next;
+  }
+  while (!header.empty() && header.back() == '\n') header.pop_back();
+  // A key without values that a key below it implies is there either way.
+  const auto name_of = [](const std::string& block) { return block.substr(1, block.find(']') - 1); };
+  std::vector<std::string> names;
+  for (const std::string& block : blocks) names.push_back(name_of(block));
+  std::vector<std::string> kept;
+  for (const std::string& block : blocks) {
+    const bool implied =
+        block.find('\n') == std::string::npos &&
+        std::any_of(names.begin(), names.end(), [&](const std::string& other) {
+          return other.rfind(name_of(block) + "\\\\", 0) == 0;
+        });
+    if (!implied) kept.push_back(block);
+  }
+  std::sort(kept.begin(), kept.end());
+  for (const std::string& block : kept) header += "\n" + block;
+  return header;
+}
+
 MachineState StateOf(const fs::path& machine) {
   static const std::regex stamp(R"((\]) [0-9]+\n|#time=[0-9a-f]+)");
   MachineState state;
   for (const auto& entry : fs::recursive_directory_iterator(machine)) {
     const std::string name = fs::relative(entry.path(), machine).string();
     if (entry.path().filename() == "Quillbank.log" || name == "quillbank.lock") continue;
+    // The undo journals are the program's own notes, not stores.
+    if ((name + "/").find("/Quillbank/") != std::string::npos) continue;
     if (entry.is_directory()) {
       state[name + "/"] = "";
     } else {
       const std::string bytes = ReadHostFile(entry.path());
-      state[name] = entry.path().extension() == ".reg" ? std::regex_replace(bytes, stamp, "$1 T\n")
-                                                       : bytes;
+      state[name] = entry.path().extension() == ".reg"
+                        ? Canonical(std::regex_replace(bytes, stamp, "$1 T\n"))
+                        : bytes;
     }
   }
   return state;
+}
+
+// The names whose content differs between two states, for a failure's message.
+std::string Differing(const MachineState& a, const MachineState& b) {
+  std::string names;
+  for (const auto& [name, bytes] : a) {
+    if (!b.count(name) || b.at(name) != bytes) names += " " + name;
+  }
+  for (const auto& [name, bytes] : b) {
+    if (!a.count(name)) names += " " + name;
+  }
+  return names;
 }
 
 bool HoldsATemporaryFile(const MachineState& state) {
@@ -181,11 +235,12 @@ class FaultSweepTest : public ::testing::Test {
     return machine;
   }
 
-  // Runs the scenario on a fresh copy of the template with call `fail_at`
-  // failing; the exit code, the state it left, and how many calls it made.
-  int Run(const Scenario& scenario, const fs::path& from, int fail_at, MachineState& state,
+  // Runs `command` on a fresh copy of `from` with call `fail_at` failing;
+  // the exit code, the state it left, and how many calls it made. The copy
+  // stays as the run left it, in `Copy()`.
+  int Run(const std::string& command, const fs::path& from, int fail_at, MachineState& state,
           int& calls) {
-    const fs::path machine = root_ / "run";
+    const fs::path machine = Copy();
     fs::remove_all(machine);
     fs::copy(from, machine, fs::copy_options::recursive);
     std::string error;
@@ -202,23 +257,26 @@ class FaultSweepTest : public ::testing::Test {
     testing::SequenceUuids uuids;  // the same account file names in every run
     Platform platform{registry, files, real.environment, real.processes, clock, uuids,
                       real.code_page, real.user, real.mapi, real.run_lock};
-    const std::unique_ptr<ConfiguratorFactory> factory = MakeClientConfiguratorFactory(platform, MachineClients());
-    RunState run;
-    run.command_line = true;
-    run.client_index = scenario.client;
-    run.address = "jane@example.com";
-    run.display_name = "Jane Doe";
-    run.make_default = scenario.make_default;
-    run.overwrite_existing = scenario.overwrite;
-    {
-      ConfigSession session(platform, MachineClients(), *factory, run, nullptr);
-      if (session.OnInitDialog()) session.OnConfigure();
-    }
+    ConfigAppServices services;
+    services.open_system = [&](SystemChoice, OpenFor, std::string&) {
+      return std::make_unique<testing::BorrowedSystem>(platform);
+    };
+    services.make_factory = [](Platform& used, const ClientList& clients) {
+      return MakeClientConfiguratorFactory(used, clients);
+    };
+    std::ostringstream out;
+    std::ostringstream err;
+    const int exit_code = ConfigApp(std::move(services), out, err).InitInstance(command);
     system.reset();
     state = StateOf(machine);
     calls = plan.calls;
-    return run.exit_code;
+    return exit_code;
   }
+  static std::string Command(const Scenario& scenario) {
+    return "-n \"Jane Doe\" -a jane@example.com -c " + std::to_string(scenario.client) +
+           (scenario.make_default ? " -d" : "") + (scenario.overwrite ? " -u" : "");
+  }
+  fs::path Copy() const { return root_ / "run"; }
 
   const testing::TemporaryFolder root_{"sweep"};
 };
@@ -267,13 +325,13 @@ TEST_F(FaultSweepTest, EveryFailedCallLeavesTheStoresOldOrNew) {
     const MachineState old_state = StateOf(machine);
     MachineState new_state;
     int calls = 0;
-    ASSERT_EQ(Run(scenario, machine, 0, new_state, calls), 0);
+    ASSERT_EQ(Run(Command(scenario), machine, 0, new_state, calls), 0);
     ASSERT_NE(new_state, old_state);
     std::printf("fault sweep: %s makes %d calls\n", scenario.name, calls);
     for (int fail_at = 1; fail_at <= calls; ++fail_at) {
       MachineState state;
       int ignored = 0;
-      const int exit_code = Run(scenario, machine, fail_at, state, ignored);
+      const int exit_code = Run(Command(scenario), machine, fail_at, state, ignored);
       ++cases;
       EXPECT_TRUE(state == old_state || state == new_state) << "call " << fail_at << " of " << calls;
       if (state == old_state) {
@@ -284,6 +342,38 @@ TEST_F(FaultSweepTest, EveryFailedCallLeavesTheStoresOldOrNew) {
   }
   RecordProperty("cases", cases);
   std::printf("fault sweep: %d failed calls tried\n", cases);
+}
+
+TEST_F(FaultSweepTest, EveryFailedCallOfAnUndoLeavesTheStoresConfiguredOrAsTheyWere) {
+  int cases = 0;
+  for (const Scenario& scenario : kScenarios) {
+    SCOPED_TRACE(scenario.name);
+    const fs::path machine = MakeTemplate(scenario);
+    const MachineState old_state = StateOf(machine);
+    MachineState new_state;
+    int calls = 0;
+    ASSERT_EQ(Run(Command(scenario), machine, 0, new_state, calls), 0);
+    const fs::path configured = root_ / "configured";
+    fs::remove_all(configured);
+    fs::copy(Copy(), configured, fs::copy_options::recursive);
+    MachineState undone;
+    ASSERT_EQ(Run("--undo", configured, 0, undone, calls), 0);
+    ASSERT_EQ(undone, old_state);
+    for (int fail_at = 1; fail_at <= calls; ++fail_at) {
+      MachineState state;
+      int ignored = 0;
+      const int exit_code = Run("--undo", configured, fail_at, state, ignored);
+      ++cases;
+      EXPECT_TRUE(state == old_state || state == new_state)
+          << "call " << fail_at << " of " << calls << "; not as before:" << Differing(state, old_state)
+          << "; not as configured:" << Differing(state, new_state);
+      if (state == new_state) {
+        EXPECT_NE(exit_code, 0) << "call " << fail_at;
+      }
+      EXPECT_FALSE(HoldsATemporaryFile(state)) << "call " << fail_at;
+    }
+  }
+  std::printf("fault sweep: %d failed calls of an undo tried\n", cases);
 }
 
 }  // namespace

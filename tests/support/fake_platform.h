@@ -9,6 +9,7 @@
 
 #include "core/account_request.h"
 #include "env/platform/platform.h"
+#include "env/platform/system.h"
 #include "tests/support/fake_user_space.h"
 #include "env/platform/registry_tree.h"
 #include "env/run_log.h"
@@ -16,6 +17,17 @@
 #include "tests/support/memory_files.h"
 
 namespace quillbank::testing {
+
+// A system whose services the test owns: the program opens it and borrows
+// the platform.
+class BorrowedSystem final : public SystemServices {
+ public:
+  explicit BorrowedSystem(Platform& platform) : platform_(platform) {}
+  Platform& platform() override { return platform_; }
+
+ private:
+  Platform& platform_;
+};
 
 class FakeEnvironment final : public Environment {
  public:
