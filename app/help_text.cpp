@@ -62,7 +62,8 @@ std::vector<HelpRow> OptionRows(const ClientList& clients) {
 std::vector<HelpRow> ExitCodeRows(const ClientList& clients) {
   return {
       {"0", "configured"},
-      {"1-9", "the client's own failure (for example 5: the account already exists)"},
+      {"1-9", "the client's own failure (for example 5: the account already exists; 8: Outlook "
+              "2013 or later, whose accounts Quillbank does not write)"},
       {"10", "no configurator ran: the -c value is not 0 to " + std::to_string(clients.size() - 1) +
                  ", or names a client that does not exist on this computer"},
       {"11", "automatic mode: no account matched the search"},

@@ -17,6 +17,8 @@ enum Cause : int {
   kAlreadyExists = 5,     // an account with the address exists; overwrite is off
   kAutoAccountExists = 6, // the automatic copy exists already; overwrite is off
   kWriteFailed = 7,       // a store could not be replaced completely; the old one stays
+  kUnsupportedVersion = 8, // Outlook 2013 and later: the client keeps its accounts where the
+                           // program does not write; nothing written, the settings logged
   kUnsafeInput = 30,      // the address or name holds characters that cannot be stored
 };
 }  // namespace status

@@ -34,6 +34,10 @@ class AccountReader {
       const std::optional<std::string>& key_name) = 0;
   [[nodiscard]] virtual std::optional<std::string> GetAcctName(
       const std::optional<std::string>& key_name) = 0;
+  // The status that ends the automatic run before anything is read, for a
+  // client whose accounts the program neither reads nor writes (the reader
+  // logs why, and the settings to enter by hand); none for a reader that reads.
+  [[nodiscard]] virtual std::optional<ConfigStatus> RefusesToRead() { return std::nullopt; }
 };
 
 // A store whose configurator also reads its accounts. The automatic mode

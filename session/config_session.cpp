@@ -230,6 +230,13 @@ bool ConfigSession::PrepareAutomaticRun() {
     FailAutomaticRun(kUnsupportedDefault);
     return false;
   }
+  // A client whose store the program leaves alone ends the run as its
+  // configurator would, with nothing read.
+  if (const std::optional<ConfigStatus> refused = reader->RefusesToRead()) {
+    run_ = {client_index, "", ""};
+    ReportOutcome(*refused);
+    return false;
+  }
 
   const std::optional<std::string> key =
       state_.search_text ? reader->FindAcctByAddr(*state_.search_text) : reader->GetDefAcct();

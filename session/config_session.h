@@ -105,7 +105,7 @@ class ConfigSession {
   // automatic mode the account read, under the prefix.
   AccountRequest MakeRequest();
   // Reads the account the automatic mode copies into run_; false after one
-  // of the automatic failures, which ends the run.
+  // of the automatic failures or the reader's refusal, which end the run.
   bool PrepareAutomaticRun();
   void FailAutomaticRun(const AutomaticFailure& failure);
   // Makes and runs the configurator and, when it succeeded, commits the

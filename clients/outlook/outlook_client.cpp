@@ -5,6 +5,7 @@
 
 #include "clients/common/client_description.h"
 #include "clients/outlook/outlook2000_configurator.h"
+#include "clients/outlook/outlook_own_store.h"
 #include "clients/outlook/outlook_profile_configurator.h"
 #include "env/client_detection.h"
 #include "env/platform/mapi.h"
@@ -29,6 +30,10 @@ std::string StatusMessage(ConfigStatus status) {
            "Profile when prompted during startup.";
   }
   if (status == status::kAutoAccountExists) return kAutoAccountFound;
+  if (status == status::kUnsupportedVersion) {
+    return "This version of Outlook keeps its accounts where Quillbank does not write them. Add "
+           "the account in Outlook with the settings in the log.";
+  }
   return "";
 }
 
@@ -40,9 +45,13 @@ void LogFailure(Platform& platform, ConfigStatus status, RunLog& log) {
   DumpRegistryTree(platform.registry, kMessagingSubsystemKey, 0, log);
 }
 
-// Outlook keeps its accounts in one of two stores, chosen by its version.
+// Outlook keeps its accounts in one of three stores, chosen by its version;
+// the program writes only the first two.
 std::unique_ptr<AutoModeConfigurator> Make(Platform& platform, const AccountRequest& request,
                                            const ClientOnSystem& client) {
+  if (client.version >= kFirstOwnStoreOutlookVersion) {
+    return std::make_unique<OutlookOwnStoreConfigurator>(request, client.version);
+  }
   if (client.version < kFirstProfileStoreOutlookVersion) {
     // MAPI's failure lines go to the program's standard output.
     return std::make_unique<Outlook2000Configurator>(platform, request, std::cout);

@@ -1,5 +1,5 @@
-// Outlook as the program knows it: one client with two stores, chosen by its
-// major version.
+// Outlook as the program knows it: one client with three stores, chosen by
+// its major version.
 #pragma once
 
 #include "core/client_descriptor.h"
@@ -18,5 +18,8 @@ inline constexpr int kUnknownOutlookVersion = 9;
 
 // Outlook versions below this one keep their accounts in the Outlook 2000 store.
 inline constexpr int kFirstProfileStoreOutlookVersion = 10;
+// Outlook 2013 (15) and later keep theirs in a store of their own, which the
+// program leaves alone (see outlook_own_store.h).
+inline constexpr int kFirstOwnStoreOutlookVersion = 15;
 
 }  // namespace quillbank

@@ -243,6 +243,8 @@ TEST_F(ConfigAppTest, HelpShowsEveryOptionAndExitCodeWithinEightyColumns) {
 TEST_F(ConfigAppTest, TheJsonLineTellsTheOutcomeAndTheChanges) {
   real_configurators = true;
   machine.CreateKey(RegRoot::LocalMachine, "SOFTWARE\\Clients\\Mail\\Mozilla Thunderbird");
+  machine.SetText(RegRoot::LocalMachine, "SOFTWARE\\Clients\\Mail\\Microsoft Outlook",
+                  "MSIApplicationLCID", "Software\\Microsoft\\Office\\16.0\\Outlook");
   struct Case {
     std::string text;
     int exit_code;
@@ -255,6 +257,7 @@ TEST_F(ConfigAppTest, TheJsonLineTellsTheOutcomeAndTheChanges) {
       {"-n \"Tab\there\" -a tab@example.com -c 4 --json", 30, "invalid-text", 0},
       {"-n \"J\" -a bad -c 4 --json", 64, "usage", 0},
       {"-n \"J\" -a j@x.y -c 9 --json", 10, "no-client", 0},
+      {"-n \"J\" -a j@x.y -c 1 --json", 8, "unsupported-version", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
