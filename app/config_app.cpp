@@ -51,7 +51,7 @@ void FillReport(const ConfigSession& session, SystemServices& system, const Code
 
 }  // namespace
 
-ConfigApp::ConfigApp(ConfigAppServices services, std::ostream& out, std::ostream& err)
+ConfigApp::ConfigApp(ConfigAppServices services, TextOut out, TextOut err)
     : services_(std::move(services)), out_(out), err_(err) {}
 
 int ConfigApp::InitInstance(std::string command_text) {

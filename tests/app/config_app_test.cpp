@@ -7,6 +7,7 @@
 #include "app/config_app.h"
 #include "app/help_text.h"
 #include "session/config_session.h"
+#include "tests/support/captured_text.h"
 #include "tests/support/fake_configurators.h"
 #include "tests/support/fake_platform.h"
 
@@ -62,8 +63,8 @@ class ConfigAppTest : public ::testing::Test {
   }
 
   FakePlatform machine;
-  std::ostringstream out;
-  std::ostringstream err;
+  testing::CapturedText out;
+  testing::CapturedText err;
   int status = 0;
   bool machine_usable = true;
   bool with_dialog = false;
