@@ -3,10 +3,10 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <sstream>
 
 #include "core/ascii_text.h"
 
@@ -21,13 +21,18 @@ constexpr std::string_view kDeletedMark = " (deleted)";
 std::optional<uid_t> RealUid(int pid) {
   const auto status = ReadProcFile(pid, "status");
   if (!status) return std::nullopt;
-  std::istringstream lines(*status);
-  std::string line;
-  while (std::getline(lines, line)) {
+  const std::string_view text = *status;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
     if (!StartsWith(line, "Uid:")) continue;
-    std::istringstream fields(line.substr(4));
+    line.remove_prefix(4);
+    while (!line.empty() && IsAsciiSpace(line.front())) line.remove_prefix(1);
     unsigned long uid = 0;
-    if (fields >> uid) return static_cast<uid_t>(uid);
+    const auto [rest, error] = std::from_chars(line.data(), line.data() + line.size(), uid);
+    if (error == std::errc() && rest != line.data()) return static_cast<uid_t>(uid);
     return std::nullopt;
   }
   return std::nullopt;
