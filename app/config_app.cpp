@@ -26,26 +26,24 @@ std::string WhereItExists(const ClientDescriptor& client) {
 }
 
 // The log's path as the program knows it and, on the machine folder, where
-// the file lies on this computer.
-std::string LogFileText(const std::string& log_path, SystemServices& system) {
+// the file lies on this computer (`host`).
+std::string LogFileText(const std::string& log_path, const std::optional<std::string>& host) {
   if (log_path.empty()) return "(none: no application data folder)";
-  const std::optional<std::string> host = system.HostPathOf(log_path);
   return host ? log_path + " (" + *host + ")" : log_path;
 }
 
 // What the run did, for --json: its client and address as it ended up (the
 // automatic mode's are the account it copied), and what it changed. A run
 // that failed changed nothing: it put back what it had written.
-void FillReport(const ConfigSession& session, SystemServices& system, const CodePage& code_page,
-                int exit_code, const ChangeRecord& record, RunReport& report) {
+void FillReport(const ConfigSession& session, const std::optional<std::string>& host_log,
+                const CodePage& code_page, int exit_code, const ChangeRecord& record,
+                RunReport& report) {
   const ConfigSession::Account& account = session.account();
   if (const ClientDescriptor* client = session.clients().At(account.client_index)) {
     report.client = client->short_name;
   }
   if (!account.address.empty()) report.address = NarrowToUtf8(code_page, account.address);
-  if (!session.log_path().empty()) {
-    report.log = system.HostPathOf(session.log_path()).value_or(session.log_path());
-  }
+  if (!session.log_path().empty()) report.log = host_log.value_or(session.log_path());
   if (exit_code == exit_code::kSuccess) report.changes = record.changes();
 }
 
@@ -158,8 +156,12 @@ int ConfigApp::Run(const LongOptions& options, const std::string& command_text, 
     message = "ERROR: The configuration failed with error code " + std::to_string(state.status) + ".";
   }
   out_ << message << "\n";
-  out_ << "Log file: " << LogFileText(session.log_path(), *system) << "\n";
-  FillReport(session, *system, code_page, state.exit_code, record, report);
+  // Where the log lies is looked up once, for the line and for --json: on the
+  // machine folder each look-up walks the path's folders.
+  std::optional<std::string> host_log;
+  if (!session.log_path().empty()) host_log = system->HostPathOf(session.log_path());
+  out_ << "Log file: " << LogFileText(session.log_path(), host_log) << "\n";
+  FillReport(session, host_log, code_page, state.exit_code, record, report);
   return state.exit_code;
 }
 
