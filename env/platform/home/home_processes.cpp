@@ -38,14 +38,15 @@ std::optional<uid_t> RealUid(int pid) {
   return std::nullopt;
 }
 
-// The file name of the process's executable. A program whose file was
-// replaced while it ran (a package upgrade under a running Thunderbird)
-// shows as "name (deleted)"; it is still that program.
-std::optional<std::string> ExecutableName(int pid) {
+// The file name of the process's executable, or its command name where
+// that cannot be read. A program whose file was replaced while it ran (a
+// package upgrade under a running Thunderbird) shows as "name (deleted)";
+// it is still that program.
+std::string ExecutableName(int pid, const std::string& command) {
   std::error_code error;
   std::string target =
       fs::read_symlink(fs::path("/proc") / std::to_string(pid) / "exe", error).filename().string();
-  if (error || target.empty()) return ReadProcFile(pid, "comm");
+  if (error || target.empty()) return command;
   if (target.size() > kDeletedMark.size() && EndsWith(target, kDeletedMark)) {
     target.resize(target.size() - kDeletedMark.size());
   }
@@ -56,9 +57,9 @@ std::optional<std::string> ExecutableName(int pid) {
 
 std::vector<ProcessEntry> HomeProcesses::List() {
   const uid_t user = ::getuid();
-  return ListHostProcesses([user](int pid) -> std::optional<std::string> {
+  return ListHostProcesses([user](int pid, const std::string& command) -> std::optional<std::string> {
     if (RealUid(pid) != user) return std::nullopt;
-    return ExecutableName(pid);
+    return ExecutableName(pid, command);
   });
 }
 
