@@ -32,31 +32,37 @@ std::string WhereItExists(const ClientDescriptor& client) {
 }
 
 // The log's path as the program knows it and, on the machine folder, where
-// the file lies on this computer.
-std::string LogFileText(const std::string& log_path, SystemServices& system) {
+// the file lies on this computer (`host`).
+std::string LogFileText(const std::string& log_path, const std::optional<std::string>& host) {
   if (log_path.empty()) return "(none: no application data folder)";
-  const std::optional<std::string> host = system.HostPathOf(log_path);
   return host ? log_path + " (" + *host + ")" : log_path;
 }
 
-std::string LogLine(const std::string& log_path, SystemServices& system, bool dry_run) {
+std::string LogLine(const std::string& log_path, const std::optional<std::string>& host,
+                    bool dry_run) {
   return (dry_run ? "Log file (not written in a dry run): " : "Log file: ") +
-         LogFileText(log_path, system) + "\n";
+         LogFileText(log_path, host) + "\n";
+}
+
+// Where the log lies on this computer, looked up once for the outcome line
+// and for --json: on the machine folder each look-up walks the path's
+// folders.
+std::optional<std::string> HostLog(const std::string& log_path, SystemServices& system) {
+  if (log_path.empty()) return std::nullopt;
+  return system.HostPathOf(log_path);
 }
 
 // What the run did, for --json: its client and address as it ended up (the
 // automatic mode's are the account it copied), and what it changed. A run
 // that failed changed nothing: it put back what it had written.
-void FillReport(const ConfigSession& session, SystemServices& system, const CodePage& code_page,
-                RunReport& report) {
+void FillReport(const ConfigSession& session, const std::optional<std::string>& host_log,
+                const CodePage& code_page, RunReport& report) {
   const ConfigSession::Account& account = session.account();
   if (const ClientDescriptor* client = session.clients().At(account.client_index)) {
     report.client = client->short_name;
   }
   if (!account.address.empty()) report.address = NarrowToUtf8(code_page, account.address);
-  if (!session.log_path().empty()) {
-    report.log = system.HostPathOf(session.log_path()).value_or(session.log_path());
-  }
+  if (!session.log_path().empty()) report.log = host_log.value_or(session.log_path());
 }
 
 // The stores a run changed, for the report: an undo's removal of its
@@ -84,7 +90,7 @@ std::string WithoutCarriageReturns(std::string text) {
 
 }  // namespace
 
-ConfigApp::ConfigApp(ConfigAppServices services, std::ostream& out, std::ostream& err)
+ConfigApp::ConfigApp(ConfigAppServices services, TextOut out, TextOut err)
     : services_(std::move(services)), out_(out), err_(err) {}
 
 int ConfigApp::InitInstance(std::string command_text) {
@@ -281,14 +287,15 @@ int ConfigApp::Configure(Platform& platform, const ClientList& clients, RunState
   } else if (message.empty()) {
     message = "ERROR: The configuration failed with error code " + std::to_string(state.status) + ".";
   }
+  const std::optional<std::string> host_log = HostLog(session.log_path(), system);
   const std::string outcome =
-      message + "\n" + LogLine(session.log_path(), system, held_outcome != nullptr);
+      message + "\n" + LogLine(session.log_path(), host_log, held_outcome != nullptr);
   if (held_outcome) {
     *held_outcome = outcome;
   } else {
     out_ << outcome;
   }
-  FillReport(session, system, platform.code_page, report);
+  FillReport(session, host_log, platform.code_page, report);
   return state.exit_code;
 }
 
@@ -296,16 +303,15 @@ int ConfigApp::Undo(Platform& platform, const ClientList& clients, SystemService
                     RunReport& report, std::string* held_outcome) {
   UndoSession undo(platform, clients);
   const int exit_code = undo.Run();
+  const std::optional<std::string> host_log = HostLog(undo.log_path(), system);
   const std::string outcome =
-      undo.message() + "\n" + LogLine(undo.log_path(), system, held_outcome != nullptr);
+      undo.message() + "\n" + LogLine(undo.log_path(), host_log, held_outcome != nullptr);
   if (held_outcome) {
     *held_outcome = outcome;
   } else {
     out_ << outcome;
   }
-  if (!undo.log_path().empty()) {
-    report.log = system.HostPathOf(undo.log_path()).value_or(undo.log_path());
-  }
+  if (!undo.log_path().empty()) report.log = host_log.value_or(undo.log_path());
   return exit_code;
 }
 

@@ -1,6 +1,6 @@
 #include "app/help_text.h"
 
-#include <sstream>
+#include "core/ascii_text.h"
 
 namespace quillbank {
 namespace {
@@ -19,9 +19,8 @@ std::string Table(const std::vector<HelpRow>& rows) {
       line.clear();
     }
     line.resize(kKeyColumn, ' ');
-    std::istringstream words(row.meaning);
     bool first = true;
-    for (std::string word; words >> word;) {
+    for (const std::string_view word : AsciiWords(row.meaning)) {
       if (!first && line.size() + 1 + word.size() > kWidth) {
         text += line + "\n";
         line.assign(kKeyColumn, ' ');

@@ -1,10 +1,10 @@
 // Quillbank: sets up the provider's POP3 account in the user's mail client.
 #include <cstdlib>
-#include <iostream>
 
 #include "app/command_line.h"
 #include "app/config_app.h"
 #include "app/client_configurators.h"
+#include "core/text_out.h"
 #include "env/platform/system.h"
 #include "ui/dialog_mode.h"
 
@@ -25,6 +25,6 @@ int main(int argc, char** argv) {
     return MakeClientConfiguratorFactory(platform, clients);
   };
   if (HasDialogHost()) services.run_dialog = RunDialogMode;
-  ConfigApp app(std::move(services), std::cout, std::cerr);
+  ConfigApp app(std::move(services), StandardOutput(), StandardError());
   return app.InitInstance(SystemCommandText().value_or(CommandTextFromArguments(argc, argv)));
 }

@@ -1,9 +1,9 @@
 #include "app/manual_page.h"
 
-#include <sstream>
 #include <vector>
 
 #include "app/help_text.h"
+#include "core/ascii_text.h"
 
 namespace quillbank {
 namespace {
@@ -35,9 +35,9 @@ std::string RoffEscape(const std::string& text) {
 // A .TP tag for an option key: the option words ("-n", "--help,", "/?") in
 // bold, their arguments ("N", "\"Name\"") in italics, separating commas plain.
 std::string OptionTag(const std::string& key) {
-  std::istringstream words(key);
   std::string tag;
-  for (std::string word; words >> word;) {
+  for (const std::string_view key_word : AsciiWords(key)) {
+    std::string word(key_word);
     std::string comma;
     if (word.size() > 1 && word.back() == ',') {
       comma = ",";
@@ -74,10 +74,14 @@ std::string ManualPage(const ClientList& clients) {
 
   // The usage lines without their "usage: " lead, kept in their columns.
   page += ".SH SYNOPSIS\n.nf\n";
-  std::istringstream usage(UsageText(clients));
+  const std::string usage = UsageText(clients);
   const std::string::size_type lead = std::string("usage: ").size();
-  for (std::string line; std::getline(usage, line);) {
+  for (std::string::size_type start = 0; start < usage.size();) {
+    std::string::size_type end = usage.find('\n', start);
+    if (end == std::string::npos) end = usage.size();
+    const std::string line = usage.substr(start, end - start);
     page += RoffTextLine(line.size() > lead ? line.substr(lead) : line) + "\n";
+    start = end + 1;
   }
   page += ".fi\n";
 

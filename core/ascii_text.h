@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillbank {
 
@@ -53,6 +54,29 @@ namespace quillbank {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
   return text;
+}
+
+// True for the bytes the C locale counts as white space: blank, tab, line
+// feed, vertical tab, form feed and carriage return.
+[[nodiscard]] constexpr bool IsAsciiSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// The runs of text between white space, in order; none for blank text.
+[[nodiscard]] inline std::vector<std::string_view> AsciiWords(std::string_view text) {
+  std::vector<std::string_view> words;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    if (IsAsciiSpace(text[start])) {
+      ++start;
+      continue;
+    }
+    std::size_t end = start;
+    while (end < text.size() && !IsAsciiSpace(text[end])) ++end;
+    words.push_back(text.substr(start, end - start));
+    start = end;
+  }
+  return words;
 }
 
 }  // namespace quillbank

@@ -65,7 +65,7 @@ const AccountStoreLayout& OmiLayout() {
 using namespace outlook;
 
 Outlook2000Configurator::Outlook2000Configurator(Platform& platform, const AccountRequest& request,
-                                                 std::ostream& out)
+                                                 TextOut out)
     : AccountStoreConfigurator(platform, request, OmiLayout()), out_(out) {}
 
 int Outlook2000Configurator::ReadMailSupport() {
@@ -134,7 +134,8 @@ std::vector<std::string> Outlook2000Configurator::ProfileSections(const std::str
 bool Outlook2000Configurator::FailMapiStep(const char* text, MapiResult result) {
   char hex[16];
   std::snprintf(hex, sizeof hex, "%x", static_cast<unsigned>(static_cast<std::uint32_t>(result)));
-  out_ << text << hex << "\n" << std::flush;
+  out_ << text << hex << "\n";
+  out_.Flush();
   return false;
 }
 
@@ -142,7 +143,8 @@ bool Outlook2000Configurator::CreateInternetMailService() {
   // The profile's key is opened, never created: a missing profile is MAPI's
   // to report, and a wrong name must not leave an empty profile behind.
   if (!IsSingleKeyName(profile_name_)) {
-    out_ << "Error: no usable default profile name." << "\n" << std::flush;
+    out_ << "Error: no usable default profile name." << "\n";
+    out_.Flush();
     return false;
   }
   const std::string profile_path = std::string(kMapiProfilesKey) + "\\" + profile_name_;
@@ -202,7 +204,8 @@ bool Outlook2000Configurator::NameNewSections(const std::string& profile_path,
     }
     if (result != win32_error::kSuccess) {
       journal.Undo();
-      out_ << "Error naming the Internet mail service. Error = " << result << "\n" << std::flush;
+      out_ << "Error naming the Internet mail service. Error = " << result << "\n";
+      out_.Flush();
       return false;
     }
   }

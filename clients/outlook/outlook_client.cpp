@@ -1,7 +1,6 @@
 #include "clients/outlook/outlook_client.h"
 
 #include <cstdlib>
-#include <iostream>
 
 #include "clients/common/client_description.h"
 #include "clients/outlook/outlook2000_configurator.h"
@@ -54,7 +53,7 @@ std::unique_ptr<AutoModeConfigurator> Make(Platform& platform, const AccountRequ
   }
   if (client.version < kFirstProfileStoreOutlookVersion) {
     // MAPI's failure lines go to the program's standard output.
-    return std::make_unique<Outlook2000Configurator>(platform, request, std::cout);
+    return std::make_unique<Outlook2000Configurator>(platform, request, StandardOutput());
   }
   return std::make_unique<OutlookProfileConfigurator>(platform, request);
 }

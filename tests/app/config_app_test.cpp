@@ -7,6 +7,7 @@
 #include "app/config_app.h"
 #include "app/help_text.h"
 #include "session/config_session.h"
+#include "tests/support/captured_text.h"
 #include "tests/support/fake_configurators.h"
 #include "tests/support/fake_platform.h"
 
@@ -16,7 +17,24 @@ namespace {
 using testing::FakeFactory;
 using testing::FakePlatform;
 
-using testing::BorrowedSystem;
+// The fake machine; with a host folder, its files lie below that folder on
+// this computer, and every look-up of one is counted.
+class BorrowedSystem final : public SystemServices {
+ public:
+  BorrowedSystem(Platform& platform, std::string host_folder, int& host_lookups)
+      : platform_(platform), host_folder_(std::move(host_folder)), host_lookups_(host_lookups) {}
+  Platform& platform() override { return platform_; }
+  std::optional<std::string> HostPathOf(const std::string& path) override {
+    if (host_folder_.empty()) return std::nullopt;
+    ++host_lookups_;
+    return host_folder_ + "/" + path;
+  }
+
+ private:
+  Platform& platform_;
+  std::string host_folder_;
+  int& host_lookups_;
+};
 
 class ConfigAppTest : public ::testing::Test {
  protected:
@@ -34,7 +52,7 @@ class ConfigAppTest : public ::testing::Test {
         error = "the machine folder /x is in use by a running wineserver";
         return nullptr;
       }
-      return std::make_unique<BorrowedSystem>(machine.platform);
+      return std::make_unique<BorrowedSystem>(machine.platform, host_folder, host_lookups);
     };
     services.make_factory = [this](Platform& platform,
                                    const ClientList& clients) -> std::unique_ptr<ConfiguratorFactory> {
@@ -55,8 +73,8 @@ class ConfigAppTest : public ::testing::Test {
   }
 
   FakePlatform machine;
-  std::ostringstream out;
-  std::ostringstream err;
+  testing::CapturedText out;
+  testing::CapturedText err;
   int status = 0;
   bool machine_usable = true;
   bool with_dialog = false;
@@ -65,6 +83,8 @@ class ConfigAppTest : public ::testing::Test {
   SystemChoice chosen = SystemChoice::Default;
   bool machine_named = false;
   int dialogs = 0;
+  std::string host_folder;
+  int host_lookups = 0;
 };
 
 TEST_F(ConfigAppTest, SuccessPrintsTheCongratulationAndTheLogPath) {
@@ -236,6 +256,20 @@ TEST_F(ConfigAppTest, HelpShowsEveryOptionAndExitCodeWithinEightyColumns) {
   for (const HelpRow& row : ExitCodeRows(clients)) EXPECT_NE(all.find("  " + row.key + " "), std::string::npos);
   EXPECT_NE(all.find("4 Thunderbird"), std::string::npos);
   EXPECT_EQ(opens, 0);
+}
+
+// On a machine folder the log line and --json both name where the log lies
+// on this computer, found with one look-up.
+TEST_F(ConfigAppTest, TheLogLineAndTheJsonNameTheLogsHostFile) {
+  host_folder = "/m";
+  EXPECT_EQ(Run("-n \"J\" -a j@x.y -c 9 --json"), exit_code::kNoConfigurator);
+  const std::string host_log = "/m/C:\\appdata\\Quillbank.log";
+  EXPECT_NE(out.str().find("\nLog file: C:\\appdata\\Quillbank.log (" + host_log + ")\n{"),
+            std::string::npos)
+      << out.str();
+  const nlohmann::json line = nlohmann::json::parse(out.str().substr(out.str().find("\n{") + 1));
+  EXPECT_EQ(line["log"], host_log);
+  EXPECT_EQ(host_lookups, 1);
 }
 
 // The JSON line parses, whatever the name holds, and names what changed: a

@@ -3,6 +3,9 @@
 // cases do, must stay apart.
 #include <gtest/gtest.h>
 
+#include <string_view>
+#include <vector>
+
 #include "core/ascii_text.h"
 
 namespace quillbank {
@@ -41,6 +44,27 @@ TEST(AsciiText, TrimsSpacesAndTabsOnly) {
   EXPECT_EQ(TrimBlanks(" \t key = value\t "), "key = value");
   EXPECT_EQ(TrimBlanks(" \t "), "");
   EXPECT_EQ(TrimBlanks("\r value\n"), "\r value\n");
+}
+
+// Words split where a string stream's >> would: at the C locale's white
+// space, and nowhere else (not at NUL, not inside UTF-8 or Latin-1 letters).
+TEST(AsciiText, SplitsWordsAtWhiteSpaceOnly) {
+  using Words = std::vector<std::string_view>;
+  struct Case {
+    std::string_view text;
+    Words words;
+  };
+  for (const Case& c : {
+           Case{"", {}},
+           Case{" \t\n\v\f\r", {}},
+           Case{"--help, -h, /?", {"--help,", "-h,", "/?"}},
+           Case{"  lead\tand\r\ntrail  ", {"lead", "and", "trail"}},
+           Case{"caf\xC3\xA9 \xA0nbsp", {"caf\xC3\xA9", "\xA0nbsp"}},
+           Case{std::string_view("a\0b c", 5), {std::string_view("a\0b", 3), "c"}},
+           Case{"\x08\x0E\x1F\x21", {"\x08\x0E\x1F\x21"}},  // the bytes beside tab..CR and blank
+       }) {
+    EXPECT_EQ(AsciiWords(c.text), c.words) << c.text;
+  }
 }
 
 }  // namespace

@@ -15,12 +15,11 @@
 #include <regex>
 
 #include "tests/support/mail_clients.h"
-#include <sstream>
-
 #include "app/client_configurators.h"
 #include "app/config_app.h"
 #include "env/platform/machine/machine_folder.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/captured_text.h"
 #include "tests/support/files_wrapper.h"
 #include "tests/support/host_file.h"
 #include "tests/support/machine_fixture.h"
@@ -264,8 +263,8 @@ class FaultSweepTest : public ::testing::Test {
     services.make_factory = [](Platform& used, const ClientList& clients) {
       return MakeClientConfiguratorFactory(used, clients);
     };
-    std::ostringstream out;
-    std::ostringstream err;
+    testing::CapturedText out;
+    testing::CapturedText err;
     const int exit_code = ConfigApp(std::move(services), out, err).InitInstance(command);
     system.reset();
     state = StateOf(machine);

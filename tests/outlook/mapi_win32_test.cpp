@@ -7,10 +7,10 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include <sstream>
 
 #include "clients/outlook/outlook2000_configurator.h"
 #include "env/platform/mapi.h"
+#include "tests/support/captured_text.h"
 #include "tests/support/fake_platform.h"
 
 namespace quillbank {
@@ -46,7 +46,7 @@ TEST(Win32Mapi, TheOutlook2000StepAgainstTheSystemsMapi) {
   fake.SetText(kHkcu, kProfiles, "DefaultProfile", "Quillbank Test");
   fake.CreateKey(kHkcu, std::string(kProfiles) + "\\Quillbank Test\\9207f3e0a3b11019908b08002b2a56c2");
   testing::CapturedLog log;
-  std::ostringstream out;
+  testing::CapturedText out;
   Outlook2000Configurator configurator(
       fake.platform, AccountRequest{"jane@tessaline.net", "Jane Doe", false, false, true, log.log()},
       out);

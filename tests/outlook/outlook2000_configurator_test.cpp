@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "clients/outlook/outlook2000_configurator.h"
 #include "env/platform/mapi.h"
+#include "tests/support/captured_text.h"
 #include "tests/support/store_test_support.h"
 #include "tests/support/fake_platform.h"
 
@@ -128,7 +128,7 @@ class Outlook2000Test : public ::testing::Test {
   FakePlatform fake;
   ScriptedMapi mapi{fake};
   CapturedLog log;
-  std::ostringstream out;
+  testing::CapturedText out;
 };
 
 const std::vector<std::string> kSettingsBlock = {
@@ -397,12 +397,13 @@ TEST_F(Outlook2000Test, AFailingMapiStepPrintsItsLineAndKeepsTheAccount) {
     machine.SetDword(kHkcu, kSetup, "MailSupport", 1);
     machine.SetText(kHkcu, kProfiles, "DefaultProfile", kProfile);
     machine.CreateKey(kHkcu, Section("9207f3e0a3b11019908b08002b2a56c2"));
-    std::ostringstream printed;
+    testing::CapturedText printed;
     CapturedLog run_log;
     Outlook2000Configurator configurator(
         machine.platform, AccountRequest{kAddress, kName, false, false, true, run_log.log()}, printed);
     EXPECT_EQ(configurator.Configure(), 0) << c.step;
     EXPECT_EQ(printed.str(), c.line);
+    EXPECT_EQ(printed.flushes(), 1) << c.step;  // the line is out before the clean-up
     EXPECT_EQ(std::vector<std::string>(failing.calls.begin() + c.step, failing.calls.end()),
               c.cleanup)
         << c.step;
@@ -439,7 +440,7 @@ TEST_F(Outlook2000Test, WithoutMapiOrADefaultProfileTheStepFailsFirst) {
   no_default.platform.mapi = &mapi;
   no_default.SetDword(kHkcu, kSetup, "MailSupport", 1);
   no_default.CreateKey(kHkcu, kProfiles);
-  std::ostringstream printed;
+  testing::CapturedText printed;
   Outlook2000Configurator configurator(no_default.platform, Request(), printed);
   EXPECT_EQ(configurator.Configure(), 0);
   EXPECT_EQ(printed.str(), "Error: no usable default profile name.\n");
@@ -466,7 +467,7 @@ TEST_F(Outlook2000Test, TheMachineStandInCreatesASectionThatTheStepNames) {
 
   // A default profile without its key: logging on fails, nothing is created.
   fake.SetText(kHkcu, kProfiles, "DefaultProfile", "Gone");
-  std::ostringstream printed;
+  testing::CapturedText printed;
   Outlook2000Configurator missing(fake.platform, Request("other@tessaline.net"), printed);
   EXPECT_EQ(missing.Configure(), 0);
   EXPECT_EQ(printed.str(), "Error logging on. hRes = 0x80040111\n");

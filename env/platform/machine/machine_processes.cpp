@@ -39,7 +39,8 @@ bool IsWineserverIn(const ProcessEntry& process, const std::string& server_folde
 }  // namespace
 
 std::vector<ProcessEntry> ListMachineProcesses() {
-  return ListHostProcesses([](int pid) { return ReadProcFile(pid, "comm"); });
+  return ListHostProcesses(
+      [](int, const std::string& command) -> std::optional<std::string> { return command; });
 }
 
 bool ServedByWineserver(const fs::path& folder, const std::vector<ProcessEntry>& processes) {

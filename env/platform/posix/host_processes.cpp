@@ -1,16 +1,17 @@
 #include "env/platform/posix/host_processes.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <cstring>
 #include <limits>
 #include <thread>
 #include <utility>
@@ -20,8 +21,6 @@
 
 namespace quillbank {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr auto kExitPoll = std::chrono::milliseconds(50);
 
@@ -40,35 +39,78 @@ void DetachFromCaller() {
 
 std::vector<int> HostProcessIds() {
   std::vector<int> ids;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator("/proc", error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit)) continue;
-    ids.push_back(std::atoi(name.c_str()));
+  DIR* proc = ::opendir("/proc");
+  if (!proc) return ids;
+  while (const dirent* entry = ::readdir(proc)) {
+    const char* name = entry->d_name;
+    const char* end = name + std::strlen(name);
+    if (name == end || !std::all_of(name, end, [](char c) { return c >= '0' && c <= '9'; })) continue;
+    ids.push_back(std::atoi(name));
   }
+  ::closedir(proc);
   return ids;
 }
 
 std::optional<std::string> ReadProcFile(int pid, const char* name) {
-  auto text = ReadHostFile(fs::path("/proc") / std::to_string(pid) / name);
-  if (text && !text->empty() && text->back() == '\n') text->pop_back();
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%d/%s", pid, name);
+  const UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return std::nullopt;
+  std::string text;
+  char piece[4096];
+  for (;;) {
+    const ssize_t got = ::read(fd.get(), piece, sizeof piece);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return std::nullopt;
+    // A short read is no end here: a file of many records (smaps) stops
+    // before a record that does not fit.
+    if (got == 0) break;
+    text.append(piece, static_cast<std::size_t>(got));
+  }
+  if (!text.empty() && text.back() == '\n') text.pop_back();
   return text;
 }
 
+std::optional<ProcStat> ParseProcStat(std::string_view text) {
+  // The name may hold blanks and parentheses itself: it runs from the first
+  // "(" to the last ")".
+  const std::size_t open = text.find('(');
+  const std::size_t close = text.rfind(')');
+  if (open == std::string_view::npos || close == std::string_view::npos || close < open) {
+    return std::nullopt;
+  }
+  ProcStat stat;
+  for (const char c : text.substr(open + 1, close - open - 1)) {
+    if (c == '\n') {
+      stat.command += "\\n";
+    } else if (c == '\\') {
+      stat.command += "\\\\";
+    } else {
+      stat.command += c;
+    }
+  }
+  stat.ended = close + 2 < text.size() && text[close + 2] == 'Z';
+  return stat;
+}
+
 bool ProcessGone(std::uint32_t id) {
-  const auto stat = ReadProcFile(static_cast<int>(id), "stat");
-  if (!stat) return true;
-  const std::size_t paren = stat->rfind(')');
-  return paren != std::string::npos && paren + 2 < stat->size() && (*stat)[paren + 2] == 'Z';
+  const auto text = ReadProcFile(static_cast<int>(id), "stat");
+  if (!text) return true;
+  const std::optional<ProcStat> stat = ParseProcStat(*text);
+  return stat && stat->ended;
 }
 
 std::vector<ProcessEntry> ListHostProcesses(
-    const std::function<std::optional<std::string>(int pid)>& name_of) {
+    const std::function<std::optional<std::string>(int pid, const std::string& command)>& name_of) {
   std::vector<ProcessEntry> entries;
   for (const int pid : HostProcessIds()) {
-    const auto id = static_cast<std::uint32_t>(pid);
-    if (ProcessGone(id)) continue;
-    if (auto name = name_of(pid)) entries.push_back({id, std::move(*name)});
+    const auto text = ReadProcFile(pid, "stat");
+    if (!text) continue;  // gone since it was listed
+    const std::optional<ProcStat> stat = ParseProcStat(*text);
+    if (!stat || stat->ended) continue;
+    if (auto name = name_of(pid, stat->command)) {
+      entries.push_back({static_cast<std::uint32_t>(pid), std::move(*name)});
+    }
   }
   std::sort(entries.begin(), entries.end(),
             [](const ProcessEntry& a, const ProcessEntry& b) { return a.id < b.id; });

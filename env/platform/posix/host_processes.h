@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "env/platform/platform.h"
@@ -20,13 +21,25 @@ namespace quillbank {
 // the process is gone.
 [[nodiscard]] std::optional<std::string> ReadProcFile(int pid, const char* name);
 
+// What the first line of /proc/<pid>/stat tells: the command name, as
+// /proc/<pid>/comm shows it (a line feed as \n, a backslash as \\), and
+// whether the process has ended (state Z) and waits to be collected.
+struct ProcStat {
+  std::string command;
+  bool ended = false;
+};
+// None when the text is not such a line ("pid (name) state ...").
+[[nodiscard]] std::optional<ProcStat> ParseProcStat(std::string_view text);
+
 // A process that has ended, whether or not its parent has collected it yet.
 [[nodiscard]] bool ProcessGone(std::uint32_t id);
 
 // The running processes (ended ones left out), sorted by id, each named by
-// `name_of`; a process it gives no name is left out as well.
+// `name_of` from its id and its command name; a process it gives no name is
+// left out as well. Each process's stat file is the one file read for all
+// of them, so a host with many processes is listed in few system calls.
 [[nodiscard]] std::vector<ProcessEntry> ListHostProcesses(
-    const std::function<std::optional<std::string>(int pid)>& name_of);
+    const std::function<std::optional<std::string>(int pid, const std::string& command)>& name_of);
 
 // Runs `exec` in a new process that belongs to no one: it is started by a
 // child that ends at once, so the program neither waits for it nor leaves it

@@ -1,15 +1,24 @@
 #include "env/platform/posix/host_uuids.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 
 namespace quillbank {
 
 std::string HostUuids::NewUuid() {
-  std::uint8_t bytes[16];
-  std::ifstream random("/dev/urandom", std::ios::binary);
-  random.read(reinterpret_cast<char*>(bytes), sizeof bytes);
+  std::uint8_t bytes[16] = {};
+  const int random = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+  if (random >= 0) {
+    for (std::size_t got = 0; got < sizeof bytes;) {
+      const ssize_t count = ::read(random, bytes + got, sizeof bytes - got);
+      if (count <= 0) break;
+      got += static_cast<std::size_t>(count);
+    }
+    ::close(random);
+  }
   // The version (4, random) and the variant (RFC 4122) in their fixed bits.
   bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);
   bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);
