@@ -308,6 +308,19 @@ class UserSpace {
   [[nodiscard]] virtual bool ProcessAlive(std::uint32_t id) = 0;
   // The IPv4 addresses the host's own name resolves to, as dotted numbers.
   [[nodiscard]] virtual std::vector<std::string> HostAddresses() = 0;
+  // The desktop's folders (XDG base directories), in the order a desktop
+  // looks in them; none on a system without a desktop of that kind.
+  // Configuration: $XDG_CONFIG_HOME (by default ~/.config), then each of
+  // $XDG_CONFIG_DIRS (by default /etc/xdg).
+  [[nodiscard]] virtual std::vector<std::string> ConfigFolders() { return {}; }
+  // Data: $XDG_DATA_HOME (by default ~/.local/share), each of $XDG_DATA_DIRS
+  // (by default /usr/local/share and /usr/share), then the folders Flatpak
+  // exports its applications' files to (~/.local/share/flatpak/exports/share,
+  // /var/lib/flatpak/exports/share).
+  [[nodiscard]] virtual std::vector<std::string> DataFolders() { return {}; }
+  // The desktops $XDG_CURRENT_DESKTOP names (it may name several, separated
+  // by ":"), lower-cased, in order.
+  [[nodiscard]] virtual std::vector<std::string> CurrentDesktops() { return {}; }
 };
 
 class MapiAdmin;  // MAPI profile administration for Outlook 2000 (mapi.h)

@@ -29,7 +29,51 @@ bool IsProgram(const std::string& path) {
          ::access(path.c_str(), X_OK) == 0;
 }
 
+// The folders a colon-separated variable names, its empty entries passed
+// over; `fallback` when it is unset or holds none.
+std::vector<std::string> FolderList(const char* name, const std::vector<std::string>& fallback) {
+  std::vector<std::string> folders;
+  const char* value = std::getenv(name);
+  const std::string_view list = value ? value : "";
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t end = list.find(':', start);
+    if (end == std::string_view::npos) end = list.size();
+    if (end > start) folders.emplace_back(list.substr(start, end - start));
+    start = end + 1;
+  }
+  return folders.empty() ? fallback : folders;
+}
+
 }  // namespace
+
+std::vector<std::string> HomeUserSpace::ConfigFolders() {
+  std::vector<std::string> folders = FolderList("XDG_CONFIG_HOME", {home_ + "/.config"});
+  folders.resize(1);  // one user folder, whatever the variable holds
+  for (std::string& folder : FolderList("XDG_CONFIG_DIRS", {"/etc/xdg"})) {
+    folders.push_back(std::move(folder));
+  }
+  return folders;
+}
+
+std::vector<std::string> HomeUserSpace::DataFolders() {
+  std::vector<std::string> folders = FolderList("XDG_DATA_HOME", {home_ + "/.local/share"});
+  folders.resize(1);
+  for (std::string& folder : FolderList("XDG_DATA_DIRS", {"/usr/local/share", "/usr/share"})) {
+    folders.push_back(std::move(folder));
+  }
+  folders.push_back(home_ + "/.local/share/flatpak/exports/share");
+  folders.push_back("/var/lib/flatpak/exports/share");
+  return folders;
+}
+
+std::vector<std::string> HomeUserSpace::CurrentDesktops() {
+  std::vector<std::string> desktops = FolderList("XDG_CURRENT_DESKTOP", {});
+  for (std::string& desktop : desktops) {
+    for (char& c : desktop) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return desktops;
+}
 
 bool HomeUserSpace::OnPath(const std::string& program) {
   const char* path = std::getenv("PATH");

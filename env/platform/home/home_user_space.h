@@ -27,6 +27,9 @@ class HomeUserSpace final : public UserSpace {
   Link ReadLink(const std::string& path) override;
   bool ProcessAlive(std::uint32_t id) override;
   std::vector<std::string> HostAddresses() override;
+  std::vector<std::string> ConfigFolders() override;
+  std::vector<std::string> DataFolders() override;
+  std::vector<std::string> CurrentDesktops() override;
 
  private:
   std::string home_;
