@@ -90,7 +90,7 @@ std::string WithoutCarriageReturns(std::string text) {
 
 }  // namespace
 
-ConfigApp::ConfigApp(ConfigAppServices services, TextOut out, TextOut err)
+ConfigApp::ConfigApp(ConfigAppServices services, TextSink out, TextSink err)
     : services_(std::move(services)), out_(out), err_(err) {}
 
 int ConfigApp::InitInstance(std::string command_text) {

@@ -14,7 +14,7 @@
 #include "app/long_options.h"
 #include "app/run_report.h"
 #include "core/client_list.h"
-#include "core/text_out.h"
+#include "core/text_sink.h"
 #include "session/run_state.h"
 
 #include "session/configurator_factory.h"
@@ -48,7 +48,7 @@ struct ConfigAppServices {
 
 class ConfigApp {
  public:
-  ConfigApp(ConfigAppServices services, TextOut out, TextOut err);
+  ConfigApp(ConfigAppServices services, TextSink out, TextSink err);
 
   // Runs the whole program for one command text and returns the exit code.
   // The long options may stand anywhere: "--home" chooses the user's own
@@ -79,8 +79,8 @@ class ConfigApp {
            RunReport& report, std::string* held_outcome = nullptr);
 
   ConfigAppServices services_;
-  TextOut out_;
-  TextOut err_;
+  TextSink out_;
+  TextSink err_;
   bool dialog_ran_ = false;  // the dialog reports to its user, not in JSON
 };
 

@@ -4,7 +4,7 @@
 #include "app/command_line.h"
 #include "app/config_app.h"
 #include "app/client_configurators.h"
-#include "core/text_out.h"
+#include "core/text_sink.h"
 #include "env/platform/system.h"
 #include "ui/dialog_mode.h"
 

@@ -65,7 +65,7 @@ const AccountStoreLayout& OmiLayout() {
 using namespace outlook;
 
 Outlook2000Configurator::Outlook2000Configurator(Platform& platform, const AccountRequest& request,
-                                                 TextOut out)
+                                                 TextSink out)
     : AccountStoreConfigurator(platform, request, OmiLayout()), out_(out) {}
 
 int Outlook2000Configurator::ReadMailSupport() {

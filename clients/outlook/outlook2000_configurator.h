@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "clients/account_store/account_store.h"
-#include "core/text_out.h"
+#include "core/text_sink.h"
 #include "env/platform/mapi.h"
 
 namespace quillbank {
@@ -31,7 +31,7 @@ class Outlook2000Configurator final : public outlook::AccountStoreConfigurator {
  public:
   // MAPI's failure lines go to `out`, which the program points at its
   // standard output.
-  Outlook2000Configurator(Platform& platform, const AccountRequest& request, TextOut out);
+  Outlook2000Configurator(Platform& platform, const AccountRequest& request, TextSink out);
 
   // 0 written (whatever the MAPI step did); 1 the accounts key cannot be
   // created; 2 Corporate/Workgroup mode without a profiles key; 4
@@ -62,7 +62,7 @@ class Outlook2000Configurator final : public outlook::AccountStoreConfigurator {
   // value cannot be written.
   bool NameNewSections(const std::string& profile_path, const std::vector<std::string>& known);
 
-  TextOut out_;
+  TextSink out_;
   std::string profile_name_;
 };
 

@@ -1,12 +1,12 @@
-// What a program part prints to a TextOut, kept in memory for a test to read.
-// Passes for a TextOut wherever one is taken, and reads like the string
+// What a program part prints to a TextSink, kept in memory for a test to read.
+// Passes for a TextSink wherever one is taken, and reads like the string
 // stream it stands in for: str() is everything printed, str("") clears it.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
-#include "core/text_out.h"
+#include "core/text_sink.h"
 
 namespace quillbank::testing {
 
@@ -16,7 +16,7 @@ class CapturedText {
   CapturedText(const CapturedText&) = delete;
   CapturedText& operator=(const CapturedText&) = delete;
 
-  operator TextOut() { return TextOut(this, Append, Flushed); }
+  operator TextSink() { return TextSink(this, Append, Flushed); }
 
   [[nodiscard]] const std::string& str() const { return text_; }
   void str(const std::string& text) { text_ = text; }

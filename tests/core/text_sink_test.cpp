@@ -1,4 +1,4 @@
-// What a TextOut prints must be byte for byte what the standard streams
+// What a TextSink prints must be byte for byte what the standard streams
 // printed for the same values: text as it is (NUL and high bytes included)
 // and integers in plain decimal, with no locale's grouping.
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/text_out.h"
+#include "core/text_sink.h"
 #include "tests/support/captured_text.h"
 
 namespace quillbank {
@@ -16,19 +16,19 @@ namespace {
 template <typename Value>
 std::string Printed(const Value& value) {
   testing::CapturedText captured;
-  TextOut(captured) << value;
+  TextSink(captured) << value;
   return captured.str();
 }
 
-TEST(TextOut, PrintsTextAsItIs) {
+TEST(TextSink, PrintsTextAsItIs) {
   testing::CapturedText captured;
-  TextOut out = captured;
+  TextSink out = captured;
   out << "Log file: " << std::string("C:\\x") << ' ' << std::string_view("\xE9\r\n")
       << std::string("a\0b", 3) << "" << std::string();
   EXPECT_EQ(captured.str(), std::string("Log file: C:\\x \xE9\r\na\0b", 21));
 }
 
-TEST(TextOut, PrintsIntegersInPlainDecimal) {
+TEST(TextSink, PrintsIntegersInPlainDecimal) {
   struct Case {
     std::string printed;
     const char* expected;
@@ -45,14 +45,14 @@ TEST(TextOut, PrintsIntegersInPlainDecimal) {
   for (const Case& c : cases) EXPECT_EQ(c.printed, c.expected);
 }
 
-TEST(TextOut, FlushesOnlyWhenAsked) {
+TEST(TextSink, FlushesOnlyWhenAsked) {
   testing::CapturedText captured;
-  TextOut out = captured;
+  TextSink out = captured;
   out << "line\n";
   EXPECT_EQ(captured.flushes(), 0);
   out.Flush();
   EXPECT_EQ(captured.flushes(), 1);
-  TextOut(nullptr, [](void*, const char*, std::size_t) {}).Flush();  // a sink with nothing to flush
+  TextSink(nullptr, [](void*, const char*, std::size_t) {}).Flush();  // a sink with nothing to flush
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "core/text_out.h"
+#include "core/text_sink.h"
 
 #include <cstdio>
 
@@ -13,7 +13,7 @@ void FlushFile(void* context) { std::fflush(static_cast<std::FILE*>(context)); }
 
 }  // namespace
 
-TextOut StandardOutput() { return TextOut(stdout, WriteFile, FlushFile); }
-TextOut StandardError() { return TextOut(stderr, WriteFile, FlushFile); }
+TextSink StandardOutput() { return TextSink(stdout, WriteFile, FlushFile); }
+TextSink StandardError() { return TextSink(stderr, WriteFile, FlushFile); }
 
 }  // namespace quillbank
