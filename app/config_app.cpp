@@ -62,6 +62,7 @@ void FillReport(const ConfigSession& session, const std::optional<std::string>& 
     report.client = client->short_name;
   }
   if (!account.address.empty()) report.address = NarrowToUtf8(code_page, account.address);
+  if (account.stored_as) report.account = NarrowToUtf8(code_page, *account.stored_as);
   if (!session.log_path().empty()) report.log = host_log.value_or(session.log_path());
 }
 

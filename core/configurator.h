@@ -17,6 +17,13 @@ class Configurator {
   // mode, the copy's name), then skips, resets or creates it. Called at most
   // once per object.
   [[nodiscard]] virtual ConfigStatus Configure() = 0;
+  // The account's name in its store once Configure has made, reset or found
+  // it: a registry key's name, an account file's path, a persona's or an
+  // incoming server's name. None before, and when there was no account.
+  [[nodiscard]] const std::optional<std::string>& stored_as() const { return stored_as_; }
+
+ protected:
+  std::optional<std::string> stored_as_;
 };
 
 // How the log shows, and the run compares, a value a reader could not read.

@@ -203,8 +203,11 @@ ConfigStatus ConfigSession::RunConfigurator() {
       factory_.Create(run_.client_index, VersionOf(run_.client_index), MakeRequest());
   if (!configurator) return status::kCannotConfigure;
   const ConfigStatus status = configurator->Configure();
+  run_.stored_as = configurator->stored_as();
   if (status != status::kSuccess) return status;
-  return CommitRegistry();
+  const ConfigStatus committed = CommitRegistry();
+  if (committed != status::kSuccess) run_.stored_as.reset();
+  return committed;
 }
 
 ConfigStatus ConfigSession::CommitRegistry() {

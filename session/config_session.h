@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,9 @@ class ConfigSession {
     int client_index = kNoClient;
     std::string address;
     std::string display_name;
+    // The account's name in its store, once the configurator made, reset or
+    // found it (see Configurator::stored_as).
+    std::optional<std::string> stored_as;
   };
   [[nodiscard]] const Account& account() const { return run_; }
 

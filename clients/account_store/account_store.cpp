@@ -106,6 +106,9 @@ ConfigStatus AccountStoreConfigurator::WriteAccount() {
   const AccountDecision decision =
       DecideOnAccount(*log_, search.matched, overwrite_existing_,
                       automatic_ ? SkipAnswer::kQuit : SkipAnswer::kAlreadyExists, layout_.search);
+  if (search.matched || decision.step != AccountStep::kSkip) {
+    stored_as_ = search.target.substr(search.target.rfind('\\') + 1);
+  }
   if (decision.step == AccountStep::kSkip) return decision.status;
   log_->EmptyLine();
 
@@ -118,6 +121,7 @@ ConfigStatus AccountStoreConfigurator::WriteAccount() {
   std::string failure;
   if (!WriteValues(search.target, make_default, failure)) {
     *log_ << failure << kEndLine;
+    stored_as_.reset();
     return status::kWriteFailed;
   }
   return status::kSuccess;

@@ -26,6 +26,18 @@ bool HasBracket(std::string_view text) { return text.find_first_of("[]") != std:
 
 using namespace eudora;
 
+namespace {
+
+// "[Persona-jane@example.com]" → "Persona-jane@example.com".
+std::string SectionName(std::string_view header) {
+  header = TrimBlanks(header);
+  if (!header.empty() && header.front() == '[') header.remove_prefix(1);
+  const std::size_t close = header.find(']');
+  return std::string(header.substr(0, close));
+}
+
+}  // namespace
+
 EudoraConfigurator::EudoraConfigurator(Platform& platform, const AccountRequest& request)
     : RequestedConfigurator(request), platform_(platform) {}
 
@@ -52,6 +64,8 @@ ConfigStatus EudoraConfigurator::Configure() {
 
   // The old file is replaced only by a complete new one.
   if (!ReplaceFileContents(platform_.files, file->path, content, *log_)) return status::kWriteFailed;
+  stored_as_ = match.header ? SectionName(lines[*match.header])
+                            : std::string(kPersonaSectionPrefix) + AccountName();
   LogKeyBlock(block);
   return status::kSuccess;
 }

@@ -104,6 +104,7 @@ ConfigStatus OutlookProfileConfigurator::Configure() {
   if (const auto stop = Decide(store, match, plan)) return *stop;
 
   if (!WriteAccount(*store.key, store.path, plan.number, plan.change)) return status::kWriteFailed;
+  stored_as_ = AccountKeyName(plan.number);
   store.key.reset();
   log_->EmptyLine();
   LogSettings(ProfileValues());

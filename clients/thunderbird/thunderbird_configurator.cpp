@@ -120,6 +120,7 @@ ConfigStatus ThunderbirdConfigurator::Configure() {
     return status::kWriteFailed;
   }
   LogWrittenLines(names);
+  stored_as_ = "server" + names.server;
   return status::kSuccess;
 }
 

@@ -257,6 +257,7 @@ ConfigStatus WindowsMailConfigurator::Configure() {
       automatic_ ? FindFileHolding(*expanded, kAccountNameIndex, account_name)
                  : FindAccountFile(*expanded, address_);
   const AccountDecision decision = DecideOnAccount(*log_, found.has_value(), overwrite_existing_);
+  stored_as_ = found;
   if (decision.step == AccountStep::kSkip) return decision.status;
   const bool rewrite = decision.step == AccountStep::kReset;
   log_->EmptyLine();
@@ -292,6 +293,7 @@ ConfigStatus WindowsMailConfigurator::Configure() {
     PutBack(target, old_bytes);
     return status::kWriteFailed;
   }
+  stored_as_ = target;
 
   log_->Line("The following settings were written/overwritten in Windows Mail's configuration:");
   log_->EmptyLine();

@@ -284,14 +284,20 @@ TEST_F(ConfigAppTest, TheJsonLineTellsTheOutcomeAndTheChanges) {
     int exit_code;
     const char* outcome;
     std::size_t changes;
+    const char* account;  // null: none
   };
   const Case cases[] = {
-      {"-n \"Jane \\\"Q\\\" D\xC3\xBCrer\" -a jane@example.com -c 4 --json", 0, "configured", 6},
-      {"--json -n \"Jane\" -a jane@example.com -c 4", 5, "exists", 0},
-      {"-n \"Tab\there\" -a tab@example.com -c 4 --json", 30, "invalid-text", 0},
-      {"-n \"J\" -a bad -c 4 --json", 64, "usage", 0},
-      {"-n \"J\" -a j@x.y -c 9 --json", 10, "no-client", 0},
-      {"-n \"J\" -a j@x.y -c 1 --json", 8, "unsupported-version", 0},
+      {"-n \"Jane \\\"Q\\\" D\xC3\xBCrer\" -a jane@example.com -c 4 --json", 0, "configured", 6, "server2"},
+      {"--json -n \"Jane\" -a jane@example.com -c 4", 5, "exists", 0, nullptr},
+      {"-n \"Tab\there\" -a tab@example.com -c 4 --json", 30, "invalid-text", 0, nullptr},
+      {"-n \"J\" -a bad -c 4 --json", 64, "usage", 0, nullptr},
+      {"-n \"J\" -a j@x.y -c 9 --json", 10, "no-client", 0, nullptr},
+      {"-n \"J\" -a j@x.y -c 1 --json", 8, "unsupported-version", 0, nullptr},
+      // A dry run tells what the real run would change and changes nothing;
+      // the undo then takes back the first run: its six files and folders.
+      {"-n \"Joe\" -a joe@example.com -c 4 --dry-run --json", 0, "configured", 1, "server3"},
+      {"--undo --json", 0, "configured", 6, nullptr},
+      {"--json --undo", 23, "nothing-to-undo", 0, nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -304,9 +310,11 @@ TEST_F(ConfigAppTest, TheJsonLineTellsTheOutcomeAndTheChanges) {
         nlohmann::json::parse(printed.substr(last == std::string::npos ? 0 : last + 1));
     EXPECT_EQ(line["exit"], c.exit_code);
     EXPECT_EQ(line["outcome"], c.outcome);
-    EXPECT_EQ(line["dry_run"], false);
+    EXPECT_EQ(line["dry_run"], c.text.find("--dry-run") != std::string::npos);
     EXPECT_EQ(line["changes"].size(), c.changes) << line.dump();
+    EXPECT_EQ(line["account"], c.account ? nlohmann::json(c.account) : nlohmann::json(nullptr));
   }
+  EXPECT_TRUE(machine.files.AllFiles().size() <= 1) << "only the log stays";
 }
 
 }  // namespace
