@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "env/change_record.h"
+#include "env/registry_access.h"
 #include "env/platform/registry_tree.h"
 
 namespace quillbank {
@@ -249,7 +250,7 @@ std::string KeySide(const TouchedKey& touched, Registry& registry, const CodePag
   for (const std::string& value_name : touched.value_names) {
     RegValue value;
     const bool present =
-        key->QueryValue(value_name, SIZE_MAX, value) == win32_error::kSuccess;
+        QueryWholeValue(*key, value_name, value) == win32_error::kSuccess;
     out += ValueLine(value_name, present ? std::optional<RegValue>(value) : std::nullopt,
                      code_page);
   }

@@ -26,6 +26,15 @@ std::vector<std::uint8_t> DwordData(std::uint32_t number) {
           static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)};
 }
 
+long QueryWholeValue(RegistryKey& key, std::string_view name, RegValue& out) {
+  long result = win32_error::kMoreData;
+  for (std::size_t capacity = 4096; capacity <= (16u << 20) && result == win32_error::kMoreData;
+       capacity *= 4) {
+    result = key.QueryValue(name, capacity, out);
+  }
+  return result;
+}
+
 long SetText(RegistryKey& key, std::string_view name, std::string_view text) {
   return key.SetValue(name, reg_type::kSz, SzData(text));
 }

@@ -23,6 +23,11 @@ namespace quillbank {
 [[nodiscard]] std::vector<std::uint8_t> DwordData(std::uint32_t number);  // 4 bytes, little-endian
 
 // Write helpers; like the Windows calls they wrap, results may be ignored.
+// RegQueryValueExA for a value of any length: the read is asked again with a
+// larger buffer while the value does not fit (up to 16 MB, past anything a
+// registry value holds in practice). 2 when it is missing.
+long QueryWholeValue(RegistryKey& key, std::string_view name, RegValue& out);
+
 long SetText(RegistryKey& key, std::string_view name, std::string_view text);
 long SetDword(RegistryKey& key, std::string_view name, std::uint32_t number);
 long SetBinary(RegistryKey& key, std::string_view name, const std::vector<std::uint8_t>& data);

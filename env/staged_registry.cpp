@@ -4,6 +4,7 @@
 
 #include "core/ascii_text.h"
 #include "env/change_record.h"
+#include "env/registry_access.h"
 #include "env/platform/registry_tree.h"
 
 namespace quillbank {
@@ -47,7 +48,7 @@ class StagedKey final : public RegistryKey {
   long DeleteValue(std::string_view name) override {
     if (access_ != RegAccess::All) return win32_error::kAccessDenied;
     RegValue current;
-    if (QueryValue(name, SIZE_MAX, current) != win32_error::kSuccess) {
+    if (QueryWholeValue(*this, name, current) != win32_error::kSuccess) {
       return win32_error::kFileNotFound;
     }
     Record(name, std::nullopt);

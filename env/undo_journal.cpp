@@ -9,6 +9,7 @@
 #include "core/ascii_text.h"
 #include "env/app_data.h"
 #include "env/change_record.h"
+#include "env/registry_access.h"
 #include "env/user_folders.h"
 
 namespace quillbank {
@@ -241,7 +242,7 @@ bool JournalWriter::NoteValue(RegRoot root, const std::string& path, const std::
     std::unique_ptr<RegistryKey> key;
     RegValue value;
     if (platform_.registry.Open(root, path, RegAccess::Read, key) == win32_error::kSuccess &&
-        key->QueryValue(name, SIZE_MAX, value) == win32_error::kSuccess) {
+        QueryWholeValue(*key, name, value) == win32_error::kSuccess) {
       before = value;
     }
     entry["before"] = ValueJson(before);
@@ -331,7 +332,7 @@ class JournalingKey final : public RegistryKey {
   }
   long DeleteValue(std::string_view name) override {
     RegValue current;
-    if (key_->QueryValue(name, SIZE_MAX, current) != win32_error::kSuccess) {
+    if (QueryWholeValue(*key_, name, current) != win32_error::kSuccess) {
       return key_->DeleteValue(name);
     }
     if (!journal_.NoteValue(root_, path_, std::string(name), std::nullopt)) {
@@ -539,7 +540,7 @@ class Undoer {
     std::unique_ptr<RegistryKey> key;
     RegValue value;
     long result = platform_.registry.Open(item.root, item.path, RegAccess::Read, key);
-    if (result == win32_error::kSuccess) result = key->QueryValue(item.value, SIZE_MAX, value);
+    if (result == win32_error::kSuccess) result = QueryWholeValue(*key, item.value, value);
     readable = result == win32_error::kSuccess || result == win32_error::kFileNotFound;
     if (result != win32_error::kSuccess) return std::nullopt;
     return value;

@@ -270,5 +270,44 @@ TEST_F(OutlookExpressE2eTest, TheWindowsBuildEndsItsRedirectedOutputWithTheJsonL
             "HKEY_CURRENT_USER\\" + std::string(kAccounts) + "jane.new@tessaline.net");
 }
 
+// The Windows build previews a run, changing nothing, then makes it, and
+// --undo gives the accounts back as `reg query` reads them.
+TEST_F(OutlookExpressE2eTest, TheWindowsBuildPreviewsARunAndUndoesIt) {
+  if (const std::string why = e2e::WhyWindowsBuildCannotRun(); !why.empty()) GTEST_SKIP() << why;
+  e2e::ScenarioPrefix scenario_prefix;
+  ASSERT_TRUE(scenario_prefix.ok());
+  ASSERT_EQ(e2e::ImportRegistry(scenario_prefix, Registry()).exit_code, 0);
+  const auto accounts = [&] {
+    return e2e::RunWindowsProgram(scenario_prefix.path(), "reg",
+                                  {"query", "HKCU\\Software\\Microsoft\\Internet Account Manager", "/s"})
+        .out;
+  };
+  const std::string before = accounts();
+  ASSERT_NE(before.find("00000002"), std::string::npos) << before;
+  const std::vector<std::string> run = {"-n", "Jane Q", "-a", "jane.new@tessaline.net", "-c", "0",
+                                        "-d"};
+  const auto with = [&](const char* option) {
+    std::vector<std::string> args = run;
+    args.push_back(option);
+    return e2e::RunWindowsProgram(scenario_prefix.path(), e2e::WindowsProgram().string(), args);
+  };
+
+  const ProgramRun dry = with("--dry-run");
+  ASSERT_EQ(dry.exit_code, 0) << dry.out << dry.err;
+  EXPECT_NE(dry.out.find("[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Account Manager\\Accounts\\"
+                         "jane.new@tessaline.net]"),
+            std::string::npos)
+      << dry.out;
+  EXPECT_NE(dry.out.find("\"POP3 Port\"=dword:000003e3"), std::string::npos) << dry.out;
+  EXPECT_EQ(accounts(), before);
+
+  ASSERT_EQ(with("--json").exit_code, 0);
+  EXPECT_NE(accounts(), before);
+  const ProgramRun undo = e2e::RunWindowsProgram(scenario_prefix.path(),
+                                                 e2e::WindowsProgram().string(), {"--undo"});
+  EXPECT_EQ(undo.exit_code, 0) << undo.out << undo.err;
+  EXPECT_EQ(accounts(), before);
+}
+
 }  // namespace
 }  // namespace quillbank
