@@ -176,7 +176,7 @@ bool JournalWriter::Begin() {
   if (!MakeFolders(platform_.files, journals_, separator)) return false;
   const std::vector<std::string> names = JournalNames(platform_.files, journals_, separator);
   const long next = names.empty() ? 1 : std::stol(names.back()) + 1;
-  char name[16];
+  char name[24];
   std::snprintf(name, sizeof name, "%08ld", next);
   folder_ = JoinPath(platform_, journals_, name);
   if (!platform_.files.CreateFolder(folder_)) return false;
@@ -200,14 +200,18 @@ bool JournalWriter::NoteFile(const std::string& path, const std::optional<std::s
   Json entry{{"file", path}};
   if (noted_.insert("file:" + path).second) {
     entry["before"] = nullptr;
-    if (const std::optional<std::string> old = platform_.files.ReadFile(path)) {
+    if (const std::unique_ptr<FileView> old = platform_.files.ViewFile(path)) {
+      // The file's own bytes, as a second name where the system allows: the
+      // replacement puts a new file in its place and leaves this one as it
+      // is. Elsewhere a copy, written and flushed like any store.
       const std::string image = std::to_string(++images_) + ".before";
-      if (platform_.files.ReplaceContents(JoinPath(platform_, folder_, image), *old) !=
-          FileWrite::Written) {
+      const std::string image_path = JoinPath(platform_, folder_, image);
+      if (!platform_.files.LinkFile(path, image_path) &&
+          platform_.files.ReplaceContents(image_path, old->bytes()) != FileWrite::Written) {
         return false;
       }
       entry["before"] = image;
-      entry["size"] = old->size();
+      entry["size"] = old->bytes().size();
     }
   }
   if (after_pieces) {

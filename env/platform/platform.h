@@ -183,6 +183,14 @@ class Files {
     return ReplaceContents(path, joined);
   }
   virtual bool DeleteFile(const std::string& path) = 0;
+  // Gives the file `existing` a second name, `link` (a hard link; a symbolic
+  // link at `existing` is followed), where both lie on one file system and
+  // the system has such links. False, with nothing made, otherwise.
+  virtual bool LinkFile(const std::string& existing, const std::string& link) {
+    (void)existing;
+    (void)link;
+    return false;
+  }
   // Creates one folder level; true when it exists afterwards.
   virtual bool CreateFolder(const std::string& path) = 0;
   // RemoveDirectoryA: removes an empty folder. False when it is missing, not

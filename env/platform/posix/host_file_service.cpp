@@ -92,6 +92,12 @@ bool HostFileService::DeleteFile(const std::string& path) {
   return ::unlink(host->c_str()) == 0;
 }
 
+bool HostFileService::LinkFile(const std::string& existing, const std::string& link) {
+  const auto from = Resolve(existing);
+  const auto to = Resolve(link);
+  return from && to && ::linkat(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
 bool HostFileService::RemoveFolder(const std::string& path) {
   const auto host = Resolve(path);
   return host && fs::is_directory(fs::symlink_status(*host)) && ::rmdir(host->c_str()) == 0;

@@ -28,6 +28,7 @@ class HostFileService : public Files {
                                     const std::vector<std::string_view>& pieces) final;
   std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) final;
   bool DeleteFile(const std::string& path) final;
+  bool LinkFile(const std::string& existing, const std::string& link) final;
   bool RemoveFolder(const std::string& path) final;
   bool CreateFolder(const std::string& path) final;
   bool FileExists(const std::string& path) final;

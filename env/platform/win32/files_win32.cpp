@@ -224,6 +224,9 @@ class Win32Files final : public Files {
   }
 
   bool DeleteFile(const std::string& path) override { return ::DeleteFileA(path.c_str()) != 0; }
+  bool LinkFile(const std::string& existing, const std::string& link) override {
+    return ::CreateHardLinkA(link.c_str(), existing.c_str(), nullptr) != 0;
+  }
   bool RemoveFolder(const std::string& path) override {
     return ::RemoveDirectoryA(path.c_str()) != 0;
   }
