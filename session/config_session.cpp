@@ -131,7 +131,7 @@ void ConfigSession::EndRefused(const char* log_line, const char* message, int ex
 }
 
 void ConfigSession::DetectDefaultClient() {
-  default_client_code_ = DefaultClient(platform_, clients_);
+  default_client_code_ = DefaultClient(platform_, clients_).code;
   log_ << "Detecting default email client ... ";
   if (!view_) {
     log_ << "done.";

@@ -434,7 +434,7 @@ TEST(DetectionTest, DefaultClientMarkersLastMatchWins) {
     if (*c.command) {
       machine.SetText(RegRoot::ClassesRoot, "mailto\\shell\\open\\command", "", c.command);
     }
-    EXPECT_EQ(DefaultClient(machine.platform, c.clients), c.code) << c.command;
+    EXPECT_EQ(DefaultClient(machine.platform, c.clients).code, c.code) << c.command;
   }
 }
 
