@@ -34,6 +34,17 @@ bool AnyStillRunning(Platform& platform, const ClientList& clients) {
   return false;
 }
 
+// Where several markers are found (a path of one client that also names
+// another), the client first in the list wins.
+int ClientOfMailCommand(const ClientList& clients, const std::string& command) {
+  for (int index = 0; index < clients.size(); ++index) {
+    if (clients.ExistsHere(index) && command.find(clients.At(index)->mailto_marker) != std::string::npos) {
+      return clients.At(index)->default_code;
+    }
+  }
+  return kUnrecognisedDefaultClient;
+}
+
 }  // namespace
 
 std::string ClientMailKey(const ClientSite& site) {
@@ -72,26 +83,32 @@ RunningClients CloseRunningClients(Platform& platform, const ClientList& clients
   return found.empty() ? RunningClients::None : RunningClients::Closed;
 }
 
-int DefaultClient(Platform& platform, const ClientList& clients) {
-  const std::optional<std::string> found =
-      ReadText(platform.registry, RegRoot::ClassesRoot, "mailto\\shell\\open\\command",
-               RegAccess::Read, "", kTextCapacity);
-  const std::string command = AsciiLower(found.value_or(""));
-  // Where several markers are found (a path of one client that also names
-  // another), the client first in the list wins.
-  for (int index = 0; index < clients.size(); ++index) {
-    if (clients.ExistsHere(index) && command.find(clients.At(index)->mailto_marker) != std::string::npos) {
-      return clients.At(index)->default_code;
-    }
+DefaultClientFound DefaultClient(Platform& platform, const ClientList& clients) {
+  DefaultClientFound found;
+  bool named = true;
+  if (clients.kind() == SystemKind::UserHome) {
+    found.asked_desktop = true;
+    found.handler = FindDesktopMailHandler(platform);
+    named = found.handler.has_value();
+    const int index = named ? ClientOfDesktopFile(platform, clients, found.handler->desktop_id)
+                            : kNoClient;
+    if (clients.IsIndex(index)) found.code = clients.At(index)->default_code;
+  } else {
+    const std::optional<std::string> command =
+        ReadText(platform.registry, RegRoot::ClassesRoot, "mailto\\shell\\open\\command",
+                 RegAccess::Read, "", kTextCapacity);
+    named = command.has_value();
+    found.code = ClientOfMailCommand(clients, AsciiLower(command.value_or("")));
   }
-  if (!found) {
+  if (!named && found.code == kUnrecognisedDefaultClient) {
     for (int index = 0; index < clients.size(); ++index) {
       if (clients.ExistsHere(index) && clients.SiteOf(index).default_when_unset) {
-        return clients.At(index)->default_code;
+        found.code = clients.At(index)->default_code;
+        break;
       }
     }
   }
-  return kUnrecognisedDefaultClient;
+  return found;
 }
 
 }  // namespace quillbank

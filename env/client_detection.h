@@ -6,9 +6,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/client_list.h"
+#include "env/desktop_mail_handler.h"
 #include "env/platform/platform.h"
 #include "env/run_log.h"
 
@@ -43,10 +45,21 @@ RunningClients CloseRunningClients(Platform& platform, const ClientList& clients
                                    bool close_running, RunLog& log,
                                    std::uint32_t wait_ms = kClientExitWaitMs);
 
-// The default client code from the mail command of "mailto" (compared
-// without regard to case): the first client in the list whose marker it
-// holds. Where the system names no mail command at all, the client whose site
-// is the default then; else kUnrecognisedDefaultClient.
-[[nodiscard]] int DefaultClient(Platform& platform, const ClientList& clients);
+// The default client as detection found it.
+struct DefaultClientFound {
+  int code = kUnrecognisedDefaultClient;
+  // In the Linux home, which asks the desktop: true, with the handler the
+  // desktop names, or none when it names none.
+  bool asked_desktop = false;
+  std::optional<DesktopMailHandler> handler;
+};
+
+// The default client. On Windows and the machine folder its code comes from
+// the mail command of "mailto" (compared without regard to case): the first
+// client in the list whose marker it holds. In the home it is the client the
+// desktop's mail handler stands for (see ClientOfDesktopFile). Where the
+// system names no mail handler at all, it is the client whose site is the
+// default then; else kUnrecognisedDefaultClient.
+[[nodiscard]] DefaultClientFound DefaultClient(Platform& platform, const ClientList& clients);
 
 }  // namespace quillbank

@@ -131,7 +131,8 @@ void ConfigSession::EndRefused(const char* log_line, const char* message, int ex
 }
 
 void ConfigSession::DetectDefaultClient() {
-  default_client_code_ = DefaultClient(platform_, clients_);
+  const DefaultClientFound found = DefaultClient(platform_, clients_);
+  default_client_code_ = found.code;
   log_ << "Detecting default email client ... ";
   if (!view_) {
     log_ << "done.";
@@ -145,7 +146,23 @@ void ConfigSession::DetectDefaultClient() {
     }
   }
   log_ << kEndLine;
+  if (found.asked_desktop) LogDesktopHandler(found);
   log_.EmptyLine();
+}
+
+// Where the home's default client came from: the desktop file and the
+// mimeapps.list that named it, or the client taken when none names one.
+void ConfigSession::LogDesktopHandler(const DefaultClientFound& found) {
+  log_ << "Default email client: ";
+  if (found.handler) {
+    log_ << LogValue(found.handler->desktop_id) << " (" << LogValue(found.handler->list_file)
+         << ")";
+  } else {
+    log_ << "none set";
+    const ClientDescriptor* client = clients_.At(clients_.IndexWithDefaultCode(found.code));
+    if (client) log_ << "; " << client->short_name;
+  }
+  log_ << kEndLine;
 }
 
 // ------------------------------------------------------------ configuration

@@ -19,6 +19,8 @@
 
 namespace quillbank {
 
+struct DefaultClientFound;
+
 // Exit codes of the command-line and automatic modes, for login scripts. A
 // configurator's positive status is passed on as it is.
 namespace exit_code {
@@ -105,6 +107,7 @@ class ConfigSession {
   void EndRefused(const char* log_line, const char* message, int exit_code);
   void Configure();
   void DetectDefaultClient();
+  void LogDesktopHandler(const DefaultClientFound& found);
   // The request the configurator is made from: what was typed, or in the
   // automatic mode the account read, under the prefix.
   AccountRequest MakeRequest();

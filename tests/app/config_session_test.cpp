@@ -434,7 +434,46 @@ TEST(DetectionTest, DefaultClientMarkersLastMatchWins) {
     if (*c.command) {
       machine.SetText(RegRoot::ClassesRoot, "mailto\\shell\\open\\command", "", c.command);
     }
-    EXPECT_EQ(DefaultClient(machine.platform, c.clients), c.code) << c.command;
+    EXPECT_EQ(DefaultClient(machine.platform, c.clients).code, c.code) << c.command;
+  }
+}
+
+// The home logs which desktop file its default client came from, and the
+// automatic mode copies from that client or ends as for an unknown one.
+TEST(HomeSessionTest, TheLogNamesTheDesktopsMailHandler) {
+  struct Case {
+    const char* mimeapps;  // ~/.config/mimeapps.list; null for none
+    const char* line;
+    int exit;
+  };
+  const Case cases[] = {
+      {nullptr, "Default email client: none set; Thunderbird", 0},
+      {"[Default Applications]\nx-scheme-handler/mailto=thunderbird.desktop;\n",
+       "Default email client: thunderbird.desktop (/home/jane/.config/mimeapps.list)", 0},
+      {"[Default Applications]\nx-scheme-handler/mailto=org.gnome.Geary.desktop\n",
+       "Default email client: org.gnome.Geary.desktop (/home/jane/.config/mimeapps.list)",
+       exit_code::kUnsupportedDefault},
+  };
+  for (const Case& c : cases) {
+    FakePlatform home;
+    home.user.BecomeHome();
+    home.files.MakeFolders(*home.user.state);
+    if (c.mimeapps) home.files.Put("/home/jane/.config/mimeapps.list", c.mimeapps);
+    FakeFactory fakes;
+    fakes.reading_clients = {MailClient::Thunderbird};
+    RunState run;
+    run.command_line = run.automatic = true;
+    run.account_prefix = "T-";
+    ConfigSession session(home.platform, HomeClients(), fakes, run, nullptr);
+    ASSERT_TRUE(session.OnInitDialog());
+    session.OnConfigure();
+    const auto lines = LinesOf(home.files.ReadFile(session.log_path()).value_or(""));
+    const auto detected =
+        std::find(lines.begin(), lines.end(), "Detecting default email client ... done.");
+    ASSERT_TRUE(detected != lines.end() && detected + 2 < lines.end()) << c.line;
+    EXPECT_EQ(*(detected + 1), c.line);
+    EXPECT_EQ(*(detected + 2), "");
+    EXPECT_EQ(run.exit_code, c.exit) << c.line;
   }
 }
 

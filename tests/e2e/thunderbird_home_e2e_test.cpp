@@ -65,10 +65,17 @@ class ThunderbirdHomeTest : public ::testing::Test {
     fs::create_directories(home);
   }
 
+  // The desktop's folders are the home's own, so no mail handler of the
+  // host's decides the default client.
   ProgramRun Run(std::vector<std::string> args) const {
     args.insert(args.begin(), {QUILLBANK_PROGRAM, "--home"});
-    return testing::RunProcess(
-        {args, {{"HOME", home.string()}}, {"QUILLBANK_MACHINE", "XDG_STATE_HOME"}});
+    const std::string no_folder = (root / "no-such-folder").string();
+    return testing::RunProcess({args,
+                                {{"HOME", home.string()},
+                                 {"XDG_CONFIG_DIRS", no_folder},
+                                 {"XDG_DATA_DIRS", no_folder}},
+                                {"QUILLBANK_MACHINE", "XDG_STATE_HOME", "XDG_CONFIG_HOME",
+                                 "XDG_DATA_HOME", "XDG_CURRENT_DESKTOP"}});
   }
   ProgramRun Configure(const std::string& address) const {
     return Run({"-n", "Jane Doe", "-a", address, "-c", "4"});
@@ -148,6 +155,7 @@ TEST_F(ThunderbirdHomeTest, AFirstTimeUsersProfileIsAdopted) {
   head.erase(head.begin() + 5);
   head.insert(head.end(), {
       "Detecting default email client ... done.",
+      "Default email client: none set; Thunderbird",
       "",
       "User Entered Email Address: jane@example.com",
       "User Entered Display Name: Jane Doe",
@@ -185,6 +193,20 @@ TEST_F(ThunderbirdHomeTest, RefusesWhileThunderbirdRuns) {
   EXPECT_NE(ReadHostFile(LogFile()).find("Running Email Client Detected. Closing."),
             std::string::npos);
   EXPECT_FALSE(thunderbird->WaitForEnd(std::chrono::milliseconds(0))) << "Thunderbird was ended";
+}
+
+TEST_F(ThunderbirdHomeTest, TheAutomaticModeRefusesAMailHandlerOfAnotherProgram) {
+  const fs::path profile = MadeProfile();
+  ASSERT_EQ(Configure("jane@example.com").exit_code, 0);
+  const std::string before = ReadHostFile(profile / "prefs.js");
+  testing::WriteHostFile(home / ".config/mimeapps.list",
+                         "[Default Applications]\nx-scheme-handler/mailto=org.gnome.Geary.desktop\n");
+  const ProgramRun run = Run({"-auto", "-p", "Tessaline "});
+  EXPECT_EQ(run.exit_code, 13) << run.out << run.err;
+  EXPECT_EQ(ReadHostFile(profile / "prefs.js"), before);
+  EXPECT_NE(ReadHostFile(LogFile()).find("Default email client: org.gnome.Geary.desktop (" +
+                                         (home / ".config/mimeapps.list").string() + ")"),
+            std::string::npos);
 }
 
 TEST_F(ThunderbirdHomeTest, TheAutomaticModeClosesThunderbirdAndAddsTheCopy) {

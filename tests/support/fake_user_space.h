@@ -1,7 +1,7 @@
 // The user's space for tests on the in-memory machine: Windows paths and no
 // home at first, as on Windows; BecomeHome() turns it into jane's Linux home,
 // with the PATH programs, modification times, locked files, links, live
-// processes and host addresses a test sets.
+// processes, host addresses and desktop folders a test sets.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,8 @@ class FakeUserSpace final : public UserSpace {
     separator = '/';
     home = kHome;
     state = std::string(kHome) + "/.local/state/quillbank";
+    config_folders = {std::string(kHome) + "/.config", "/etc/xdg"};
+    data_folders = {std::string(kHome) + "/.local/share", "/usr/local/share", "/usr/share"};
   }
 
   char PathSeparator() const override { return separator; }
@@ -42,6 +44,9 @@ class FakeUserSpace final : public UserSpace {
   }
   bool ProcessAlive(std::uint32_t id) override { return alive.count(id) > 0; }
   std::vector<std::string> HostAddresses() override { return host_addresses; }
+  std::vector<std::string> ConfigFolders() override { return config_folders; }
+  std::vector<std::string> DataFolders() override { return data_folders; }
+  std::vector<std::string> CurrentDesktops() override { return desktops; }
 
   char separator = '\\';
   std::optional<std::string> home;
@@ -52,6 +57,9 @@ class FakeUserSpace final : public UserSpace {
   std::map<std::string, std::optional<std::string>> links;  // path: target (none: unreadable)
   std::set<std::uint32_t> alive;
   std::vector<std::string> host_addresses;
+  std::vector<std::string> config_folders;  // none, as on Windows, until a test sets them
+  std::vector<std::string> data_folders;
+  std::vector<std::string> desktops;
 };
 
 }  // namespace quillbank::testing
