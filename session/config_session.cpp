@@ -185,7 +185,7 @@ void ConfigSession::Configure() {
     if (!PrepareAutomaticRun()) return;  // ended with one of the automatic failures
   } else {
     if (view_) view_->ReadControls();
-    run_ = {state_.client_index, state_.address, state_.display_name};
+    run_ = {state_.client_index, state_.address, state_.display_name, std::nullopt};
     log_ << "User Entered Email Address: " << LogValue(run_.address) << kEndLine;
     log_ << "User Entered Display Name: " << LogValue(run_.display_name) << kEndLine;
   }
@@ -253,7 +253,7 @@ bool ConfigSession::PrepareAutomaticRun() {
   // A client whose store the program leaves alone ends the run as its
   // configurator would, with nothing read.
   if (const std::optional<ConfigStatus> refused = reader->RefusesToRead()) {
-    run_ = {client_index, "", ""};
+    run_ = {client_index, "", "", std::nullopt};
     ReportOutcome(*refused);
     return false;
   }
@@ -272,7 +272,7 @@ bool ConfigSession::PrepareAutomaticRun() {
     FailAutomaticRun(kDefaultDoesNotExist);
     return false;
   }
-  run_ = {client_index, *address, *name};
+  run_ = {client_index, *address, *name, std::nullopt};
   log_ << "Default Email Address: " << LogValue(run_.address) << kEndLine;
   log_ << "Default Display Name: " << LogValue(run_.display_name) << kEndLine;
   return true;
