@@ -171,7 +171,10 @@ void ConfigSession::OnConfigure() {
   // Held from before the first store is read (the automatic mode reads the
   // default account first), so no other run changes a store between this
   // run's reading and writing it.
-  RunLock* lock = platform_.run_lock;
+  // A run that names no client reads and writes no store: it needs no lock,
+  // and does not read the machine's hives again under one.
+  const bool reads_a_store = state_.automatic || clients_.IsIndex(state_.client_index);
+  RunLock* lock = reads_a_store ? platform_.run_lock : nullptr;
   if (lock && !lock->Acquire(kRunLockWaitMs)) {
     RefuseBusyMachine();
     return;
