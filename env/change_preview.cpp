@@ -177,9 +177,10 @@ std::string Quoted(std::string_view text) {
 
 // hex bytes as regedit wraps them: lines of at most 80 columns, continued
 // with a backslash and two blanks.
-std::string HexList(std::string_view lead, const std::vector<std::uint8_t>& bytes) {
+std::string HexList(std::string_view lead, const std::vector<std::uint8_t>& bytes,
+                    std::size_t name_width) {
   std::string out(lead);
-  std::size_t column = out.size();
+  std::size_t column = name_width + out.size();
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     char hex[4];
     std::snprintf(hex, sizeof hex, "%02x", bytes[i]);
@@ -198,7 +199,8 @@ std::string HexList(std::string_view lead, const std::vector<std::uint8_t>& byte
   return out;
 }
 
-std::string ValueText(const RegValue& value, const CodePage& code_page) {
+// `name_width`: the columns of the value's name and "=" before the form.
+std::string ValueText(const RegValue& value, const CodePage& code_page, std::size_t name_width) {
   std::string_view text(reinterpret_cast<const char*>(value.data.data()), value.data.size());
   switch (value.type) {
     case reg_type::kSz: {
@@ -216,27 +218,28 @@ std::string ValueText(const RegValue& value, const CodePage& code_page) {
       }
       break;
     case reg_type::kBinary:
-      return HexList("hex:", value.data);
+      return HexList("hex:", value.data, name_width);
     case reg_type::kExpandSz:
     case reg_type::kMultiSz: {
       // regedit writes these as the UTF-16LE bytes Windows keeps, with one
       // closing NUL.
       if (!text.empty() && text.back() == '\0') text.remove_suffix(1);
       const std::string lead = value.type == reg_type::kExpandSz ? "hex(2):" : "hex(7):";
-      return HexList(lead, Utf16LeBytes(code_page.Widen(text)));
+      return HexList(lead, Utf16LeBytes(code_page.Widen(text)), name_width);
     }
     default:
       break;
   }
   char lead[16];
   std::snprintf(lead, sizeof lead, "hex(%x):", value.type);
-  return HexList(lead, value.data);
+  return HexList(lead, value.data, name_width);
 }
 
 std::string ValueLine(const std::string& name, const std::optional<RegValue>& value,
                       const CodePage& code_page) {
   const std::string shown_name = name.empty() ? "@" : Quoted(NarrowToUtf8(code_page, name));
-  return shown_name + "=" + (value ? ValueText(*value, code_page) : "-") + "\n";
+  return shown_name + "=" + (value ? ValueText(*value, code_page, shown_name.size() + 1) : "-") +
+         "\n";
 }
 
 // One side of a key's block.
