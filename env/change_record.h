@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "env/forwarding_files.h"
 #include "env/platform/platform.h"
 
 namespace quillbank {
@@ -40,35 +41,20 @@ class ChangeRecord {
 // The registry's root as regedit writes it: "HKEY_CURRENT_USER".
 [[nodiscard]] std::string RootName(RegRoot root);
 
-class RecordingFiles final : public Files {
+class RecordingFiles final : public ForwardingFiles {
  public:
-  RecordingFiles(Files& files, ChangeRecord& record) : files_(files), record_(record) {}
+  RecordingFiles(Files& files, ChangeRecord& record) : ForwardingFiles(files), record_(record) {}
 
-  std::optional<std::string> ReadFile(const std::string& path) override {
-    return files_.ReadFile(path);
-  }
-  std::unique_ptr<FileView> ViewFile(const std::string& path) override {
-    return files_.ViewFile(path);
-  }
-  std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) override {
-    return files_.OpenForAppend(path);
-  }
   FileWrite ReplaceContents(const std::string& path, std::string_view bytes) override;
   FileWrite ReplaceContentsInPieces(const std::string& path,
                                     const std::vector<std::string_view>& pieces) override;
   bool DeleteFile(const std::string& path) override;
   bool CreateFolder(const std::string& path) override;
   bool RemoveFolder(const std::string& path) override;
-  bool FileExists(const std::string& path) override { return files_.FileExists(path); }
-  bool FolderExists(const std::string& path) override { return files_.FolderExists(path); }
-  std::vector<std::string> ListFolder(const std::string& pattern) override {
-    return files_.ListFolder(pattern);
-  }
 
  private:
   FileWrite Noted(const std::string& path, bool existed, FileWrite result);
 
-  Files& files_;
   ChangeRecord& record_;
 };
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "env/forwarding_files.h"
 #include "env/platform/mapi.h"
 #include "env/platform/platform.h"
 
@@ -69,32 +70,17 @@ class JournalWriter {
 
 // Files, registry and MAPI that note each change in the journal before they
 // pass it on.
-class JournalingFiles final : public Files {
+class JournalingFiles final : public ForwardingFiles {
  public:
-  JournalingFiles(Files& files, JournalWriter& journal) : files_(files), journal_(journal) {}
-  std::optional<std::string> ReadFile(const std::string& path) override {
-    return files_.ReadFile(path);
-  }
-  std::unique_ptr<FileView> ViewFile(const std::string& path) override {
-    return files_.ViewFile(path);
-  }
-  std::unique_ptr<AppendFile> OpenForAppend(const std::string& path) override {
-    return files_.OpenForAppend(path);
-  }
+  JournalingFiles(Files& files, JournalWriter& journal) : ForwardingFiles(files), journal_(journal) {}
   FileWrite ReplaceContents(const std::string& path, std::string_view bytes) override;
   FileWrite ReplaceContentsInPieces(const std::string& path,
                                     const std::vector<std::string_view>& pieces) override;
   bool DeleteFile(const std::string& path) override;
   bool CreateFolder(const std::string& path) override;
   bool RemoveFolder(const std::string& path) override;
-  bool FileExists(const std::string& path) override { return files_.FileExists(path); }
-  bool FolderExists(const std::string& path) override { return files_.FolderExists(path); }
-  std::vector<std::string> ListFolder(const std::string& pattern) override {
-    return files_.ListFolder(pattern);
-  }
 
  private:
-  Files& files_;
   JournalWriter& journal_;
 };
 
