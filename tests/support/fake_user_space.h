@@ -23,6 +23,10 @@ class FakeUserSpace final : public UserSpace {
     separator = '/';
     home = kHome;
     state = std::string(kHome) + "/.local/state/quillbank";
+    config_folders = {std::string(kHome) + "/.config", "/etc/xdg"};
+    data_folders = {std::string(kHome) + "/.local/share", "/usr/local/share", "/usr/share",
+                    std::string(kHome) + "/.local/share/flatpak/exports/share",
+                    "/var/lib/flatpak/exports/share"};
   }
 
   char PathSeparator() const override { return separator; }
@@ -42,6 +46,8 @@ class FakeUserSpace final : public UserSpace {
   }
   bool ProcessAlive(std::uint32_t id) override { return alive.count(id) > 0; }
   std::vector<std::string> HostAddresses() override { return host_addresses; }
+  std::vector<std::string> ConfigFolders() override { return config_folders; }
+  std::vector<std::string> DataFolders() override { return data_folders; }
 
   char separator = '\\';
   std::optional<std::string> home;
@@ -52,6 +58,8 @@ class FakeUserSpace final : public UserSpace {
   std::map<std::string, std::optional<std::string>> links;  // path: target (none: unreadable)
   std::set<std::uint32_t> alive;
   std::vector<std::string> host_addresses;
+  std::vector<std::string> config_folders;  // none until BecomeHome()
+  std::vector<std::string> data_folders;
 };
 
 }  // namespace quillbank::testing
