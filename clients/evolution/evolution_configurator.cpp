@@ -130,8 +130,19 @@ void EvolutionConfigurator::PutBack() {
 std::optional<std::string> EvolutionConfigurator::GetDefAcct() {
   const std::vector<const Source*> accounts = Sources().MailAccounts();
   std::optional<std::string> key;
-  if (!accounts.empty()) key = accounts.front()->uid;
-  *log_ << "GetDefAcct Result (first mail account of the sources): "
+  std::string source = "first mail account of the sources";
+  // Evolution names its default account in its settings; one that is no
+  // mail account here (removed since, or the Flatpak's settings) is passed
+  // over for the first, which Evolution takes then too.
+  const std::optional<std::string> named = DefaultAccountSetting(platform_.user);
+  for (const Source* account : accounts) {
+    if (named && account->uid == *named) {
+      key = account->uid;
+      source = "default-mail-account of org.gnome.Evolution.DefaultSources";
+    }
+  }
+  if (!key && !accounts.empty()) key = accounts.front()->uid;
+  *log_ << "GetDefAcct Result (" << source << "): "
         << (key ? LogValue(*key) : std::string(kReaderError)) << kEndLine;
   return key;
 }

@@ -5,7 +5,7 @@
 // and every key the run does not write; otherwise three new files are made.
 // Each file is replaced only by a complete new one, and a run that fails
 // part-way puts back those it already wrote. Its readers let the automatic
-// mode copy the first account, or the first whose address holds a text.
+// mode copy the default account, or the first whose address holds a text.
 #pragma once
 
 #include <optional>
@@ -30,8 +30,10 @@ class EvolutionConfigurator final : public RequestedConfigurator {
   [[nodiscard]] ConfigStatus Configure() override;
 
   // The key of an account is its source's uid. The default account is the
-  // first mail account in the folder (by file name); an account's address
-  // and name are its identity's Address and Name.
+  // one Evolution's settings name (see DefaultAccountSetting) where that is
+  // a mail account of the folder, else the first mail account (by file
+  // name); an account's address and name are its identity's Address and
+  // Name.
   [[nodiscard]] std::optional<std::string> GetDefAcct() override;
   [[nodiscard]] std::optional<std::string> FindAcctByAddr(const std::string& text) override;
   [[nodiscard]] std::optional<std::string> GetAcctAddr(

@@ -40,6 +40,25 @@ std::optional<std::string> SourcesFolder(Platform& platform) {
   return JoinPath(platform, config.front(), "evolution/sources");
 }
 
+std::optional<std::string> PrintedString(std::string_view printed) {
+  while (!printed.empty() && (printed.back() == '\n' || printed.back() == ' ')) printed.remove_suffix(1);
+  if (printed.size() < 2 || printed.front() != '\'' || printed.back() != '\'') return std::nullopt;
+  std::string text;
+  for (std::size_t i = 1; i + 1 < printed.size(); ++i) {
+    if (printed[i] == '\\' && i + 2 < printed.size()) ++i;
+    text += printed[i];
+  }
+  return text;
+}
+
+std::optional<std::string> DefaultAccountSetting(UserSpace& user) {
+  const std::optional<std::string> printed = user.CommandOutput(
+      {"gsettings", "get", "org.gnome.Evolution.DefaultSources", "default-mail-account"});
+  std::optional<std::string> uid = printed ? PrintedString(*printed) : std::nullopt;
+  if (uid && uid->empty()) uid.reset();
+  return uid;
+}
+
 void WriteAccount(KeyFile& account, const AccountParts& parts, const AccountValues& values) {
   const ServerSettings servers = ServersFor(values.use_ssl);
   account.Set(kDataSource, "DisplayName", values.account_name);

@@ -32,6 +32,15 @@ inline constexpr const char* kPopBackend = "Pop Backend";
 // configuration folder.
 [[nodiscard]] std::optional<std::string> SourcesFolder(Platform& platform);
 
+// The uid Evolution's settings name as the default mail account (the key
+// default-mail-account of org.gnome.Evolution.DefaultSources, read with
+// gsettings); none when it cannot be read or is empty.
+[[nodiscard]] std::optional<std::string> DefaultAccountSetting(UserSpace& user);
+
+// A string as gsettings prints it ('text', with backslash escapes); none for
+// anything else.
+[[nodiscard]] std::optional<std::string> PrintedString(std::string_view printed);
+
 struct Source {
   std::string uid;   // the file's name without ".source"
   std::string path;

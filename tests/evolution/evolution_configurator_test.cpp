@@ -225,6 +225,39 @@ TEST(EvolutionConfigurator, TheReadersTakeTheFirstAccountOrTheFirstWithTheText) 
       "GetAcctAddr Result (Address of no account): *ERROR*"}));
 }
 
+struct DefaultCase {
+  const char* what;
+  std::optional<std::string> printed;  // by gsettings; none: it cannot be run
+  std::string account;
+  const char* source;
+};
+
+// Evolution's own choice counts where it names a mail account of the folder.
+TEST(EvolutionConfigurator, TheDefaultAccountIsTheOneEvolutionsSettingsName) {
+  const DefaultCase cases[] = {
+      {"named", std::string("'acc'\n"), "acc", "default-mail-account of org.gnome.Evolution.DefaultSources"},
+      {"no gsettings", std::nullopt, kUid1, "first mail account of the sources"},
+      {"not set", std::string("''\n"), kUid1, "first mail account of the sources"},
+      {"an account removed since", std::string("'gone'\n"), kUid1, "first mail account of the sources"},
+      {"an identity, not an account", std::string("'ide'\n"), kUid1, "first mail account of the sources"},
+      {"not a string", std::string("@ms nothing\n"), kUid1, "first mail account of the sources"},
+  };
+  for (const DefaultCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Home home;
+    home.EvolutionAccount("jane@example.com", "Work");
+    ASSERT_EQ(home.Run("john@example.com", false), status::kSuccess);
+    if (c.printed) {
+      home.fake.user.command_outputs[{"gsettings", "get", "org.gnome.Evolution.DefaultSources",
+                                      "default-mail-account"}] = *c.printed;
+    }
+    EXPECT_EQ(home.Reader()->GetDefAcct(), c.account);
+    EXPECT_EQ(home.reader_log.Lines().back(),
+              std::string("GetDefAcct Result (") + c.source + "): " + c.account);
+  }
+  EXPECT_EQ(evolution::PrintedString("'it\\'s'"), "it's");
+}
+
 TEST(EvolutionClientList, TheHomeNumbersEvolutionAndWindowsDoesNot) {
   EXPECT_EQ(HomeClients().Numbers(),
             "0 Outlook Express, 1 Outlook, 2 Windows Mail, 3 Eudora, 4 Thunderbird, 5 Evolution");

@@ -48,6 +48,11 @@ class FakeUserSpace final : public UserSpace {
   std::vector<std::string> HostAddresses() override { return host_addresses; }
   std::vector<std::string> ConfigFolders() override { return config_folders; }
   std::vector<std::string> DataFolders() override { return data_folders; }
+  std::optional<std::string> CommandOutput(const std::vector<std::string>& argv) override {
+    const auto found = command_outputs.find(argv);
+    if (found == command_outputs.end()) return std::nullopt;
+    return found->second;
+  }
 
   char separator = '\\';
   std::optional<std::string> home;
@@ -60,6 +65,7 @@ class FakeUserSpace final : public UserSpace {
   std::vector<std::string> host_addresses;
   std::vector<std::string> config_folders;  // none until BecomeHome()
   std::vector<std::string> data_folders;
+  std::map<std::vector<std::string>, std::string> command_outputs;  // none for others
 };
 
 }  // namespace quillbank::testing
