@@ -6,8 +6,6 @@
 // the real home services, and the service must load it beside the original.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -212,8 +210,21 @@ TEST_F(EvolutionHomeTest, ARunningEvolutionIsRefused) {
   EXPECT_FALSE(fs::exists(Sources()));
 }
 
-// The automatic mode reads Evolution's first account and adds a copy named
-// by the prefix; the service loads both, the original as it was.
+// The automatic mode asked to close running clients ends Evolution too.
+TEST_F(EvolutionHomeTest, TheAutomaticModeClosesARunningEvolution) {
+  const fs::path program = bin / "evolution";
+  fs::copy_file("/bin/sleep", program);
+  testing::BackgroundProcess evolution({{program.string(), "30"}});
+  const ProgramRun run = Run({"-auto", "-p", "Tess-", "-x"});
+  EXPECT_NE(run.exit_code, 20) << run.out << run.err;
+  EXPECT_NE(ReadHostFile(LogFile()).find("Running Email Client Detected: evolution. Closed.\r\n"),
+            std::string::npos)
+      << ReadHostFile(LogFile());
+}
+
+// The automatic mode reads Evolution's default account (here the first: the
+// home's gsettings names none) and adds a copy named by the prefix; the
+// service loads both, the original as it was.
 TEST_F(EvolutionHomeTest, TheAutomaticCopyIsLoadedBesideTheOriginal) {
   ASSERT_EQ(Configure().exit_code, 0);
   const std::string original = SourcesWith(Sources(), "Mail Account").front();
