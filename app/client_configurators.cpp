@@ -1,6 +1,7 @@
 #include "app/client_configurators.h"
 
 #include "clients/eudora/eudora_client.h"
+#include "clients/evolution/evolution_client.h"
 #include "clients/outlook/outlook_client.h"
 #include "clients/outlook_express/outlook_express_client.h"
 #include "clients/thunderbird/thunderbird_client.h"
@@ -40,7 +41,7 @@ class ClientConfiguratorFactory final : public ConfiguratorFactory {
 const std::vector<const ClientDescriptor*>& AllClients() {
   static const std::vector<const ClientDescriptor*> clients = {
       &OutlookExpressClient(), &OutlookClient(), &WindowsMailClient(), &EudoraClient(),
-      &ThunderbirdClient(),
+      &ThunderbirdClient(), &EvolutionClient(),
   };
   return clients;
 }

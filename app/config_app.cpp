@@ -21,7 +21,7 @@ namespace {
 
 std::string ClientRangeMessage(const ClientList& clients) {
   return "ERROR: The \"-c\" value must be a client number from 0 to " +
-         std::to_string(clients.size() - 1) + " (" + clients.Numbers() +
+         std::to_string(clients.NumberedCount() - 1) + " (" + clients.Numbers() +
          "). Nothing was configured.";
 }
 

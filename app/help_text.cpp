@@ -63,7 +63,7 @@ std::vector<HelpRow> ExitCodeRows(const ClientList& clients) {
       {"0", "configured"},
       {"1-9", "the client's own failure (for example 5: the account already exists; 8: Outlook "
               "2013 or later, whose accounts Quillbank does not write)"},
-      {"10", "no configurator ran: the -c value is not 0 to " + std::to_string(clients.size() - 1) +
+      {"10", "no configurator ran: the -c value is not 0 to " + std::to_string(clients.NumberedCount() - 1) +
                  ", or names a client that does not exist on this computer"},
       {"11", "automatic mode: no account matched the search"},
       {"12", "automatic mode: the default account no longer exists, or its address or name "
@@ -86,7 +86,7 @@ std::string UsageText(const ClientList& clients) {
   return "usage: quillbank                         the dialog (Windows)\n"
          "       quillbank -n \"Name\" -a address -c N [-d] [-u]\n"
          "       quillbank -auto -p \"prefix\" [-s \"search\"] [-d] [-u] [-x]\n"
-         "       quillbank --home ...               Linux: your own " +
+         "       quillbank --home ...               Linux: your " +
          clients.ShortNamesOn(SystemKind::UserHome) +
          "\n"
          "       quillbank --undo | --help | --version\n";

@@ -50,6 +50,9 @@ struct ClientSite {
   const char* mail_key = nullptr;
   // Installed when PATH holds an executable file of this name.
   const char* program_on_path = nullptr;
+  // Installed when an "applications" folder below one of the desktop's data
+  // folders (UserSpace::DataFolders) holds this desktop entry.
+  const char* desktop_entry = nullptr;
   // Where the client keeps its settings, in the order they are preferred.
   std::vector<FolderBelow> folders;
   // Installed when one of `folders` exists.

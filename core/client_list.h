@@ -41,10 +41,23 @@ class ClientList {
     return kNoClient;
   }
 
+  // How many clients this system's texts number and its detection looks
+  // for: every client up to the last one that exists here. A client that
+  // exists only on another kind of system and comes after all of those (the
+  // home's own clients, on Windows) stays out of this system's usage, range
+  // and log, though its number is still told apart from a wrong one.
+  [[nodiscard]] int NumberedCount() const {
+    int count = 0;
+    for (int index = 0; index < size(); ++index) {
+      if (ExistsHere(index)) count = index + 1;
+    }
+    return count;
+  }
+
   // "0 Outlook Express, 1 Outlook, ..." for the usage text and messages.
   [[nodiscard]] std::string Numbers() const {
     std::string text;
-    for (int index = 0; index < size(); ++index) {
+    for (int index = 0; index < NumberedCount(); ++index) {
       if (!text.empty()) text += ", ";
       text += std::to_string(index) + " " + At(index)->short_name;
     }

@@ -51,6 +51,16 @@ std::string ClientMailKey(const ClientSite& site) {
   return site.mail_key ? std::string(kClientsMailKey) + site.mail_key : std::string();
 }
 
+std::vector<std::string> DesktopEntryFolders(Platform& platform, const std::string& entry) {
+  std::vector<std::string> found;
+  for (const std::string& data : platform.user.DataFolders()) {
+    if (platform.files.FileExists(JoinPath(platform, JoinPath(platform, data, "applications"), entry))) {
+      found.push_back(data);
+    }
+  }
+  return found;
+}
+
 bool IsClientInstalled(Platform& platform, const ClientSite& site) {
   if (!site.exists) return false;
   if (site.mail_key &&
@@ -58,6 +68,7 @@ bool IsClientInstalled(Platform& platform, const ClientSite& site) {
     return true;
   }
   if (site.program_on_path && platform.user.OnPath(site.program_on_path)) return true;
+  if (site.desktop_entry && !DesktopEntryFolders(platform, site.desktop_entry).empty()) return true;
   if (!site.installed_when_folder_exists) return false;
   const std::vector<std::string> folders = ClientFolders(platform, site);
   return std::any_of(folders.begin(), folders.end(),

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/client_list.h"
 #include "env/desktop_mail_handler.h"
@@ -20,9 +21,15 @@ namespace quillbank {
 // for a site that has none.
 [[nodiscard]] std::string ClientMailKey(const ClientSite& site);
 
+// The desktop's data folders (in their order) whose "applications" folder
+// holds the desktop entry `entry`.
+[[nodiscard]] std::vector<std::string> DesktopEntryFolders(Platform& platform,
+                                                           const std::string& entry);
+
 // True when the client exists on this system and one of its site's signs is
 // there: its Clients\Mail key can be opened for reading, PATH holds its
-// program, or (where the site says so) one of its folders exists.
+// program, a data folder holds its desktop entry, or (where the site says
+// so) one of its folders exists.
 [[nodiscard]] bool IsClientInstalled(Platform& platform, const ClientSite& site);
 
 // What the running-client check found.

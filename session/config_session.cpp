@@ -15,11 +15,11 @@ namespace {
 constexpr const char* kRefusalText = "Please exit all running email clients, and then restart Quillbank.";
 constexpr const char* kMachineBusyText = "Another Quillbank run is changing this machine; try again.";
 
-// The client indexes in the order detection tests and logs them: by each
-// client's rank.
+// The indexes of the clients this system numbers, in the order detection
+// tests and logs them: by each client's rank.
 std::vector<int> DetectionOrder(const ClientList& clients) {
   std::vector<int> order;
-  for (int index = 0; index < clients.size(); ++index) order.push_back(index);
+  for (int index = 0; index < clients.NumberedCount(); ++index) order.push_back(index);
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
     return clients.At(a)->detection_rank < clients.At(b)->detection_rank;
   });

@@ -329,6 +329,16 @@ class UserSpace {
   // The desktops $XDG_CURRENT_DESKTOP names (it may name several, separated
   // by ":"), lower-cased, in order.
   [[nodiscard]] virtual std::vector<std::string> CurrentDesktops() { return {}; }
+  // What a program of the desktop prints to standard output, for reading a
+  // setting a desktop keeps behind a tool of its own: `argv[0]` is looked up
+  // in PATH, and the program runs with the user's home as HOME, standard
+  // input empty and its errors dropped. None when it cannot be started, does
+  // not exit with 0 within a few seconds, or the system runs no such tools.
+  [[nodiscard]] virtual std::optional<std::string> CommandOutput(
+      const std::vector<std::string>& argv) {
+    (void)argv;
+    return std::nullopt;
+  }
 };
 
 class MapiAdmin;  // MAPI profile administration for Outlook 2000 (mapi.h)

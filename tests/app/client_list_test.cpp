@@ -46,7 +46,7 @@ TEST(ClientListTest, NamesAreListedAsTheMessagesNeedThem) {
             "0 Outlook Express, 1 Outlook, 2 Windows Mail, 3 Eudora, 4 Thunderbird");
   EXPECT_EQ(MachineClients().ShortNamesOn(SystemKind::MachineFolder),
             "Outlook Express, Outlook, Windows Mail, Eudora and Thunderbird");
-  EXPECT_EQ(MachineClients().ShortNamesOn(SystemKind::UserHome), "Thunderbird");
+  EXPECT_EQ(MachineClients().ShortNamesOn(SystemKind::UserHome), "Thunderbird and Evolution");
   EXPECT_TRUE(HomeClients().ExistsHere(static_cast<int>(MailClient::Thunderbird)));
   EXPECT_FALSE(HomeClients().ExistsHere(static_cast<int>(MailClient::Eudora)));
   EXPECT_FALSE(HomeClients().ExistsHere(99));

@@ -200,7 +200,11 @@ TEST_F(ConfigAppTest, TheHomeModeOpensTheUsersHomeForThunderbirdOnly) {
       {"-n \"J\" -a j@x.y -c 4 --home", false, 0, "Congratulations!", 1},
       {"--home -n \"J\" -a j@x.y -c 1", false, exit_code::kNoConfigurator,
        "Microsoft Outlook exists only on Windows; on this computer Quillbank can configure "
-       "Thunderbird.\n", 0},
+       "Thunderbird and Evolution.\n", 0},
+      // The home's own client, asked for on the machine folder.
+      {"-n \"J\" -a j@x.y -c 5", false, exit_code::kNoConfigurator,
+       "GNOME Evolution exists only on Linux; on this computer Quillbank can configure Outlook "
+       "Express, Outlook, Windows Mail, Eudora and Thunderbird.\n", 0},
       {"--home -n \"J\" -a j@x.y -c 4", true, exit_code::kUsage, "quillbank: --home", 0},
       {"--home -n \"\xE4\xB8\xAD\" -a j@x.y -c 4", false, 0, "Congratulations!", 1},
   };

@@ -56,7 +56,13 @@ TEST(ReadmeTest, TheClientAndOptionTablesMatchTheClients) {
   const ClientList& clients = MachineClients();
 
   EXPECT_EQ(RowStartingWith(lines, "| `-c N` |"), "| `-c N` | client: " + clients.Numbers() + " |");
-  EXPECT_NE(RowStartingWith(lines, "| 10 |").find("not 0 to " + std::to_string(clients.size() - 1)),
+  EXPECT_NE(RowStartingWith(lines, "| 10 |").find("not 0 to " + std::to_string(clients.NumberedCount() - 1)),
+            std::string::npos);
+  // The home numbers its own clients after the Windows ones.
+  EXPECT_EQ(RowStartingWith(lines, "| `--home -c N` |"),
+            "| `--home -c N` | client in your home: " + HomeClients().Numbers() + " |");
+  EXPECT_NE(RowStartingWith(lines, "| 10 |")
+                .find("(with `--home`, 0 to " + std::to_string(HomeClients().NumberedCount() - 1) + ")"),
             std::string::npos);
 
   std::string automatic_clients;

@@ -17,7 +17,7 @@ namespace {
 using Files = std::vector<std::pair<std::string, std::string>>;
 
 constexpr int kThunderbirdCode = 5;
-constexpr int kEvolutionCode = 9;
+constexpr int kEvolutionCode = 6;
 constexpr const char* kUserList = "/home/jane/.config/mimeapps.list";
 constexpr const char* kGnomeUserList = "/home/jane/.config/gnome-mimeapps.list";
 constexpr const char* kSystemList = "/etc/xdg/mimeapps.list";
@@ -32,25 +32,10 @@ std::string DesktopFile(const std::string& exec) {
   return "[Desktop Entry]\nType=Application\nName=Mail\nExec=" + exec + "\n";
 }
 
-// A client of the home known by the program "evolution" on PATH, beside the
-// program's own clients.
+// The program's own clients of the home: Thunderbird and Evolution, known by
+// the programs "thunderbird" and "evolution" on PATH.
 const ClientList& HomeClientsWithEvolution() {
-  static const ClientDescriptor evolution = [] {
-    ClientDescriptor client{};
-    client.default_code = kEvolutionCode;
-    client.name = "Evolution";
-    client.short_name = "Evolution";
-    client.mailto_marker = "evolution";
-    ClientSite& home = client.sites[static_cast<std::size_t>(SystemKind::UserHome)];
-    home.exists = true;
-    home.program_on_path = "evolution";
-    return client;
-  }();
-  static const ClientList clients = [] {
-    std::vector<const ClientDescriptor*> all = AllClients();
-    all.push_back(&evolution);
-    return ClientList(all, SystemKind::UserHome);
-  }();
+  static const ClientList clients(AllClients(), SystemKind::UserHome);
   return clients;
 }
 

@@ -209,3 +209,36 @@ TEST_F(HomeSystemTest, AStartedProgramIsListedByItsFileAndEndsWhenAsked) {
 
 }  // namespace
 }  // namespace quillbank
+
+namespace quillbank {
+namespace {
+
+// A desktop tool's output is read whole, from a program run in this home,
+// and only when the program ends well in time.
+TEST_F(HomeSystemTest, ACommandsOutputIsReadOnlyWhenItEndsWell) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> argv;
+    std::optional<std::string> output;
+  };
+  const std::string big(200000, 'x');
+  const Case cases[] = {
+      {"printed", {"printf", "'uid'\\n"}, std::string("'uid'\n")},
+      {"run with this home as HOME", {"sh", "-c", "printf %s \"$HOME\""}, home.string()},
+      {"more than a pipe holds", {"sh", "-c", "head -c 200000 /dev/zero | tr '\\0' x"}, big},
+      {"errors are dropped", {"sh", "-c", "echo out; echo err >&2"}, std::string("out\n")},
+      {"a failure", {"sh", "-c", "echo partial; exit 1"}, std::nullopt},
+      {"no such program", {"quillbank-no-such-tool"}, std::nullopt},
+      {"nothing to run", {}, std::nullopt},
+      {"too slow", {"sleep", "30"}, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(platform().user.CommandOutput(c.argv), c.output);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  }
+}
+
+}  // namespace
+}  // namespace quillbank

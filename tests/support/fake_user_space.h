@@ -24,7 +24,9 @@ class FakeUserSpace final : public UserSpace {
     home = kHome;
     state = std::string(kHome) + "/.local/state/quillbank";
     config_folders = {std::string(kHome) + "/.config", "/etc/xdg"};
-    data_folders = {std::string(kHome) + "/.local/share", "/usr/local/share", "/usr/share"};
+    data_folders = {std::string(kHome) + "/.local/share", "/usr/local/share", "/usr/share",
+                    std::string(kHome) + "/.local/share/flatpak/exports/share",
+                    "/var/lib/flatpak/exports/share"};
   }
 
   char PathSeparator() const override { return separator; }
@@ -47,6 +49,11 @@ class FakeUserSpace final : public UserSpace {
   std::vector<std::string> ConfigFolders() override { return config_folders; }
   std::vector<std::string> DataFolders() override { return data_folders; }
   std::vector<std::string> CurrentDesktops() override { return desktops; }
+  std::optional<std::string> CommandOutput(const std::vector<std::string>& argv) override {
+    const auto found = command_outputs.find(argv);
+    if (found == command_outputs.end()) return std::nullopt;
+    return found->second;
+  }
 
   char separator = '\\';
   std::optional<std::string> home;
@@ -60,6 +67,7 @@ class FakeUserSpace final : public UserSpace {
   std::vector<std::string> config_folders;  // none, as on Windows, until a test sets them
   std::vector<std::string> data_folders;
   std::vector<std::string> desktops;
+  std::map<std::vector<std::string>, std::string> command_outputs;  // none for others
 };
 
 }  // namespace quillbank::testing

@@ -13,7 +13,14 @@
 
 namespace quillbank {
 
-enum class MailClient { OutlookExpress = 0, Outlook = 1, WindowsMail = 2, Eudora = 3, Thunderbird = 4 };
+enum class MailClient {
+  OutlookExpress = 0,
+  Outlook = 1,
+  WindowsMail = 2,
+  Eudora = 3,
+  Thunderbird = 4,
+  Evolution = 5,
+};
 
 inline const ClientDescriptor& Client(MailClient client) {
   return *AllClients()[static_cast<std::size_t>(client)];

@@ -4,12 +4,15 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <limits>
 #include <string_view>
@@ -21,6 +24,10 @@ namespace {
 
 constexpr std::size_t kMaxLinkLength = 256;
 constexpr std::size_t kMaxHostName = 256;
+constexpr int kCommandTimeoutMs = 5000;
+constexpr std::size_t kMaxCommandOutput = 1 << 20;
+
+extern "C" char** environ;
 
 // An executable regular file (a link to one counts).
 bool IsProgram(const std::string& path) {
@@ -144,6 +151,69 @@ std::vector<std::string> HomeUserSpace::HostAddresses() {
   }
   ::freeaddrinfo(found);
   return addresses;
+}
+
+}  // namespace quillbank
+
+namespace quillbank {
+
+std::optional<std::string> HomeUserSpace::CommandOutput(const std::vector<std::string>& argv) {
+  if (argv.empty()) return std::nullopt;
+  // Everything the child needs is made before it is forked.
+  std::vector<std::string> environment{"HOME=" + home_};
+  for (char** entry = environ; *entry; ++entry) {
+    if (std::string_view(*entry).rfind("HOME=", 0) != 0) environment.emplace_back(*entry);
+  }
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  int pipe_ends[2];
+  if (::pipe2(pipe_ends, O_CLOEXEC) != 0) return std::nullopt;
+  const pid_t child = ::fork();
+  if (child < 0) {
+    ::close(pipe_ends[0]);
+    ::close(pipe_ends[1]);
+    return std::nullopt;
+  }
+  if (child == 0) {
+    const int nothing = ::open("/dev/null", O_RDWR);
+    if (nothing < 0 || ::dup2(nothing, 0) < 0 || ::dup2(pipe_ends[1], 1) < 0 || ::dup2(nothing, 2) < 0) {
+      ::_exit(127);
+    }
+    ::execvpe(args[0], args.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(pipe_ends[1]);
+  const UniqueFd output(pipe_ends[0]);
+  std::string text;
+  bool complete = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCommandTimeoutMs);
+  while (text.size() <= kMaxCommandOutput) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    pollfd ready{output.get(), POLLIN, 0};
+    const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled <= 0) break;
+    char buffer[4096];
+    const ssize_t read = ::read(output.get(), buffer, sizeof buffer);
+    if (read < 0 && errno == EINTR) continue;
+    if (read <= 0) {
+      complete = read == 0;
+      break;
+    }
+    text.append(buffer, static_cast<std::size_t>(read));
+  }
+  if (!complete) ::kill(child, SIGKILL);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!complete || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+  return text;
 }
 
 }  // namespace quillbank

@@ -30,6 +30,7 @@ class HomeUserSpace final : public UserSpace {
   std::vector<std::string> ConfigFolders() override;
   std::vector<std::string> DataFolders() override;
   std::vector<std::string> CurrentDesktops() override;
+  std::optional<std::string> CommandOutput(const std::vector<std::string>& argv) override;
 
  private:
   std::string home_;
