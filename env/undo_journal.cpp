@@ -21,24 +21,47 @@ constexpr const char* kJournalFile = "journal.jsonl";
 // How the safe file replacement names its temporary files.
 constexpr const char* kTemporarySuffix = ".quillbank-tmp";
 
-// FNV-1a, 64 bits: tells whether an item still holds what the run made of
-// it. It guards against ordinary edits, not against someone forging a file.
+// Tells whether an item still holds what the run made of it: FNV-1a's
+// multiply and xor, taken eight bytes at a time (as little-endian words, the
+// order of every system the program runs on), so that a 36 MB prefs.js costs
+// a few milliseconds. The same bytes give the same hash however they are cut
+// into pieces. It guards against ordinary edits, not against forgery.
 class Hash {
  public:
   void Add(std::string_view bytes) {
-    for (const char c : bytes) {
-      value_ ^= static_cast<unsigned char>(c);
-      value_ *= 0x100000001b3ull;
+    std::size_t at = 0;
+    while (held_ > 0 && held_ < 8 && at < bytes.size()) word_[held_++] = bytes[at++];
+    if (held_ == 8) {
+      Mix(word_);
+      held_ = 0;
     }
+    for (; at + 8 <= bytes.size(); at += 8) Mix(bytes.data() + at);
+    while (at < bytes.size()) word_[held_++] = bytes[at++];
   }
   [[nodiscard]] std::string Text() const {
+    std::uint64_t value = value_;
+    for (std::size_t i = 0; i < held_; ++i) {
+      value ^= static_cast<unsigned char>(word_[i]);
+      value *= kPrime;
+    }
+    value ^= value >> 29;  // spreads the last word's bits over the whole hash
     char text[20];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value_));
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
     return text;
   }
 
  private:
+  static constexpr std::uint64_t kPrime = 0x100000001b3ull;
+  void Mix(const char* eight) {
+    std::uint64_t word = 0;
+    for (int i = 7; i >= 0; --i) word = word << 8 | static_cast<unsigned char>(eight[i]);
+    value_ = (value_ ^ word) * kPrime;
+    value_ ^= value_ >> 32;
+  }
+
   std::uint64_t value_ = 0xcbf29ce484222325ull;
+  char word_[8] = {};
+  std::size_t held_ = 0;
 };
 
 std::string HashOf(std::string_view bytes) {
