@@ -7,6 +7,7 @@
 #include "core/input_safety.h"
 #include "env/change_preview.h"
 #include "env/change_record.h"
+#include "env/gsettings_tool.h"
 #include "env/preview_services.h"
 #include "env/staged_files.h"
 #include "env/staged_registry.h"
@@ -156,8 +157,13 @@ int ConfigApp::Run(const LongOptions& options, const std::string& command_text, 
     dialog_ran_ = true;
     return services_.run_dialog(platform, clients, *factory);
   }
-  return options.dry_run ? Preview(options, clients, state, *system, report)
-                         : Change(options, clients, state, *system, report);
+  // The desktop's settings are read and written through its own tool,
+  // wherever the system does not offer them itself.
+  GSettingsTool gsettings(platform.user, platform.environment);
+  Platform with_settings = platform;
+  if (!with_settings.settings) with_settings.settings = &gsettings;
+  return options.dry_run ? Preview(options, clients, state, *system, with_settings, report)
+                         : Change(options, clients, state, *system, with_settings, report);
 }
 
 std::optional<int> ConfigApp::ReadCommand(const std::string& command_text,
@@ -205,8 +211,7 @@ std::optional<int> ConfigApp::ReadCommand(const std::string& command_text,
 }
 
 int ConfigApp::Change(const LongOptions& options, const ClientList& clients, RunState& state,
-                      SystemServices& system, RunReport& report) {
-  Platform& platform = system.platform();
+                      SystemServices& system, Platform& platform, RunReport& report) {
   // Each change is noted in the undo journal before it is made, and the
   // run goes through services that note what it changed, for the report.
   const std::optional<std::string> journals = JournalsFolder(platform);
@@ -215,6 +220,8 @@ int ConfigApp::Change(const LongOptions& options, const ClientList& clients, Run
   JournalingRegistry journaled_registry(platform.registry, journal);
   std::optional<JournalingMapi> journaled_mapi;
   if (platform.mapi) journaled_mapi.emplace(*platform.mapi, journal);
+  std::optional<JournalingSettings> journaled_settings;
+  if (platform.settings) journaled_settings.emplace(*platform.settings, journal);
   const bool journaling = journals.has_value() && !options.undo;
   Platform journaled{journaling ? static_cast<Registry&>(journaled_registry) : platform.registry,
                      journaling ? static_cast<Files&>(journaled_files) : platform.files,
@@ -225,14 +232,16 @@ int ConfigApp::Change(const LongOptions& options, const ClientList& clients, Run
                      platform.code_page,
                      platform.user,
                      journaling && journaled_mapi ? &*journaled_mapi : platform.mapi,
-                     platform.run_lock};
+                     platform.run_lock,
+                     journaling && journaled_settings ? &*journaled_settings : platform.settings};
   ChangeRecord record;
   RecordingFiles files(journaled.files, record);
   RecordingRegistry registry(journaled.registry, record);
-  Platform recorded = journaled;
-  Platform watched{registry,          files,          recorded.environment, recorded.processes,
-                   recorded.clock,    recorded.uuids, recorded.code_page,   recorded.user,
-                   recorded.mapi,     recorded.run_lock};
+  std::optional<RecordingSettings> settings;
+  if (journaled.settings) settings.emplace(*journaled.settings, record);
+  Platform watched{registry,          files,          journaled.environment, journaled.processes,
+                   journaled.clock,    journaled.uuids, journaled.code_page,   journaled.user,
+                   journaled.mapi,     journaled.run_lock, settings ? &*settings : nullptr};
   const int exit_code = options.undo ? Undo(watched, clients, system, report)
                                      : Configure(watched, clients, state, system, report);
   journal.Finish(exit_code == exit_code::kSuccess);
@@ -241,8 +250,7 @@ int ConfigApp::Change(const LongOptions& options, const ClientList& clients, Run
 }
 
 int ConfigApp::Preview(const LongOptions& options, const ClientList& clients, RunState& state,
-                       SystemServices& system, RunReport& report) {
-  Platform& platform = system.platform();
+                       SystemServices& system, Platform& platform, RunReport& report) {
   // The same run, against services that keep every change in memory.
   PreviewNotes notes;
   StagedFiles staged_files(platform.files, platform.user.PathSeparator());
@@ -250,12 +258,17 @@ int ConfigApp::Preview(const LongOptions& options, const ClientList& clients, Ru
   PreviewProcesses processes(platform.processes, notes);
   std::optional<PreviewMapi> mapi;
   if (platform.mapi) mapi.emplace(*platform.mapi, notes);
+  std::optional<StagedSettings> staged_settings;
+  if (platform.settings) staged_settings.emplace(*platform.settings);
   ChangeRecord record;
   RecordingFiles files(staged_files, record);
   RecordingRegistry registry(staged_registry, record);
+  std::optional<RecordingSettings> settings;
+  if (staged_settings) settings.emplace(*staged_settings, record);
   Platform staged{registry,       files,          platform.environment, processes,
                   platform.clock, platform.uuids, platform.code_page,   platform.user,
-                  mapi ? &*mapi : nullptr,        platform.run_lock};
+                  mapi ? &*mapi : nullptr,        platform.run_lock,
+                  settings ? &*settings : nullptr};
   report.dry_run = true;
   std::string outcome;
   const int exit_code = options.undo ? Undo(staged, clients, system, report, &outcome)
@@ -265,8 +278,10 @@ int ConfigApp::Preview(const LongOptions& options, const ClientList& clients, Ru
     if (change.kind == StoreChange::Kind::File) changed_files.push_back(change.store);
   }
   if (exit_code == exit_code::kSuccess) {
-    out_ << ChangePreview(changed_files, staged_registry.Touched(), platform.files, staged_files,
-                          platform.registry, staged_registry, platform.code_page);
+    out_ << ChangePreview(changed_files, staged_registry.Touched(),
+                          staged_settings ? staged_settings->staged() : std::vector<StagedSetting>(),
+                          {platform.files, staged_files, platform.registry, staged_registry,
+                           platform.code_page});
     for (const std::string& note : notes) out_ << note << "\n";
     report.changes = StoreChanges(record, JournalsFolder(platform));
   }

@@ -63,14 +63,15 @@ class ConfigApp {
   std::optional<int> ReadCommand(const std::string& command_text, const ClientList& clients,
                                  SystemChoice choice, RunState& state, StartMode& mode,
                                  RunReport& report);
-  // A run that changes the system, each change noted in the undo journal
-  // first.
+  // A run that changes the system (through `platform`, the system's
+  // services with the desktop's settings), each change noted in the undo
+  // journal first.
   int Change(const LongOptions& options, const ClientList& clients, RunState& state,
-             SystemServices& system, RunReport& report);
+             SystemServices& system, Platform& platform, RunReport& report);
   // A dry run: the same run against services that keep every change in
   // memory, then what it would change, its log lines and its outcome.
   int Preview(const LongOptions& options, const ClientList& clients, RunState& state,
-              SystemServices& system, RunReport& report);
+              SystemServices& system, Platform& platform, RunReport& report);
   // The configuring run and the undo run on the services given. With
   // `held_outcome` the outcome lines are kept there rather than printed.
   int Configure(Platform& platform, const ClientList& clients, RunState& state,

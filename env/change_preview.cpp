@@ -294,19 +294,42 @@ std::string RegistryBlock(const TouchedKey& key, Registry& before, Registry& aft
          KeySide(key, after, code_page) + "\n";
 }
 
+std::string SettingsBlocks(const std::vector<StagedSetting>& settings) {
+  if (settings.empty()) return "";
+  std::vector<std::string> schemas;
+  for (const StagedSetting& setting : settings) {
+    if (std::find(schemas.begin(), schemas.end(), setting.key.schema) == schemas.end()) {
+      schemas.push_back(setting.key.schema);
+    }
+  }
+  std::string out = "GSettings\n";
+  for (const std::string& schema : schemas) {
+    std::string before = "; before\n[" + schema + "]\n";
+    std::string after = "; after\n[" + schema + "]\n";
+    for (const StagedSetting& setting : settings) {
+      if (setting.key.schema != schema) continue;
+      before += setting.key.key + (setting.before ? "=" + *setting.before : " (unreadable)") + "\n";
+      after += setting.key.key + "=" + setting.after + "\n";
+    }
+    out += before + after + "\n";
+  }
+  return out;
+}
+
 std::string ChangePreview(const std::vector<std::string>& files,
-                          const std::vector<TouchedKey>& keys, Files& before_files,
-                          Files& after_files, Registry& before_registry,
-                          Registry& after_registry, const CodePage& code_page) {
+                          const std::vector<TouchedKey>& keys,
+                          const std::vector<StagedSetting>& settings,
+                          const PreviewSources& sources) {
   std::string out;
   for (const std::string& path : files) {
-    out += UnifiedDiff(path, before_files.ReadFile(path), after_files.ReadFile(path));
+    out += UnifiedDiff(path, sources.before_files.ReadFile(path),
+                       sources.after_files.ReadFile(path));
   }
   if (!keys.empty()) out += "Windows Registry Editor Version 5.00\n\n";
   for (const TouchedKey& key : keys) {
-    out += RegistryBlock(key, before_registry, after_registry, code_page);
+    out += RegistryBlock(key, sources.before_registry, sources.after_registry, sources.code_page);
   }
-  return out;
+  return out + SettingsBlocks(settings);
 }
 
 }  // namespace quillbank

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "env/platform/platform.h"
+#include "env/preview_services.h"
 #include "env/staged_registry.h"
 
 namespace quillbank {
@@ -33,11 +34,28 @@ namespace quillbank {
 [[nodiscard]] std::string RegistryBlock(const TouchedKey& key, Registry& before, Registry& after,
                                         const CodePage& code_page);
 
+// The desktop settings a run changed, a block per schema in the same
+// before/after form, each key as gsettings prints it:
+//   GSettings
+//   ; before
+//   [org.gnome.Evolution.DefaultSources]
+//   default-mail-account='system'       ("default-mail-account (unreadable)")
+//   ; after
+//   ...
+[[nodiscard]] std::string SettingsBlocks(const std::vector<StagedSetting>& settings);
+
 // The whole preview of a run's changes: each file's diff in the order the
-// run first changed it, then each key's block.
+// run first changed it, then each key's block, then the settings.
+struct PreviewSources {
+  Files& before_files;
+  Files& after_files;
+  Registry& before_registry;
+  Registry& after_registry;
+  const CodePage& code_page;
+};
 [[nodiscard]] std::string ChangePreview(const std::vector<std::string>& files,
-                                        const std::vector<TouchedKey>& keys, Files& before_files,
-                                        Files& after_files, Registry& before_registry,
-                                        Registry& after_registry, const CodePage& code_page);
+                                        const std::vector<TouchedKey>& keys,
+                                        const std::vector<StagedSetting>& settings,
+                                        const PreviewSources& sources);
 
 }  // namespace quillbank

@@ -49,7 +49,17 @@ class RecordingKey final : public RegistryKey {
 
 }  // namespace
 
-const char* KindName(Kind kind) { return kind == Kind::File ? "file" : "registry"; }
+const char* KindName(Kind kind) {
+  switch (kind) {
+    case Kind::File:
+      return "file";
+    case Kind::Registry:
+      return "registry";
+    case Kind::Setting:
+      return "gsettings";
+  }
+  return "";
+}
 
 const char* ActionName(Action action) {
   switch (action) {
@@ -155,6 +165,12 @@ long RecordingRegistry::DeleteKey(RegRoot root, std::string_view path) {
     record_.Note(KeyName(root, path), Kind::Registry, Action::Delete);
   }
   return result;
+}
+
+bool RecordingSettings::Set(const SettingKey& key, const std::string& value) {
+  const bool set = settings_.Set(key, value);
+  if (set) record_.Note(key.schema + " " + key.key, Kind::Setting, Action::Replace);
+  return set;
 }
 
 }  // namespace quillbank

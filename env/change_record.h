@@ -1,6 +1,7 @@
-// What one run changed, seen at the two doors every change passes: the files
-// service (a file replaced, created or removed, a folder made or removed)
-// and the registry (a key created or removed, a value set or removed). The
+// What one run changed, seen at the doors every change passes: the files
+// service (a file replaced, created or removed, a folder made or removed),
+// the registry (a key created or removed, a value set or removed) and the
+// desktop's settings (a key set). The
 // recording services pass each call on to the system's own and note what it
 // changed, in the order it was first changed. The run log is not a store and
 // is not noted.
@@ -17,9 +18,11 @@
 namespace quillbank {
 
 struct StoreChange {
-  enum class Kind { File, Registry };
+  enum class Kind { File, Registry, Setting };
   enum class Action { Create, Replace, Delete };
-  std::string store;  // a file's or folder's path, or a key as "HKEY_CURRENT_USER\..."
+  // A file's or folder's path, a key as "HKEY_CURRENT_USER\...", or a
+  // setting as gsettings names it: "<schema> <key>".
+  std::string store;
   Kind kind;
   Action action;
 };
@@ -71,6 +74,20 @@ class RecordingRegistry final : public Registry {
 
  private:
   Registry& registry_;
+  ChangeRecord& record_;
+};
+
+class RecordingSettings final : public DesktopSettings {
+ public:
+  RecordingSettings(DesktopSettings& settings, ChangeRecord& record)
+      : settings_(settings), record_(record) {}
+
+  bool CanSave() override { return settings_.CanSave(); }
+  std::optional<std::string> Get(const SettingKey& key) override { return settings_.Get(key); }
+  bool Set(const SettingKey& key, const std::string& value) override;
+
+ private:
+  DesktopSettings& settings_;
   ChangeRecord& record_;
 };
 

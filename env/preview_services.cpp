@@ -69,4 +69,25 @@ MapiResult PreviewMapi::AdminProfiles(std::unique_ptr<MapiProfileAdmin>& admin) 
   return result;
 }
 
+StagedSetting* StagedSettings::Find(const SettingKey& key) {
+  for (StagedSetting& setting : staged_) {
+    if (setting.key.schema == key.schema && setting.key.key == key.key) return &setting;
+  }
+  return nullptr;
+}
+
+std::optional<std::string> StagedSettings::Get(const SettingKey& key) {
+  if (const StagedSetting* setting = Find(key)) return setting->after;
+  return settings_.Get(key);
+}
+
+bool StagedSettings::Set(const SettingKey& key, const std::string& value) {
+  if (StagedSetting* setting = Find(key)) {
+    setting->after = value;
+  } else {
+    staged_.push_back({key, settings_.Get(key), value});
+  }
+  return true;
+}
+
 }  // namespace quillbank

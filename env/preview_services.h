@@ -1,10 +1,12 @@
-// The two services besides files and the registry through which a run acts
-// on the system: ending a mail client and MAPI's profile administration.
-// For a preview they do nothing and note what they were asked to do; every
-// read still reaches the system, so the run takes the same steps.
+// The services besides files and the registry through which a run acts on
+// the system: ending a mail client, MAPI's profile administration and the
+// desktop's settings. For a preview they do nothing and note what they were
+// asked to do; every read still reaches the system (or, for a setting the
+// run changed, sees the change), so the run takes the same steps.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,32 @@ class PreviewMapi final : public MapiAdmin {
  private:
   MapiAdmin& mapi_;
   PreviewNotes& notes_;
+};
+
+// One desktop setting a preview changed: what the store held (none: it
+// could not be read) and what the run set.
+struct StagedSetting {
+  SettingKey key;
+  std::optional<std::string> before;
+  std::string after;
+};
+
+class StagedSettings final : public DesktopSettings {
+ public:
+  explicit StagedSettings(DesktopSettings& settings) : settings_(settings) {}
+
+  bool CanSave() override { return settings_.CanSave(); }
+  std::optional<std::string> Get(const SettingKey& key) override;
+  // Kept here; the store is not asked.
+  bool Set(const SettingKey& key, const std::string& value) override;
+  // The settings changed, in the order first set.
+  [[nodiscard]] const std::vector<StagedSetting>& staged() const { return staged_; }
+
+ private:
+  StagedSetting* Find(const SettingKey& key);
+
+  DesktopSettings& settings_;
+  std::vector<StagedSetting> staged_;
 };
 
 }  // namespace quillbank

@@ -152,11 +152,11 @@ void RemoveJournal(Files& files, const std::string& folder, char separator) {
 // What a journal says of one item: its first before-image and the last
 // after-hash the run noted.
 struct Item {
-  enum class Kind { File, Folder, Key, Value } kind;
+  enum class Kind { File, Folder, Key, Value, Setting } kind;
   std::string name;  // as undo names it to the user
   std::string path;
   RegRoot root = RegRoot::CurrentUser;
-  std::string value;
+  std::string value;  // a registry value's name, or a setting's key (its schema is the path)
   Json before;
   Json after;
 };
@@ -282,6 +282,17 @@ bool JournalWriter::NoteMapiService(const std::string& profile, const std::strin
   if (!Begin()) return false;
   return Append(Json{{"mapi", profile}, {"service", service}}.dump(
       -1, ' ', false, Json::error_handler_t::replace));
+}
+
+bool JournalWriter::NoteSetting(const SettingKey& key, const std::string& after) {
+  if (!Begin()) return false;
+  Json entry{{"setting", key.schema}, {"key", key.key}, {"after", after}};
+  if (noted_.insert("setting:" + key.schema + " " + key.key).second) {
+    const std::optional<std::string> before =
+        platform_.settings ? platform_.settings->Get(key) : std::nullopt;
+    entry["before"] = before ? Json(*before) : Json(nullptr);
+  }
+  return Append(entry.dump(-1, ' ', false, Json::error_handler_t::replace));
 }
 
 void JournalWriter::Finish(bool succeeded) {
@@ -520,6 +531,11 @@ class Undoer {
       item.kind = Item::Kind::Folder;
       item.path = entry["folder"].get<std::string>();
       item.name = item.path;
+    } else if (entry.contains("setting")) {
+      item.kind = Item::Kind::Setting;
+      item.path = entry["setting"].get<std::string>();
+      item.value = entry.value("key", std::string());
+      item.name = item.path + " " + item.value;
     } else if (entry.contains("mapi")) {
       kept_.push_back("The MAPI service " + entry.value("service", std::string()) +
                       " added to the profile \"" + entry["mapi"].get<std::string>() +
@@ -573,6 +589,19 @@ class Undoer {
     return value;
   }
 
+  std::optional<std::string> CurrentSetting(const Item& item) {
+    if (!platform_.settings) return std::nullopt;
+    return platform_.settings->Get({item.path, item.value});
+  }
+
+  // Sets a desktop setting and reads it back: the store may drop a change
+  // it said it took.
+  bool SetSetting(const Item& item, const std::string& value) {
+    const SettingKey key{item.path, item.value};
+    return platform_.settings && platform_.settings->CanSave() &&
+           platform_.settings->Set(key, value) && platform_.settings->Get(key) == value;
+  }
+
   // A file as it is now; none when it is missing, and `readable` false when
   // it is there but could not be read.
   std::optional<std::string> CurrentFile(const std::string& path, bool& readable) {
@@ -581,22 +610,14 @@ class Undoer {
     return bytes;
   }
 
-  // A folder the run made holds nothing but what the run put there (and
-  // the temporary file of a run killed while writing); anything else was
-  // put there since, by the user or the client.
+  // Once undo has put back the run's files and removed the folders below,
+  // a folder the run made holds nothing but the temporary file of a run
+  // killed while writing; anything else (a folder kept below it included)
+  // was put there since, by the user, the client or the desktop.
   bool FolderHoldsOnlyTheRuns(const Item& item) {
-    if (!item.before.is_boolean() || item.before.get<bool>()) return true;
     const std::string separator(1, PathSeparator(platform_));
     for (const std::string& name : platform_.files.ListFolder(item.path + separator + "*")) {
-      const std::string path = item.path + separator + name;
-      const bool ours = EndsWith(name, kTemporarySuffix) ||
-                        std::any_of(items_.begin(), items_.end(), [&](const Item& other) {
-                          return (other.kind == Item::Kind::File ||
-                                  other.kind == Item::Kind::Folder) &&
-                                 other.before.is_null() == (other.kind == Item::Kind::File) &&
-                                 EqualsIgnoringCase(other.path, path);
-                        });
-      if (!ours) return false;
+      if (!EndsWith(name, kTemporarySuffix)) return false;
     }
     return true;
   }
@@ -609,9 +630,16 @@ class Undoer {
         return as_after || BeforeImage(item) == now;
       }
       case Item::Kind::Folder:
-        return FolderHoldsOnlyTheRuns(item);
+        return true;  // a folder the run made goes when nothing else is in it
       case Item::Kind::Key:
         return true;  // a key the run made goes when nothing else is in it
+      case Item::Kind::Setting: {
+        const std::optional<std::string> now = CurrentSetting(item);
+        const auto holds = [&](const Json& image) {
+          return image.is_string() ? now == image.get<std::string>() : !now;
+        };
+        return holds(item.after) || holds(item.before);
+      }
       case Item::Kind::Value: {
         const std::optional<RegValue> now = CurrentValue(item);
         const bool as_after = item.after.is_null() ? !now : now && ValueHash(*now) == item.after;
@@ -630,7 +658,8 @@ class Undoer {
   }
 
   // Puts every item back: files first, each through the safe replacement,
-  // then the folders the run made, then the registry, committed at the end.
+  // then the folders the run made, the desktop settings, then the registry,
+  // committed at the end.
   // Should any step fail, what was put back already gets the run's content
   // again, and nothing is committed.
   bool PutBack(UndoResult& result) {
@@ -656,6 +685,13 @@ class Undoer {
       if (it->kind != Item::Kind::Folder || !it->before.is_boolean() || it->before.get<bool>()) {
         continue;
       }
+      // Others may keep files of their own in a folder the run made (dconf
+      // keeps the desktop's settings in a ~/.config the run made): it stays
+      // for them.
+      if (!FolderHoldsOnlyTheRuns(*it)) {
+        result.kept.push_back("The folder " + it->path + " stays: it holds files made since the run.");
+        continue;
+      }
       // A run killed while it wrote a file leaves that file's temporary
       // copy beside it; it goes with the folder the run made.
       for (const std::string& name :
@@ -668,6 +704,17 @@ class Undoer {
       }
       rollback.folders.push_back(it->path);
       result.restored.push_back("Removed " + it->path + ".");
+    }
+    for (const Item& item : items_) {
+      // A setting that could not be read before the run has nothing to go
+      // back to; one that holds its old value already stays.
+      if (item.kind != Item::Kind::Setting || !item.before.is_string()) continue;
+      const std::optional<std::string> now = CurrentSetting(item);
+      const std::string before = item.before.get<std::string>();
+      if (now == before) continue;
+      if (!now || !SetSetting(item, before)) return Fail(item.name, rollback, result);
+      rollback.settings.push_back({item, *now});
+      result.restored.push_back("Restored " + item.name + ".");
     }
     for (const Item& item : items_) {
       if (item.kind != Item::Kind::Value) continue;
@@ -731,6 +778,7 @@ class Undoer {
     std::vector<Value> values;
     std::vector<Item> keys;
     std::vector<std::string> folders;
+    std::vector<std::pair<Item, std::string>> settings;  // with the run's value
 
     void Run() {
       for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
@@ -748,6 +796,9 @@ class Undoer {
         } else {
           key->DeleteValue(it->name);
         }
+      }
+      for (auto it = settings.rbegin(); it != settings.rend(); ++it) {
+        if (platform.settings) platform.settings->Set({it->first.path, it->first.value}, it->second);
       }
       for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
         platform.files.CreateFolder(*it);

@@ -1,7 +1,7 @@
 // The undo journal: before a run changes anything it notes, in a journal
 // folder of its own, what each file, folder, registry key and value was
 // before (or that it did not exist) and a hash of what the run is about to
-// make of it. Each entry is appended and flushed before the change it
+// make of it; a desktop setting, small as it is, is noted as it is. Each entry is appended and flushed before the change it
 // describes, so a run killed half-way leaves a journal that covers every
 // change it made. Undo takes the newest journal and puts every item back.
 //
@@ -49,6 +49,8 @@ class JournalWriter {
   bool NoteValue(RegRoot root, const std::string& path, const std::string& name,
                  const std::optional<RegValue>& after);
   bool NoteMapiService(const std::string& profile, const std::string& service);
+  // A desktop setting, with its value before (none: unreadable) and after.
+  bool NoteSetting(const SettingKey& key, const std::string& after);
 
   // Ends the run: a run that failed put back what it changed, so its journal
   // goes; a run that succeeded keeps it, and the oldest journals beyond the
@@ -111,6 +113,21 @@ class JournalingMapi final : public MapiAdmin {
 
  private:
   MapiAdmin& mapi_;
+  JournalWriter& journal_;
+};
+
+class JournalingSettings final : public DesktopSettings {
+ public:
+  JournalingSettings(DesktopSettings& settings, JournalWriter& journal)
+      : settings_(settings), journal_(journal) {}
+  bool CanSave() override { return settings_.CanSave(); }
+  std::optional<std::string> Get(const SettingKey& key) override { return settings_.Get(key); }
+  bool Set(const SettingKey& key, const std::string& value) override {
+    return journal_.NoteSetting(key, value) && settings_.Set(key, value);
+  }
+
+ private:
+  DesktopSettings& settings_;
   JournalWriter& journal_;
 };
 

@@ -22,7 +22,7 @@ case "${1:-all}" in
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine64 xvfb xauth x11-apps imagemagick
   thunderbird
-  evolution-data-server dbus libglib2.0-bin
+  evolution-data-server dbus libglib2.0-bin dconf-gsettings-backend dconf-service
   clang libclang-rt-14-dev
   util-linux strace
   "${release[@]}"

@@ -34,6 +34,13 @@ ConfigStatus EvolutionConfigurator::Configure() {
     log_->Line("The email address, display name or account prefix cannot be written to a source.");
     return status::kUnsafeInput;
   }
+  // Without a session bus the settings store drops a change silently:
+  // refused before anything is written.
+  if (make_default_ && !(platform_.settings && platform_.settings->CanSave())) {
+    log_->Line("Evolution's default account is kept in the desktop's settings, which take changes "
+               "over the session bus; no session bus was found. No changes were made.");
+    return status::kWriteFailed;
+  }
   const SourceSet& sources = Sources();
   if (!folder_) {
     log_->Line("The folder of Evolution's sources is unknown: the home has no configuration folder.");
@@ -53,6 +60,7 @@ ConfigStatus EvolutionConfigurator::Configure() {
   const AccountDecision decision =
       DecideOnAccount(*log_, found.has_value(), overwrite_existing_,
                       automatic_ ? SkipAnswer::kQuit : SkipAnswer::kAlreadyExists);
+  if (found) stored_as_ = found->account;
   if (decision.step == AccountStep::kSkip) return decision.status;
 
   // A reset keeps the uids it found; a part that is missing gets a new one.
@@ -75,22 +83,53 @@ ConfigStatus EvolutionConfigurator::Configure() {
   WriteIdentity(identity, parts, values);
   WriteTransport(transport, parts, values);
 
+  // The sources first: Evolution passes over a default that names no
+  // source it has.
   if (!MakeFolder(*folder_) || !WriteSource(parts.account, account) ||
-      !WriteSource(parts.identity, identity) || !WriteSource(parts.transport, transport)) {
+      !WriteSource(parts.identity, identity) || !WriteSource(parts.transport, transport) ||
+      (make_default_ && !MakeDefault(parts))) {
     PutBack();
     return status::kWriteFailed;
   }
-  if (make_default_) {
-    log_->Line("Making the account Evolution's default is not supported: it was not made the default.");
-  }
+  stored_as_ = parts.account;
   log_->EmptyLine();
   log_->Line("The following sources were written/overwritten in the Evolution sources folder:");
   log_->EmptyLine();
   *log_ << "Account: " << parts.account << ".source" << kEndLine;
   *log_ << "Identity: " << parts.identity << ".source" << kEndLine;
   *log_ << "Transport: " << parts.transport << ".source" << kEndLine;
+  if (make_default_) {
+    log_->EmptyLine();
+    *log_ << "Default mail account and identity (" << kDefaultAccountKey.schema
+          << "): " << parts.account << ", " << parts.identity << kEndLine;
+  }
   log_->EmptyLine();
   return status::kSuccess;
+}
+
+bool EvolutionConfigurator::MakeDefault(const AccountParts& parts) {
+  DesktopSettings& settings = *platform_.settings;
+  for (const auto& [key, uid] : {std::pair{kDefaultAccountKey, parts.account},
+                                 std::pair{kDefaultIdentityKey, parts.identity}}) {
+    const std::optional<std::string> before = settings.Get(key);
+    const std::string value = QuotedString(uid);
+    if (!before) {
+      *log_ << "Could not read " << key.key << " of " << key.schema
+            << ". No changes were made." << kEndLine;
+      return false;
+    }
+    set_.push_back({key, *before});
+    // gsettings reports success for a change the store then drops: only
+    // the value read back counts.
+    const bool set = settings.Set(key, value);
+    const std::optional<std::string> read_back = settings.Get(key);
+    if (!set || read_back != value) {
+      *log_ << "Could not set " << key.key << " of " << key.schema << " (it reads "
+            << read_back.value_or("nothing") << "). No changes were made." << kEndLine;
+      return false;
+    }
+  }
+  return true;
 }
 
 bool EvolutionConfigurator::MakeFolder(const std::string& folder) {
@@ -115,6 +154,9 @@ bool EvolutionConfigurator::WriteSource(const std::string& uid, const KeyFile& f
 }
 
 void EvolutionConfigurator::PutBack() {
+  for (auto setting = set_.rbegin(); setting != set_.rend(); ++setting) {
+    (void)platform_.settings->Set(setting->first, setting->second);
+  }
   for (auto file = written_.rbegin(); file != written_.rend(); ++file) {
     if (file->before) {
       (void)platform_.files.ReplaceContents(file->path, *file->before);
@@ -134,7 +176,7 @@ std::optional<std::string> EvolutionConfigurator::GetDefAcct() {
   // Evolution names its default account in its settings; one that is no
   // mail account here (removed since, or the Flatpak's settings) is passed
   // over for the first, which Evolution takes then too.
-  const std::optional<std::string> named = DefaultAccountSetting(platform_.user);
+  const std::optional<std::string> named = DefaultAccountSetting(platform_.settings);
   for (const Source* account : accounts) {
     if (named && account->uid == *named) {
       key = account->uid;

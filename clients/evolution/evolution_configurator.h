@@ -9,6 +9,8 @@
 #pragma once
 
 #include <optional>
+#include <utility>
+#include <vector>
 #include <string>
 
 #include "clients/evolution/evolution_sources.h"
@@ -22,11 +24,13 @@ class EvolutionConfigurator final : public RequestedConfigurator {
  public:
   EvolutionConfigurator(Platform& platform, const AccountRequest& request);
 
-  // 0 when the sources were written; 5 when the account exists and
-  // overwrite is off (6 in the automatic mode); 1 when the home has no
-  // configuration folder; 7 when a source could not be written (the others
-  // are put back); 30 for a control character in the address, name or
-  // prefix.
+  // 0 when the sources were written (and, asked to, the account made
+  // Evolution's default); 5 when the account exists and overwrite is off
+  // (6 in the automatic mode); 1 when the home has no configuration folder;
+  // 7 when a source or the default could not be written (everything
+  // written is put back), or the default is asked for without a session
+  // bus (nothing is written); 30 for a control character in the address,
+  // name or prefix.
   [[nodiscard]] ConfigStatus Configure() override;
 
   // The key of an account is its source's uid. The default account is the
@@ -56,6 +60,9 @@ class EvolutionConfigurator final : public RequestedConfigurator {
                                                          const char* field, bool missing_is_empty);
   [[nodiscard]] bool MakeFolder(const std::string& folder);
   [[nodiscard]] bool WriteSource(const std::string& uid, const evolution::KeyFile& file);
+  // Names the account and its identity as Evolution's defaults, each read
+  // back; false (logged) when the store did not take them.
+  [[nodiscard]] bool MakeDefault(const evolution::AccountParts& parts);
   void PutBack();
 
   Platform& platform_;
@@ -64,6 +71,7 @@ class EvolutionConfigurator final : public RequestedConfigurator {
   evolution::SourceSet sources_;
   std::vector<std::string> made_folders_;
   std::vector<Written> written_;
+  std::vector<std::pair<SettingKey, std::string>> set_;  // settings set, with their old values
 };
 
 }  // namespace quillbank

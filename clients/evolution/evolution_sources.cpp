@@ -51,9 +51,18 @@ std::optional<std::string> PrintedString(std::string_view printed) {
   return text;
 }
 
-std::optional<std::string> DefaultAccountSetting(UserSpace& user) {
-  const std::optional<std::string> printed = user.CommandOutput(
-      {"gsettings", "get", "org.gnome.Evolution.DefaultSources", "default-mail-account"});
+std::string QuotedString(std::string_view text) {
+  std::string quoted = "'";
+  for (const char c : text) {
+    if (c == '\'' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "'";
+}
+
+std::optional<std::string> DefaultAccountSetting(DesktopSettings* settings) {
+  const std::optional<std::string> printed =
+      settings ? settings->Get(kDefaultAccountKey) : std::nullopt;
   std::optional<std::string> uid = printed ? PrintedString(*printed) : std::nullopt;
   if (uid && uid->empty()) uid.reset();
   return uid;

@@ -32,14 +32,22 @@ inline constexpr const char* kPopBackend = "Pop Backend";
 // configuration folder.
 [[nodiscard]] std::optional<std::string> SourcesFolder(Platform& platform);
 
-// The uid Evolution's settings name as the default mail account (the key
-// default-mail-account of org.gnome.Evolution.DefaultSources, read with
-// gsettings); none when it cannot be read or is empty.
-[[nodiscard]] std::optional<std::string> DefaultAccountSetting(UserSpace& user);
+// Where Evolution's settings name its default mail account and identity,
+// each by its source's uid.
+inline const SettingKey kDefaultAccountKey{"org.gnome.Evolution.DefaultSources",
+                                           "default-mail-account"};
+inline const SettingKey kDefaultIdentityKey{"org.gnome.Evolution.DefaultSources",
+                                            "default-mail-identity"};
+
+// The uid Evolution's settings name as the default mail account; none when
+// the home has no settings store, or the key cannot be read or is empty.
+[[nodiscard]] std::optional<std::string> DefaultAccountSetting(DesktopSettings* settings);
 
 // A string as gsettings prints it ('text', with backslash escapes); none for
 // anything else.
 [[nodiscard]] std::optional<std::string> PrintedString(std::string_view printed);
+// `text` as a string in that form.
+[[nodiscard]] std::string QuotedString(std::string_view text);
 
 struct Source {
   std::string uid;   // the file's name without ".source"

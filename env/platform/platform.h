@@ -341,6 +341,30 @@ class UserSpace {
   }
 };
 
+// ------------------------------------------------------- desktop settings
+
+// One key of a desktop's settings store: a GSettings schema and a key in it.
+struct SettingKey {
+  std::string schema;  // "org.gnome.Evolution.DefaultSources"
+  std::string key;     // "default-mail-account"
+};
+
+// A desktop's settings store (GSettings, kept by dconf on GNOME), for the
+// clients that keep a choice there instead of in their own files. Values
+// are GVariant text, as gsettings prints and takes them ('text').
+class DesktopSettings {
+ public:
+  virtual ~DesktopSettings() = default;
+  // True when a change can be carried to the store: dconf takes changes
+  // over the session bus only, and without one a change is dropped silently.
+  [[nodiscard]] virtual bool CanSave() = 0;
+  // The key's value; none when it cannot be read (no such schema or tool).
+  [[nodiscard]] virtual std::optional<std::string> Get(const SettingKey& key) = 0;
+  // Asks the store to take `value`; false when refused. True does not
+  // prove it was saved: read it back.
+  virtual bool Set(const SettingKey& key, const std::string& value) = 0;
+};
+
 class MapiAdmin;  // MAPI profile administration for Outlook 2000 (mapi.h)
 
 // The services handed to the code that needs them. Every member is borrowed;
@@ -359,6 +383,8 @@ struct Platform {
   MapiAdmin* mapi = nullptr;
   // Null where no other run can reach the machine (a machine in memory).
   RunLock* run_lock = nullptr;
+  // Null where the system has no desktop settings store.
+  DesktopSettings* settings = nullptr;
 };
 
 }  // namespace quillbank

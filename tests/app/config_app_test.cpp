@@ -321,5 +321,51 @@ TEST_F(ConfigAppTest, TheJsonLineTellsTheOutcomeAndTheChanges) {
   EXPECT_TRUE(machine.files.AllFiles().size() <= 1) << "only the log stays";
 }
 
+// Evolution's default is a desktop setting: a third kind of change, which
+// the dry run shows, the report names and undo puts back.
+TEST_F(ConfigAppTest, EvolutionsDefaultIsASettingTheDryRunShowsAndUndoPutsBack) {
+  real_configurators = true;
+  machine.user.BecomeHome();
+  machine.files.MakeFolders(testing::FakeUserSpace::kHome);
+  machine.user.on_path.insert("evolution");
+  const std::string account = "org.gnome.Evolution.DefaultSources default-mail-account";
+  const std::string identity = "org.gnome.Evolution.DefaultSources default-mail-identity";
+  machine.settings.values = {{account, "'system'"}, {identity, "''"}};
+  const auto json = [this] {
+    const std::string printed = out.str();
+    return nlohmann::json::parse(printed.substr(printed.rfind('\n', printed.size() - 2) + 1));
+  };
+  const std::string run = "--home -n \"J\" -a j@x.y -c 5 -d --json";
+
+  ASSERT_EQ(Run(run + " --dry-run"), 0) << out.str();
+  EXPECT_NE(out.str().find("GSettings\n; before\n[org.gnome.Evolution.DefaultSources]\n"
+                           "default-mail-account='system'\ndefault-mail-identity=''\n; after\n"),
+            std::string::npos)
+      << out.str();
+  EXPECT_EQ(machine.settings.values[account], "'system'");
+
+  out.str("");
+  ASSERT_EQ(Run(run), 0) << out.str();
+  const nlohmann::json report = json();
+  const std::string uid = report["account"];
+  EXPECT_EQ(machine.settings.values[account], "'" + uid + "'");
+  EXPECT_NE(report["changes"].dump().find(
+                R"({"action":"replace","kind":"gsettings","store":")" + account + "\"}"),
+            std::string::npos)
+      << report.dump();
+
+  // Chosen again since, in Evolution: undo refuses and names the setting.
+  machine.settings.values[account] = "'other'";
+  out.str("");
+  EXPECT_EQ(Run("--home --undo"), exit_code::kChangedSince);
+  EXPECT_NE(out.str().find(account), std::string::npos) << out.str();
+  EXPECT_EQ(machine.settings.values[account], "'other'");
+
+  machine.settings.values[account] = "'" + uid + "'";
+  EXPECT_EQ(Run("--home --undo"), 0);
+  EXPECT_EQ(machine.settings.values[account], "'system'");
+  EXPECT_EQ(machine.settings.values[identity], "''");
+}
+
 }  // namespace
 }  // namespace quillbank

@@ -259,5 +259,56 @@ TEST_F(EvolutionHomeTest, TheAutomaticCopyIsLoadedBesideTheOriginal) {
   ExpectLoadedAccount(loaded, made, "Tess-jane@example.com");
 }
 
+// -d names the account in Evolution's settings, as gsettings then reads
+// them on the same session bus (dconf keeps them in the home); the dry run
+// shows the change and makes none, and undo puts the old default back.
+// Without a session bus the run refuses before it writes anything.
+TEST_F(EvolutionHomeTest, TheDefaultIsWhatGsettingsReadsAndUndoPutsItBack) {
+  InstallEvolution();
+  const char* path = std::getenv("PATH");
+  const std::vector<std::string> cleared{"QUILLBANK_MACHINE", "XDG_STATE_HOME", "XDG_CONFIG_HOME",
+                                         "XDG_DATA_HOME", "DBUS_SESSION_BUS_ADDRESS",
+                                         "XDG_RUNTIME_DIR"};
+  const testing::EnvironmentAdditions environment{
+      {"HOME", home.string()},
+      {"PATH", bin.string() + ":" + (path ? path : "/usr/bin:/bin")},
+      {"Q", QUILLBANK_PROGRAM}};
+  const ProgramRun without_bus = testing::RunProcess(
+      {{QUILLBANK_PROGRAM, "--home", "-n", "Jane Doe", "-a", "jane@example.com", "-c", "5", "-d"},
+       environment, cleared});
+  EXPECT_EQ(without_bus.exit_code, 7) << without_bus.out;
+  EXPECT_FALSE(fs::exists(Sources()));
+
+  const std::string get = "gsettings get org.gnome.Evolution.DefaultSources default-mail-";
+  const std::string script =
+      "run() { \"$Q\" --home -n 'Jane Doe' -a jane@example.com -c 5 -d \"$@\"; echo \"exit $?\"; }; "
+      "run --dry-run; " + get + "account; run --json; " + get + "account; " + get + "identity; "
+      "\"$Q\" --home --undo; echo \"exit $?\"; " + get + "account; " + get + "identity";
+  const ProgramRun run =
+      testing::RunProcess({{"dbus-run-session", "--", "bash", "-c", script}, environment, cleared});
+  // Undo removed what the run made, but the ~/.config it made stays: dconf
+  // keeps the settings there.
+  EXPECT_FALSE(fs::exists(home / ".config/evolution")) << run.out << run.err;
+  EXPECT_TRUE(fs::exists(home / ".config/dconf/user"));
+  const std::string& out = run.out;
+  EXPECT_NE(out.find("GSettings\n; before\n[org.gnome.Evolution.DefaultSources]\n"
+                     "default-mail-account='system'\ndefault-mail-identity=''\n; after\n"),
+            std::string::npos)
+      << out;
+  // The dry run changed nothing; the run set both keys to its account's
+  // uids; undo put back the defaults.
+  const std::size_t json = out.find("\"account\":\"");
+  ASSERT_NE(json, std::string::npos) << out;
+  const std::string uid = out.substr(json + 11, 36);
+  const std::size_t dry = out.find("exit 0\n'system'\n");
+  const std::size_t set = out.find("exit 0\n'" + uid + "'\n'");
+  const std::size_t undone = out.find("exit 0\n'system'\n''\n", set);
+  EXPECT_TRUE(dry != std::string::npos && set != std::string::npos && undone != std::string::npos)
+      << out << run.err;
+  EXPECT_NE(ReadHostFile(LogFile()).find("Restored org.gnome.Evolution.DefaultSources "
+                                         "default-mail-account."),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace quillbank::e2e

@@ -33,8 +33,9 @@ struct Home {
     fake.files.MakeFolders(FakeUserSpace::kHome);
   }
   ConfigStatus Run(const std::string& address, bool overwrite, bool automatic = false,
-                   const std::string& prefix = "") {
-    AccountRequest request{address, "Jane Doe", false, overwrite, true, log.log(), automatic, prefix};
+                   const std::string& prefix = "", bool make_default = false) {
+    AccountRequest request{address,   "Jane Doe", make_default, overwrite, true,
+                           log.log(), automatic,  prefix};
     return EvolutionConfigurator(platform, request).Configure();
   }
   std::unique_ptr<EvolutionConfigurator> Reader() {
@@ -64,7 +65,8 @@ struct Home {
 
   testing::FakePlatform fake;
   Platform platform{fake.registry, fake.files, fake.environment, fake.processes, fake.clock,
-                    fake.uuids,    Utf8(),     fake.user,        nullptr,        &fake.run_lock};
+                    fake.uuids,    Utf8(),     fake.user,        nullptr,        &fake.run_lock,
+                    &fake.settings};
   testing::CapturedLog log;
   testing::CapturedLog reader_log;
 };
@@ -236,7 +238,7 @@ struct DefaultCase {
 TEST(EvolutionConfigurator, TheDefaultAccountIsTheOneEvolutionsSettingsName) {
   const DefaultCase cases[] = {
       {"named", std::string("'acc'\n"), "acc", "default-mail-account of org.gnome.Evolution.DefaultSources"},
-      {"no gsettings", std::nullopt, kUid1, "first mail account of the sources"},
+      {"unreadable", std::nullopt, kUid1, "first mail account of the sources"},
       {"not set", std::string("''\n"), kUid1, "first mail account of the sources"},
       {"an account removed since", std::string("'gone'\n"), kUid1, "first mail account of the sources"},
       {"an identity, not an account", std::string("'ide'\n"), kUid1, "first mail account of the sources"},
@@ -248,14 +250,59 @@ TEST(EvolutionConfigurator, TheDefaultAccountIsTheOneEvolutionsSettingsName) {
     home.EvolutionAccount("jane@example.com", "Work");
     ASSERT_EQ(home.Run("john@example.com", false), status::kSuccess);
     if (c.printed) {
-      home.fake.user.command_outputs[{"gsettings", "get", "org.gnome.Evolution.DefaultSources",
-                                      "default-mail-account"}] = *c.printed;
+      home.fake.settings.values["org.gnome.Evolution.DefaultSources default-mail-account"] =
+          *c.printed;
     }
     EXPECT_EQ(home.Reader()->GetDefAcct(), c.account);
     EXPECT_EQ(home.reader_log.Lines().back(),
               std::string("GetDefAcct Result (") + c.source + "): " + c.account);
   }
   EXPECT_EQ(evolution::PrintedString("'it\\'s'"), "it's");
+}
+
+struct MakeDefaultCase {
+  const char* what;
+  bool bus;
+  bool drops;               // the store takes the change and does not keep it
+  const char* refused_key;  // whose change the store refuses; "" for none
+  ConfigStatus status;
+  const char* line;  // the log's line about the default
+};
+
+// -d names the new account and its identity in Evolution's settings, read
+// back; when the store does not keep them, the run leaves nothing behind.
+TEST(EvolutionConfigurator, MakingItTheDefaultSetsBothKeysOrLeavesNothing) {
+  const std::string account_key = "org.gnome.Evolution.DefaultSources default-mail-account";
+  const std::string identity_key = "org.gnome.Evolution.DefaultSources default-mail-identity";
+  const MakeDefaultCase cases[] = {
+      {"saved", true, false, "", status::kSuccess,
+       "Default mail account and identity (org.gnome.Evolution.DefaultSources): "},
+      {"no session bus", false, false, "", status::kWriteFailed, "no session bus was found"},
+      {"dropped silently", true, true, "", status::kWriteFailed,
+       "Could not set default-mail-account of org.gnome.Evolution.DefaultSources (it reads "
+       "'system')"},
+      {"the identity refused", true, false, "default-mail-identity", status::kWriteFailed,
+       "Could not set default-mail-identity"},
+  };
+  for (const MakeDefaultCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Home home;
+    home.fake.settings.values = {{account_key, "'system'"}, {identity_key, "''"}};
+    home.fake.settings.bus = c.bus;
+    home.fake.settings.drops = c.drops;
+    if (*c.refused_key) home.fake.settings.refused.insert(c.refused_key);
+    EXPECT_EQ(home.Run("jane@example.com", false, false, "", true), c.status);
+    EXPECT_NE(home.log.text().find(c.line), std::string::npos) << home.log.text();
+    if (c.status == status::kSuccess) {
+      EXPECT_EQ(home.fake.settings.values[account_key], "'" + kUid1 + "'");
+      EXPECT_EQ(home.fake.settings.values[identity_key], "'" + kUid2 + "'");
+    } else {
+      EXPECT_EQ(home.fake.settings.values[account_key], "'system'");
+      EXPECT_EQ(home.fake.settings.values[identity_key], "''");
+      EXPECT_TRUE(home.Files().empty());
+    }
+  }
+  EXPECT_EQ(evolution::QuotedString("it's a \\"), "'it\\'s a \\\\'");
 }
 
 TEST(EvolutionClientList, TheHomeNumbersEvolutionAndWindowsDoesNot) {

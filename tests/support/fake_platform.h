@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,28 @@ class FakeRunLock final : public RunLock {
   std::shared_ptr<Machine> machine_;
 };
 
+// A desktop settings store in memory. Like dconf, it takes a change it
+// cannot save without saying so: without a bus, or when `drops` is set.
+class FakeDesktopSettings final : public DesktopSettings {
+ public:
+  bool CanSave() override { return bus; }
+  std::optional<std::string> Get(const SettingKey& key) override {
+    const auto found = values.find(key.schema + " " + key.key);
+    if (found == values.end()) return std::nullopt;
+    return found->second;
+  }
+  bool Set(const SettingKey& key, const std::string& value) override {
+    if (refused.count(key.key) > 0) return false;
+    if (bus && !drops) values[key.schema + " " + key.key] = value;
+    return true;
+  }
+
+  bool bus = true;
+  bool drops = false;
+  std::set<std::string> refused;              // keys whose change is refused
+  std::map<std::string, std::string> values;  // by "<schema> <key>"; none: unreadable
+};
+
 struct FakePlatform {
   MemoryRegistry registry;
   MemoryFiles files;
@@ -99,8 +122,9 @@ struct FakePlatform {
   SequenceUuids uuids;
   FakeRunLock run_lock;
   FakeUserSpace user;
-  Platform platform{registry, files, environment, processes, clock, uuids, Windows1252(), user,
-                    nullptr,  &run_lock};
+  FakeDesktopSettings settings;
+  Platform platform{registry, files,    environment, processes, clock, uuids, Windows1252(), user,
+                    nullptr,  &run_lock, &settings};
 
   // Test set-up shorthands: create the key (and every key above it) and set
   // one value.
