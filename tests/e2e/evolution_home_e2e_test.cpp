@@ -21,6 +21,7 @@
 #include "env/run_log.h"
 #include "tests/support/host_file.h"
 #include "tests/support/machine_fixture.h"
+#include "tests/support/preview_apply.h"
 #include "tests/support/program_run.h"
 
 namespace quillbank::e2e {
@@ -308,6 +309,57 @@ TEST_F(EvolutionHomeTest, TheDefaultIsWhatGsettingsReadsAndUndoPutsItBack) {
   EXPECT_NE(ReadHostFile(LogFile()).find("Restored org.gnome.Evolution.DefaultSources "
                                          "default-mail-account."),
             std::string::npos);
+}
+
+// The sources of the folder's one mail account, each named and holding its
+// part's role instead of its uid, so that two runs' accounts compare.
+std::map<std::string, std::string> AccountByRole(const fs::path& folder) {
+  std::map<std::string, std::string> roles;
+  const std::vector<std::string> accounts = SourcesWith(folder, "Mail Account");
+  if (accounts.size() != 1) return {};
+  roles[accounts.front()] = "ACCOUNT";
+  const KeyFile account(ReadHostFile(folder / (accounts.front() + ".source")));
+  const std::string identity = account.Get("Mail Account", "IdentityUid").value_or("");
+  roles[identity] = "IDENTITY";
+  const KeyFile identity_file(ReadHostFile(folder / (identity + ".source")));
+  roles[identity_file.Get("Mail Submission", "TransportUid").value_or("")] = "TRANSPORT";
+  std::map<std::string, std::string> files;
+  for (const auto& [uid, role] : roles) {
+    std::string text = ReadHostFile(folder / (uid + ".source"));
+    for (const auto& [other, other_role] : roles) {
+      for (std::size_t at = text.find(other); at != std::string::npos; at = text.find(other, at)) {
+        text.replace(at, other.size(), other_role);
+      }
+    }
+    files[role] = text;
+  }
+  return files;
+}
+
+// The dry run writes nothing, and its printed diff applied to a copy of the
+// home makes the account the real run then makes, uids aside.
+TEST_F(EvolutionHomeTest, TheDryRunShowsTheRealRun) {
+  InstallEvolution();
+  const testing::TemporaryFolder copy_root{"evolution-home-copy"};
+  const fs::path copy = copy_root / "home";
+  fs::copy(home, copy, fs::copy_options::recursive);
+  const ProgramRun dry = Configure({"--dry-run"});
+  ASSERT_EQ(dry.exit_code, 0) << dry.out << dry.err;
+  EXPECT_TRUE(fs::is_empty(home));
+
+  ASSERT_EQ(Configure().exit_code, 0);
+  std::string preview = dry.out;
+  for (std::size_t at = preview.find(home.string()); at != std::string::npos;
+       at = preview.find(home.string(), at)) {
+    preview.replace(at, home.string().size(), copy.string());
+  }
+  std::string error;
+  const std::unique_ptr<SystemServices> copied = OpenUserHome(copy.string(), std::nullopt, error);
+  ASSERT_TRUE(copied) << error;
+  ASSERT_TRUE(testing::ApplyPreview(copied->platform(), preview, error)) << error << dry.out;
+  const std::map<std::string, std::string> made = AccountByRole(Sources());
+  EXPECT_EQ(made.size(), 3u);
+  EXPECT_EQ(AccountByRole(copy / ".config/evolution/sources"), made);
 }
 
 }  // namespace
