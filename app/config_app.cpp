@@ -216,32 +216,12 @@ int ConfigApp::Change(const LongOptions& options, const ClientList& clients, Run
   // run goes through services that note what it changed, for the report.
   const std::optional<std::string> journals = JournalsFolder(platform);
   JournalWriter journal(platform, journals.value_or(""));
-  JournalingFiles journaled_files(platform.files, journal);
-  JournalingRegistry journaled_registry(platform.registry, journal);
-  std::optional<JournalingMapi> journaled_mapi;
-  if (platform.mapi) journaled_mapi.emplace(*platform.mapi, journal);
-  std::optional<JournalingSettings> journaled_settings;
-  if (platform.settings) journaled_settings.emplace(*platform.settings, journal);
-  const bool journaling = journals.has_value() && !options.undo;
-  Platform journaled{journaling ? static_cast<Registry&>(journaled_registry) : platform.registry,
-                     journaling ? static_cast<Files&>(journaled_files) : platform.files,
-                     platform.environment,
-                     platform.processes,
-                     platform.clock,
-                     platform.uuids,
-                     platform.code_page,
-                     platform.user,
-                     journaling && journaled_mapi ? &*journaled_mapi : platform.mapi,
-                     platform.run_lock,
-                     journaling && journaled_settings ? &*journaled_settings : platform.settings};
+  // An undo keeps no journal of its own: it removes the one it undoes.
+  std::optional<JournalingServices> journaled;
+  if (journals && !options.undo) journaled.emplace(platform, journal);
   ChangeRecord record;
-  RecordingFiles files(journaled.files, record);
-  RecordingRegistry registry(journaled.registry, record);
-  std::optional<RecordingSettings> settings;
-  if (journaled.settings) settings.emplace(*journaled.settings, record);
-  Platform watched{registry,          files,          journaled.environment, journaled.processes,
-                   journaled.clock,    journaled.uuids, journaled.code_page,   journaled.user,
-                   journaled.mapi,     journaled.run_lock, settings ? &*settings : nullptr};
+  RecordingServices recorded(journaled ? journaled->platform() : platform, record);
+  Platform& watched = recorded.platform();
   const int exit_code = options.undo ? Undo(watched, clients, system, report)
                                      : Configure(watched, clients, state, system, report);
   journal.Finish(exit_code == exit_code::kSuccess);
@@ -260,15 +240,13 @@ int ConfigApp::Preview(const LongOptions& options, const ClientList& clients, Ru
   if (platform.mapi) mapi.emplace(*platform.mapi, notes);
   std::optional<StagedSettings> staged_settings;
   if (platform.settings) staged_settings.emplace(*platform.settings);
+  Platform staged_platform{staged_registry, staged_files, platform.environment, processes,
+                           platform.clock,  platform.uuids, platform.code_page, platform.user,
+                           mapi ? &*mapi : nullptr, platform.run_lock,
+                           staged_settings ? &*staged_settings : nullptr};
   ChangeRecord record;
-  RecordingFiles files(staged_files, record);
-  RecordingRegistry registry(staged_registry, record);
-  std::optional<RecordingSettings> settings;
-  if (staged_settings) settings.emplace(*staged_settings, record);
-  Platform staged{registry,       files,          platform.environment, processes,
-                  platform.clock, platform.uuids, platform.code_page,   platform.user,
-                  mapi ? &*mapi : nullptr,        platform.run_lock,
-                  settings ? &*settings : nullptr};
+  RecordingServices recorded(staged_platform, record);
+  Platform& staged = recorded.platform();
   report.dry_run = true;
   std::string outcome;
   const int exit_code = options.undo ? Undo(staged, clients, system, report, &outcome)

@@ -173,4 +173,17 @@ bool RecordingSettings::Set(const SettingKey& key, const std::string& value) {
   return set;
 }
 
+RecordingServices::RecordingServices(Platform& platform, ChangeRecord& record)
+    : files_(platform.files, record),
+      registry_(platform.registry, record),
+      settings_(platform.settings
+                    ? std::make_optional<RecordingSettings>(*platform.settings, record)
+                    : std::nullopt),
+      platform_{registry_,      files_,
+                platform.environment, platform.processes,
+                platform.clock, platform.uuids,
+                platform.code_page,   platform.user,
+                platform.mapi,  platform.run_lock,
+                settings_ ? &*settings_ : nullptr} {}
+
 }  // namespace quillbank

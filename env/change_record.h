@@ -8,6 +8,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -89,6 +90,21 @@ class RecordingSettings final : public DesktopSettings {
  private:
   DesktopSettings& settings_;
   ChangeRecord& record_;
+};
+
+// The platform's services with each change of a file, the registry or a
+// desktop setting noted in the record; every other service is the
+// platform's own.
+class RecordingServices {
+ public:
+  RecordingServices(Platform& platform, ChangeRecord& record);
+  Platform& platform() { return platform_; }
+
+ private:
+  RecordingFiles files_;
+  RecordingRegistry registry_;
+  std::optional<RecordingSettings> settings_;
+  Platform platform_;
 };
 
 }  // namespace quillbank

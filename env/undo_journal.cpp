@@ -478,6 +478,21 @@ MapiResult JournalingMapi::AdminProfiles(std::unique_ptr<MapiProfileAdmin>& admi
   return result;
 }
 
+JournalingServices::JournalingServices(Platform& platform, JournalWriter& journal)
+    : files_(platform.files, journal),
+      registry_(platform.registry, journal),
+      mapi_(platform.mapi ? std::make_optional<JournalingMapi>(*platform.mapi, journal)
+                          : std::nullopt),
+      settings_(platform.settings
+                    ? std::make_optional<JournalingSettings>(*platform.settings, journal)
+                    : std::nullopt),
+      platform_{registry_,      files_,
+                platform.environment, platform.processes,
+                platform.clock, platform.uuids,
+                platform.code_page,   platform.user,
+                mapi_ ? &*mapi_ : nullptr, platform.run_lock,
+                settings_ ? &*settings_ : nullptr} {}
+
 // -------------------------------------------------------------------- undo
 
 namespace {

@@ -131,6 +131,21 @@ class JournalingSettings final : public DesktopSettings {
   JournalWriter& journal_;
 };
 
+// The platform's services with each change noted in the journal before it
+// is passed on; every other service is the platform's own.
+class JournalingServices {
+ public:
+  JournalingServices(Platform& platform, JournalWriter& journal);
+  Platform& platform() { return platform_; }
+
+ private:
+  JournalingFiles files_;
+  JournalingRegistry registry_;
+  std::optional<JournalingMapi> mapi_;
+  std::optional<JournalingSettings> settings_;
+  Platform platform_;
+};
+
 // What undoing the newest journal came to.
 struct UndoResult {
   enum class Outcome {
