@@ -17,32 +17,23 @@ std::string KeyName(RegRoot root, std::string_view path) {
 
 // An open key that notes the values set or removed through it as a change
 // of the key.
-class RecordingKey final : public RegistryKey {
+class RecordingKey final : public ForwardingKey {
  public:
   RecordingKey(std::unique_ptr<RegistryKey> key, std::string name, ChangeRecord& record)
-      : key_(std::move(key)), name_(std::move(name)), record_(record) {}
+      : ForwardingKey(std::move(key)), name_(std::move(name)), record_(record) {}
 
-  long QueryValue(std::string_view name, std::size_t capacity, RegValue& out) override {
-    return key_->QueryValue(name, capacity, out);
-  }
   long SetValue(std::string_view name, std::uint32_t type,
                 const std::vector<std::uint8_t>& data) override {
-    const long result = key_->SetValue(name, type, data);
-    if (result == win32_error::kSuccess) record_.Note(name_, Kind::Registry, Action::Replace);
-    return result;
+    return Noted(key_->SetValue(name, type, data));
   }
-  long DeleteValue(std::string_view name) override {
-    const long result = key_->DeleteValue(name);
-    if (result == win32_error::kSuccess) record_.Note(name_, Kind::Registry, Action::Replace);
-    return result;
-  }
-  long EnumKey(std::uint32_t index, std::size_t capacity, std::string& name) override {
-    return key_->EnumKey(index, capacity, name);
-  }
-  long QuerySubkeyCount(std::uint32_t& count) override { return key_->QuerySubkeyCount(count); }
+  long DeleteValue(std::string_view name) override { return Noted(key_->DeleteValue(name)); }
 
  private:
-  std::unique_ptr<RegistryKey> key_;
+  long Noted(long result) {
+    if (result == win32_error::kSuccess) record_.Note(name_, Kind::Registry, Action::Replace);
+    return result;
+  }
+
   std::string name_;
   ChangeRecord& record_;
 };

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "env/forwarding_files.h"
+#include "env/forwarding_services.h"
 #include "env/platform/platform.h"
 
 namespace quillbank {
@@ -78,17 +78,14 @@ class RecordingRegistry final : public Registry {
   ChangeRecord& record_;
 };
 
-class RecordingSettings final : public DesktopSettings {
+class RecordingSettings final : public ForwardingSettings {
  public:
   RecordingSettings(DesktopSettings& settings, ChangeRecord& record)
-      : settings_(settings), record_(record) {}
+      : ForwardingSettings(settings), record_(record) {}
 
-  bool CanSave() override { return settings_.CanSave(); }
-  std::optional<std::string> Get(const SettingKey& key) override { return settings_.Get(key); }
   bool Set(const SettingKey& key, const std::string& value) override;
 
  private:
-  DesktopSettings& settings_;
   ChangeRecord& record_;
 };
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "env/forwarding_services.h"
 #include "env/platform/mapi.h"
 #include "env/platform/platform.h"
 
@@ -38,19 +39,12 @@ class PreviewProcesses final : public Processes {
 
 // MAPI as far as it only looks (initialising, logging on); the service a run
 // would add to a profile is noted instead of created.
-class PreviewMapi final : public MapiAdmin {
+class PreviewMapi final : public ForwardingMapi {
  public:
-  PreviewMapi(MapiAdmin& mapi, PreviewNotes& notes) : mapi_(mapi), notes_(notes) {}
-
-  MapiResult Initialize() override { return mapi_.Initialize(); }
+  PreviewMapi(MapiAdmin& mapi, PreviewNotes& notes) : ForwardingMapi(mapi), notes_(notes) {}
   MapiResult AdminProfiles(std::unique_ptr<MapiProfileAdmin>& admin) override;
-  MapiResult LogonEx(const std::string& profile, std::unique_ptr<MapiSession>& session) override {
-    return mapi_.LogonEx(profile, session);
-  }
-  void Uninitialize() override { mapi_.Uninitialize(); }
 
  private:
-  MapiAdmin& mapi_;
   PreviewNotes& notes_;
 };
 
@@ -62,11 +56,10 @@ struct StagedSetting {
   std::string after;
 };
 
-class StagedSettings final : public DesktopSettings {
+class StagedSettings final : public ForwardingSettings {
  public:
-  explicit StagedSettings(DesktopSettings& settings) : settings_(settings) {}
+  explicit StagedSettings(DesktopSettings& settings) : ForwardingSettings(settings) {}
 
-  bool CanSave() override { return settings_.CanSave(); }
   std::optional<std::string> Get(const SettingKey& key) override;
   // Kept here; the store is not asked.
   bool Set(const SettingKey& key, const std::string& value) override;
@@ -76,7 +69,6 @@ class StagedSettings final : public DesktopSettings {
  private:
   StagedSetting* Find(const SettingKey& key);
 
-  DesktopSettings& settings_;
   std::vector<StagedSetting> staged_;
 };
 

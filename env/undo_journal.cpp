@@ -352,15 +352,12 @@ bool JournalingFiles::RemoveFolder(const std::string& path) {
 
 namespace {
 
-class JournalingKey final : public RegistryKey {
+class JournalingKey final : public ForwardingKey {
  public:
   JournalingKey(std::unique_ptr<RegistryKey> key, RegRoot root, std::string path,
                 JournalWriter& journal)
-      : key_(std::move(key)), root_(root), path_(std::move(path)), journal_(journal) {}
+      : ForwardingKey(std::move(key)), root_(root), path_(std::move(path)), journal_(journal) {}
 
-  long QueryValue(std::string_view name, std::size_t capacity, RegValue& out) override {
-    return key_->QueryValue(name, capacity, out);
-  }
   long SetValue(std::string_view name, std::uint32_t type,
                 const std::vector<std::uint8_t>& data) override {
     if (!journal_.NoteValue(root_, path_, std::string(name), RegValue{type, data})) {
@@ -378,13 +375,8 @@ class JournalingKey final : public RegistryKey {
     }
     return key_->DeleteValue(name);
   }
-  long EnumKey(std::uint32_t index, std::size_t capacity, std::string& name) override {
-    return key_->EnumKey(index, capacity, name);
-  }
-  long QuerySubkeyCount(std::uint32_t& count) override { return key_->QuerySubkeyCount(count); }
 
  private:
-  std::unique_ptr<RegistryKey> key_;
   RegRoot root_;
   std::string path_;
   JournalWriter& journal_;

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "env/forwarding_files.h"
+#include "env/forwarding_services.h"
 #include "env/platform/mapi.h"
 #include "env/platform/platform.h"
 
@@ -101,33 +101,24 @@ class JournalingRegistry final : public Registry {
   JournalWriter& journal_;
 };
 
-class JournalingMapi final : public MapiAdmin {
+class JournalingMapi final : public ForwardingMapi {
  public:
-  JournalingMapi(MapiAdmin& mapi, JournalWriter& journal) : mapi_(mapi), journal_(journal) {}
-  MapiResult Initialize() override { return mapi_.Initialize(); }
+  JournalingMapi(MapiAdmin& mapi, JournalWriter& journal) : ForwardingMapi(mapi), journal_(journal) {}
   MapiResult AdminProfiles(std::unique_ptr<MapiProfileAdmin>& admin) override;
-  MapiResult LogonEx(const std::string& profile, std::unique_ptr<MapiSession>& session) override {
-    return mapi_.LogonEx(profile, session);
-  }
-  void Uninitialize() override { mapi_.Uninitialize(); }
 
  private:
-  MapiAdmin& mapi_;
   JournalWriter& journal_;
 };
 
-class JournalingSettings final : public DesktopSettings {
+class JournalingSettings final : public ForwardingSettings {
  public:
   JournalingSettings(DesktopSettings& settings, JournalWriter& journal)
-      : settings_(settings), journal_(journal) {}
-  bool CanSave() override { return settings_.CanSave(); }
-  std::optional<std::string> Get(const SettingKey& key) override { return settings_.Get(key); }
+      : ForwardingSettings(settings), journal_(journal) {}
   bool Set(const SettingKey& key, const std::string& value) override {
     return journal_.NoteSetting(key, value) && settings_.Set(key, value);
   }
 
  private:
-  DesktopSettings& settings_;
   JournalWriter& journal_;
 };
 
