@@ -34,18 +34,12 @@ ConfigStatus EvolutionConfigurator::Configure() {
     log_->Line("The email address, display name or account prefix cannot be written to a source.");
     return status::kUnsafeInput;
   }
-  // Without a session bus the settings store drops a change silently:
-  // refused before anything is written.
-  if (make_default_ && !(platform_.settings && platform_.settings->CanSave())) {
-    log_->Line("Evolution's default account is kept in the desktop's settings, which take changes "
-               "over the session bus; no session bus was found. No changes were made.");
-    return status::kWriteFailed;
-  }
   const SourceSet& sources = Sources();
   if (!folder_) {
     log_->Line("The folder of Evolution's sources is unknown: the home has no configuration folder.");
     return status::kCannotConfigure;
   }
+  if (make_default_ && !CanMakeDefault()) return status::kWriteFailed;
   *log_ << "Evolution sources folder: " << *folder_ << kEndLine;
 
   AccountValues values;
@@ -105,6 +99,23 @@ ConfigStatus EvolutionConfigurator::Configure() {
   }
   log_->EmptyLine();
   return status::kSuccess;
+}
+
+bool EvolutionConfigurator::CanMakeDefault() {
+  // The Flatpak keeps its settings in its own sandbox, which the
+  // desktop's gsettings does not reach.
+  if (IsFlatpakFolder(*folder_)) {
+    log_->Line("Evolution from Flatpak keeps its default account inside its sandbox, where "
+               "Quillbank does not write. No changes were made.");
+    return false;
+  }
+  // Without a session bus the settings store drops a change silently.
+  if (!(platform_.settings && platform_.settings->CanSave())) {
+    log_->Line("Evolution's default account is kept in the desktop's settings, which take changes "
+               "over the session bus; no session bus was found. No changes were made.");
+    return false;
+  }
+  return true;
 }
 
 bool EvolutionConfigurator::MakeDefault(const AccountParts& parts) {

@@ -29,7 +29,7 @@ class EvolutionConfigurator final : public RequestedConfigurator {
   // (6 in the automatic mode); 1 when the home has no configuration folder;
   // 7 when a source or the default could not be written (everything
   // written is put back), or the default is asked for without a session
-  // bus (nothing is written); 30 for a control character in the address,
+  // bus or for the Flatpak (nothing is written); 30 for a control character in the address,
   // name or prefix.
   [[nodiscard]] ConfigStatus Configure() override;
 
@@ -60,6 +60,9 @@ class EvolutionConfigurator final : public RequestedConfigurator {
                                                          const char* field, bool missing_is_empty);
   [[nodiscard]] bool MakeFolder(const std::string& folder);
   [[nodiscard]] bool WriteSource(const std::string& uid, const evolution::KeyFile& file);
+  // False (logged) when the default cannot be set here: the Flatpak's
+  // sources, or no session bus.
+  [[nodiscard]] bool CanMakeDefault();
   // Names the account and its identity as Evolution's defaults, each read
   // back; false (logged) when the store did not take them.
   [[nodiscard]] bool MakeDefault(const evolution::AccountParts& parts);

@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::string_view kSourceSuffix = ".source";
 constexpr std::string_view kFlatpakExports = "/flatpak/exports/share";
+constexpr std::string_view kFlatpakSources = ".var/app/org.gnome.Evolution/config/evolution/sources";
 
 // Implicit TLS on 995 and 465; the plain ports without encryption.
 const char* SecurityMethod(bool use_ssl) { return use_ssl ? "ssl-on-alternate-port" : "none"; }
@@ -33,11 +34,16 @@ std::optional<std::string> SourcesFolder(Platform& platform) {
   if (flatpak && !other) {
     const std::optional<std::string> home = platform.user.HomeFolder();
     if (!home) return std::nullopt;
-    return JoinPath(platform, *home, ".var/app/org.gnome.Evolution/config/evolution/sources");
+    return JoinPath(platform, *home, std::string(kFlatpakSources));
   }
   const std::vector<std::string> config = platform.user.ConfigFolders();
   if (config.empty()) return std::nullopt;
   return JoinPath(platform, config.front(), "evolution/sources");
+}
+
+bool IsFlatpakFolder(std::string_view sources_folder) {
+  return sources_folder.size() >= kFlatpakSources.size() &&
+         sources_folder.substr(sources_folder.size() - kFlatpakSources.size()) == kFlatpakSources;
 }
 
 std::optional<std::string> PrintedString(std::string_view printed) {

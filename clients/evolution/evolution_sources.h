@@ -31,6 +31,8 @@ inline constexpr const char* kPopBackend = "Pop Backend";
 // else $XDG_CONFIG_HOME/evolution/sources. None when the home has no
 // configuration folder.
 [[nodiscard]] std::optional<std::string> SourcesFolder(Platform& platform);
+// True for the Flatpak's own sources folder.
+[[nodiscard]] bool IsFlatpakFolder(std::string_view sources_folder);
 
 // Where Evolution's settings name its default mail account and identity,
 // each by its source's uid.

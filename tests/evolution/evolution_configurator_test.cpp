@@ -202,6 +202,11 @@ TEST(EvolutionConfigurator, TheFlatpakAloneKeepsItsOwnSources) {
     EXPECT_EQ(IsClientInstalled(home.platform, EvolutionClient().site(SystemKind::UserHome)),
               c.installed);
     EXPECT_EQ(evolution::SourcesFolder(home.platform), c.sources);
+    // The Flatpak's settings lie in its sandbox: -d refuses, writing nothing.
+    if (c.sources == kFlatpakSources) {
+      EXPECT_EQ(home.Run("jane@example.com", false, false, "", true), status::kWriteFailed);
+      EXPECT_TRUE(home.Files(kFlatpakSources).empty());
+    }
   }
 }
 
