@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Writes cmake/run-functions.ld: the list of every function a few typical
 # runs execute, which the Linux program's link places together at the start
-# of its code (cmake/run_functions.cmake), so that a run touches a few dozen pages of code instead of most of
-# the program's. On a virtual machine each page a process touches for the
-# first time costs it several microseconds, which is most of a short run.
+# of its code (cmake/run_functions.cmake), so that a run touches a few dozen
+# pages of code instead of most of the program's. On a virtual machine each
+# page a process touches for the first time costs it several microseconds,
+# which is most of a short run.
 #
 # The runs, each under callgrind on a machine folder made for them: a -c 9
 # run (configures nothing; its functions come first, as the one whose time
@@ -58,7 +59,8 @@ printf '\n[Software\\\\Microsoft\\\\Internet Account Manager\\\\Accounts] 170000
 profile outlook_express_new "${person[@]}" -c 0
 profile outlook_express_reset "${person[@]}" -c 0 -u
 
-# Each function once, where it first appears, after the static constructors
+# Each function once, in the group of the first run above that executes it
+# (by name within a group), after the static constructors
 # and main (GCC's .text.startup); the cold parts GCC splits off (".cold")
 # stay with the rest of the cold code.
 {
