@@ -79,4 +79,37 @@ namespace quillbank {
   return words;
 }
 
+// Appends `value` in decimal with at least `width` characters, zeros after
+// any minus sign, as printf's "%0*lld" writes it. Numbers are written here
+// rather than through printf, whose formatting code is more pages for a
+// short run to load than the rest of what it prints.
+inline void AppendDecimal(std::string& out, long long value, int width = 1) {
+  char digits[20];
+  int count = 0;
+  // Worked on as a negative number, so that the lowest value has a digit too.
+  long long rest = value < 0 ? value : -value;
+  do {
+    digits[count++] = static_cast<char>('0' - rest % 10);
+    rest /= 10;
+  } while (rest != 0);
+  if (value < 0) {
+    out += '-';
+    --width;
+  }
+  for (int pad = count; pad < width; ++pad) out += '0';
+  while (count > 0) out += digits[--count];
+}
+
+// Appends `value` in lower-case hexadecimal, as printf's "%llx" writes it.
+inline void AppendHex(std::string& out, unsigned long long value) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  char digits[16];
+  int count = 0;
+  do {
+    digits[count++] = kDigits[value & 0xF];
+    value >>= 4;
+  } while (value != 0);
+  while (count > 0) out += digits[--count];
+}
+
 }  // namespace quillbank

@@ -1,6 +1,6 @@
 #include "env/run_log.h"
 
-#include <cstdio>
+#include "core/ascii_text.h"
 
 namespace quillbank {
 
@@ -32,9 +32,19 @@ RunLog& RunLog::operator<<(EndLine) {
 
 std::string TimeStamp(Clock& clock) {
   const LocalTime t = clock.Now();
-  char text[32];
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d on %02d/%02d/%02d", t.hour, t.minute, t.second,
-                t.month, t.day, t.year % 100);
+  std::string text;
+  text.reserve(18);
+  AppendDecimal(text, t.hour, 2);
+  text += ':';
+  AppendDecimal(text, t.minute, 2);
+  text += ':';
+  AppendDecimal(text, t.second, 2);
+  text += " on ";
+  AppendDecimal(text, t.month, 2);
+  text += '/';
+  AppendDecimal(text, t.day, 2);
+  text += '/';
+  AppendDecimal(text, t.year % 100, 2);
   return text;
 }
 

@@ -3,6 +3,9 @@
 // cases do, must stay apart.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdio>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -64,6 +67,31 @@ TEST(AsciiText, SplitsWordsAtWhiteSpaceOnly) {
            Case{"\x08\x0E\x1F\x21", {"\x08\x0E\x1F\x21"}},  // the bytes beside tab..CR and blank
        }) {
     EXPECT_EQ(AsciiWords(c.text), c.words) << c.text;
+  }
+}
+
+// The log's time stamps and the paths below /proc were written by printf;
+// the same numbers must come out byte for byte, at the ends of the range too.
+TEST(AsciiText, WritesNumbersAsPrintfDoes) {
+  struct Case {
+    long long value;
+    int width;
+  };
+  for (const Case& c : {Case{0, 1}, Case{0, 2}, Case{7, 2}, Case{10, 2}, Case{99, 2},
+                        Case{123, 2}, Case{-5, 2}, Case{-5, 3}, Case{-12, 2}, Case{4194304, 1},
+                        Case{LLONG_MAX, 1}, Case{LLONG_MIN, 1}, Case{LLONG_MIN, 25}}) {
+    char expected[40];
+    std::snprintf(expected, sizeof expected, "%0*lld", c.width, c.value);
+    std::string written = "x";
+    AppendDecimal(written, c.value, c.width);
+    EXPECT_EQ(written, std::string("x") + expected) << c.value << " in " << c.width;
+  }
+  for (const unsigned long long value : {0ULL, 9ULL, 10ULL, 0xfe01ULL, 0xABCDEFULL, ULLONG_MAX}) {
+    char expected[40];
+    std::snprintf(expected, sizeof expected, "%llx", value);
+    std::string written;
+    AppendHex(written, value);
+    EXPECT_EQ(written, expected) << value;
   }
 }
 

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 
@@ -22,9 +21,10 @@ constexpr const char* kWine = "/usr/lib/wine/wine64";
 std::optional<std::string> ServerFolderName(const fs::path& folder) {
   struct stat info {};
   if (::stat(folder.c_str(), &info) != 0) return std::nullopt;
-  char name[64];
-  std::snprintf(name, sizeof name, "server-%llx-%llx",
-                static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino));
+  std::string name = "server-";
+  AppendHex(name, static_cast<unsigned long long>(info.st_dev));
+  name += '-';
+  AppendHex(name, static_cast<unsigned long long>(info.st_ino));
   return name;
 }
 

@@ -9,13 +9,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <thread>
 #include <utility>
 
+#include "core/ascii_text.h"
 #include "env/platform/posix/host_files.h"
 #include "env/platform/posix/unique_fd.h"
 
@@ -52,9 +52,11 @@ std::vector<int> HostProcessIds() {
 }
 
 std::optional<std::string> ReadProcFile(int pid, const char* name) {
-  char path[64];
-  std::snprintf(path, sizeof path, "/proc/%d/%s", pid, name);
-  const UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC));
+  std::string path = "/proc/";
+  AppendDecimal(path, pid);
+  path += '/';
+  path += name;
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) return std::nullopt;
   std::string text;
   char piece[4096];
