@@ -2,8 +2,8 @@
 // Evolution's real registry service: started on a session bus of its own
 // over the home, it must load the three sources a run writes, with their
 // parents, servers and identity, and load them again as a reset puts them
-// back. The automatic mode's copy is made by the Evolution store itself on
-// the real home services, and the service must load it beside the original.
+// back, and the automatic mode's copy beside the original. -d is judged by
+// gsettings on a session bus with dconf.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,10 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "clients/evolution/evolution_configurator.h"
 #include "clients/evolution/evolution_key_file.h"
 #include "env/platform/home/home_system.h"
-#include "env/run_log.h"
 #include "tests/support/host_file.h"
 #include "tests/support/machine_fixture.h"
 #include "tests/support/preview_apply.h"
@@ -223,32 +221,23 @@ TEST_F(EvolutionHomeTest, TheAutomaticModeClosesARunningEvolution) {
       << ReadHostFile(LogFile());
 }
 
-// The automatic mode reads Evolution's default account (here the first: the
-// home's gsettings names none) and adds a copy named by the prefix; the
-// service loads both, the original as it was.
+// The automatic mode, with Evolution the desktop's mail handler, reads its
+// default account (here the first: the home's settings name none) and adds
+// a copy named by the prefix; the service loads both, the original as it
+// was.
 TEST_F(EvolutionHomeTest, TheAutomaticCopyIsLoadedBesideTheOriginal) {
+  InstallEvolution();
   ASSERT_EQ(Configure().exit_code, 0);
   const std::string original = SourcesWith(Sources(), "Mail Account").front();
   const std::string original_text = ReadHostFile(Sources() / (original + ".source"));
+  testing::WriteHostFile(home / ".config/mimeapps.list",
+                         "[Default Applications]\nx-scheme-handler/mailto=org.gnome.Evolution.desktop\n");
 
-  std::string error;
-  const std::unique_ptr<SystemServices> system = OpenUserHome(home.string(), std::nullopt, error);
-  ASSERT_TRUE(system) << error;
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  const std::optional<std::string> saved = config ? std::optional<std::string>(config) : std::nullopt;
-  unsetenv("XDG_CONFIG_HOME");
-  RunLog log;
-  Platform& platform = system->platform();
-  EvolutionConfigurator reader(platform, AccountRequest{"", "", false, false, true, log});
-  const std::optional<std::string> key = reader.GetDefAcct();
-  const std::optional<std::string> address = reader.GetAcctAddr(key);
-  const std::optional<std::string> name = reader.GetAcctName(key);
-  ASSERT_TRUE(address && name);
-  EvolutionConfigurator copy(platform, AccountRequest{*address, *name, false, false, true, log,
-                                                      true, "Tess-"});
-  const ConfigStatus status = copy.Configure();
-  if (saved) setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
-  ASSERT_EQ(status, status::kSuccess);
+  const ProgramRun copy = Run({"-auto", "-p", "Tess-"});
+  ASSERT_EQ(copy.exit_code, 0) << copy.out << copy.err;
+  EXPECT_NE(ReadHostFile(LogFile()).find("Default email client: org.gnome.Evolution.desktop ("),
+            std::string::npos)
+      << ReadHostFile(LogFile());
   // Looked at before the service loads it: the service adds keys of its own.
   EXPECT_EQ(ReadHostFile(Sources() / (original + ".source")), original_text);
 
