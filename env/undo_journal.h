@@ -3,7 +3,8 @@
 // before (or that it did not exist) and a hash of what the run is about to
 // make of it; a desktop setting, small as it is, is noted as it is. Each entry is appended and flushed before the change it
 // describes, so a run killed half-way leaves a journal that covers every
-// change it made. Undo takes the newest journal and puts every item back.
+// change it made. Undo (env/undo.h) takes the newest journal and puts every
+// item back.
 //
 // A journal is a folder below the journals' folder, numbered in the order
 // runs made them, holding "journal.jsonl" (one JSON object a line) and one
@@ -136,25 +137,5 @@ class JournalingServices {
   std::optional<JournalingSettings> settings_;
   Platform platform_;
 };
-
-// What undoing the newest journal came to.
-struct UndoResult {
-  enum class Outcome {
-    Undone,
-    NothingToUndo,
-    ChangedSince,  // `item` names the first item changed since the run
-    Failed,        // `item` names what could not be put back; nothing was
-  };
-  Outcome outcome = Outcome::NothingToUndo;
-  std::string item;
-  std::vector<std::string> restored;  // "Restored <item>." / "Removed <item>." lines
-  std::vector<std::string> kept;      // what undo cannot take back (MAPI services)
-};
-
-// Puts back every item of the newest journal, all or nothing, then removes
-// the journal. An item is put back when it still holds what the run made of
-// it or still its old state (a run killed before it got there); anything
-// else refuses the whole undo with nothing changed.
-[[nodiscard]] UndoResult UndoNewestJournal(Platform& platform, const std::string& journals_folder);
 
 }  // namespace quillbank

@@ -1,6 +1,7 @@
 #include "session/undo_session.h"
 
 #include "env/client_detection.h"
+#include "env/undo.h"
 #include "env/undo_journal.h"
 #include "env/user_folders.h"
 #include "session/config_session.h"

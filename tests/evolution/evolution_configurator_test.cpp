@@ -130,7 +130,9 @@ TEST(EvolutionConfigurator, AnAccountWithTheAddressIsSkippedOrResetInPlace) {
     EXPECT_EQ(home.Run(c.address, c.overwrite, c.automatic, "Tess-"), c.status);
     EXPECT_EQ(home.Files().size(), c.files);
     EXPECT_NE(home.log.text().find(c.ending), std::string::npos) << home.log.text();
-    if (c.status != status::kSuccess || c.files == 6) EXPECT_EQ(home.Source("acc"), before);
+    if (c.status != status::kSuccess || c.files == 6) {
+      EXPECT_EQ(home.Source("acc"), before);
+    }
   }
 }
 
