@@ -240,10 +240,9 @@ int ConfigApp::Preview(const LongOptions& options, const ClientList& clients, Ru
   if (platform.mapi) mapi.emplace(*platform.mapi, notes);
   std::optional<StagedSettings> staged_settings;
   if (platform.settings) staged_settings.emplace(*platform.settings);
-  Platform staged_platform{staged_registry, staged_files, platform.environment, processes,
-                           platform.clock,  platform.uuids, platform.code_page, platform.user,
-                           mapi ? &*mapi : nullptr, platform.run_lock,
-                           staged_settings ? &*staged_settings : nullptr};
+  Platform staged_platform = Rewired(platform, staged_registry, staged_files, processes,
+                                     mapi ? &*mapi : nullptr,
+                                     staged_settings ? &*staged_settings : nullptr);
   ChangeRecord record;
   RecordingServices recorded(staged_platform, record);
   Platform& staged = recorded.platform();

@@ -170,11 +170,7 @@ RecordingServices::RecordingServices(Platform& platform, ChangeRecord& record)
       settings_(platform.settings
                     ? std::make_optional<RecordingSettings>(*platform.settings, record)
                     : std::nullopt),
-      platform_{registry_,      files_,
-                platform.environment, platform.processes,
-                platform.clock, platform.uuids,
-                platform.code_page,   platform.user,
-                platform.mapi,  platform.run_lock,
-                settings_ ? &*settings_ : nullptr} {}
+      platform_(Rewired(platform, registry_, files_, platform.processes, platform.mapi,
+                        settings_ ? &*settings_ : nullptr)) {}
 
 }  // namespace quillbank

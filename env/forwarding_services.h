@@ -104,4 +104,13 @@ class ForwardingSettings : public DesktopSettings {
   DesktopSettings& settings_;
 };
 
+// The platform with the services a wrapping layer puts in place of its own;
+// environment, clock, uuids, code page, user space and run lock stay.
+inline Platform Rewired(const Platform& base, Registry& registry, Files& files,
+                        Processes& processes, MapiAdmin* mapi, DesktopSettings* settings) {
+  return Platform{registry,  files,     base.environment, processes,
+                  base.clock, base.uuids, base.code_page,  base.user,
+                  mapi,       base.run_lock, settings};
+}
+
 }  // namespace quillbank

@@ -356,11 +356,7 @@ JournalingServices::JournalingServices(Platform& platform, JournalWriter& journa
       settings_(platform.settings
                     ? std::make_optional<JournalingSettings>(*platform.settings, journal)
                     : std::nullopt),
-      platform_{registry_,      files_,
-                platform.environment, platform.processes,
-                platform.clock, platform.uuids,
-                platform.code_page,   platform.user,
-                mapi_ ? &*mapi_ : nullptr, platform.run_lock,
-                settings_ ? &*settings_ : nullptr} {}
+      platform_(Rewired(platform, registry_, files_, platform.processes,
+                        mapi_ ? &*mapi_ : nullptr, settings_ ? &*settings_ : nullptr)) {}
 
 }  // namespace quillbank

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "env/forwarding_services.h"
 #include "env/platform/platform.h"
 #include "env/platform/registry_tree.h"
 
@@ -44,26 +45,17 @@ class FailingRegistry final : public Registry {
   std::string failing_create;
 
  private:
-  class Key final : public RegistryKey {
+  class Key final : public ForwardingKey {
    public:
     Key(std::unique_ptr<RegistryKey> inner, const std::set<std::string>& failing)
-        : inner_(std::move(inner)), failing_(failing) {}
-    long QueryValue(std::string_view name, std::size_t capacity, RegValue& out) override {
-      return inner_->QueryValue(name, capacity, out);
-    }
+        : ForwardingKey(std::move(inner)), failing_(failing) {}
     long SetValue(std::string_view name, std::uint32_t type,
                   const std::vector<std::uint8_t>& data) override {
       if (failing_.count(std::string(name))) return 5;
-      return inner_->SetValue(name, type, data);
+      return key_->SetValue(name, type, data);
     }
-    long DeleteValue(std::string_view name) override { return inner_->DeleteValue(name); }
-    long EnumKey(std::uint32_t index, std::size_t capacity, std::string& name) override {
-      return inner_->EnumKey(index, capacity, name);
-    }
-    long QuerySubkeyCount(std::uint32_t& count) override { return inner_->QuerySubkeyCount(count); }
 
    private:
-    std::unique_ptr<RegistryKey> inner_;
     const std::set<std::string>& failing_;
   };
   Registry& inner_;
